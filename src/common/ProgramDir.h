@@ -1,0 +1,29 @@
+#pragma once
+// File names of the program are relative to the program directory and may be
+// written with "\" and in any letter case ("CSS\im", "main.css"): resolve()
+// finds the file that exists under another case, so that the names reach the
+// files the program ships (css/im, css/Main.css).
+
+#include <QString>
+
+class ProgramDir {
+public:
+  ProgramDir() = default;
+  explicit ProgramDir(const QString &root); // made absolute, trailing "/" added
+
+  QString root() const { return m_root; } // with trailing "/"
+  // The path of `relative` below the root: "\" becomes "/", and every part
+  // that does not exist as written is matched case-insensitively against the
+  // directory's entries. Parts that match nothing are kept as written.
+  QString resolve(const QString &relative) const;
+
+  QString bankPath() const { return m_root + QStringLiteral("QBRX.db"); }
+  QString questionPagePath() const { return resolve(QStringLiteral("css/Question.html")); }
+  QString styleSheetPath() const { return resolve(QStringLiteral("css/Main.css")); }
+
+private:
+  QString m_root;
+};
+
+// Case-insensitive resolution of `relative` below any directory.
+QString resolvePathNoCase(const QString &base, const QString &relative);

@@ -1,0 +1,16 @@
+#pragma once
+#include "common/Dialogs.h"
+
+// The real dialogs: Qt message boxes, file and colour pickers, the desktop
+// shell through QDesktopServices.
+class WidgetDialogs : public Dialogs {
+public:
+  void message(const QString &text, const QString &caption, Icon icon) override;
+  bool question(const QString &text, const QString &caption) override;
+  void beep() override;
+  QString openFileName(const QString &caption, const QString &dir, const QString &filter) override;
+  QString saveFileName(const QString &caption, const QString &dir, const QString &filter) override;
+  std::optional<QColor> pickColor(const QColor &initial, const QString &caption) override;
+  bool openUrl(const QString &target) override;
+  int execModal(QDialog &dialog) override;
+};

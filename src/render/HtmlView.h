@@ -1,0 +1,38 @@
+#pragma once
+// What the program needs of an embedded HTML view. Every page the learner
+// sees is shown in one. The real one (WebHtmlView) wraps QWebEngineView.
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+class QWidget;
+
+class HtmlView {
+public:
+  virtual ~HtmlView() = default;
+
+  virtual QWidget *widget() = 0;
+
+  // Shows a local file (a path), an address, or "about:blank". Returns at
+  // once; the operations below first wait for a pending load to finish.
+  virtual void navigate(const QString &target) = 0;
+  // Appends one line (and a line break) to the document written since the
+  // last navigate("about:blank").
+  virtual void writeln(const QString &line) = 0;
+  // Reloads the page on display (a rewritten style sheet takes effect).
+  virtual void reload() = 0;
+  // Runs script in the page and waits for it; throws AppError when the
+  // script fails (for instance when the page lacks the function).
+  virtual void runScript(const QString &script) = 0;
+  // Reads `checked` of the elements with these ids in one call; an id with no
+  // element on the page gives nullopt.
+  virtual std::vector<std::optional<bool>> readChecked(const QStringList &ids) = 0;
+  // Sets style.color of the elements with these ids, in one call.
+  virtual void setColor(const QStringList &ids, const QString &color) = 0;
+  // The print preview of the page on display.
+  virtual void printPreview() = 0;
+  // Waits until no load is pending; false on timeout.
+  virtual bool waitForLoad(int timeoutMs = 15000) = 0;
+};

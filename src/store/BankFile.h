@@ -1,0 +1,46 @@
+#pragma once
+// The QBRX.db file format: one 4096-byte header page of ours followed by an
+// ordinary SQLite 3 database image. The header holds a magic text, a format
+// version and, at offset 66, the 40-byte password block. A SQLite VFS named
+// "qbrx" hides the header page from the engine and refuses a file whose
+// password block does not match the password given at open (SQLITE_AUTH).
+
+#include <QByteArray>
+#include <QString>
+#include <array>
+#include <cstdint>
+
+namespace BankFile {
+
+constexpr int kHeaderSize = 4096;
+constexpr int kBlockOffset = 66;
+constexpr int kBlockSize = 40;
+constexpr int kFormatVersion = 1;
+constexpr const char *kVfsName = "qbrx";
+// File control opcode of the shim: write a 40-byte block (the argument points
+// at it) at offset 66 of the open main database file through the connection's
+// own file handle, then sync.
+constexpr int kFcntlWriteBlock = 0x51425201;
+
+using Block = std::array<unsigned char, kBlockSize>;
+
+// The 16 bytes at the start of every bank file.
+QByteArray magic();
+
+// The genuine block for a password: the bytes that make the file openable.
+Block blockForPassword(const QByteArray &password);
+
+// Registers the shim with SQLite (idempotent, thread-safe).
+void registerVfs();
+
+// What the header page of a file on disk says.
+enum class HeaderState { Missing, NotOurs, Genuine, Masked, OtherBlock };
+HeaderState inspect(const QString &path);
+
+// A fresh header page carrying the given block.
+QByteArray headerPage(const Block &block);
+
+// The URI that opens `path` through the shim with `password`.
+QByteArray openUri(const QString &path, const QByteArray &password);
+
+} // namespace BankFile

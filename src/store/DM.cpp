@@ -1,0 +1,282 @@
+#include "store/DM.h"
+#include "store/BankFile.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <sqlite3.h>
+
+TDataModule1 *DataModule1 = nullptr;
+
+QString QuotedStr(const QString &s) {
+  QString out = s;
+  out.replace(QLatin1Char('\''), QLatin1String("''"));
+  return QLatin1Char('\'') + out + QLatin1Char('\'');
+}
+
+// ---------------------------------------------------------------------------
+
+qint64 TField::AsLargeInt() const {
+  if (m_value.isNull())
+    return 0;
+  switch (m_value.typeId()) {
+  case QMetaType::LongLong:
+    return m_value.toLongLong();
+  case QMetaType::Double:
+    return qint64(m_value.toDouble());
+  default: {
+    bool ok = false;
+    const QString text = m_value.toString().trimmed();
+    const qint64 v = text.toLongLong(&ok);
+    if (ok)
+      return v;
+    const double d = text.toDouble(&ok);
+    if (ok)
+      return qint64(d);
+    throw EDatabaseError(QStringLiteral("“%1”不是有效的整数").arg(text), SQLITE_MISMATCH);
+  }
+  }
+}
+
+QString TField::AsString() const {
+  if (m_value.isNull())
+    return QString();
+  if (m_value.typeId() == QMetaType::Double)
+    return QString::number(m_value.toDouble(), 'g', 15);
+  if (m_value.typeId() == QMetaType::QByteArray)
+    return QString::fromUtf8(m_value.toByteArray());
+  return m_value.toString();
+}
+
+double TField::AsFloat() const {
+  if (m_value.isNull())
+    return 0.0;
+  if (m_value.typeId() == QMetaType::LongLong || m_value.typeId() == QMetaType::Double)
+    return m_value.toDouble();
+  bool ok = false;
+  const QString text = m_value.toString().trimmed();
+  const double d = text.toDouble(&ok);
+  if (!ok)
+    throw EDatabaseError(QStringLiteral("“%1”不是有效的数值").arg(text), SQLITE_MISMATCH);
+  return d;
+}
+
+bool TField::AsBoolean() const { return !m_value.isNull() && AsLargeInt() != 0; }
+
+// ---------------------------------------------------------------------------
+
+static EDatabaseError engineError(sqlite3 *db, int rc) {
+  const QString text = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
+  return EDatabaseError(text, rc);
+}
+
+TADOConnection::~TADOConnection() { Close(); }
+
+void TADOConnection::Open(const QString &path, const QByteArray &password) {
+  Close();
+  BankFile::registerVfs();
+  if (!QFile::exists(path))
+    throw EDatabaseError(QStringLiteral("找不到数据库文件 %1").arg(path), SQLITE_CANTOPEN);
+  const QByteArray uri = BankFile::openUri(path, password);
+  sqlite3 *db = nullptr;
+  const int rc = sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI, nullptr);
+  if (rc != SQLITE_OK) {
+    // The shim's own refusals carry no engine message of their own.
+    QString text;
+    if (rc == SQLITE_AUTH)
+      text = QStringLiteral("数据库密码错误或文件已被屏蔽");
+    else if (rc == SQLITE_NOTADB)
+      text = QStringLiteral("不是本程序的题库文件");
+    else
+      text = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
+    sqlite3_close(db);
+    throw EDatabaseError(text, rc);
+  }
+  m_db = db;
+  try {
+    applyPragmas();
+    // Reading the schema proves that the image behind the header is sound.
+    exec("SELECT count(*) FROM sqlite_master");
+  } catch (...) {
+    Close();
+    throw;
+  }
+}
+
+void TADOConnection::OpenPlain(const QString &path, bool create) {
+  Close();
+  sqlite3 *db = nullptr;
+  const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+  const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr);
+  if (rc != SQLITE_OK) {
+    EDatabaseError e = engineError(db, rc);
+    sqlite3_close(db);
+    throw e;
+  }
+  m_db = db;
+  try {
+    applyPragmas();
+  } catch (...) {
+    Close();
+    throw;
+  }
+}
+
+void TADOConnection::applyPragmas() {
+  exec("PRAGMA journal_mode=DELETE");
+  exec("PRAGMA synchronous=FULL");
+  exec("PRAGMA foreign_keys=OFF");
+}
+
+void TADOConnection::Close() {
+  if (m_db) {
+    sqlite3_close_v2(m_db);
+    m_db = nullptr;
+  }
+}
+
+void TADOConnection::exec(const char *sql) {
+  if (!m_db)
+    throw EDatabaseError(QStringLiteral("数据库没有连接"), SQLITE_MISUSE);
+  char *err = nullptr;
+  const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, &err);
+  if (rc != SQLITE_OK) {
+    const QString text = err ? QString::fromUtf8(err) : QString::fromUtf8(sqlite3_errstr(rc));
+    sqlite3_free(err);
+    throw EDatabaseError(text, rc);
+  }
+}
+
+void TADOConnection::BeginTrans() { exec("BEGIN IMMEDIATE"); }
+void TADOConnection::CommitTrans() { exec("COMMIT"); }
+void TADOConnection::RollbackTrans() {
+  if (InTransaction())
+    exec("ROLLBACK");
+}
+bool TADOConnection::InTransaction() const { return m_db && !sqlite3_get_autocommit(m_db); }
+
+void TADOConnection::ExecuteScript(const QString &sql) { exec(sql.toUtf8().constData()); }
+
+void TADOConnection::WriteHeaderBlock(const unsigned char *block40) {
+  if (!m_db)
+    throw EDatabaseError(QStringLiteral("数据库没有连接"), SQLITE_MISUSE);
+  const int rc = sqlite3_file_control(m_db, "main", BankFile::kFcntlWriteBlock,
+                                      const_cast<unsigned char *>(block40));
+  if (rc != SQLITE_OK)
+    throw EDatabaseError(QStringLiteral("无法写入数据库文件头：%1").arg(QString::fromUtf8(sqlite3_errstr(rc))), rc);
+}
+
+// ---------------------------------------------------------------------------
+
+TADOQuery::TADOQuery(TADOConnection &connection, const QString &name)
+    : m_connection(connection), m_name(name) {}
+
+void TADOQuery::Close() {
+  m_active = false;
+  m_columns.clear();
+  m_rows.clear();
+  m_row = 0;
+}
+
+void TADOQuery::Open() { run(true); }
+void TADOQuery::ExecSQL() { run(false); }
+
+// "SELECT @@Identity" is answered with the last rowid of this connection.
+static QString translate(const QString &text) {
+  static const QRegularExpression identity(QStringLiteral("@@identity\\b"),
+                                           QRegularExpression::CaseInsensitiveOption);
+  QString out = text;
+  out.replace(identity, QStringLiteral("last_insert_rowid()"));
+  return out;
+}
+
+void TADOQuery::run(bool wantRows) {
+  Close();
+  sqlite3 *db = m_connection.handle();
+  if (!db)
+    throw EDatabaseError(QStringLiteral("数据库没有连接"), SQLITE_MISUSE);
+  const QByteArray sql = translate(SQL.Text()).toUtf8();
+  sqlite3_stmt *stmt = nullptr;
+  const char *tail = nullptr;
+  int rc = sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &stmt, &tail);
+  if (rc != SQLITE_OK)
+    throw engineError(db, rc);
+  if (!stmt)
+    throw EDatabaseError(QStringLiteral("语句为空"), SQLITE_MISUSE);
+  // One statement per query: text after the first statement is refused.
+  for (const char *p = tail; p && *p; ++p) {
+    if (*p != ';' && !QChar::isSpace(uchar(*p))) {
+      sqlite3_finalize(stmt);
+      throw EDatabaseError(QStringLiteral("一次只能执行一条语句"), SQLITE_MISUSE);
+    }
+  }
+  const int columns = sqlite3_column_count(stmt);
+  for (int c = 0; c < columns; ++c)
+    m_columns.append(QString::fromUtf8(sqlite3_column_name(stmt, c)));
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    if (!wantRows)
+      continue;
+    std::vector<QVariant> row;
+    row.reserve(columns);
+    for (int c = 0; c < columns; ++c) {
+      switch (sqlite3_column_type(stmt, c)) {
+      case SQLITE_INTEGER:
+        row.emplace_back(qint64(sqlite3_column_int64(stmt, c)));
+        break;
+      case SQLITE_FLOAT:
+        row.emplace_back(sqlite3_column_double(stmt, c));
+        break;
+      case SQLITE_TEXT:
+        row.emplace_back(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, c)),
+                                           sqlite3_column_bytes(stmt, c)));
+        break;
+      case SQLITE_BLOB:
+        row.emplace_back(QByteArray(static_cast<const char *>(sqlite3_column_blob(stmt, c)),
+                                    sqlite3_column_bytes(stmt, c)));
+        break;
+      default:
+        row.emplace_back(QVariant());
+      }
+    }
+    m_rows.push_back(std::move(row));
+  }
+  if (rc != SQLITE_DONE) {
+    EDatabaseError e = engineError(db, rc);
+    sqlite3_finalize(stmt);
+    Close();
+    throw e;
+  }
+  m_rowsAffected = sqlite3_changes(db);
+  sqlite3_finalize(stmt);
+  if (wantRows)
+    m_active = true;
+  else
+    m_columns.clear();
+}
+
+TField TADOQuery::FieldByName(const QString &name) const {
+  if (!m_active)
+    throw EDatabaseError(QStringLiteral("%1: 数据集没有打开").arg(m_name), SQLITE_MISUSE);
+  for (int c = 0; c < int(m_columns.size()); ++c) {
+    if (m_columns[c].compare(name, Qt::CaseInsensitive) == 0)
+      return Fields(c);
+  }
+  throw EDatabaseError(QStringLiteral("%1: 找不到字段“%2”").arg(m_name, name), SQLITE_ERROR);
+}
+
+TField TADOQuery::Fields(int index) const {
+  if (!m_active)
+    throw EDatabaseError(QStringLiteral("%1: 数据集没有打开").arg(m_name), SQLITE_MISUSE);
+  if (Eof())
+    throw EDatabaseError(QStringLiteral("%1: 没有当前记录").arg(m_name), SQLITE_RANGE);
+  if (index < 0 || index >= int(m_columns.size()))
+    throw EDatabaseError(QStringLiteral("%1: 字段序号 %2 超出范围").arg(m_name).arg(index), SQLITE_RANGE);
+  return TField(m_rows[m_row][index]);
+}
+
+// ---------------------------------------------------------------------------
+
+TDataModule1::TDataModule1()
+    : ADOQuery1(ADOConnection1, QStringLiteral("ADOQuery1")),
+      ADOQuery2(ADOConnection1, QStringLiteral("ADOQuery2")),
+      ADOQuery3(ADOConnection1, QStringLiteral("ADOQuery3")),
+      ADOQuery4(ADOConnection1, QStringLiteral("ADOQuery4")) {}

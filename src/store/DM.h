@@ -1,0 +1,144 @@
+#pragma once
+// The data module: the one connection to QBRX.db and the four shared query
+// objects. Statements are text built in code and handed over line by line:
+//   q.Close(); q.SQL.Clear(); q.SQL.Add("SELECT ..."); q.Open();
+// A SELECT is read into memory when it opens (a static cursor), so any number
+// of queries can be open at once and writes may run while one is walked.
+
+#include "store/FileError.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <vector>
+
+struct sqlite3;
+
+// An error of the database engine; message() is the engine's own text.
+class EDatabaseError : public AppError {
+public:
+  EDatabaseError(const QString &message, int code) : AppError(message), m_code(code) {}
+  int code() const { return m_code; } // the SQLite result code
+private:
+  int m_code;
+};
+
+// Text value as an SQL literal: single quotes, embedded quotes doubled.
+QString QuotedStr(const QString &s);
+
+class TField {
+public:
+  TField() = default;
+  explicit TField(QVariant v) : m_value(std::move(v)) {}
+  bool IsNull() const { return m_value.isNull(); }
+  qint64 AsLargeInt() const;
+  int AsInteger() const { return int(AsLargeInt()); }
+  QString AsString() const; // null reads as empty text
+  double AsFloat() const;
+  bool AsBoolean() const;
+  QVariant Value() const { return m_value; }
+
+private:
+  QVariant m_value;
+};
+
+class TADOConnection {
+public:
+  TADOConnection() = default;
+  ~TADOConnection();
+  TADOConnection(const TADOConnection &) = delete;
+  TADOConnection &operator=(const TADOConnection &) = delete;
+
+  // Opens a bank file through the shim. Throws EDatabaseError; code() is
+  // SQLITE_AUTH for a masked file or a wrong password, SQLITE_NOTADB for a
+  // file whose header page is not ours, SQLITE_CANTOPEN for a missing one.
+  void Open(const QString &path, const QByteArray &password);
+  // Opens an ordinary SQLite file (tools and benchmarks only).
+  void OpenPlain(const QString &path, bool create = false);
+  void Close();
+  bool Connected() const { return m_db != nullptr; }
+  sqlite3 *handle() const { return m_db; }
+
+  void BeginTrans();
+  void CommitTrans();
+  void RollbackTrans();
+  bool InTransaction() const;
+
+  // Runs a whole script of statements (the bank tool's SQL files).
+  void ExecuteScript(const QString &sql);
+  // Writes 40 bytes at offset 66 of the open bank file through the
+  // connection's own file handle.
+  void WriteHeaderBlock(const unsigned char *block40);
+
+private:
+  void exec(const char *sql);
+  void applyPragmas();
+  sqlite3 *m_db = nullptr;
+};
+
+// A statement as a list of lines; the lines are joined by line breaks.
+class TStrings {
+public:
+  void Clear() { m_lines.clear(); }
+  void Add(const QString &line) { m_lines.append(line); }
+  int Count() const { return int(m_lines.size()); }
+  QString Text() const { return m_lines.join(QLatin1Char('\n')); }
+  const QStringList &Lines() const { return m_lines; }
+
+private:
+  QStringList m_lines;
+};
+
+class TADOQuery {
+public:
+  TADOQuery(TADOConnection &connection, const QString &name);
+
+  TStrings SQL;
+
+  void Close();
+  void Open();    // runs the statement and reads every row
+  void ExecSQL(); // runs a statement that returns no rows
+  bool Active() const { return m_active; }
+
+  void First() { m_row = 0; }
+  void Next() { if (m_row < int(m_rows.size())) ++m_row; }
+  bool Eof() const { return m_row >= int(m_rows.size()); }
+  bool IsEmpty() const { return m_rows.empty(); }
+  int RecordCount() const { return int(m_rows.size()); }
+  int RowsAffected() const { return m_rowsAffected; }
+
+  TField FieldByName(const QString &name) const; // case-insensitive
+  TField Fields(int index) const;
+  int FieldCount() const { return int(m_columns.size()); }
+  QStringList FieldNames() const { return m_columns; }
+  QString Name() const { return m_name; }
+
+private:
+  void run(bool wantRows);
+  TADOConnection &m_connection;
+  QString m_name;
+  bool m_active = false;
+  QStringList m_columns;
+  std::vector<std::vector<QVariant>> m_rows;
+  int m_row = 0;
+  int m_rowsAffected = 0;
+};
+
+class TDataModule1 {
+public:
+  TDataModule1();
+  TADOConnection ADOConnection1;
+  TADOQuery ADOQuery1; // outer query of walks over lists
+  TADOQuery ADOQuery2; // the general query
+  TADOQuery ADOQuery3; // statements run while ADOQuery2 is in use
+  TADOQuery ADOQuery4; // declared, not used
+
+  // Favourite toggle from the page: flips 小题.是否收藏 of the sub-question
+  // whose number the page passes as text. "ok", "" (not found) or "Error".
+  QString SCBT(const QString &ASQL);
+  // Opens the error feedback form for one sub-question.
+  void CTFK(int XiaoTiHao);
+};
+
+// The one data module of the running program (set by the main window).
+extern TDataModule1 *DataModule1;

@@ -1,0 +1,18 @@
+#pragma once
+// Masking of the database file at rest: 40 bytes at offset 66 are either the
+// genuine block (the file opens with the password) or the masking block (the
+// shim refuses it).
+
+#include "store/BankFile.h"
+#include <QString>
+
+extern const char *const kDatabasePassword;      // "qmtlvb20090523"
+extern const BankFile::Block kGenuineBlock;      // belongs to the password
+extern const BankFile::Block kMaskingBlock;      // any other 40 bytes
+
+// Each writes its block at offset 66 of an existing file, without truncating
+// and without reading; the length stays the same. The write is synced to disk
+// before returning. A missing file is silently ignored; an open or write error
+// throws FileError.
+void MaskDatabaseFile(const QString &path);
+void UnmaskDatabaseFile(const QString &path);

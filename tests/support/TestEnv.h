@@ -1,0 +1,46 @@
+#pragma once
+// Headless set-up shared by every test program, and fixtures that make a
+// complete program directory (bank, css/, images/, fonts/) in a temp dir.
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace TestEnv {
+
+// Environment for a headless run; call before the application object.
+void prepareHeadless();
+
+QString sourceDir(); // the repository
+QString stagedDir(); // the staged program directory of the build
+
+// The demo bank's SQL files, in order.
+QStringList demoSqlFiles();
+
+// A program directory in a fresh temporary directory: css/, images/ and
+// fonts/ copied from the staged one and QBRX.db built from the given SQL
+// texts (schema included). With no texts, the demo bank.
+class ProgramDirFixture {
+public:
+  explicit ProgramDirFixture(const QStringList &sqlTexts = {});
+  QString root() const; // with trailing "/"
+  QString path(const QString &relative) const { return root() + relative; }
+  bool isValid() const { return m_dir.isValid(); }
+
+private:
+  QTemporaryDir m_dir;
+};
+
+} // namespace TestEnv
+
+// main() for a test class: headless environment, then QApplication.
+#define QBRX_TEST_MAIN(TestClass)                                                  \
+  int main(int argc, char **argv) {                                                \
+    TestEnv::prepareHeadless();                                                    \
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);                    \
+    QApplication app(argc, argv);                                                  \
+    TestClass tc;                                                                  \
+    QTEST_SET_MAIN_SOURCE_PATH                                                     \
+    return QTest::qExec(&tc, argc, argv);                                          \
+  }

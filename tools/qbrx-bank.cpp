@@ -1,0 +1,62 @@
+// qbrx-bank: the vendor's tool for making question banks.
+//   qbrx-bank build OUT.db [--no-schema] FILE.sql...
+//   qbrx-bank export IN.db OUT.sqlite
+//   qbrx-bank synth OUT.db --questions N [--seed S]
+
+#include "BankSynth.h"
+#include "store/BankBuilder.h"
+#include "store/FileError.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+#include <cstdio>
+
+static int usage() {
+  std::fputs("usage:\n"
+             "  qbrx-bank build OUT.db [--no-schema] FILE.sql...\n"
+             "  qbrx-bank export IN.db OUT.sqlite\n"
+             "  qbrx-bank synth OUT.db --questions N [--seed S]\n",
+             stderr);
+  return 2;
+}
+
+int main(int argc, char **argv) {
+  QCoreApplication app(argc, argv);
+  QStringList args = app.arguments().mid(1);
+  if (args.size() < 2)
+    return usage();
+  const QString command = args.takeFirst();
+  try {
+    if (command == QLatin1String("build")) {
+      const QString out = args.takeFirst();
+      const bool withSchema = !args.removeAll(QStringLiteral("--no-schema"));
+      if (args.isEmpty() && !withSchema)
+        return usage();
+      BuildBank(out, args, withSchema);
+    } else if (command == QLatin1String("export") && args.size() == 2) {
+      ExportBank(args[0], args[1]);
+    } else if (command == QLatin1String("synth")) {
+      const QString out = args.takeFirst();
+      int questions = 0;
+      qulonglong seed = 1;
+      for (int i = 0; i + 1 < args.size(); i += 2) {
+        bool ok = false;
+        if (args[i] == QLatin1String("--questions"))
+          questions = args[i + 1].toInt(&ok);
+        else if (args[i] == QLatin1String("--seed"))
+          seed = args[i + 1].toULongLong(&ok);
+        if (!ok)
+          return usage();
+      }
+      if (questions <= 0 || args.size() % 2 != 0)
+        return usage();
+      SynthesizeBank(out, questions, seed);
+    } else {
+      return usage();
+    }
+  } catch (const AppError &e) {
+    std::fprintf(stderr, "qbrx-bank: %s\n", e.message().toUtf8().constData());
+    return 1;
+  }
+  return 0;
+}
