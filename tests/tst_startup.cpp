@@ -1,0 +1,205 @@
+// Opening the bank at start-up: the file ends masked, temp.db is gone, a bad
+// file gets the fatal message, and a crash at any step loses nothing.
+// ctest-timeout: 300
+
+#include "FakeDialogs.h"
+#include "TestEnv.h"
+#include "mainwin/Main.h"
+#include "store/BankBuilder.h"
+#include "store/BankFile.h"
+#include "store/DM.h"
+#include "store/EncryptionMDB.h"
+#include "store/Startup.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QtTest>
+#include <sqlite3.h>
+
+namespace {
+
+const char *kBank = R"SQL(
+INSERT INTO 系统参数 VALUES('软件标题','启动测试');
+INSERT INTO 题目类别 VALUES(1,'科目',0,'0');
+INSERT INTO 小题(小题号,大题号,所属编号,题目类型,题目类型编号,题目内容,答案,解释,是否收藏)
+  WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<500)
+  SELECT i,i,1,'单项选择题',1,'题干'||i,'A',printf('%.*c',200,'解'),0 FROM n;
+INSERT INTO 答案选项 SELECT 小题号,小题号,k,'选项' FROM 小题, (SELECT 1 k UNION SELECT 2 UNION SELECT 3);
+)SQL";
+
+QByteArray block(const QString &path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly))
+    return {};
+  f.seek(BankFile::kBlockOffset);
+  return f.read(BankFile::kBlockSize);
+}
+
+QByteArray masked() { return QByteArray(reinterpret_cast<const char *>(kMaskingBlock.data()), 40); }
+
+// Everything the bank holds, in a comparable form.
+QString fingerprint(TDataModule1 &dm) {
+  TADOQuery &q = dm.ADOQuery2;
+  q.Close();
+  q.SQL.Clear();
+  q.SQL.Add(QStringLiteral(
+      "SELECT (SELECT count(*)||'/'||total(length(解释))||'/'||total(小题号) FROM 小题)||'|'||"
+      "(SELECT count(*) FROM 答案选项)||'|'||(SELECT count(*) FROM 测试结果)||'|'||"
+      "(SELECT group_concat(参数名||'='||参数值) FROM 系统参数)"));
+  q.Open();
+  return q.Fields(0).AsString();
+}
+
+QString readyFingerprint(const QString &root) {
+  TDataModule1 dm;
+  if (OpenBankAtStartup(dm, root) != StartupResult::Opened)
+    return QStringLiteral("<did not open>");
+  return fingerprint(dm);
+}
+
+} // namespace
+
+class TstStartup : public QObject {
+  Q_OBJECT
+
+private slots:
+  void opensAndEndsMasked_data() {
+    QTest::addColumn<bool>("genuineAlready");
+    QTest::addColumn<bool>("leftoverTemp");
+    QTest::newRow("masked at rest") << false << false;
+    QTest::newRow("already genuine") << true << false;
+    QTest::newRow("temp.db left by a crash") << false << true;
+  }
+  void opensAndEndsMasked() {
+    QFETCH(bool, genuineAlready);
+    QFETCH(bool, leftoverTemp);
+    TestEnv::ProgramDirFixture dir({QString::fromUtf8(kBank)});
+    const QString bank = dir.path(QStringLiteral("QBRX.db"));
+    const QString temp = dir.path(QStringLiteral("temp.db"));
+    if (genuineAlready)
+      UnmaskDatabaseFile(bank);
+    if (leftoverTemp)
+      QVERIFY(QFile::copy(bank, temp));
+    const qint64 size = QFile(bank).size();
+    TDataModule1 dm;
+    QCOMPARE(OpenBankAtStartup(dm, dir.root()), StartupResult::Opened);
+    QCOMPARE(block(bank), masked());
+    QVERIFY(!QFile::exists(temp));
+    // The open connection goes on working with the file masked on disk.
+    dm.ADOQuery2.SQL.Add(QStringLiteral("UPDATE 小题 SET 是否收藏=1 WHERE 小题号=3"));
+    dm.ADOQuery2.ExecSQL();
+    QCOMPARE(block(bank), masked());
+    QCOMPARE(QFile(bank).size(), size);
+    QVERIFY(fingerprint(dm).startsWith(QStringLiteral("500/")));
+  }
+
+  void aLostBankIsRecoveredFromTemp() {
+    TestEnv::ProgramDirFixture dir({QString::fromUtf8(kBank)});
+    const QString bank = dir.path(QStringLiteral("QBRX.db"));
+    QVERIFY(QFile::rename(bank, dir.path(QStringLiteral("temp.db"))));
+    QVERIFY(readyFingerprint(dir.root()).startsWith(QStringLiteral("500/")));
+    QVERIFY(!QFile::exists(dir.path(QStringLiteral("temp.db"))));
+    QCOMPARE(block(bank), masked());
+  }
+
+  void badFilesAreRefused_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("missing") << "missing" << int(StartupResult::Missing);
+    QTest::newRow("not ours") << "plain" << int(StartupResult::NotOurs);
+    QTest::newRow("corrupt image") << "corrupt" << int(StartupResult::OpenFailed);
+  }
+  void badFilesAreRefused() {
+    QFETCH(QString, kind);
+    QFETCH(int, expected);
+    TestEnv::ProgramDirFixture dir({QString::fromUtf8(kBank)});
+    const QString bank = dir.path(QStringLiteral("QBRX.db"));
+    if (kind == QLatin1String("missing")) {
+      QFile::remove(bank);
+    } else if (kind == QLatin1String("plain")) {
+      QFile::remove(bank);
+      TADOConnection c;
+      c.OpenPlain(bank, true);
+      c.ExecuteScript(QStringLiteral("CREATE TABLE t(x);"));
+    } else {
+      QFile f(bank);
+      QVERIFY(f.open(QIODevice::ReadWrite));
+      f.seek(4096);
+      f.write(QByteArray(4096, 'x')); // the SQLite image's first page is gone
+    }
+    QFile f(bank);
+    const QByteArray before = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    f.close();
+    TDataModule1 dm;
+    QCOMPARE(int(OpenBankAtStartup(dm, dir.root())), expected);
+    QVERIFY(!dm.ADOConnection1.Connected());
+    QVERIFY(!QFile::exists(dir.path(QStringLiteral("temp.db"))));
+    f.open(QIODevice::ReadOnly);
+    const QByteArray after = f.readAll();
+    if (kind == QLatin1String("corrupt")) {
+      // A bank of ours ends masked, nothing else changed.
+      QCOMPARE(after.mid(66, 40), masked());
+      QCOMPARE(after.mid(106), before.mid(106));
+    } else {
+      QCOMPARE(after, before); // never written to
+    }
+  }
+
+  // The shim's refusal of a masked file reaches the learner as the fatal
+  // message, and the window reports that start-up failed.
+  void theLearnerSeesTheFatalMessage() {
+    TestEnv::ProgramDirFixture dir({QString::fromUtf8(kBank)});
+    TDataModule1 dm;
+    QString detail;
+    // Re-mask right after the unmasking: the open meets a masked file.
+    const StartupResult r = OpenBankAtStartup(dm, dir.root(), [&](StartupStep s) {
+      if (s == StartupStep::Unmasked)
+        MaskDatabaseFile(dir.path(QStringLiteral("QBRX.db")));
+    }, &detail);
+    QCOMPARE(r, StartupResult::OpenFailed);
+    QVERIFY(!detail.isEmpty());
+
+    QFile::remove(dir.path(QStringLiteral("QBRX.db")));
+    FakeDialogs fake;
+    TFrmMain window{ProgramDir(dir.root())};
+    QVERIFY(window.startupFailed());
+    QCOMPARE(fake.shown.size(), 1);
+    QCOMPARE(fake.shown[0].text, QStringLiteral("打开数据库出现严重的错误，程序将中止！"));
+    QCOMPARE(fake.shown[0].caption, QStringLiteral("错误"));
+    QCOMPARE(fake.shown[0].icon, Dialogs::Icon::Error);
+  }
+
+  // A child process runs the start-up and is killed at each step (and once
+  // in the middle of a write transaction); the next start must open the file
+  // with every row, masked, and without temp.db.
+  void aCrashAtAnyStepLosesNothing_data() {
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<bool>("leftoverTemp");
+    for (int s = int(StartupStep::Begin); s <= int(StartupStep::Masked); ++s) {
+      QTest::addRow("step %d", s) << QString::number(s) << false;
+      QTest::addRow("step %d with temp.db", s) << QString::number(s) << true;
+    }
+    QTest::newRow("inside a transaction") << "txn" << false;
+  }
+  void aCrashAtAnyStepLosesNothing() {
+    QFETCH(QString, where);
+    QFETCH(bool, leftoverTemp);
+    TestEnv::ProgramDirFixture dir({QString::fromUtf8(kBank)});
+    const QString expected = readyFingerprint(dir.root());
+    QVERIFY(expected.startsWith(QStringLiteral("500/")));
+    if (leftoverTemp)
+      QVERIFY(QFile::copy(dir.path(QStringLiteral("QBRX.db")), dir.path(QStringLiteral("temp.db"))));
+
+    QProcess child;
+    child.start(QCoreApplication::applicationDirPath() + QStringLiteral("/child_startup"), {dir.root(), where});
+    QVERIFY(child.waitForFinished(60000));
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+
+    QCOMPARE(readyFingerprint(dir.root()), expected);
+    QCOMPARE(block(dir.path(QStringLiteral("QBRX.db"))), masked());
+    QVERIFY(!QFile::exists(dir.path(QStringLiteral("temp.db"))));
+  }
+};
+
+QBRX_TEST_MAIN(TstStartup)
+#include "tst_startup.moc"

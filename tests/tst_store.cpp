@@ -1,0 +1,333 @@
+// The bank file, its shim and the data module, on real files.
+
+#include "TestEnv.h"
+#include "store/BankBuilder.h"
+#include "store/BankFile.h"
+#include "store/DM.h"
+#include "store/EncryptionMDB.h"
+#include "store/SystemParameters.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <sqlite3.h>
+
+namespace {
+
+QByteArray readAll(const QString &path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray blockBytes(const BankFile::Block &b) {
+  return QByteArray(reinterpret_cast<const char *>(b.data()), int(b.size()));
+}
+
+const char *kSmallBank = R"SQL(
+INSERT INTO 系统参数 VALUES('字体','宋体');
+INSERT INTO 系统参数 VALUES('字号','14px');
+INSERT INTO 系统参数 VALUES('工具栏字号','10px');
+INSERT INTO 系统参数 VALUES('背景色','#F9F9F9');
+INSERT INTO 系统参数 VALUES('行间距','170');
+INSERT INTO 系统参数 VALUES('软件标题','测试题库');
+INSERT INTO 系统参数 VALUES('升级下载地址','http://127.0.0.1:9/up/');
+INSERT INTO 系统参数 VALUES('题库版本',NULL);
+INSERT INTO 系统参数 VALUES('错误反馈网址','http://127.0.0.1:9/dg/');
+INSERT INTO 小题(小题号,大题号,所属编号,题目类型,题目类型编号,题目内容,答案,解释,是否收藏)
+  VALUES(7,7,3,'判断题',3,'甲''乙','A','解释',0);
+)SQL";
+
+} // namespace
+
+class TstStore : public QObject {
+  Q_OBJECT
+  QTemporaryDir m_tmp;
+  QString m_bank;
+
+  // A fresh, unmasked copy of the small bank, opened on `dm`.
+  void openSmall(TDataModule1 &dm) {
+    m_bank = m_tmp.filePath(QStringLiteral("small-%1.db").arg(++m_counter));
+    BuildBankFromTexts(m_bank, {QString::fromUtf8(kSmallBank)});
+    UnmaskDatabaseFile(m_bank);
+    dm.ADOConnection1.Open(m_bank, kDatabasePassword);
+  }
+  int m_counter = 0;
+
+private slots:
+  void init() {
+    BankFile::registerVfs();
+  }
+
+  void statementsRunAsTheyAreBuilt() {
+    TDataModule1 dm;
+    openSmall(dm);
+    TADOQuery &q = dm.ADOQuery2;
+    // A statement split over lines is one statement.
+    q.SQL.Add(QStringLiteral("SELECT * FROM 系统参数 WHERE 参数名="));
+    q.SQL.Add(QStringLiteral("'字体'"));
+    q.Open();
+    QCOMPARE(q.RecordCount(), 1);
+    QCOMPARE(q.FieldByName(QStringLiteral("参数值")).AsString(), QStringLiteral("宋体"));
+    // An IN list with a single number, keywords in any case.
+    q.Close();
+    q.SQL.Clear();
+    q.SQL.Add(QStringLiteral("Select * From 小题 Where 小题号 IN("));
+    q.SQL.Add(QStringLiteral("7)"));
+    q.Open();
+    QCOMPARE(q.RecordCount(), 1);
+    QCOMPARE(q.FieldByName(QStringLiteral("题目内容")).AsString(), QStringLiteral("甲'乙"));
+    QCOMPARE(q.FieldByName(QStringLiteral("小题号")).AsInteger(), 7);
+    // A null reads as empty text and tests as null.
+    q.Close();
+    q.SQL.Clear();
+    q.SQL.Add(QStringLiteral("SELECT 参数值 FROM 系统参数 WHERE 参数名=") + QuotedStr(QStringLiteral("题库版本")));
+    q.Open();
+    QVERIFY(q.Fields(0).IsNull());
+    QCOMPARE(q.Fields(0).AsString(), QString());
+  }
+
+  void identityAndFlags() {
+    TDataModule1 dm;
+    openSmall(dm);
+    TADOQuery &q = dm.ADOQuery2;
+    for (int i = 0; i < 2; ++i) {
+      q.SQL.Clear();
+      q.SQL.Add(QStringLiteral("INSERT INTO 测试结果(测试名称,正确率) VALUES(") + QuotedStr(QStringLiteral("它's")) +
+                QStringLiteral(",0.333333333333333)"));
+      q.ExecSQL();
+    }
+    q.SQL.Clear();
+    q.SQL.Add(QStringLiteral("SELECT @@Identity"));
+    q.Open();
+    QCOMPARE(q.RecordCount(), 1);
+    QCOMPARE(q.Fields(0).AsString(), QStringLiteral("2"));
+    // A flag written as '-1' is stored as an integer, so 回答正确=0 selects
+    // the wrong ones and AsBoolean reads the right ones.
+    TADOQuery &w = dm.ADOQuery3;
+    w.SQL.Add(QStringLiteral("INSERT INTO 测试题目(测试编号,小题号,回答正确) VALUES(2,7,'-1')"));
+    w.ExecSQL();
+    w.SQL.Clear();
+    w.SQL.Add(QStringLiteral("INSERT INTO 测试题目(测试编号,小题号,回答正确) VALUES(2,8,0)"));
+    w.ExecSQL();
+    w.SQL.Clear();
+    w.SQL.Add(QStringLiteral("SELECT * FROM 测试题目 WHERE 回答正确=0"));
+    w.Open();
+    QCOMPARE(w.RecordCount(), 1);
+    QCOMPARE(w.FieldByName(QStringLiteral("小题号")).AsInteger(), 8);
+    w.SQL.Clear();
+    w.SQL.Add(QStringLiteral("SELECT 回答正确, 测试结果.正确率, 测试结果.测试名称 FROM 测试题目, 测试结果 WHERE 小题号=7 AND 测试编号=测试结果.编号"));
+    w.Open();
+    QVERIFY(w.FieldByName(QStringLiteral("回答正确")).AsBoolean());
+    QCOMPARE(w.FieldByName(QStringLiteral("正确率")).AsString(), QStringLiteral("0.333333333333333"));
+    QCOMPARE(w.FieldByName(QStringLiteral("测试名称")).AsString(), QStringLiteral("它's"));
+  }
+
+  void errorsAreExceptionsWithTheEngineMessage() {
+    TDataModule1 dm;
+    openSmall(dm);
+    TADOQuery &q = dm.ADOQuery2;
+    q.SQL.Add(QStringLiteral("SELECT * FROM 不存在"));
+    try {
+      q.Open();
+      QFAIL("no error");
+    } catch (const EDatabaseError &e) {
+      QVERIFY2(e.message().contains(QStringLiteral("不存在")), qPrintable(e.message()));
+    }
+    // A second statement smuggled into one query is refused, not run.
+    q.SQL.Clear();
+    q.SQL.Add(QStringLiteral("SELECT 1; DELETE FROM 小题"));
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, q.Open());
+    q.SQL.Clear();
+    q.SQL.Add(QStringLiteral("SELECT count(*) FROM 小题"));
+    q.Open();
+    QCOMPARE(q.Fields(0).AsInteger(), 1);
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, q.FieldByName(QStringLiteral("没有这个字段")));
+  }
+
+  void rollbackLeavesNothing() {
+    TDataModule1 dm;
+    openSmall(dm);
+    dm.ADOConnection1.BeginTrans();
+    dm.ADOQuery2.SQL.Add(QStringLiteral("DELETE FROM 小题"));
+    dm.ADOQuery2.ExecSQL();
+    dm.ADOConnection1.RollbackTrans();
+    dm.ADOQuery2.SQL.Clear();
+    dm.ADOQuery2.SQL.Add(QStringLiteral("SELECT count(*) FROM 小题"));
+    dm.ADOQuery2.Open();
+    QCOMPARE(dm.ADOQuery2.Fields(0).AsInteger(), 1);
+  }
+
+  void maskingWritesExactlyTheBlock() {
+    const QString path = m_tmp.filePath(QStringLiteral("mask.bin"));
+    QByteArray original(5000, '\0');
+    for (int i = 0; i < original.size(); ++i)
+      original[i] = char(i * 7 + 3);
+    {
+      QFile f(path);
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      f.write(original);
+    }
+    MaskDatabaseFile(path);
+    QByteArray after = readAll(path);
+    QCOMPARE(after.size(), original.size());
+    QCOMPARE(after.left(66), original.left(66));
+    QCOMPARE(after.mid(66, 40), blockBytes(kMaskingBlock));
+    QCOMPARE(after.mid(106), original.mid(106));
+    UnmaskDatabaseFile(path);
+    UnmaskDatabaseFile(path); // idempotent
+    after = readAll(path);
+    QCOMPARE(after.size(), original.size());
+    QCOMPARE(after.mid(66, 40), blockBytes(kGenuineBlock));
+    QCOMPARE(after.mid(106), original.mid(106));
+    // A missing file is silently ignored.
+    MaskDatabaseFile(m_tmp.filePath(QStringLiteral("nothing-here.db")));
+    UnmaskDatabaseFile(m_tmp.filePath(QStringLiteral("nothing-here.db")));
+    QVERIFY(!QFile::exists(m_tmp.filePath(QStringLiteral("nothing-here.db"))));
+  }
+
+  void theBlocksBelongToThePassword() {
+    QCOMPARE(BankFile::blockForPassword(kDatabasePassword), kGenuineBlock);
+    QVERIFY(kMaskingBlock != kGenuineBlock);
+  }
+
+  void theShimRefusesWhatIsNotOpenable_data() {
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<int>("code");
+    QTest::newRow("masked") << "masked" << SQLITE_AUTH;
+    QTest::newRow("wrong password") << "password" << SQLITE_AUTH;
+    QTest::newRow("plain sqlite") << "plain" << SQLITE_NOTADB;
+    QTest::newRow("short file") << "short" << SQLITE_NOTADB;
+    QTest::newRow("missing") << "missing" << SQLITE_CANTOPEN;
+  }
+  void theShimRefusesWhatIsNotOpenable() {
+    QFETCH(QString, state);
+    QFETCH(int, code);
+    const QString path = m_tmp.filePath(QStringLiteral("refuse-%1.db").arg(state));
+    QByteArray password = kDatabasePassword;
+    if (state == QLatin1String("masked") || state == QLatin1String("password")) {
+      BuildBankFromTexts(path, {QString::fromUtf8(kSmallBank)});
+      if (state == QLatin1String("password")) {
+        UnmaskDatabaseFile(path);
+        password = "not-the-password";
+      }
+    } else if (state == QLatin1String("plain")) {
+      TADOConnection c;
+      c.OpenPlain(path, true);
+      c.ExecuteScript(QStringLiteral("CREATE TABLE t(x); INSERT INTO t VALUES(1);"));
+    } else if (state == QLatin1String("short")) {
+      QFile f(path);
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      f.write(BankFile::magic());
+    }
+    const QByteArray before = readAll(path);
+    TADOConnection c;
+    try {
+      c.Open(path, password);
+      QFAIL("opened");
+    } catch (const EDatabaseError &e) {
+      QCOMPARE(e.code(), code);
+    }
+    QVERIFY(!c.Connected());
+    QCOMPARE(readAll(path), before); // a refused file is not written to
+  }
+
+  void hiddenHeaderAndPlainExport() {
+    const QString path = m_tmp.filePath(QStringLiteral("export.db"));
+    BuildBankFromTexts(path, {QString::fromUtf8(kSmallBank)});
+    const QByteArray bank = readAll(path);
+    QCOMPARE(bank.left(16), BankFile::magic());
+    QCOMPARE(bank.mid(66, 40), blockBytes(kMaskingBlock));
+    QCOMPARE(bank.mid(4096, 16), QByteArray("SQLite format 3\0", 16));
+    const QString plain = m_tmp.filePath(QStringLiteral("export.sqlite"));
+    ExportBank(path, plain);
+    QCOMPARE(readAll(path), bank); // exporting leaves the bank alone
+    TADOConnection c;
+    c.OpenPlain(plain);
+    TADOQuery q(c, QStringLiteral("q"));
+    q.SQL.Add(QStringLiteral("SELECT 题目内容 FROM 小题"));
+    q.Open();
+    QCOMPARE(q.Fields(0).AsString(), QStringLiteral("甲'乙"));
+  }
+
+  void bankToolBuildsFromHandWrittenSql() {
+    const QString sql = m_tmp.filePath(QStringLiteral("hand.sql"));
+    {
+      QFile f(sql);
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      f.write(kSmallBank);
+    }
+    const QString out = m_tmp.filePath(QStringLiteral("tool.db"));
+    QProcess tool;
+    tool.start(qEnvironmentVariable("QBRX_BANK_TOOL"), {QStringLiteral("build"), out, sql});
+    QVERIFY(tool.waitForFinished(60000));
+    QCOMPARE(tool.exitCode(), 0);
+    QCOMPARE(readAll(out).mid(66, 40), blockBytes(kMaskingBlock));
+    // A broken file fails the build and leaves no bank behind.
+    {
+      QFile f(sql);
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      f.write("INSERT INTO 不存在 VALUES(1);");
+    }
+    const QString bad = m_tmp.filePath(QStringLiteral("bad.db"));
+    tool.start(qEnvironmentVariable("QBRX_BANK_TOOL"), {QStringLiteral("build"), bad, sql});
+    QVERIFY(tool.waitForFinished(60000));
+    QCOMPARE(tool.exitCode(), 1);
+    QVERIFY(!QFile::exists(bad));
+    QVERIFY(!QFile::exists(bad + QStringLiteral(".partial")));
+  }
+
+  void loadParameters() {
+    TDataModule1 dm;
+    openSmall(dm);
+    UpdateUrl = QStringLiteral("kept");
+    BankVersion = QStringLiteral("2025.09");
+    LoadSystemParameters(dm);
+    QCOMPARE(DisplaySettings.FontName, QStringLiteral("宋体"));
+    QCOMPARE(DisplaySettings.ToolbarFontSize, QStringLiteral("10px"));
+    QCOMPARE(DisplaySettings.FontColor, QString()); // no 颜色 row
+    QCOMPARE(HtmlToColor(DisplaySettings.FontColor), TColor(0));
+    QCOMPARE(SoftTitle, QStringLiteral("测试题库"));
+    QCOMPARE(UpdateUrl, QStringLiteral("http://127.0.0.1:9/up/"));
+    QCOMPARE(BankVersion, QStringLiteral("2025.09")); // null keeps the old value
+    QCOMPARE(FeedbackUrl, QStringLiteral("http://127.0.0.1:9/dg/"));
+    QCOMPARE(ValueAddedUrl, QString()); // no row
+    // A reload from a bank without 升级下载地址 keeps the address.
+    dm.ADOQuery3.SQL.Add(QStringLiteral("DELETE FROM 系统参数 WHERE 参数名='升级下载地址'"));
+    dm.ADOQuery3.ExecSQL();
+    LoadSystemParameters(dm);
+    QCOMPARE(UpdateUrl, QStringLiteral("http://127.0.0.1:9/up/"));
+  }
+
+  void htmlToColor_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("r");
+    QTest::addColumn<int>("g");
+    QTest::addColumn<int>("b");
+    QTest::newRow("hash") << "#F9F9F9" << 249 << 249 << 249;
+    QTest::newRow("bare") << "F9F9F9" << 249 << 249 << 249;
+    QTest::newRow("empty") << "" << 0 << 0 << 0;
+    QTest::newRow("quoted green") << "\"#00FF00\"" << 0 << 255 << 0;
+    QTest::newRow("lower case") << "#0a0b0c" << 10 << 11 << 12;
+    QTest::newRow("three spaces removed") << "#12   3456" << 0x12 << 0x34 << 0x56;
+    QTest::newRow("not hex") << "#GG1020" << 0 << 16 << 32;
+    QTest::newRow("short") << "#1020" << 16 << 32 << 0;
+    QTest::newRow("odd") << "#10203" << 16 << 32 << 3;
+  }
+  void htmlToColor() {
+    QFETCH(QString, text);
+    QFETCH(int, r);
+    QFETCH(int, g);
+    QFETCH(int, b);
+    QCOMPARE(HtmlToColor(text), TColor(r | (g << 8) | (b << 16)));
+  }
+
+  void colorToHtml() {
+    QCOMPARE(ColorToHtml(QColor(1, 2, 3)), QStringLiteral("#010203"));
+    QCOMPARE(ColorToHtml(QColor(Qt::red)), QStringLiteral("#FF0000"));
+    QCOMPARE(ColorToHtml(HtmlToColor(QStringLiteral("#abcdef"))), QStringLiteral("#ABCDEF"));
+  }
+};
+
+QBRX_TEST_MAIN(TstStore)
+#include "tst_store.moc"
