@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing the program needs on Debian 12.
+# Safe to run again: it only installs what is missing.
+set -euo pipefail
+
+PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-webengine-dev qt6-webchannel-dev qt6-charts-dev
+  libsqlite3-dev libarchive-dev libpq-dev
+  fonts-noto-cjk
+  postgresql        # the tests start a throw-away feedback server
+  xvfb xauth        # headless screenshots
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO apt-get update
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi
