@@ -52,6 +52,8 @@ else
   data=${QBRX_FEEDBACK_DATA:-${XDG_DATA_HOME:-$HOME/.local/share}/qbrx-feedback}
 fi
 case $data in /*) ;; *) data=$PWD/$data ;; esac
+# The server's user may not be allowed into the current folder.
+cd /
 
 pg() { "${runas[@]}" "$bindir/$@"; }
 running() { pg pg_ctl -D "$data" status >/dev/null 2>&1; }
@@ -78,16 +80,20 @@ EOF
 
 start() {
   [ -f "$data/PG_VERSION" ] || init_cluster
-  # Written on every start, so another port takes effect.
-  cat >"$data/qbrx.conf" <<EOF
-port = $port
-listen_addresses = '127.0.0.1'
-unix_socket_directories = '$data'
-unix_socket_permissions = 0700
-EOF
-  if [ ${#runas[@]} -gt 0 ]; then chown postgres: "$data/qbrx.conf"; fi
+  # Rewritten on every start, so another port takes effect (a running server
+  # is restarted for it).
+  local conf changed=yes
+  conf=$(printf "port = %s\nlisten_addresses = '127.0.0.1'\nunix_socket_directories = '%s'\nunix_socket_permissions = 0700" "$port" "$data")
+  if [ -f "$data/qbrx.conf" ] && [ "$(cat "$data/qbrx.conf")" = "$conf" ]; then changed=no; fi
+  if [ $changed = yes ]; then
+    printf '%s\n' "$conf" >"$data/qbrx.conf"
+    if [ ${#runas[@]} -gt 0 ]; then chown postgres: "$data/qbrx.conf"; fi
+  fi
   if running; then
-    pg pg_ctl -D "$data" reload >/dev/null
+    if [ $changed = yes ]; then
+      pg pg_ctl -D "$data" -l "$data/server.log" -w -t 60 restart >/dev/null ||
+        die "the server did not restart, see $data/server.log"
+    fi
   else
     pg pg_ctl -D "$data" -l "$data/server.log" -w -t 60 start >/dev/null ||
       die "the server did not start, see $data/server.log"
@@ -98,7 +104,7 @@ SELECT 'CREATE DATABASE qbrx_feedback OWNER qbrx ENCODING ''UTF8'' TEMPLATE temp
   WHERE NOT EXISTS (SELECT 1 FROM pg_database WHERE datname = 'qbrx_feedback')\gexec
 EOF
   # The table belongs to qbrx, the login the program uses.
-  psql_admin -d qbrx_feedback -c 'SET ROLE qbrx' -f - <"$schema"
+  psql_admin -d qbrx_feedback -c 'SET client_min_messages = warning' -c 'SET ROLE qbrx' -f - <"$schema"
   echo "feedback server running: $(conninfo)"
 }
 
