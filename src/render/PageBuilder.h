@@ -1,0 +1,23 @@
+#pragma once
+// The question page: turns CurrentPaper into css/Question.html (GBK, CR LF)
+// with its script, and records the paper in the shared state (Global.h).
+
+#include <QString>
+
+class TDataModule1;
+class ProgramDir;
+
+// Writes the page of the sub-questions in CurrentPaper under `title`.
+// mode 0 replaces PaperQuestions with the choice sub-questions written;
+// mode 1 (the one-question feedback page) leaves PaperQuestions alone.
+// Sets PaperTitle, and PaperOnDisplay once an answer block is written.
+// Uses ADOQuery1 and ADOQuery2 of `dm`. An empty CurrentPaper shows
+// "没有试题！" and leaves a page with the head only. Throws FileError when
+// the page cannot be written; on an engine error (EDatabaseError) the page on
+// disk, PaperQuestions and PaperOnDisplay stay as they were.
+void BuildQuestionPage(const QString &title, int mode, TDataModule1 &dm, const ProgramDir &dir);
+
+// The Chinese numeral of a case question's ordinal: 一 … 九, 十, 十一 …
+// 九十九, then 一百, 一百零一, 一百一十, … 一千零一十, … 九千九百九十九, 一万, …
+// Empty for j < 1.
+QString CaseNumeral(int j);
