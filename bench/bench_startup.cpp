@@ -34,6 +34,20 @@ private slots:
     }
   }
 
+  // The parts of the sequence, to see where the time goes.
+  void partOpenThroughShim() {
+    QBENCHMARK {
+      TDataModule1 dm;
+      QCOMPARE(OpenBankAtStartup(dm, m_root), StartupResult::Opened);
+    }
+  }
+
+  void partLoadParameters() {
+    TDataModule1 dm;
+    QCOMPARE(OpenBankAtStartup(dm, m_root), StartupResult::Opened);
+    QBENCHMARK { LoadSystemParameters(dm); }
+  }
+
   void plainOpenFloor() {
     QBENCHMARK {
       TADOConnection c;

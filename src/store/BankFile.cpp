@@ -90,10 +90,7 @@ int shimFileControl(sqlite3_file *f, int op, void *arg) {
   if (op == kFcntlWriteBlock) {
     if (shiftOf(f) == 0)
       return SQLITE_NOTFOUND;
-    int rc = r->pMethods->xWrite(r, arg, kBlockSize, kBlockOffset);
-    if (rc == SQLITE_OK)
-      rc = r->pMethods->xSync(r, SQLITE_SYNC_FULL);
-    return rc;
+    return r->pMethods->xWrite(r, arg, kBlockSize, kBlockOffset);
   }
   if (op == SQLITE_FCNTL_SIZE_HINT && shiftOf(f) != 0) {
     sqlite3_int64 hint = *static_cast<sqlite3_int64 *>(arg) + shiftOf(f);

@@ -19,7 +19,7 @@ constexpr int kFormatVersion = 1;
 constexpr const char *kVfsName = "qbrx";
 // File control opcode of the shim: write a 40-byte block (the argument points
 // at it) at offset 66 of the open main database file through the connection's
-// own file handle, then sync.
+// own file handle.
 constexpr int kFcntlWriteBlock = 0x51425201;
 
 using Block = std::array<unsigned char, kBlockSize>;

@@ -5,6 +5,7 @@
 // A SELECT is read into memory when it opens (a static cursor), so any number
 // of queries can be open at once and writes may run while one is walked.
 
+#include "common/ProgramDir.h"
 #include "store/FileError.h"
 
 #include <QString>
@@ -132,6 +133,10 @@ public:
   TADOQuery ADOQuery2; // the general query
   TADOQuery ADOQuery3; // statements run while ADOQuery2 is in use
   TADOQuery ADOQuery4; // declared, not used
+
+  // The directory of the bank this module opened (set by OpenBankAtStartup);
+  // the page bridge writes its pages below it.
+  ProgramDir programDir;
 
   // Favourite toggle from the page: flips 小题.是否收藏 of the sub-question
   // whose number the page passes as text. "ok", "" (not found) or "Error".

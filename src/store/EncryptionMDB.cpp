@@ -28,15 +28,14 @@ static void writeBlock(const QString &path, const BankFile::Block &block) {
       return; // a missing file is silently ignored
     throw FileError(QStringLiteral("无法打开文件 %1：%2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
   }
+  // No sync: a block lost in a power cut leaves the file either masked (the
+  // next start unmasks it again) or genuine (it opens as it is); the rows
+  // behind the header are never touched.
   const ssize_t n = ::pwrite(fd, block.data(), block.size(), BankFile::kBlockOffset);
   const int writeErrno = errno;
-  const bool synced = n == ssize_t(block.size()) && ::fsync(fd) == 0;
-  const int syncErrno = errno;
   ::close(fd);
   if (n != ssize_t(block.size()))
     throw FileError(QStringLiteral("无法写入文件 %1：%2").arg(path, QString::fromLocal8Bit(std::strerror(n < 0 ? writeErrno : ENOSPC))));
-  if (!synced)
-    throw FileError(QStringLiteral("无法写入文件 %1：%2").arg(path, QString::fromLocal8Bit(std::strerror(syncErrno))));
 }
 
 void MaskDatabaseFile(const QString &path) { writeBlock(path, kMaskingBlock); }

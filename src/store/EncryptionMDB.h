@@ -11,8 +11,7 @@ extern const BankFile::Block kGenuineBlock;      // belongs to the password
 extern const BankFile::Block kMaskingBlock;      // any other 40 bytes
 
 // Each writes its block at offset 66 of an existing file, without truncating
-// and without reading; the length stays the same. The write is synced to disk
-// before returning. A missing file is silently ignored; an open or write error
-// throws FileError.
+// and without reading; the length stays the same. A missing file is silently
+// ignored; an open or write error throws FileError.
 void MaskDatabaseFile(const QString &path);
 void UnmaskDatabaseFile(const QString &path);

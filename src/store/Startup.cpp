@@ -27,6 +27,7 @@ StartupResult OpenBankAtStartup(TDataModule1 &dm, const QString &programDir,
     if (step)
       step(s);
   };
+  dm.programDir = ProgramDir(programDir);
   const QString bank = programDir + QStringLiteral("QBRX.db");
   const QString temp = programDir + QStringLiteral("temp.db");
   reached(StartupStep::Begin);
