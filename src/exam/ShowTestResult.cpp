@@ -1,0 +1,63 @@
+#include "exam/ShowTestResult.h"
+#include "exam/TestRecordStore.h"
+#include "render/HtmlView.h"
+#include "store/FileError.h"
+#if __has_include("render/WebHtmlView.h")
+#include "render/WebHtmlView.h"
+#define QBRX_HAS_WEB_VIEW 1
+#endif
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+static std::unique_ptr<HtmlView> makeWebView(QWidget *parent) {
+#ifdef QBRX_HAS_WEB_VIEW
+  return std::make_unique<WebHtmlView>(parent);
+#else
+  Q_UNUSED(parent);
+  throw AppError(QStringLiteral("没有可用的网页视图。"));
+#endif
+}
+
+TFrmShowTestResult::TFrmShowTestResult(TDataModule1 &dm, QWidget *parent, const HtmlViewFactory &makeView)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      m_dm(dm) {
+  setWindowTitle(QStringLiteral("测试结果"));
+  m_view = makeView ? makeView(this) : makeWebView(this);
+
+  auto *layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(m_view->widget(), 1);
+
+  Panel1 = new QWidget(this);
+  auto *panelLayout = new QHBoxLayout(Panel1);
+  panelLayout->setContentsMargins(6, 6, 6, 6);
+  panelLayout->addStretch();
+  BitBtn1 = new QPushButton(QStringLiteral("关闭"), Panel1);
+  BitBtn1->setDefault(true);
+  BitBtn1->setAutoDefault(true);
+  panelLayout->addWidget(BitBtn1);
+  panelLayout->addStretch();
+  layout->addWidget(Panel1);
+  connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
+
+  resize(582, 221);
+  writeReport();
+}
+
+TFrmShowTestResult::~TFrmShowTestResult() = default;
+
+void TFrmShowTestResult::writeReport() {
+  const TestReport report = BuildTestReport(TypeResults);
+  m_totals = report.totals;
+  m_view->navigate(QStringLiteral("about:blank"));
+  for (const QString &line : report.lines)
+    m_view->writeln(line);
+}
+
+void TFrmShowTestResult::done(int result) {
+  TestRecordStore(m_dm).saveOnClose(CurrentTestOutcome(m_totals));
+  QDialog::done(result);
+}

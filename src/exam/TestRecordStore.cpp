@@ -1,0 +1,153 @@
+#include "exam/TestRecordStore.h"
+#include "common/Dialogs.h"
+#include "store/DM.h"
+
+#include <charconv>
+#include <exception>
+
+TestOutcome CurrentTestOutcome(const TestTotals &totals) {
+  TestOutcome o;
+  o.kind = PaperKind;
+  o.title = PaperTitle;
+  o.chapterId = ChapterId;
+  o.redoTestId = RedoTestId;
+  o.totals = totals;
+  o.questions.reserve(PaperQuestions.size());
+  for (const TShiTi &s : PaperQuestions)
+    o.questions.push_back({s.XiaoTiHao, s.IsRight});
+  return o;
+}
+
+QString MarksText(float marks) {
+  char buf[64];
+  const auto r = std::to_chars(buf, buf + sizeof buf, marks);
+  return QString::fromLatin1(buf, int(r.ptr - buf));
+}
+
+QString AccuracyText(float score, float total) {
+  if (total == 0.0f)
+    return QStringLiteral("0");
+  return QString::number(double(score) / double(total), 'g', 15);
+}
+
+QString TestTimeText(const QDateTime &when) {
+  return when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+bool TestRecordStore::isStoredKind(qint16 kind) {
+  return kind == 1 || kind == 2 || kind == 4 || kind == 5 || kind == 6;
+}
+
+TestRecordStore::Result TestRecordStore::saveOnClose(const TestOutcome &outcome) {
+  if (!isStoredKind(outcome.kind))
+    return Result::NotStored;
+  if (!dialogs().question(TestRecordText::Ask, TestRecordText::AskCaption))
+    return Result::Declined;
+  const Result r = store(outcome, QDateTime::currentDateTime());
+  switch (r) {
+  case Result::Saved:
+    dialogs().information(TestRecordText::Saved, TestRecordText::SavedCaption);
+    break;
+  case Result::RecordFailed:
+    dialogs().warning(TestRecordText::RecordFailed, TestRecordText::FailedCaption);
+    break;
+  case Result::QuestionsFailed:
+    dialogs().warning(TestRecordText::QuestionsFailed, TestRecordText::FailedCaption);
+    break;
+  default:
+    break;
+  }
+  return r;
+}
+
+void TestRecordStore::insertRecord(const TestOutcome &o, const QString &accuracy, const QString &time) {
+  const TestTotals &t = o.totals;
+  TADOQuery &q = m_dm.ADOQuery2;
+  q.Close();
+  q.SQL.Clear();
+  q.SQL.Add(QStringLiteral("INSERT INTO 测试结果(测试名称,试题数,答对,总分,得分,正确率,测试时间,测试类型,所属章节) "));
+  q.SQL.Add(QStringLiteral("VALUES(") + QuotedStr(o.title) + QLatin1Char(',') + QString::number(t.SumNumOfShiTi) +
+            QLatin1Char(','));
+  q.SQL.Add(QString::number(t.SumRight) + QLatin1Char(',') + MarksText(t.SumTotal) + QLatin1Char(',') +
+            MarksText(t.SumScore) + QLatin1Char(','));
+  q.SQL.Add(accuracy);
+  q.SQL.Add(QLatin1Char(',') + QuotedStr(time) + QLatin1Char(',') + QString::number(o.kind));
+  q.SQL.Add(QLatin1Char(',') + QString::number(o.chapterId) + QLatin1Char(')'));
+  q.ExecSQL();
+}
+
+void TestRecordStore::updateRecord(const TestOutcome &o, const QString &accuracy, const QString &time) {
+  const TestTotals &t = o.totals;
+  TADOQuery &q = m_dm.ADOQuery2;
+  q.Close();
+  q.SQL.Clear();
+  q.SQL.Add(QStringLiteral("UPDATE 测试结果 SET 试题数=") + QString::number(t.SumNumOfShiTi) +
+            QStringLiteral(",答对=") + QString::number(t.SumRight) + QStringLiteral(",总分=") +
+            MarksText(t.SumTotal) + QStringLiteral(",得分=") + MarksText(t.SumScore) +
+            QStringLiteral(",正确率=") + accuracy + QStringLiteral(",测试时间=") + QuotedStr(time) +
+            QStringLiteral(" WHERE 编号=") + QString::number(o.redoTestId));
+  q.ExecSQL();
+}
+
+TestRecordStore::Result TestRecordStore::store(const TestOutcome &o, const QDateTime &when) {
+  if (!isStoredKind(o.kind))
+    return Result::NotStored;
+  const QString accuracy = AccuracyText(o.totals.SumScore, o.totals.SumTotal);
+  const QString time = TestTimeText(when);
+  TADOConnection &c = m_dm.ADOConnection1;
+  TADOQuery &q = m_dm.ADOQuery2;
+  const QString right = QStringLiteral("-1"), wrong = QStringLiteral("0");
+  Result failure = Result::RecordFailed;
+  qint64 recordId = 0;
+  try {
+    c.BeginTrans();
+    if (o.kind == 6) {
+      updateRecord(o, accuracy, time);
+      recordId = o.redoTestId;
+      failure = Result::QuestionsFailed;
+      const QString tail = QStringLiteral(" WHERE 测试编号=") + QString::number(o.redoTestId) +
+                           QStringLiteral(" AND 小题号=");
+      for (const TestQuestionRow &row : o.questions) {
+        q.Close();
+        q.SQL.Clear();
+        q.SQL.Add(QStringLiteral("UPDATE 测试题目 SET 回答正确=") + (row.IsRight ? right : wrong) + tail +
+                  QString::number(row.XiaoTiHao));
+        q.ExecSQL();
+      }
+    } else {
+      insertRecord(o, accuracy, time);
+      q.Close();
+      q.SQL.Clear();
+      q.SQL.Add(QStringLiteral("SELECT @@Identity"));
+      q.Open();
+      if (q.RecordCount() >= 1) {
+        const QString id = q.Fields(0).AsString();
+        recordId = id.toLongLong();
+        failure = Result::QuestionsFailed;
+        const QString head = QStringLiteral("INSERT INTO 测试题目(测试编号,小题号,回答正确) VALUES(") + id +
+                             QLatin1Char(',');
+        for (const TestQuestionRow &row : o.questions) {
+          q.Close();
+          q.SQL.Clear();
+          q.SQL.Add(head + QString::number(row.XiaoTiHao) + QLatin1Char(',') + (row.IsRight ? right : wrong) +
+                    QLatin1Char(')'));
+          q.ExecSQL();
+        }
+      }
+      q.Close();
+    }
+    // A failed commit stores nothing of the record.
+    failure = Result::RecordFailed;
+    c.CommitTrans();
+  } catch (const std::exception &) {
+    q.Close();
+    try {
+      c.RollbackTrans();
+    } catch (const std::exception &) {
+      // The engine has already ended the transaction.
+    }
+    return failure;
+  }
+  m_lastRecordId = recordId;
+  return Result::Saved;
+}

@@ -1,0 +1,65 @@
+#pragma once
+// Grading of the paper on display (the command ActSummitPaper): reads the
+// learner's choices from the page, sets IsRight on every entry of
+// PaperQuestions, colours the stems of wrong answers red, builds TypeResults
+// and opens the result report.
+
+#include "render/Global.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class HtmlView;
+class QWidget;
+class TDataModule1;
+
+// Makes the HTML view of a window, its widget a child of `parent`.
+using HtmlViewFactory = std::function<std::unique_ptr<HtmlView>(QWidget *parent)>;
+
+enum class GradeStatus {
+  NoPaper,      // no question page yet: the learner was told, nothing changed
+  PageMismatch, // the page lacks an element of PaperQuestions: told, nothing changed
+  Graded,       // IsRight, TypeResults and the red stems are in place
+};
+
+// The letters the learner chose: "A" for the first input, "B" for the second,
+// ... for every checked input, in option order.
+QString ChosenLetters(const std::vector<bool> &checked);
+// The stored answer as it is compared: ASCII letters upper-cased, nothing else
+// changed ("acd" -> "ACD"; "A,C,D" stays).
+QString NormalizedAnswer(const QString &answer);
+
+// Ids of the option inputs of one sub-question ("n/0" ... "n/(k-1)") and of its stem.
+QStringList OptionIds(const TShiTi &s);
+QString StemId(const TShiTi &s);
+
+// Merges one entry per sub-question into one entry per type, in the order in
+// which each type first appears. Counters are added; Total/Score/MNPP untouched.
+std::vector<TTest> MergeByType(const std::vector<TTest> &perQuestion);
+
+// Marks per question of a type (类型说明.分数), 0 when the type has no row.
+double MarksPerQuestion(TDataModule1 &dm, const QString &type);
+
+// Grades the page on display against PaperQuestions without opening the
+// report. Messages go through dialogs(). Script and database errors are
+// thrown (the general error handler reports them).
+GradeStatus GradePaper(HtmlView &page, TDataModule1 &dm);
+
+// The command: GradePaper, then the result report (TFrmShowTestResult),
+// shown modally through dialogs().execModal and freed. `parent` centres the
+// report; `reportView` makes its HTML view (default: the real web view).
+void ActSummitPaper(HtmlView &page, TDataModule1 &dm, QWidget *parent = nullptr,
+                    const HtmlViewFactory &reportView = {});
+
+// Texts of the command.
+namespace GradingText {
+inline const QString NoPaper = QStringLiteral("请先选择试卷！");
+inline const QString NoPaperCaption = QStringLiteral("未选择试卷");
+inline const QString PageMismatch = QStringLiteral("当前页面与试卷不符，无法批阅，请重新生成试卷。");
+inline const QString PageMismatchCaption = QStringLiteral("批阅试卷");
+inline const QString CaseType = QStringLiteral("案例分析题");
+} // namespace GradingText

@@ -1,0 +1,313 @@
+// Grading the paper on display: judging the chosen letters, the red stems,
+// the summary by question type and its marks, against a scripted page and a
+// real bank.
+
+#include "FakeDialogs.h"
+#include "FakeHtmlView.h"
+#include "TestEnv.h"
+#include "exam/ShowTestResult.h"
+#include "mainwin/Grading.h"
+#include "store/DM.h"
+#include "store/Startup.h"
+
+#include <QtTest>
+#include <memory>
+
+namespace {
+
+const char *kTypes = R"SQL(
+INSERT INTO 类型说明(ID,题目类型,类型说明,分数) VALUES(1,'单项选择题','',1);
+INSERT INTO 类型说明(ID,题目类型,类型说明,分数) VALUES(2,'多项选择题','',2);
+INSERT INTO 类型说明(ID,题目类型,类型说明,分数) VALUES(3,'判断题','',0.5);
+INSERT INTO 类型说明(ID,题目类型,类型说明,分数) VALUES(4,'案例分析题','',3);
+INSERT INTO 类型说明(ID,题目类型,类型说明,分数) VALUES(5,'O''Brien题','',4);
+)SQL";
+
+// One sub-question of a scripted paper: its type, options, stored answer, the
+// letters the learner ticks and its case question (0: none).
+struct Q {
+  QString type;
+  int options;
+  QString answer;
+  QString ticked;
+  int daTiHao = 0;
+};
+
+struct Group {
+  QString type;
+  int count;
+  int right;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(QList<Q>)
+Q_DECLARE_METATYPE(QList<Group>)
+
+class TstGrading : public QObject {
+  Q_OBJECT
+  std::unique_ptr<TestEnv::ProgramDirFixture> m_dir;
+  std::unique_ptr<TDataModule1> m_dm;
+  std::unique_ptr<FakeDialogs> m_dialogs;
+  std::unique_ptr<FakeHtmlView> m_page;
+
+  // Puts the paper into PaperQuestions (numbers 101, 102, ...) and ticks
+  // the letters on the page.
+  void setPaper(const QList<Q> &paper) {
+    PaperQuestions.clear();
+    int n = 100;
+    for (const Q &q : paper) {
+      TShiTi s;
+      s.XiaoTiHao = ++n;
+      s.NumOfSel = q.options;
+      s.TiMuType = q.type;
+      s.Answer = q.answer;
+      s.DaTiHao = q.daTiHao;
+      PaperQuestions.push_back(s);
+      for (int i = 0; i < q.options; ++i)
+        m_page->checked.insert(QStringLiteral("%1/%2").arg(n).arg(i), q.ticked.contains(QChar('A' + i)));
+      m_page->checked.insert(QStringLiteral("T%1_%1").arg(n), false);
+    }
+    PaperOnDisplay = true;
+  }
+
+  QStringList expectedRedStems(const QList<Q> &paper, const QList<bool> &right) {
+    QStringList ids;
+    for (int i = 0; i < paper.size(); ++i)
+      if (!right[i])
+        ids << QStringLiteral("T%1_%1").arg(101 + i);
+    return ids;
+  }
+
+private slots:
+  void init() {
+    ResetPaperState();
+    m_dir = std::make_unique<TestEnv::ProgramDirFixture>(QStringList{QString::fromUtf8(kTypes)});
+    m_dm = std::make_unique<TDataModule1>();
+    QCOMPARE(OpenBankAtStartup(*m_dm, m_dir->root()), StartupResult::Opened);
+    m_dialogs = std::make_unique<FakeDialogs>();
+    m_page = std::make_unique<FakeHtmlView>();
+  }
+  void cleanup() {
+    m_page.reset();
+    m_dialogs.reset();
+    m_dm.reset();
+    m_dir.reset();
+    ResetPaperState();
+  }
+
+  // The chosen letters against the stored answer: exact string in option
+  // order, the stored answer upper-cased (ASCII letters only).
+  void judging_data() {
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<int>("options");
+    QTest::addColumn<QString>("ticked");
+    QTest::addColumn<bool>("right");
+    QTest::newRow("ACD ticked ACD") << "ACD" << 4 << "ACD" << true;
+    QTest::newRow("lower-case acd") << "acd" << 4 << "ACD" << true;
+    QTest::newRow("mixed-case aCd") << "aCd" << 4 << "ACD" << true;
+    QTest::newRow("ACD ticked AC") << "ACD" << 4 << "AC" << false;
+    QTest::newRow("ACD ticked ABCD") << "ACD" << 4 << "ABCD" << false;
+    QTest::newRow("single B") << "B" << 4 << "B" << true;
+    QTest::newRow("single, two ticked") << "B" << 4 << "AB" << false;
+    QTest::newRow("true/false first is A") << "A" << 2 << "A" << true;
+    QTest::newRow("true/false second is B") << "B" << 2 << "B" << true;
+    QTest::newRow("true/false wrong") << "B" << 2 << "A" << false;
+    QTest::newRow("unanswered") << "A" << 4 << "" << false;
+    QTest::newRow("empty answer, unanswered") << "" << 4 << "" << true;
+    QTest::newRow("empty answer, ticked") << "" << 4 << "A" << false;
+    QTest::newRow("answer with space") << "A " << 4 << "A" << false;
+    QTest::newRow("full-width letter not folded") << QString::fromUtf8("ａ") << 4 << "A" << false;
+  }
+  void judging() {
+    QFETCH(QString, answer);
+    QFETCH(int, options);
+    QFETCH(QString, ticked);
+    QFETCH(bool, right);
+    const QList<Q> paper{{"单项选择题", 4, "C", "C"}, {"单项选择题", options, answer, ticked}};
+    setPaper(paper);
+    PaperQuestions[1].IsRight = !right; // grading must overwrite it
+
+    QCOMPARE(GradePaper(*m_page, *m_dm), GradeStatus::Graded);
+    QCOMPARE(PaperQuestions[0].IsRight, true);
+    QCOMPARE(PaperQuestions[1].IsRight, right);
+    QCOMPARE(m_page->colored(), expectedRedStems(paper, {true, right}));
+    QCOMPARE(TypeResults.size(), size_t(1));
+    QCOMPARE(TypeResults[0].Right, right ? 2 : 1);
+    QCOMPARE(TypeResults[0].Error, right ? 0 : 1);
+    QVERIFY(m_dialogs->shown.isEmpty());
+  }
+
+  // An answer stored in another order or with separators matches no choice.
+  void reorderedAnswerNeverMatches_data() {
+    QTest::addColumn<QString>("answer");
+    QTest::newRow("CDA") << "CDA";
+    QTest::newRow("A,C,D") << "A,C,D";
+  }
+  void reorderedAnswerNeverMatches() {
+    QFETCH(QString, answer);
+    for (int mask = 0; mask < 16; ++mask) {
+      QString ticked;
+      for (int i = 0; i < 4; ++i)
+        if (mask & (1 << i))
+          ticked += QChar('A' + i);
+      setPaper({{"多项选择题", 4, answer, ticked}});
+      QCOMPARE(GradePaper(*m_page, *m_dm), GradeStatus::Graded);
+      QVERIFY2(!PaperQuestions[0].IsRight, qPrintable(ticked));
+    }
+  }
+
+  // One entry per type where it first appears; case sub-questions under
+  // 案例分析题 whatever their own type; marks from 类型说明.
+  void summaryByType_data() {
+    QTest::addColumn<QList<Q>>("paper");
+    QTest::addColumn<QList<Group>>("groups");
+    QTest::newRow("seven questions") << QList<Q>{{"单项选择题", 4, "A", "A"},
+                                                 {"单项选择题", 4, "B", "C"},
+                                                 {"单项选择题", 4, "C", "C"},
+                                                 {"多项选择题", 4, "AB", "AB"},
+                                                 {"多项选择题", 4, "ABD", "AB"},
+                                                 {"判断题", 2, "A", "A"},
+                                                 {"单项选择题", 4, "D", "D", 900},
+                                                 {"多项选择题", 4, "BC", "B", 900}}
+                                     << QList<Group>{{"单项选择题", 3, 2},
+                                                     {"多项选择题", 2, 1},
+                                                     {"判断题", 1, 1},
+                                                     {"案例分析题", 2, 1}};
+    QTest::newRow("types not adjacent") << QList<Q>{{"判断题", 2, "A", "A"},
+                                                    {"单项选择题", 4, "A", "B"},
+                                                    {"判断题", 2, "B", "B"},
+                                                    {"单项选择题", 4, "C", "C"},
+                                                    {"判断题", 2, "A", ""}}
+                                        << QList<Group>{{"判断题", 3, 2}, {"单项选择题", 2, 1}};
+    QTest::newRow("two case questions apart") << QList<Q>{{"判断题", 2, "A", "A", 7},
+                                                          {"单项选择题", 4, "A", "A"},
+                                                          {"多项选择题", 4, "AB", "AB", 8}}
+                                              << QList<Group>{{"案例分析题", 2, 2}, {"单项选择题", 1, 1}};
+    QTest::newRow("type name with a quote") << QList<Q>{{"O'Brien题", 4, "A", "A"}}
+                                            << QList<Group>{{"O'Brien题", 1, 1}};
+    QTest::newRow("only subjective questions") << QList<Q>{} << QList<Group>{};
+  }
+  void summaryByType() {
+    QFETCH(QList<Q>, paper);
+    QFETCH(QList<Group>, groups);
+    const QHash<QString, double> marks{{"单项选择题", 1}, {"多项选择题", 2}, {"判断题", 0.5},
+                                       {"案例分析题", 3}, {"O'Brien题", 4}};
+    setPaper(paper);
+    QCOMPARE(GradePaper(*m_page, *m_dm), GradeStatus::Graded);
+
+    QCOMPARE(m_page->readCalls.size(), 1); // every input in one call
+    QCOMPARE(TypeResults.size(), size_t(groups.size()));
+    for (int i = 0; i < groups.size(); ++i) {
+      const TTest &t = TypeResults[size_t(i)];
+      const Group &g = groups[i];
+      QCOMPARE(t.TiMuType, g.type);
+      QCOMPARE(t.NumOfShiTi, g.count);
+      QCOMPARE(t.Right, g.right);
+      QCOMPARE(t.Error, g.count - g.right);
+      QCOMPARE(t.Total, float(marks[g.type] * g.count));
+      QCOMPARE(t.Score, float(marks[g.type] * g.right));
+      QCOMPARE(t.MNPP, float(double(g.right) / g.count));
+      QVERIFY(!t.alreadyCount);
+    }
+    QList<bool> right;
+    for (const TShiTi &s : PaperQuestions)
+      right << s.IsRight;
+    QCOMPARE(m_page->colorCalls.size(), right.contains(false) ? 1 : 0); // all stems in one call
+    QCOMPARE(m_page->colored(), expectedRedStems(paper, right));
+
+    // Grading again without changes gives the same outcome.
+    const std::vector<TTest> first = TypeResults;
+    QCOMPARE(GradePaper(*m_page, *m_dm), GradeStatus::Graded);
+    QCOMPARE(TypeResults.size(), first.size());
+    for (size_t i = 0; i < first.size(); ++i) {
+      QCOMPARE(TypeResults[i].TiMuType, first[i].TiMuType);
+      QCOMPARE(TypeResults[i].Right, first[i].Right);
+      QCOMPARE(TypeResults[i].Score, first[i].Score);
+    }
+  }
+
+  // Half a mark per question, 3 of 4 right; a type without a 类型说明 row
+  // scores 0 but keeps its counts.
+  void marksArithmetic() {
+    setPaper({{"判断题", 2, "A", "A"},
+              {"判断题", 2, "A", "A"},
+              {"判断题", 2, "B", "B"},
+              {"判断题", 2, "B", "A"},
+              {"排序题", 4, "AB", "AB"},
+              {"排序题", 4, "C", ""}});
+    QCOMPARE(GradePaper(*m_page, *m_dm), GradeStatus::Graded);
+    QCOMPARE(TypeResults.size(), size_t(2));
+    QCOMPARE(TypeResults[0].Total, 2.0f);
+    QCOMPARE(TypeResults[0].Score, 1.5f);
+    QCOMPARE(TypeResults[0].MNPP, 0.75f);
+    QCOMPARE(TypeResults[1].TiMuType, QStringLiteral("排序题"));
+    QCOMPARE(TypeResults[1].Total, 0.0f);
+    QCOMPARE(TypeResults[1].Score, 0.0f);
+    QCOMPARE(TypeResults[1].MNPP, 0.5f);
+  }
+
+  // Before the first question page nothing is read and nothing changes.
+  void noPaperOnDisplay() {
+    setPaper({{"单项选择题", 4, "A", "B"}});
+    PaperOnDisplay = false;
+    TypeResults = {TTest{QStringLiteral("旧"), 1, 1, 0, 1, 1, 1, false}};
+    ActSummitPaper(*m_page, *m_dm);
+    QCOMPARE(m_dialogs->shown.size(), 1);
+    QCOMPARE(m_dialogs->shown[0].text, QStringLiteral("请先选择试卷！"));
+    QCOMPARE(m_dialogs->shown[0].caption, QStringLiteral("未选择试卷"));
+    QCOMPARE(m_dialogs->shown[0].icon, Dialogs::Icon::Information);
+    QVERIFY(m_page->readCalls.isEmpty());
+    QVERIFY(m_page->colorCalls.isEmpty());
+    QCOMPARE(TypeResults[0].TiMuType, QStringLiteral("旧"));
+    QVERIFY(m_dialogs->modalForms.isEmpty());
+  }
+
+  // A page that was not built for PaperQuestions: told, nothing changed,
+  // no report.
+  void pageLacksAnElement_data() {
+    QTest::addColumn<QString>("missing");
+    QTest::newRow("an option") << "102/3";
+    QTest::newRow("a stem") << "T101_101";
+  }
+  void pageLacksAnElement() {
+    setPaper({{"单项选择题", 4, "A", "B"}, {"单项选择题", 4, "A", "A"}});
+    QFETCH(QString, missing);
+    m_page->checked.remove(missing);
+    PaperQuestions[0].IsRight = true;
+    TypeResults = {TTest{QStringLiteral("旧"), 1, 1, 0, 1, 1, 1, false}};
+    ActSummitPaper(*m_page, *m_dm);
+    QCOMPARE(m_dialogs->texts(), QStringList{QStringLiteral("当前页面与试卷不符，无法批阅，请重新生成试卷。")});
+    QVERIFY(m_page->colorCalls.isEmpty());
+    QVERIFY(PaperQuestions[0].IsRight);
+    QCOMPARE(TypeResults.size(), size_t(1));
+    QCOMPARE(TypeResults[0].TiMuType, QStringLiteral("旧"));
+    QVERIFY(m_dialogs->modalForms.isEmpty());
+  }
+
+  // The command opens the report on the new TypeResults.
+  void commandOpensReport() {
+    setPaper({{"单项选择题", 4, "A", "A"}, {"判断题", 2, "B", "A"}});
+    PaperKind = PaperKinds::Search; // closing stores nothing
+    QStringList reportLines;
+    m_dialogs->modalHandler = [&](QDialog &dlg) {
+      auto &report = dynamic_cast<TFrmShowTestResult &>(dlg);
+      reportLines = static_cast<FakeHtmlView &>(report.view()).lines;
+      dlg.reject();
+      return dlg.result();
+    };
+    ActSummitPaper(*m_page, *m_dm, nullptr, [](QWidget *parent) { return std::make_unique<FakeHtmlView>(parent); });
+    QCOMPARE(m_dialogs->modalForms, QStringList{QStringLiteral("TFrmShowTestResult")});
+    const QString row = QStringLiteral("<tr><td width=\"28%\" align=\"center\" class=\"table1\">判断题</td>"
+                                       "<td width=\"15%\" align=\"center\" class=\"table1\">1</td>"
+                                       "<td width=\"12%\" align=\"center\" class=\"table1\">0</td>"
+                                       "<td width=\"15%\" align=\"center\" class=\"table1\">0.50</td>"
+                                       "<td width=\"15%\" align=\"center\" class=\"table1\">0.00</td>"
+                                       "<td width=\"15%\" align=\"center\" class=\"table1\">0.00%</td></tr>");
+    QVERIFY2(reportLines.contains(row), qPrintable(reportLines.join('\n')));
+    QVERIFY(m_dialogs->shown.isEmpty());
+  }
+};
+
+QBRX_TEST_MAIN(TstGrading)
+#include "tst_grading.moc"
