@@ -1,0 +1,286 @@
+// ctest-timeout: 180
+// The HTML view over QWebEngineView: loading local files whatever the case
+// of their names, documents written line by line, scripts, reading and
+// colouring elements, printing, and the host object of page script.
+
+#include "FakeDialogs.h"
+#include "TestEnv.h"
+#include "render/ExternalContainer.h"
+#include "render/Gbk.h"
+#include "render/NulContainer.h"
+#include "render/WebHtmlView.h"
+#include "store/FileError.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QImage>
+#include <QPrintPreviewWidget>
+#include <QtTest>
+
+namespace {
+
+void writeGbk(const QString &path, const QStringList &lines) {
+  GbkLineWriter out;
+  for (const QString &line : lines)
+    out.writeLine(line);
+  out.saveTo(path);
+}
+
+void writeText(const QString &path, const QByteArray &bytes) {
+  QFile f(path);
+  QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write(bytes);
+}
+
+const QString kHead = QStringLiteral(
+    "<html xmlns=\"http://www.w3.org/1999/xhtml\"><head>"
+    "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\" />"
+    "<link href=\"main.css\" rel=\"stylesheet\" type=\"text/css\" /></head>");
+
+} // namespace
+
+// Receives calls from page script (the test's window.external).
+class Recorder : public QObject {
+  Q_OBJECT
+public:
+  QStringList calls;
+public slots:
+  void Note(const QString &text) { calls << QStringLiteral("Note:") + text; }
+  void Number(int n) { calls << QStringLiteral("Number:%1").arg(n); }
+};
+
+class TstHtmlView : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<TestEnv::ProgramDirFixture> m_dir;
+  std::unique_ptr<WebHtmlView> m_view;
+
+  QVariant eval(const QString &script) { return m_view->evaluate(script); }
+  QString css(const QString &relative) { return m_dir->path(QStringLiteral("css/") + relative); }
+
+private slots:
+  void initTestCase() {
+    m_dir = std::make_unique<TestEnv::ProgramDirFixture>(QStringList{QStringLiteral("SELECT 1;")});
+    QVERIFY(m_dir->isValid());
+  }
+
+  void init() {
+    m_view = std::make_unique<WebHtmlView>();
+    m_view->resize(800, 600);
+    m_view->show();
+    writeText(css(QStringLiteral("Main.css")), "body{background-color:#123456;}\r\n");
+  }
+
+  void cleanup() {
+    if (m_view)
+      QVERIFY2(m_view->scriptErrors().isEmpty(), qPrintable(m_view->scriptErrors().join(QLatin1Char('\n'))));
+    m_view.reset();
+  }
+
+  // A GBK page reached under another letter case links "main.css" and an
+  // image under "CSS/IM": both reach the files css/Main.css and css/im/.
+  void localNamesIgnoreCase() {
+    QImage pic(4, 3, QImage::Format_RGB32);
+    pic.fill(Qt::red);
+    QVERIFY(pic.save(css(QStringLiteral("im/dot.png"))));
+    writeGbk(css(QStringLiteral("Test.html")),
+             {kHead, QStringLiteral("<body><span id=\"t\">中文页面</span>"),
+              QStringLiteral("<img id=\"pic\" src=\"../CSS/IM/Dot.PNG\" /></body></html>")});
+
+    m_view->navigate(m_dir->path(QStringLiteral("CSS/test.HTML")));
+    QVERIFY(m_view->waitForLoad());
+    QCOMPARE(eval(QStringLiteral("getComputedStyle(document.body).backgroundColor")).toString(),
+             QStringLiteral("rgb(18, 52, 86)"));
+    QCOMPARE(eval(QStringLiteral("document.getElementById('t').innerText")).toString(), QStringLiteral("中文页面"));
+    QTRY_COMPARE(eval(QStringLiteral("document.getElementById('pic').naturalWidth")).toInt(), 4);
+  }
+
+  // The lines written since navigate("about:blank") form the page shown,
+  // whatever charset they declare; a new about:blank starts a new document.
+  void writtenDocument() {
+    m_view->navigate(QStringLiteral("about:blank"));
+    m_view->writeln(kHead);
+    m_view->writeln(QStringLiteral("<body><p id=\"a\">第一行 \U00020000</p>"));
+    m_view->writeln(QStringLiteral("<p id=\"b\">second</p></body></html>"));
+    QCOMPARE(eval(QStringLiteral("document.getElementById('a').innerText + '|' + "
+                                 "document.getElementById('b').innerText"))
+                 .toString(),
+             QStringLiteral("第一行 \U00020000|second"));
+
+    // Lines written after the page was shown still append to it.
+    m_view->writeln(QStringLiteral("<p id=\"c\">later</p>"));
+    QCOMPARE(eval(QStringLiteral("document.querySelectorAll('p').length")).toInt(), 3);
+
+    m_view->navigate(QStringLiteral("about:blank"));
+    m_view->writeln(QStringLiteral("<body><p id=\"n\">new</p></body>"));
+    QCOMPARE(eval(QStringLiteral("document.body.innerText.trim()")).toString(), QStringLiteral("new"));
+  }
+
+  void evaluate_data() {
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QVariant>("expected");
+    QTest::newRow("number") << "1 + 1" << QVariant(2);
+    QTest::newRow("text") << "'中' + '文'" << QVariant(QStringLiteral("中文"));
+    QTest::newRow("array") << "[true, 'a']" << QVariant(QVariantList{true, QStringLiteral("a")});
+    QTest::newRow("global function") << "function twice(x) { return 2 * x; } twice(21)" << QVariant(42);
+    QTest::newRow("statement") << "var x = 1;" << QVariant();
+  }
+
+  // Script runs in the page's global scope and gives its last value back.
+  void evaluate() {
+    QFETCH(QString, script);
+    QFETCH(QVariant, expected);
+    m_view->navigate(QStringLiteral("about:blank"));
+    m_view->writeln(QStringLiteral("<body>x</body>"));
+    const QVariant value = eval(script);
+    if (expected.isValid())
+      QCOMPARE(value, expected);
+    else
+      QVERIFY(!value.isValid() || value.isNull());
+  }
+
+  // Declarations stay in the page; a failing script throws with the
+  // engine's message and nothing is left in the console.
+  void runScriptFailures() {
+    m_view->navigate(QStringLiteral("about:blank"));
+    m_view->writeln(QStringLiteral("<body>x</body>"));
+    m_view->runScript(QStringLiteral("function changeColour() { document.body.style.color = 'red'; }"));
+    m_view->runScript(QStringLiteral("changeColour()"));
+    QCOMPARE(eval(QStringLiteral("document.body.style.color")).toString(), QStringLiteral("red"));
+    try {
+      m_view->runScript(QStringLiteral("changeFont(1)"));
+      QFAIL("no error for a missing function");
+    } catch (const AppError &e) {
+      QVERIFY2(e.message().contains(QStringLiteral("changeFont")), qPrintable(e.message()));
+    }
+    QVERIFY_THROWS_EXCEPTION(AppError, m_view->runScript(QStringLiteral("syntax error here")));
+  }
+
+  // `checked` of many ids in one call, missing ones as nullopt; one colour
+  // for several elements.
+  void readCheckedAndSetColor() {
+    m_view->navigate(QStringLiteral("about:blank"));
+    m_view->writeln(QStringLiteral("<body><input type=\"Radio\" id=\"12/0\" name=\"12_12\" checked />"
+                                   "<input type=\"CheckBox\" id=\"12/1\" name=\"12_12\" />"
+                                   "<span id=\"T12_12\">stem</span><span id=\"T13_13\">stem</span></body>"));
+    const auto checked = m_view->readChecked({QStringLiteral("12/0"), QStringLiteral("12/1"),
+                                              QStringLiteral("99/0"), QStringLiteral("T12_12")});
+    QCOMPARE(int(checked.size()), 4);
+    QCOMPARE(checked[0], std::optional<bool>(true));
+    QCOMPARE(checked[1], std::optional<bool>(false));
+    QCOMPARE(checked[2], std::optional<bool>());
+    QCOMPARE(checked[3], std::optional<bool>(false));
+    QVERIFY(m_view->readChecked({}).empty());
+
+    m_view->setColor({QStringLiteral("T12_12"), QStringLiteral("missing"), QStringLiteral("T13_13")},
+                     QStringLiteral("red"));
+    QCOMPARE(eval(QStringLiteral("getComputedStyle(document.getElementById('T12_12')).color + ',' + "
+                                 "getComputedStyle(document.getElementById('T13_13')).color"))
+                 .toString(),
+             QStringLiteral("rgb(255, 0, 0),rgb(255, 0, 0)"));
+  }
+
+  // Reload shows the page with the style sheet as it is on disk now.
+  void reloadTakesNewSheet() {
+    writeGbk(css(QStringLiteral("Question.html")), {kHead, QStringLiteral("<body>x</body></html>")});
+    m_view->navigate(css(QStringLiteral("Question.html")));
+    QCOMPARE(eval(QStringLiteral("getComputedStyle(document.body).backgroundColor")).toString(),
+             QStringLiteral("rgb(18, 52, 86)"));
+    writeText(css(QStringLiteral("Main.css")), "body{background-color:#F9F9F9;}\r\n");
+    m_view->reload();
+    QVERIFY(m_view->waitForLoad());
+    QCOMPARE(eval(QStringLiteral("getComputedStyle(document.body).backgroundColor")).toString(),
+             QStringLiteral("rgb(249, 249, 249)"));
+  }
+
+  // A navigation that replaces one still loading: the last one is shown.
+  void lastNavigationWins() {
+    writeGbk(css(QStringLiteral("One.html")), {QStringLiteral("<body>one</body>")});
+    writeGbk(css(QStringLiteral("Two.html")), {QStringLiteral("<body>two</body>")});
+    m_view->navigate(css(QStringLiteral("One.html")));
+    m_view->navigate(css(QStringLiteral("Two.html")));
+    QVERIFY(m_view->waitForLoad());
+    QCOMPARE(eval(QStringLiteral("document.body.innerText.trim()")).toString(), QStringLiteral("two"));
+  }
+
+  void printing() {
+    m_view->navigate(QStringLiteral("about:blank"));
+    m_view->writeln(QStringLiteral("<body><h1>打印</h1></body>"));
+    const QString pdf = m_dir->path(QStringLiteral("page.pdf"));
+    QVERIFY(m_view->printToPdf(pdf));
+    QFile f(pdf);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QVERIFY(f.read(5).startsWith("%PDF-"));
+
+    FakeDialogs fake;
+    int pages = -1;
+    fake.modalHandler = [&](QDialog &dialog) {
+      auto *preview = dialog.findChild<QPrintPreviewWidget *>();
+      if (preview) {
+        preview->updatePreview();
+        pages = preview->pageCount();
+      }
+      return int(QDialog::Accepted);
+    };
+    m_view->printPreview();
+    QCOMPARE(fake.modalForms, QStringList{QStringLiteral("QPrintPreviewDialog")});
+    QCOMPARE(pages, 1);
+  }
+
+  // What the page reports as an error is kept for the caller.
+  void scriptErrorsAreKept() {
+    m_view->navigate(QStringLiteral("about:blank"));
+    m_view->writeln(QStringLiteral("<body><script>noSuchFunction();</script></body>"));
+    QVERIFY(m_view->waitForLoad());
+    QTRY_VERIFY(!m_view->scriptErrors().isEmpty());
+    QVERIFY(m_view->scriptErrors().first().contains(QStringLiteral("noSuchFunction")));
+    m_view->clearScriptErrors();
+  }
+
+  // window.external reaches the host object: calls made while the page is
+  // still loading wait for the connection, arguments are converted to the
+  // parameter types, the order is kept.
+  void hostObjectCalls() {
+    Recorder recorder;
+    m_view->setExternal(&recorder);
+    writeGbk(css(QStringLiteral("Host.html")),
+             {QStringLiteral("<html><head><script language=\"JavaScript\">"),
+              QStringLiteral("external.Note('早');"), QStringLiteral("</script></head>"),
+              QStringLiteral("<body><span id=\"s\" onclick=\"external.Number('12');external.Note(event.srcElement.id);\">"
+                             "x</span></body></html>")});
+    m_view->navigate(css(QStringLiteral("Host.html")));
+    m_view->runScript(QStringLiteral("document.getElementById('s').click()"));
+    const QStringList expected{QStringLiteral("Note:早"), QStringLiteral("Number:12"), QStringLiteral("Note:s")};
+    QTRY_COMPARE(recorder.calls, expected);
+
+    // A number the page passes that is no number fails in the page.
+    QVERIFY_THROWS_EXCEPTION(AppError, m_view->runScript(QStringLiteral("external.Number('12a')")));
+    m_view->setExternal(nullptr);
+  }
+
+  // The main view's container hands out one bridge object; a plain
+  // container leaves the page without one.
+  void containers() {
+    {
+      TExternalContainer container(m_view.get());
+      TMyExternal *first = container.GetExternal();
+      QVERIFY(first);
+      QCOMPARE(container.GetExternal(), first);
+      QCOMPARE(m_view->external(), static_cast<QObject *>(first));
+      m_view->navigate(QStringLiteral("about:blank"));
+      m_view->writeln(QStringLiteral("<body>x</body>"));
+      QCOMPARE(eval(QStringLiteral("typeof external.DoSeaarchData + ',' + typeof external.SubbitError")).toString(),
+               QStringLiteral("function,function"));
+    }
+    QCOMPARE(m_view->external(), nullptr);
+
+    TNulWBContainer plain(m_view.get());
+    QCOMPARE(plain.GetExternal(), nullptr);
+    m_view->navigate(QStringLiteral("about:blank"));
+    m_view->writeln(QStringLiteral("<body>x</body>"));
+    QCOMPARE(eval(QStringLiteral("typeof external.DoSeaarchData")).toString(), QStringLiteral("undefined"));
+  }
+};
+
+QBRX_TEST_MAIN(TstHtmlView)
+#include "tst_htmlview.moc"
