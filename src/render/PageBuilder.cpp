@@ -307,9 +307,9 @@ void PageWriter::subQuestion(const TADOQuery &row, int daTiHao) {
        row.FieldByName(QStringLiteral("题目内容")).AsString() + QStringLiteral("</span></td></tr>"));
 
   const QString &type = rec.TiMuType;
-  if (type == QLatin1String("单项选择题") || type == QLatin1String("判断题"))
+  if (type == u"单项选择题" || type == u"判断题")
     m_input = QStringLiteral("Radio");
-  else if (type == QLatin1String("多项选择题"))
+  else if (type == u"多项选择题")
     m_input = QStringLiteral("CheckBox");
 
   auto option = [&](int k, const QString &value, const QString &caption) {
@@ -325,7 +325,7 @@ void PageWriter::subQuestion(const TADOQuery &row, int daTiHao) {
     line(QStringLiteral("<tr><td class=\"TestContent\">"));
     line(QStringLiteral("<FORM><textarea rows=\"5\" COLS=\"100\" id=\"") + x + u'/' + num(m_options) +
          QStringLiteral("\" name=\"") + name + QStringLiteral("\" /></textarea></FORM> </td></tr>"));
-  } else if (type == QLatin1String("判断题")) {
+  } else if (type == u"判断题") {
     option(0, QStringLiteral("A"), QStringLiteral("正确"));
     option(1, QStringLiteral("B"), QStringLiteral("错误"));
     rec.NumOfSel = 2;
