@@ -1,12 +1,16 @@
 // Grading the paper on display: judging the chosen letters, the red stems,
 // the summary by question type and its marks, against a scripted page and a
-// real bank.
+// real bank; once on a generated page in the real view.
+// ctest-timeout: 180
 
 #include "FakeDialogs.h"
 #include "FakeHtmlView.h"
 #include "TestEnv.h"
 #include "exam/ShowTestResult.h"
+#include "common/ProgramDir.h"
 #include "mainwin/Grading.h"
+#include "render/PageBuilder.h"
+#include "render/WebHtmlView.h"
 #include "store/DM.h"
 #include "store/Startup.h"
 
@@ -32,6 +36,23 @@ struct Q {
   QString ticked;
   int daTiHao = 0;
 };
+
+// A generated paper: two single-choice questions, a true/false one and a
+// case question of two sub-questions.
+const char *kPageBank = R"SQL(
+INSERT INTO 类型说明(ID,题目类型,类型说明,分数) VALUES(1,'单项选择题','（单选）',1),(2,'判断题','（判断）',0.5),
+ (3,'案例分析题','（案例）',2),(4,'多项选择题','（多选）',2);
+INSERT INTO 小题(小题号,大题号,所属编号,题目类型,题目类型编号,题目内容,答案,解释,是否收藏) VALUES
+ (5,5,1,'单项选择题',1,'独立一','A','',0),
+ (6,6,1,'单项选择题',1,'独立二','C','',0),
+ (7,7,1,'判断题',3,'判断','B','',0),
+ (20,20,1,'单项选择题',1,'子一','B','',0),
+ (21,20,1,'多项选择题',2,'子二','acd','',0);
+INSERT INTO 大题(大题号,大题内容) VALUES(20,'案例材料');
+INSERT INTO 答案选项(大题号,小题号,答案编号,答题选项) VALUES
+ (5,5,1,'a'),(5,5,2,'b'),(5,5,3,'c'),(6,6,1,'a'),(6,6,2,'b'),(6,6,3,'c'),
+ (20,20,1,'a'),(20,20,2,'b'),(20,21,1,'a'),(20,21,2,'b'),(20,21,3,'c'),(20,21,4,'d');
+)SQL";
 
 struct Group {
   QString type;
@@ -283,6 +304,45 @@ private slots:
     QCOMPARE(TypeResults.size(), size_t(1));
     QCOMPARE(TypeResults[0].TiMuType, QStringLiteral("旧"));
     QVERIFY(m_dialogs->modalForms.isEmpty());
+  }
+
+  // The page builder's page in the real view: the learner's clicks are read
+  // back and exactly the wrong stems turn red.
+  void generatedPageInRealView() {
+    TestEnv::ProgramDirFixture dir({QString::fromUtf8(kPageBank)});
+    TDataModule1 dm;
+    QCOMPARE(OpenBankAtStartup(dm, dir.root()), StartupResult::Opened);
+    const ProgramDir programDir(dir.root());
+    for (int n : {5, 6, 7, 20, 21})
+      CurrentPaper.push_back(TXiaoTi{n});
+    PaperKind = PaperKinds::Chapter;
+    BuildQuestionPage(QStringLiteral("第一章"), 0, dm, programDir);
+    QCOMPARE(PaperQuestions.size(), size_t(5));
+
+    WebHtmlView view;
+    view.navigate(programDir.questionPagePath());
+    QVERIFY(view.waitForLoad());
+    // 5 right (A), 6 wrong (B for C), 7 unanswered, 20 right (B), 21 right (A, C, D for "acd").
+    view.runScript(QStringLiteral("['5/0', '6/1', '20/1', '21/0', '21/2', '21/3'].forEach(function (id) {"
+                                  " document.getElementById(id).click(); });"));
+    QCOMPARE(GradePaper(view, dm), GradeStatus::Graded);
+
+    QList<bool> right;
+    for (const TShiTi &s : PaperQuestions)
+      right << s.IsRight;
+    QCOMPARE(right, (QList<bool>{true, false, false, true, true}));
+    const QStringList colors =
+        view.evaluate(QStringLiteral("['T5_5', 'T6_6', 'T7_7', 'T20_20', 'T21_21'].map(function (id) {"
+                                     " return document.getElementById(id).style.color; })"))
+            .toStringList();
+    QCOMPARE(colors, (QStringList{"", "red", "red", "", ""}));
+    QCOMPARE(TypeResults.size(), size_t(3));
+    QCOMPARE(TypeResults[0].TiMuType, QStringLiteral("单项选择题"));
+    QCOMPARE(TypeResults[0].Right, 1);
+    QCOMPARE(TypeResults[1].TiMuType, QStringLiteral("判断题"));
+    QCOMPARE(TypeResults[2].TiMuType, QStringLiteral("案例分析题"));
+    QCOMPARE(TypeResults[2].Score, 4.0f);
+    QVERIFY2(view.scriptErrors().isEmpty(), qPrintable(view.scriptErrors().join('\n')));
   }
 
   // The command opens the report on the new TypeResults.

@@ -1,5 +1,6 @@
 // The result report and the test history: the report's lines and totals,
 // and what closing the report stores in a real bank.
+// ctest-timeout: 180
 
 #include "FakeDialogs.h"
 #include "FakeHtmlView.h"
@@ -7,6 +8,7 @@
 #include "exam/ShowTestResult.h"
 #include "exam/TestRecordStore.h"
 #include "exam/TestReport.h"
+#include "render/WebHtmlView.h"
 #include "store/DM.h"
 #include "store/Startup.h"
 
@@ -250,6 +252,25 @@ private slots:
     QCOMPARE(dlg->totals().SumRight, 10);
     QCOMPARE(dlg->totals().SumTotal, 30.0f);
     QCOMPARE(dlg->totals().SumScore, 10.0f);
+  }
+
+  // The report as the learner sees it, in the real view.
+  void reportInRealView() {
+    setGradedPaper(PaperKinds::Search);
+    TFrmShowTestResult dlg(*m_dm);
+    auto &view = dynamic_cast<WebHtmlView &>(dlg.view());
+    QVERIFY(dlg.isAncestorOf(view.widget()));
+    const QStringList rows = view.evaluate(QStringLiteral(
+        "Array.prototype.map.call(document.querySelectorAll('tr'), function (r) {"
+        " return Array.prototype.map.call(r.cells, function (c) { return c.textContent; }).join('|'); })"))
+                                 .toStringList();
+    QCOMPARE(rows, (QStringList{"题型|试题数|答对|总分|得分|正确率", "单项选择题|10|10|10.00|10.00|100.00%",
+                                "多项选择题|10|0|20.00|0.00|0.00%", "合计|20|10|30.00|10.00|50.00%"}));
+    QCOMPARE(view.evaluate(QStringLiteral("document.title + '|' + document.body.className")).toString(),
+             QStringLiteral("测试结果|TestBody"));
+    QVERIFY2(view.scriptErrors().isEmpty(), qPrintable(view.scriptErrors().join('\n')));
+    dlg.reject();
+    QVERIFY(m_dialogs->shown.isEmpty());
   }
 
   // A new record for kinds 1, 2, 4, 5, whether the button or the close box

@@ -1,24 +1,13 @@
 #include "exam/ShowTestResult.h"
 #include "exam/TestRecordStore.h"
 #include "render/HtmlView.h"
-#include "store/FileError.h"
-#if __has_include("render/WebHtmlView.h")
 #include "render/WebHtmlView.h"
-#define QBRX_HAS_WEB_VIEW 1
-#endif
 
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-static std::unique_ptr<HtmlView> makeWebView(QWidget *parent) {
-#ifdef QBRX_HAS_WEB_VIEW
-  return std::make_unique<WebHtmlView>(parent);
-#else
-  Q_UNUSED(parent);
-  throw AppError(QStringLiteral("没有可用的网页视图。"));
-#endif
-}
+static std::unique_ptr<HtmlView> makeWebView(QWidget *parent) { return std::make_unique<WebHtmlView>(parent); }
 
 TFrmShowTestResult::TFrmShowTestResult(TDataModule1 &dm, QWidget *parent, const HtmlViewFactory &makeView)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
