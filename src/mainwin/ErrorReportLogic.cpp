@@ -1,0 +1,88 @@
+#include "mainwin/ErrorReportLogic.h"
+#include "common/Dialogs.h"
+#include "render/Global.h"
+#include "store/DM.h"
+#include "store/SystemParameters.h"
+
+#include <QtDebug>
+
+const QStringList &ErrorReportLogic::captions() {
+  static const QStringList list = {
+      QStringLiteral("试题图片不显示"),         QStringLiteral("解题思路与题干不符"),
+      QStringLiteral("试题不在考试大纲范围内"), QStringLiteral("解题思路图片不显示"),
+      QStringLiteral("试题不属于本学科"),       QStringLiteral("试题过于陈旧"),
+      QStringLiteral("试题有错别字"),           QStringLiteral("解题思路与答案相互矛盾"),
+      QStringLiteral("解题思路有错别字"),       QStringLiteral("试题与其他试题重复"),
+  };
+  return list;
+}
+
+QString ErrorReportLogic::joinErrorInfo(const Ticks &ticked) {
+  QString info;
+  for (int i = 0; i < BoxCount; ++i) {
+    if (!ticked[i])
+      continue;
+    if (!info.isEmpty())
+      info += QLatin1Char(',');
+    info += captions()[i];
+  }
+  return info;
+}
+
+QString ErrorReportLogic::connectionString(TDataModule1 &dm) {
+  TADOQuery &q = dm.ADOQuery2;
+  q.Close();
+  q.SQL.Clear();
+  q.SQL.Add(QStringLiteral("SELECT 参数值 FROM 系统参数 WHERE 参数名=") + QuotedStr(connectionParameter()));
+  q.Open();
+  const QString value = q.IsEmpty() ? QString() : q.FieldByName(QStringLiteral("参数值")).AsString();
+  q.Close();
+  return value;
+}
+
+FeedbackRow ErrorReportLogic::makeRow(const Ticks &ticked, const QString &memo) {
+  FeedbackRow row;
+  row.SubjectID = CurrentPaper.empty() ? 0 : CurrentPaper.front().XiaoTiHao;
+  row.ErrorInfo = joinErrorInfo(ticked);
+  row.OtherInfo = memo;
+  row.Status = QStringLiteral("提交");
+  row.LibraryName = SoftTitle;
+  return row;
+}
+
+ErrorReportLogic::Outcome ErrorReportLogic::submit(const Ticks &ticked, const QString &memo, TDataModule1 &dm,
+                                                   const std::function<void(bool)> &busy) {
+  const QString caption = QStringLiteral("提示");
+  if (memo.isEmpty()) {
+    dialogs().information(QStringLiteral("请填写需要反馈的信息！"), caption);
+    return Outcome::Refused;
+  }
+
+  FeedbackStore::Result result;
+  if (CurrentPaper.empty()) {
+    // Nothing to report on: the form was opened without a sub-question.
+    result.error = QStringLiteral("no sub-question to report");
+  } else {
+    QString conninfo;
+    try {
+      conninfo = connectionString(dm);
+    } catch (const std::exception &e) {
+      result.error = QString::fromUtf8(e.what());
+    }
+    if (result.error.isEmpty()) {
+      if (busy)
+        busy(true);
+      result = FeedbackStore(conninfo).insertWaiting(makeRow(ticked, memo));
+      if (busy)
+        busy(false);
+    }
+  }
+
+  if (!result.ok) {
+    qWarning().noquote() << "error report not sent:" << result.error;
+    dialogs().information(QStringLiteral("提交错题反馈失败！"), caption);
+    return Outcome::Failed;
+  }
+  dialogs().information(QStringLiteral("提交错题反馈成功！"), caption);
+  return Outcome::Sent;
+}

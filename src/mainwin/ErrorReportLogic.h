@@ -1,0 +1,44 @@
+#pragma once
+// What the error feedback form does, without its widgets: the fault
+// descriptions of its check boxes, the joined ErrorInfo text and the submit
+// step with its messages.
+
+#include "mainwin/FeedbackStore.h"
+
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <functional>
+
+class TDataModule1;
+
+class ErrorReportLogic {
+public:
+  static constexpr int BoxCount = 10;
+  using Ticks = std::array<bool, BoxCount>; // CheckBox1 .. CheckBox10
+
+  // The captions of CheckBox1 .. CheckBox10, in box order.
+  static const QStringList &captions();
+  // The captions of the ticked boxes in box order, joined with ","; empty
+  // text when none is ticked.
+  static QString joinErrorInfo(const Ticks &ticked);
+
+  // The system parameter holding the libpq connection string of the
+  // feedback database.
+  static QString connectionParameter() { return QStringLiteral("错误反馈数据库"); }
+  // Reads that parameter on the general query; empty text when the row is
+  // missing. Engine errors propagate.
+  static QString connectionString(TDataModule1 &dm);
+
+  // The row a report sends: the first sub-question of CurrentPaper, the
+  // joined captions, the memo as it is, "提交" and SoftTitle.
+  static FeedbackRow makeRow(const Ticks &ticked, const QString &memo);
+
+  enum class Outcome { Refused, Sent, Failed };
+  // The confirm button: refuses an empty memo, reads the connection string
+  // anew, sends the row and tells the learner the outcome (every message
+  // through dialogs()). `busy` is called with true before the wait for the
+  // server and with false after it.
+  static Outcome submit(const Ticks &ticked, const QString &memo, TDataModule1 &dm,
+                        const std::function<void(bool busy)> &busy = {});
+};
