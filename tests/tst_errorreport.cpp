@@ -1,0 +1,331 @@
+// ctest-timeout: 300
+// The error feedback form against a real PostgreSQL feedback server started
+// for this test.
+
+#include "FakeDialogs.h"
+#include "PgServer.h"
+#include "TestEnv.h"
+#include "mainwin/ErrorReport.h"
+#include "render/Global.h"
+#include "store/DM.h"
+#include "store/Startup.h"
+#include "store/SystemParameters.h"
+
+#include "render/WebHtmlView.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+#include <memory>
+
+using Ticks = ErrorReportLogic::Ticks;
+
+class TstErrorReport : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<PgServer> m_pg;
+  std::unique_ptr<TestEnv::ProgramDirFixture> m_dir;
+  std::unique_ptr<TDataModule1> m_dm;
+  static constexpr int kReported = 101;
+
+  void setFeedbackParameter(const QString &value) {
+    TADOQuery &q = m_dm->ADOQuery3;
+    q.SQL.Clear();
+    q.SQL.Add(QStringLiteral("DELETE FROM 系统参数 WHERE 参数名='错误反馈数据库'"));
+    q.ExecSQL();
+    if (value.isNull())
+      return;
+    q.SQL.Clear();
+    q.SQL.Add(QStringLiteral("INSERT INTO 系统参数(参数名,参数值) VALUES('错误反馈数据库',") + QuotedStr(value) +
+              QStringLiteral(")"));
+    q.ExecSQL();
+  }
+
+  QList<QStringList> storedRows() {
+    const auto rows =
+        m_pg->query(QStringLiteral("SELECT SubjectID, ErrorInfo, OtherInfo, Status, LibraryName FROM ErrorReport ORDER BY ID"));
+    if (!m_pg->errorString().isEmpty())
+      qWarning() << m_pg->errorString();
+    return rows;
+  }
+
+  static void fill(TFrmErrorReport &form, const QList<int> &boxes, const QString &memo) {
+    for (int box : boxes)
+      form.CheckBoxes[box - 1]->setChecked(true);
+    form.Memo1->setPlainText(memo);
+  }
+
+private slots:
+  void initTestCase() {
+    m_pg = std::make_unique<PgServer>();
+    QVERIFY2(m_pg->isRunning(), qPrintable(m_pg->errorString()));
+    m_dir = std::make_unique<TestEnv::ProgramDirFixture>();
+    m_dm = std::make_unique<TDataModule1>();
+    QCOMPARE(OpenBankAtStartup(*m_dm, m_dir->root()), StartupResult::Opened);
+    LoadSystemParameters(*m_dm);
+    QVERIFY(!SoftTitle.isEmpty());
+  }
+
+  void init() {
+    ResetPaperState();
+    CurrentPaper = {TXiaoTi{kReported}};
+    setFeedbackParameter(m_pg->conninfo());
+    QVERIFY2(m_pg->exec(QStringLiteral("TRUNCATE ErrorReport")), qPrintable(m_pg->errorString()));
+  }
+
+  void cleanupTestCase() {
+    m_dm.reset();
+    m_pg.reset();
+  }
+
+  void formLayout() {
+    TFrmErrorReport form(*m_dm);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCOMPARE(form.windowTitle(), QStringLiteral("错题反馈"));
+    QCOMPARE(form.size(), QSize(750, 478));
+    QVERIFY(form.BitBtn1->isDefault());
+    QCOMPARE(form.BitBtn1->text(), QStringLiteral("确定"));
+    QCOMPARE(form.BitBtn2->text(), QStringLiteral("关闭"));
+    // Two columns: 1, 3, 5, 6, 7 on the left and 2, 4, 8, 9, 10 on the
+    // right, each from top to bottom.
+    const QList<QList<int>> columns = {{1, 3, 5, 6, 7}, {2, 4, 8, 9, 10}};
+    const int leftX = form.CheckBoxes[0]->x(), rightX = form.CheckBoxes[1]->x();
+    QVERIFY(leftX < rightX);
+    for (int c = 0; c < 2; ++c) {
+      for (int i = 0; i < columns[c].size(); ++i) {
+        const QCheckBox *box = form.CheckBoxes[columns[c][i] - 1];
+        QCOMPARE(box->x(), c == 0 ? leftX : rightX);
+        if (i > 0)
+          QVERIFY(box->y() > form.CheckBoxes[columns[c][i - 1] - 1]->y());
+      }
+    }
+    // The page fills the upper part, the band lies under it.
+    QVERIFY(form.GroupBox1->mapTo(&form, QPoint()).y() >= form.WebBrowser1->geometry().bottom());
+    QVERIFY(form.GroupBox1->x() < form.GroupBox2->x());
+  }
+
+  void submitStoresRow_data() {
+    QTest::addColumn<QList<int>>("boxes");
+    QTest::addColumn<QString>("memo");
+    QTest::addColumn<QString>("errorInfo");
+
+    QTest::newRow("boxes 2 and 7") << QList<int>{2, 7} << QStringLiteral("第三个选项的图片缺失")
+                                   << QStringLiteral("解题思路与题干不符,试题有错别字");
+    QTest::newRow("no box") << QList<int>{} << QStringLiteral("答案应为 B") << QString();
+    QTest::newRow("every box") << QList<int>{10, 9, 8, 7, 6, 5, 4, 3, 2, 1} << QStringLiteral("x")
+                               << ErrorReportLogic::captions().join(QLatin1Char(','));
+    QTest::newRow("only blanks") << QList<int>{3} << QStringLiteral("   ")
+                                 << QStringLiteral("试题不在考试大纲范围内");
+
+    // Quotes, backslashes, SQL-looking text, line breaks and characters that
+    // GBK cannot encode (U+20000, an emoji, Hangul), 5,000 characters long.
+    const QString piece = QStringLiteral("It's \"quoted\" \\ back\\\\slash '); DROP TABLE ErrorReport; -- ") +
+                          QString::fromUcs4(U"\U00020000\U0001F600한글ñ€") + QStringLiteral("\n% _ $1 \\x00 ");
+    QString memo;
+    while (memo.size() < 5000)
+      memo += piece;
+    memo.truncate(5000);
+    if (memo.back().isHighSurrogate())
+      memo.chop(1), memo += QLatin1Char('.');
+    QTest::newRow("5000 characters") << QList<int>{1} << memo << QStringLiteral("试题图片不显示");
+  }
+
+  void submitStoresRow() {
+    QFETCH(QList<int>, boxes);
+    QFETCH(QString, memo);
+    QFETCH(QString, errorInfo);
+
+    FakeDialogs fake;
+    TFrmErrorReport form(*m_dm);
+    fill(form, boxes, memo);
+    QCOMPARE(form.Memo1->toPlainText(), memo);
+    form.BitBtn1->click();
+
+    QCOMPARE(fake.texts(), QStringList{QStringLiteral("提交错题反馈成功！")});
+    QCOMPARE(fake.shown.first().caption, QStringLiteral("提示"));
+    QCOMPARE(fake.shown.first().icon, Dialogs::Icon::Information);
+    QCOMPARE(form.result(), int(QDialog::Accepted));
+
+    const auto rows = storedRows();
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows.first(), (QStringList{QString::number(kReported), errorInfo, memo, QStringLiteral("提交"), SoftTitle}));
+  }
+
+  void emptyMemoRefused() {
+    FakeDialogs fake;
+    TFrmErrorReport form(*m_dm);
+    form.show();
+    fill(form, {2, 7}, QString());
+    form.BitBtn1->click();
+
+    QCOMPARE(fake.texts(), QStringList{QStringLiteral("请填写需要反馈的信息！")});
+    QCOMPARE(fake.shown.first().caption, QStringLiteral("提示"));
+    QCOMPARE(fake.shown.first().icon, Dialogs::Icon::Information);
+    QVERIFY(form.isVisible());
+    QCOMPARE(form.result(), int(QDialog::Rejected));
+    QVERIFY(storedRows().isEmpty());
+  }
+
+  void unreachableServerFails_data() {
+    QTest::addColumn<QString>("conninfo");
+    QTest::addColumn<bool>("silentServer"); // a listener that never answers
+    QTest::newRow("nothing listens")
+        << QStringLiteral("host=127.0.0.1 port=%1 dbname=qbrx_feedback user=qbrx connect_timeout=5")
+               .arg(PgServer::freePort())
+        << false;
+    // A longer connect_timeout in the string is cut to the 5 s maximum.
+    QTest::newRow("server never answers")
+        << QStringLiteral("host=127.0.0.1 port=%1 dbname=qbrx_feedback user=qbrx connect_timeout=60") << true;
+    QTest::newRow("wrong database") << m_pg->conninfo().replace(QStringLiteral("dbname=qbrx_feedback"),
+                                                                QStringLiteral("dbname=postgres"))
+                                    << false;
+    QTest::newRow("malformed string") << QStringLiteral("host='127.0.0.1") << false;
+    QTest::newRow("no parameter") << QString() << false;
+    QTest::newRow("empty parameter") << QStringLiteral("") << false;
+  }
+
+  void unreachableServerFails() {
+    QFETCH(QString, conninfo);
+    QFETCH(bool, silentServer);
+
+    QTcpServer silent;
+    QList<QTcpSocket *> held; // accepted and left unanswered
+    if (silentServer) {
+      QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
+      connect(&silent, &QTcpServer::newConnection, [&] {
+        while (QTcpSocket *s = silent.nextPendingConnection())
+          held << s;
+      });
+      conninfo = conninfo.arg(silent.serverPort());
+    }
+    setFeedbackParameter(conninfo);
+
+    FakeDialogs fake;
+    TFrmErrorReport form(*m_dm);
+    form.show();
+    fill(form, {7}, QStringLiteral("题干第二行有错字"));
+
+    // The window's event loop keeps running while the form waits.
+    int ticks = 0;
+    QTimer timer;
+    connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(50);
+
+    QElapsedTimer elapsed;
+    elapsed.start();
+    form.BitBtn1->click();
+    const qint64 ms = elapsed.elapsed();
+
+    QCOMPARE(fake.texts(), QStringList{QStringLiteral("提交错题反馈失败！")});
+    QCOMPARE(fake.shown.first().caption, QStringLiteral("提示"));
+    QCOMPARE(fake.shown.first().icon, Dialogs::Icon::Information);
+    QVERIFY2(ms < 6000, qPrintable(QStringLiteral("failure took %1 ms").arg(ms)));
+    if (silentServer)
+      QVERIFY2(ticks >= 10, qPrintable(QStringLiteral("%1 timer ticks in %2 ms").arg(ticks).arg(ms)));
+
+    // The form stays open with its input and can be used again.
+    QVERIFY(form.isVisible());
+    QCOMPARE(form.result(), int(QDialog::Rejected));
+    QCOMPARE(form.ticked(), (Ticks{false, false, false, false, false, false, true, false, false, false}));
+    QCOMPARE(form.Memo1->toPlainText(), QStringLiteral("题干第二行有错字"));
+    QVERIFY(form.BitBtn1->isEnabled());
+    QVERIFY(form.BitBtn2->isEnabled());
+    QVERIFY(storedRows().isEmpty());
+    qDeleteAll(held);
+  }
+
+  // The connection string is read at each submit: after a failure the
+  // learner can send the same input again once the server is reachable.
+  void sendAgainAfterFailure() {
+    FakeDialogs fake;
+    TFrmErrorReport form(*m_dm);
+    form.show();
+    fill(form, {4}, QStringLiteral("解析中的图"));
+    m_pg->stop();
+    form.BitBtn1->click();
+    QCOMPARE(fake.texts(), QStringList{QStringLiteral("提交错题反馈失败！")});
+    QVERIFY(form.isVisible());
+
+    QVERIFY2(m_pg->start(), qPrintable(m_pg->errorString())); // the script runs again on the same cluster
+    form.BitBtn1->click();
+    QCOMPARE(fake.texts(), (QStringList{QStringLiteral("提交错题反馈失败！"), QStringLiteral("提交错题反馈成功！")}));
+    QCOMPARE(form.result(), int(QDialog::Accepted));
+    QCOMPARE(storedRows(), (QList<QStringList>{{QString::number(kReported), QStringLiteral("解题思路图片不显示"),
+                                                QStringLiteral("解析中的图"), QStringLiteral("提交"), SoftTitle}}));
+  }
+
+  // The page's "错题反馈" link: the form shows the one-question page, the
+  // report arrives, and the paper state belongs to the feedback page while
+  // the questions of the paper on display stay as they were.
+  void reportFromPage() {
+    TADOQuery &q = m_dm->ADOQuery2;
+    q.SQL.Clear();
+    q.SQL.Add(QStringLiteral("SELECT 小题号, 题目内容 FROM 小题 WHERE 题目类型='单项选择题' AND 题目内容 NOT LIKE '%<%' "
+                             "ORDER BY 小题号 DESC LIMIT 1"));
+    q.Open();
+    QVERIFY(!q.IsEmpty());
+    const int number = q.FieldByName(QStringLiteral("小题号")).AsInteger();
+    const QString stem = q.FieldByName(QStringLiteral("题目内容")).AsString().left(8);
+    q.Close();
+
+    CurrentPaper = {TXiaoTi{1}, TXiaoTi{2}, TXiaoTi{3}};
+    PaperKind = PaperKinds::Chapter;
+    PaperTitle = QStringLiteral("第一章");
+    PaperQuestions = {TShiTi{1, 4, QStringLiteral("单选题"), QStringLiteral("A"), true, 0},
+                      TShiTi{2, 4, QStringLiteral("多选题"), QStringLiteral("BC"), false, 0}};
+
+    FakeDialogs fake;
+    QString pageText, pageUrl;
+    fake.modalHandler = [&](QDialog &dialog) {
+      auto *form = qobject_cast<TFrmErrorReport *>(&dialog);
+      if (!form)
+        return 0;
+      form->show();
+      form->WebBrowser1->waitForLoad();
+      pageUrl = form->WebBrowser1->url().toLocalFile();
+      pageText = form->WebBrowser1->evaluate(QStringLiteral("document.body.innerText")).toString();
+      fill(*form, {2, 7}, QStringLiteral("选项 C 与解析不一致"));
+      form->BitBtn1->click();
+      return form->result();
+    };
+    m_dm->CTFK(number);
+
+    QCOMPARE(fake.modalForms, QStringList{QStringLiteral("TFrmErrorReport")});
+    QCOMPARE(QFileInfo(pageUrl), QFileInfo(m_dm->programDir.questionPagePath()));
+    QVERIFY2(pageText.contains(stem), qPrintable(pageText.left(200)));
+    QCOMPARE(fake.texts(), QStringList{QStringLiteral("提交错题反馈成功！")});
+    QCOMPARE(storedRows(), (QList<QStringList>{{QString::number(number), QStringLiteral("解题思路与题干不符,试题有错别字"),
+                                                QStringLiteral("选项 C 与解析不一致"), QStringLiteral("提交"), SoftTitle}}));
+
+    QCOMPARE(CurrentPaper.size(), size_t(1));
+    QCOMPARE(CurrentPaper.front().XiaoTiHao, number);
+    QCOMPARE(PaperKind, PaperKinds::Feedback);
+    QCOMPARE(PaperTitle, QStringLiteral("错题反馈"));
+    QCOMPARE(PaperQuestions.size(), size_t(2));
+    QCOMPARE(PaperQuestions[0].XiaoTiHao, 1);
+    QCOMPARE(PaperQuestions[0].IsRight, true);
+    QCOMPARE(PaperQuestions[1].XiaoTiHao, 2);
+    QCOMPARE(PaperQuestions[1].Answer, QStringLiteral("BC"));
+  }
+
+  void closeSendsNothing() {
+    FakeDialogs fake;
+    TFrmErrorReport form(*m_dm);
+    form.show();
+    fill(form, {1}, QStringLiteral("text"));
+    form.BitBtn2->click();
+    QVERIFY(!form.isVisible());
+    QCOMPARE(form.result(), int(QDialog::Rejected));
+    QVERIFY(fake.shown.isEmpty());
+    QVERIFY(storedRows().isEmpty());
+  }
+};
+
+QBRX_TEST_MAIN(TstErrorReport)
+#include "tst_errorreport.moc"
