@@ -147,6 +147,7 @@ void TADOConnection::exec(const char *sql) {
 }
 
 void TADOConnection::BeginTrans() { exec("BEGIN IMMEDIATE"); }
+void TADOConnection::BeginRead() { exec("BEGIN"); }
 void TADOConnection::CommitTrans() { exec("COMMIT"); }
 void TADOConnection::RollbackTrans() {
   if (InTransaction())
@@ -184,6 +185,8 @@ void TADOQuery::ExecSQL() { run(false); }
 static QString translate(const QString &text) {
   static const QRegularExpression identity(QStringLiteral("@@identity\\b"),
                                            QRegularExpression::CaseInsensitiveOption);
+  if (!text.contains(QLatin1String("@@")))
+    return text;
   QString out = text;
   out.replace(identity, QStringLiteral("last_insert_rowid()"));
   return out;

@@ -61,6 +61,9 @@ public:
   sqlite3 *handle() const { return m_db; }
 
   void BeginTrans();
+  // A deferred transaction for a run of reads: the file is locked and
+  // checked once instead of once per statement.
+  void BeginRead();
   void CommitTrans();
   void RollbackTrans();
   bool InTransaction() const;

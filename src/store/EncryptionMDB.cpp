@@ -2,6 +2,7 @@
 #include "store/FileError.h"
 
 #include <QFile>
+#include <sys/stat.h>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -40,3 +41,38 @@ static void writeBlock(const QString &path, const BankFile::Block &block) {
 
 void MaskDatabaseFile(const QString &path) { writeBlock(path, kMaskingBlock); }
 void UnmaskDatabaseFile(const QString &path) { writeBlock(path, kGenuineBlock); }
+
+static BankHeader readHeader(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || st.st_size < BankFile::kHeaderSize)
+    return BankHeader::NotOurs;
+  const QByteArray expected = BankFile::magic();
+  char head[16];
+  if (::pread(fd, head, sizeof head, 0) != ssize_t(sizeof head) || QByteArray(head, sizeof head) != expected)
+    return BankHeader::NotOurs;
+  return BankHeader::Ours;
+}
+
+static BankHeader withFile(const QString &path, bool writeGenuine) {
+  const QByteArray native = QFile::encodeName(path);
+  const int fd = ::open(native.constData(), (writeGenuine ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT)
+      return BankHeader::Missing;
+    throw FileError(QStringLiteral("无法打开文件 %1：%2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+  }
+  const BankHeader header = readHeader(fd);
+  if (header == BankHeader::Ours && writeGenuine) {
+    const ssize_t n = ::pwrite(fd, kGenuineBlock.data(), kGenuineBlock.size(), BankFile::kBlockOffset);
+    const int writeErrno = errno;
+    ::close(fd);
+    if (n != ssize_t(kGenuineBlock.size()))
+      throw FileError(QStringLiteral("无法写入文件 %1：%2").arg(path, QString::fromLocal8Bit(std::strerror(n < 0 ? writeErrno : ENOSPC))));
+    return header;
+  }
+  ::close(fd);
+  return header;
+}
+
+BankHeader UnmaskIfOurs(const QString &path) { return withFile(path, true); }
+BankHeader InspectBankFile(const QString &path) { return withFile(path, false); }

@@ -15,3 +15,12 @@ extern const BankFile::Block kMaskingBlock;      // any other 40 bytes
 // ignored; an open or write error throws FileError.
 void MaskDatabaseFile(const QString &path);
 void UnmaskDatabaseFile(const QString &path);
+
+// What the start-up does before opening: one open of the file that reads the
+// header page and, only when it is ours, writes the genuine block. A file
+// that is not ours is never written to. Throws FileError when the file
+// exists but cannot be opened or written.
+enum class BankHeader { Missing, NotOurs, Ours };
+BankHeader UnmaskIfOurs(const QString &path);
+// Reads the header page only.
+BankHeader InspectBankFile(const QString &path);

@@ -8,18 +8,6 @@
 #include <QFileInfo>
 #include <cstring>
 
-namespace {
-
-bool headerIsOurs(const QString &path) {
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly))
-    return false;
-  if (f.size() < BankFile::kHeaderSize)
-    return false;
-  return f.read(16) == BankFile::magic();
-}
-
-} // namespace
 
 StartupResult OpenBankAtStartup(TDataModule1 &dm, const QString &programDir,
                                 const std::function<void(StartupStep)> &step, QString *detail) {
@@ -36,19 +24,21 @@ StartupResult OpenBankAtStartup(TDataModule1 &dm, const QString &programDir,
   // when QBRX.db itself is gone and temp.db is a bank of ours: then it is
   // the best copy there is and takes the bank's place.
   if (QFileInfo::exists(temp)) {
-    if (!QFileInfo::exists(bank) && headerIsOurs(temp))
+    if (!QFileInfo::exists(bank) && InspectBankFile(temp) == BankHeader::Ours)
       QFile::rename(temp, bank);
     else
       QFile::remove(temp);
   }
   reached(StartupStep::LeftoverHandled);
 
-  if (!QFileInfo::exists(bank))
+  switch (UnmaskIfOurs(bank)) {
+  case BankHeader::Missing:
     return StartupResult::Missing;
-  if (!headerIsOurs(bank))
+  case BankHeader::NotOurs:
     return StartupResult::NotOurs;
-
-  UnmaskDatabaseFile(bank);
+  case BankHeader::Ours:
+    break;
+  }
   reached(StartupStep::Unmasked);
 
   bool opened = false;

@@ -1,7 +1,25 @@
 #include "store/SystemParameters.h"
 #include "store/DM.h"
 
+static void loadParameters(TDataModule1 &dm);
+
 void LoadSystemParameters(TDataModule1 &dm) {
+  // The reads run in one read transaction when none is open.
+  const bool ownTransaction = !dm.ADOConnection1.InTransaction();
+  if (ownTransaction)
+    dm.ADOConnection1.BeginRead();
+  try {
+    loadParameters(dm);
+  } catch (...) {
+    if (ownTransaction)
+      dm.ADOConnection1.RollbackTrans();
+    throw;
+  }
+  if (ownTransaction)
+    dm.ADOConnection1.CommitTrans();
+}
+
+static void loadParameters(TDataModule1 &dm) {
   TADOQuery &q = dm.ADOQuery2;
 
   struct Plain {
