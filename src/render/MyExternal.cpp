@@ -2,6 +2,8 @@
 #include "common/ErrorHandler.h"
 #include "store/DM.h"
 
+#include <QTimer>
+
 // The page does not look at what these return, and an error must not travel
 // back into the web engine: what fails goes to the general error handler.
 
@@ -14,9 +16,14 @@ QString TMyExternal::DoSeaarchData(const QString &ASQL) {
   return result;
 }
 
+// The feedback form is modal and shows a page of its own. The web engine
+// cannot load that page while it is still delivering this call, so the form
+// opens right after the call has returned to the page.
 void TMyExternal::SubbitError(int XiaoTiHao) {
-  RunCommand([&] {
-    if (DataModule1)
-      DataModule1->CTFK(XiaoTiHao);
+  QTimer::singleShot(0, this, [XiaoTiHao] {
+    RunCommand([XiaoTiHao] {
+      if (DataModule1)
+        DataModule1->CTFK(XiaoTiHao);
+    });
   });
 }
