@@ -50,8 +50,8 @@ QString fullNumeral(int n) {
   return fullBelow10000(n);
 }
 
-// Text values spliced into the page are written as stored (they may carry
-// markup); only the page's own literals are fixed here.
+// Bank texts are written into the page as stored: they may carry markup.
+// A character outside GBK becomes a numeric reference (GbkLineWriter).
 const QString kTable = QStringLiteral(
     "<table width=\"95%\" border=\"0\" align=\"center\" cellpadding=\"0\" cellspacing=\"3\">");
 
