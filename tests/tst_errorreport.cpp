@@ -6,6 +6,8 @@
 #include "PgServer.h"
 #include "TestEnv.h"
 #include "mainwin/ErrorReport.h"
+#include "render/ExternalContainer.h"
+#include "render/PageBuilder.h"
 #include "render/Global.h"
 #include "store/DM.h"
 #include "store/Startup.h"
@@ -260,45 +262,62 @@ private slots:
                                                 QStringLiteral("解析中的图"), QStringLiteral("提交"), SoftTitle}}));
   }
 
-  // The page's "错题反馈" link: the form shows the one-question page, the
-  // report arrives, and the paper state belongs to the feedback page while
-  // the questions of the paper on display stay as they were.
+  // The "错题反馈" link of a chapter page in the main view: the form shows
+  // the one-question page, the report arrives as one row, and the paper
+  // state belongs to the feedback page while the questions of the paper on
+  // display (PaperQuestions) stay as they were.
   void reportFromPage() {
     TADOQuery &q = m_dm->ADOQuery2;
     q.SQL.Clear();
     q.SQL.Add(QStringLiteral("SELECT 小题号, 题目内容 FROM 小题 WHERE 题目类型='单项选择题' AND 题目内容 NOT LIKE '%<%' "
-                             "ORDER BY 小题号 DESC LIMIT 1"));
+                             "ORDER BY 小题号 LIMIT 3"));
     q.Open();
-    QVERIFY(!q.IsEmpty());
-    const int number = q.FieldByName(QStringLiteral("小题号")).AsInteger();
-    const QString stem = q.FieldByName(QStringLiteral("题目内容")).AsString().left(8);
+    QCOMPARE(q.RecordCount(), 3);
+    QStringList stems;
+    CurrentPaper.clear();
+    for (q.First(); !q.Eof(); q.Next()) {
+      CurrentPaper.push_back(TXiaoTi{q.FieldByName(QStringLiteral("小题号")).AsInteger()});
+      stems << q.FieldByName(QStringLiteral("题目内容")).AsString().left(10);
+    }
     q.Close();
+    const int number = CurrentPaper[1].XiaoTiHao; // the second question's link
 
-    CurrentPaper = {TXiaoTi{1}, TXiaoTi{2}, TXiaoTi{3}};
+    DataModule1 = m_dm.get();
     PaperKind = PaperKinds::Chapter;
-    PaperTitle = QStringLiteral("第一章");
-    PaperQuestions = {TShiTi{1, 4, QStringLiteral("单选题"), QStringLiteral("A"), true, 0},
-                      TShiTi{2, 4, QStringLiteral("多选题"), QStringLiteral("BC"), false, 0}};
+    BuildQuestionPage(QStringLiteral("第一章"), 0, *m_dm, m_dm->programDir);
+    QVERIFY(PaperQuestions.size() == 3);
+    std::vector<int> paperNumbers;
+    for (const TShiTi &s : PaperQuestions)
+      paperNumbers.push_back(s.XiaoTiHao);
+
+    WebHtmlView mainView;
+    TExternalContainer container(&mainView);
+    mainView.resize(800, 600);
+    mainView.show();
+    mainView.navigate(m_dm->programDir.questionPagePath());
+    QVERIFY(mainView.waitForLoad());
 
     FakeDialogs fake;
-    QString pageText, pageUrl;
+    QString pageText, pageFile;
     fake.modalHandler = [&](QDialog &dialog) {
       auto *form = qobject_cast<TFrmErrorReport *>(&dialog);
       if (!form)
         return 0;
       form->show();
       form->WebBrowser1->waitForLoad();
-      pageUrl = form->WebBrowser1->url().toLocalFile();
+      pageFile = form->WebBrowser1->url().toLocalFile();
       pageText = form->WebBrowser1->evaluate(QStringLiteral("document.body.innerText")).toString();
       fill(*form, {2, 7}, QStringLiteral("选项 C 与解析不一致"));
       form->BitBtn1->click();
       return form->result();
     };
-    m_dm->CTFK(number);
+    mainView.runScript(QStringLiteral("document.querySelectorAll('a[mode=\"ct\"]')[1].firstElementChild.click()"));
+    QTRY_COMPARE(fake.modalForms, QStringList{QStringLiteral("TFrmErrorReport")});
+    DataModule1 = nullptr;
 
-    QCOMPARE(fake.modalForms, QStringList{QStringLiteral("TFrmErrorReport")});
-    QCOMPARE(QFileInfo(pageUrl), QFileInfo(m_dm->programDir.questionPagePath()));
-    QVERIFY2(pageText.contains(stem), qPrintable(pageText.left(200)));
+    QCOMPARE(QFileInfo(pageFile), QFileInfo(m_dm->programDir.questionPagePath()));
+    QVERIFY2(pageText.contains(stems[1]), qPrintable(pageText.left(300)));
+    QVERIFY(!pageText.contains(stems[0]));
     QCOMPARE(fake.texts(), QStringList{QStringLiteral("提交错题反馈成功！")});
     QCOMPARE(storedRows(), (QList<QStringList>{{QString::number(number), QStringLiteral("解题思路与题干不符,试题有错别字"),
                                                 QStringLiteral("选项 C 与解析不一致"), QStringLiteral("提交"), SoftTitle}}));
@@ -307,11 +326,10 @@ private slots:
     QCOMPARE(CurrentPaper.front().XiaoTiHao, number);
     QCOMPARE(PaperKind, PaperKinds::Feedback);
     QCOMPARE(PaperTitle, QStringLiteral("错题反馈"));
-    QCOMPARE(PaperQuestions.size(), size_t(2));
-    QCOMPARE(PaperQuestions[0].XiaoTiHao, 1);
-    QCOMPARE(PaperQuestions[0].IsRight, true);
-    QCOMPARE(PaperQuestions[1].XiaoTiHao, 2);
-    QCOMPARE(PaperQuestions[1].Answer, QStringLiteral("BC"));
+    std::vector<int> after;
+    for (const TShiTi &s : PaperQuestions)
+      after.push_back(s.XiaoTiHao);
+    QCOMPARE(after, paperNumbers);
   }
 
   void closeSendsNothing() {
