@@ -3,6 +3,7 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QThread>
+#include <QTimer>
 
 #include <cerrno>
 #include <libpq-fe.h>
@@ -158,8 +159,21 @@ FeedbackStore::Result FeedbackStore::insertWaiting(const FeedbackRow &row) const
   QThread *worker = QThread::create([result, store = *this, row] { *result = store.insert(row); });
   QEventLoop loop;
   QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
+  // insert() keeps its own deadlines, except while the system resolves a
+  // host name before connecting. A resolver that hangs must not hold the
+  // learner: past the deadlines the worker is left to end on its own (it
+  // then fails at once, its connect deadline having passed, and writes
+  // nothing).
+  QTimer cap;
+  cap.setSingleShot(true);
+  QObject::connect(&cap, &QTimer::timeout, &loop, &QEventLoop::quit);
+  cap.start(MaxConnectSeconds * 1000 + StatementTimeoutMs + 1000);
   worker->start();
   loop.exec();
+  if (!worker->isFinished()) {
+    QObject::connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    return failure(QStringLiteral("timeout expired while looking up the feedback server"));
+  }
   worker->wait();
   delete worker;
   return *result;

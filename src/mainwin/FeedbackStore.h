@@ -37,7 +37,9 @@ public:
   Result insert(const FeedbackRow &row) const;
 
   // insert() on a worker thread while the calling thread keeps serving its
-  // event loop (the window repaints, timers run), then the result.
+  // event loop (the window repaints, timers run), then the result. Returns a
+  // failure after MaxConnectSeconds + StatementTimeoutMs + 1 s at the latest,
+  // even when a host name lookup hangs.
   Result insertWaiting(const FeedbackRow &row) const;
 
 private:
