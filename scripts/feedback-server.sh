@@ -45,7 +45,7 @@ fi
 runas=()
 if [ "$(id -u)" = 0 ]; then
   getent passwd postgres >/dev/null || die "running as root needs the user postgres"
-  runas=(runuser -u postgres --)
+  runas=("$(command -v runuser || echo /sbin/runuser)" -u postgres --)
   home=$(getent passwd postgres | cut -d: -f6)
   data=${QBRX_FEEDBACK_DATA:-$home/qbrx-feedback}
 else
