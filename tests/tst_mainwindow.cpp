@@ -1,0 +1,489 @@
+// The main window driven as the learner drives it, headless, on a temporary
+// program directory: the start chapter's paper, clicks and keys in the
+// tree, the picture buttons, the link commands, full screen, moving the
+// window and closing it.
+// ctest-timeout: 300
+
+#include "FakeDialogs.h"
+#include "TestEnv.h"
+#include "mainwin/About.h"
+#include "mainwin/CategoryTreeView.h"
+#include "mainwin/Main.h"
+#include "mainwin/PictureButton.h"
+#include "mainwin/VendorInfo.h"
+#include "render/Gbk.h"
+#include "render/Global.h"
+#include "render/WebHtmlView.h"
+#include "store/DM.h"
+#include "store/SystemParameters.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QtTest>
+#include <memory>
+
+namespace {
+
+// A value of 系统参数, read on the query the program leaves alone.
+QString parameter(TFrmMain &w, const QString &key) {
+  TADOQuery &q = w.dataModule()->ADOQuery4;
+  q.Close();
+  q.SQL.Clear();
+  q.SQL.Add(QStringLiteral("SELECT 参数值 FROM 系统参数 WHERE 参数名=") + QuotedStr(key));
+  q.Open();
+  const QString v = q.IsEmpty() ? QStringLiteral("<none>") : q.FieldByName(QStringLiteral("参数值")).AsString();
+  q.Close();
+  return v;
+}
+
+// The sub-question numbers of a chapter, ascending.
+std::vector<int> chapterNumbers(TFrmMain &w, int id) {
+  TADOQuery &q = w.dataModule()->ADOQuery4;
+  q.Close();
+  q.SQL.Clear();
+  q.SQL.Add(QStringLiteral("SELECT 小题号 FROM 小题 WHERE 所属编号=%1 ORDER BY 小题号").arg(id));
+  q.Open();
+  std::vector<int> out;
+  for (q.First(); !q.Eof(); q.Next())
+    out.push_back(q.Fields(0).AsInteger());
+  q.Close();
+  return out;
+}
+
+std::vector<int> currentPaperNumbers() {
+  std::vector<int> out;
+  for (const TXiaoTi &x : CurrentPaper)
+    out.push_back(x.XiaoTiHao);
+  return out;
+}
+
+QByteArray fileBytes(const QString &path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString pageText(TFrmMain &w) {
+  if (!w.WebBrowser1->waitForLoad())
+    return QStringLiteral("<load timed out>");
+  return w.WebBrowser1->evaluate(QStringLiteral("document.body ? document.body.innerText : ''")).toString();
+}
+
+// The first node of the tree at `level`, searching from the end when
+// `last` is set.
+int nodeAtLevel(const TFrmMain &w, int level, bool last) {
+  const std::vector<CategoryNode> &nodes = w.categoryTree().nodes();
+  const int n = int(nodes.size());
+  for (int k = 0; k < n; ++k) {
+    const int i = last ? n - 1 - k : k;
+    if (nodes[std::size_t(i)].level == level)
+      return i;
+  }
+  return -1;
+}
+
+// Left click on a node's row, as the learner does it (branches opened so the
+// row can be seen).
+void clickNode(CategoryTreeView *tree, int index) {
+  QTreeWidgetItem *item = tree->itemAt(index);
+  QVERIFY(item);
+  for (QTreeWidgetItem *p = item->parent(); p; p = p->parent())
+    p->setExpanded(true);
+  tree->scrollToItem(item);
+  const QRect r = tree->visualItemRect(item);
+  QVERIFY(r.isValid());
+  QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, r.center());
+}
+
+const QString kSmallBankTree = QStringLiteral(
+    "INSERT INTO 题目类别(编号,名称,父级编号,属性) VALUES(1,'科目甲',0,'0'),(10,'第一章',1,'1'),"
+    "(100,'第一节 有题',10,'2'),(101,'第二节 无题',10,'2');\n"
+    "INSERT INTO 类型说明(ID,题目类型,类型说明,分数) VALUES(1,'单项选择题','',1);\n"
+    "INSERT INTO 小题(小题号,大题号,所属编号,题目类型,题目类型编号,题目内容,答案,解释) VALUES"
+    "(7,7,100,'单项选择题',1,'题七','A','解七'),(3,3,100,'单项选择题',1,'题三','B','解三');\n"
+    "INSERT INTO 答案选项(大题号,小题号,答案编号,答题选项) VALUES(7,7,1,'甲'),(7,7,2,'乙'),(3,3,1,'丙'),(3,3,2,'丁');\n"
+    "INSERT INTO 系统参数(参数名,参数值) VALUES('TreeViewIndex','0'),('软件标题','小题库');\n");
+
+} // namespace
+
+class TstMainWindow : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<FakeDialogs> m_dialogs;
+  std::unique_ptr<TestEnv::ProgramDirFixture> m_dir;
+  std::unique_ptr<TFrmMain> m_w;
+
+  TFrmMain &w() { return *m_w; }
+
+private slots:
+  void initTestCase() {
+    QApplication::setQuitOnLastWindowClosed(false);
+    ResetPaperState();
+    m_dialogs = std::make_unique<FakeDialogs>();
+    m_dir = std::make_unique<TestEnv::ProgramDirFixture>();
+    m_w = std::make_unique<TFrmMain>(ProgramDir(m_dir->root()));
+    QVERIFY(!w().startupFailed());
+    w().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w()));
+    w().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w()));
+  }
+
+  void cleanupTestCase() {
+    m_w.reset();
+    m_dir.reset();
+    m_dialogs.reset();
+  }
+
+  void init() {
+    setDialogs(m_dialogs.get());
+    m_dialogs->shown.clear();
+  }
+
+  // At start the tree is loaded and absolute node 2, the first section of
+  // the first chapter, is selected and its paper is on display.
+  void startShowsStartNodePaper() {
+    const CategoryTree &tree = w().categoryTree();
+    QVERIFY(tree.count() > 3);
+    QCOMPARE(w().TreeView1->nodeCount(), tree.count());
+    const CategoryNode &start = tree.nodes()[2];
+    QCOMPARE(start.level, 2);
+    QCOMPARE(w().TreeView1->absoluteIndex(w().TreeView1->currentItem()), 2);
+
+    QCOMPARE(PaperKind, PaperKinds::Chapter);
+    QCOMPARE(ChapterId, start.info->ID);
+    QCOMPARE(PaperTitle, start.info->Name);
+    QVERIFY(PaperOnDisplay);
+    const std::vector<int> numbers = chapterNumbers(w(), start.info->ID);
+    QVERIFY(!numbers.empty());
+    QCOMPARE(currentPaperNumbers(), numbers);
+    QCOMPARE(parameter(w(), QStringLiteral("TreeViewIndex")), QStringLiteral("2"));
+
+    const QString page = w().programDir().questionPagePath();
+    QVERIFY(fileBytes(page).contains(Gbk::encode(start.info->Name)));
+    QVERIFY(w().WebBrowser1->waitForLoad());
+    QCOMPARE(w().WebBrowser1->url(), QUrl::fromLocalFile(page));
+    QVERIFY(pageText(w()).contains(start.info->Name));
+
+    QCOMPARE(w().menuState.SelectedMenuIndex, 0);
+    QVERIFY(w().PanelPaperToolbar1->isVisibleTo(&w()));
+    QVERIFY(w().ImagePaperTools3->isVisibleTo(&w()));
+    QCOMPARE(w().LabelMulu->text(), QStringLiteral("题库目录"));
+    QCOMPARE(w().LabTitle->text(), SoftTitle);
+    QVERIFY(m_dialogs->shown.isEmpty());
+  }
+
+  // A click on another section puts that section's paper in Question.html
+  // and on screen and stores the node's index; a click on a chapter or a
+  // subject changes nothing.
+  void clickOnTree() {
+    const int target = nodeAtLevel(w(), 2, true);
+    QVERIFY(target > 2);
+    const TTreeNodeInfo *info = w().categoryTree().nodes()[std::size_t(target)].info;
+    const QString page = w().programDir().questionPagePath();
+
+    clickNode(w().TreeView1, target);
+    QCOMPARE(w().TreeView1->absoluteIndex(w().TreeView1->currentItem()), target);
+    QVERIFY(fileBytes(page).contains(Gbk::encode(info->Name)));
+    QVERIFY(pageText(w()).contains(info->Name));
+    QCOMPARE(parameter(w(), QStringLiteral("TreeViewIndex")), QString::number(target));
+    QCOMPARE(w().TreeViewIndex, target);
+    QCOMPARE(ChapterId, info->ID);
+    QCOMPARE(currentPaperNumbers(), chapterNumbers(w(), info->ID));
+
+    const QByteArray before = fileBytes(page);
+    for (int level : {1, 0}) {
+      clickNode(w().TreeView1, nodeAtLevel(w(), level, false));
+      QCOMPARE(w().TreeView1->level(w().TreeView1->currentItem()), level);
+    }
+    QCOMPARE(PaperTitle, info->Name);
+    QCOMPARE(ChapterId, info->ID);
+    QCOMPARE(parameter(w(), QStringLiteral("TreeViewIndex")), QString::number(target));
+    QCOMPARE(fileBytes(page), before);
+    QVERIFY(m_dialogs->shown.isEmpty());
+  }
+
+  // Arrow keys move through the tree, Enter practises the current section;
+  // the main-menu command reselects the last practised node.
+  void keyboard() {
+    w().TreeView1->selectNode(2);
+    w().TreeView1->setFocus();
+    QTest::keyClick(w().TreeView1, Qt::Key_Down);
+    const int next = w().TreeView1->absoluteIndex(w().TreeView1->currentItem());
+    QCOMPARE(next, 3);
+    QCOMPARE(w().TreeView1->level(w().TreeView1->currentItem()), 2);
+    QTest::keyClick(w().TreeView1, Qt::Key_Return);
+    const TTreeNodeInfo *info = w().categoryTree().nodes()[3].info;
+    QCOMPARE(PaperTitle, info->Name);
+    QCOMPARE(parameter(w(), QStringLiteral("TreeViewIndex")), QStringLiteral("3"));
+    QVERIFY(pageText(w()).contains(info->Name));
+
+    // The node reached opens, so Down walks every node in display order
+    // and Up walks back; moving alone builds no paper.
+    QTest::keyClick(w().TreeView1, Qt::Key_Home);
+    QCOMPARE(w().TreeView1->absoluteIndex(w().TreeView1->currentItem()), 0);
+    const int count = w().TreeView1->nodeCount();
+    for (int i = 1; i < count; ++i) {
+      QTest::keyClick(w().TreeView1, Qt::Key_Down);
+      QCOMPARE(w().TreeView1->absoluteIndex(w().TreeView1->currentItem()), i);
+    }
+    QTest::keyClick(w().TreeView1, Qt::Key_Up);
+    QCOMPARE(w().TreeView1->absoluteIndex(w().TreeView1->currentItem()), count - 2);
+    QCOMPARE(PaperTitle, info->Name);
+
+    w().ActShiTiKu->trigger();
+    QCOMPARE(w().TreeView1->absoluteIndex(w().TreeView1->currentItem()), 3);
+    QCOMPARE(PaperTitle, info->Name);
+
+    // Shortcuts are shown in the tooltips.
+    const QString ctrl1 = QKeySequence(Qt::CTRL | Qt::Key_1).toString(QKeySequence::NativeText);
+    QVERIFY2(w().MenuImages[0]->toolTip().contains(ctrl1), qPrintable(w().MenuImages[0]->toolTip()));
+    QVERIFY(w().MenuImages[7]->toolTip().contains(QKeySequence(Qt::CTRL | Qt::Key_8).toString(QKeySequence::NativeText)));
+    QVERIFY(w().ActFullScreen->toolTip().contains(QStringLiteral("F11")));
+    QVERIFY(w().SysIcons[0]->toolTip().contains(QStringLiteral("F10")));
+  }
+
+  // Pressing a menu button selects it; releasing runs its command, also when
+  // it was selected already; a button whose command is not available does
+  // not take the selection.
+  void menuButtons() {
+    m_dialogs->openedUrls.clear();
+    PictureButton *outline = w().MenuImages[3];
+    QTest::mousePress(outline, Qt::LeftButton);
+    QCOMPARE(w().menuState.SelectedMenuIndex, 3);
+    QVERIFY(w().menuState.MenuPressed);
+    QTest::mouseRelease(outline, Qt::LeftButton);
+    QCOMPARE(m_dialogs->openedUrls, QStringList{FeedbackUrl});
+
+    const QImage selected = outline->pixmap().toImage();
+    QTest::mousePress(outline, Qt::LeftButton);
+    QTest::mouseRelease(outline, Qt::LeftButton);
+    QCOMPARE(outline->pixmap().toImage(), selected);
+    QCOMPARE(m_dialogs->openedUrls.size(), 2);
+
+    QVERIFY(!w().ActMLKC->isEnabled());
+    QTest::mousePress(w().MenuImages[1], Qt::LeftButton);
+    QTest::mouseRelease(w().MenuImages[1], Qt::LeftButton);
+    QCOMPARE(w().menuState.SelectedMenuIndex, 3);
+
+    // Space on a focused button acts as a click; chapter practice takes
+    // the selection back to button 0.
+    w().MenuImages[0]->setFocus();
+    QTest::keyClick(w().MenuImages[0], Qt::Key_Space);
+    QCOMPARE(w().menuState.SelectedMenuIndex, 0);
+    QCOMPARE(PaperKind, PaperKinds::Chapter);
+  }
+
+  // Every command reachable: the help menu holds the four commands of the
+  // title bar's help button and every command without a button.
+  void helpMenu() {
+    const QList<QAction *> items = w().PopupMenuHelp->actions();
+    for (QAction *a : {w().ActShuJuBeiFen, w().ActShuJuHuanYuan, w().ActAbout, w().ActSite, w().ActHelp,
+                       w().ActUpdate, w().ActWGZX, w().ActCWFK, w().ActZZFW, w().ActZWCX, w().ActZKXX,
+                       w().ActBMBZ, w().ActFullScreen})
+      QVERIFY2(items.contains(a), qPrintable(a->objectName()));
+    QCOMPARE(items.first(), w().ActShuJuBeiFen);
+    QCOMPARE(items.at(3), w().ActSite);
+
+    // The help button's release opens it under the button.
+    PictureButton *help = w().SysIcons[0];
+    QTest::mousePress(help, Qt::LeftButton);
+    QTest::mouseRelease(help, Qt::LeftButton);
+    QTRY_VERIFY(w().PopupMenuHelp->isVisible());
+    QVERIFY(w().PopupMenuHelp->geometry().top() >= help->mapToGlobal(QPoint(0, help->height())).y());
+    w().PopupMenuHelp->hide();
+    w().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w()));
+
+    // Every command is in the one list; the toolbar's carry its category.
+    for (const char *name : {"ActReAnswer", "ActShowAllAnswer", "ActSummitPaper", "ActUISet", "ActPrint",
+                             "ActZoomIn", "ActZoomOut"}) {
+      QAction *a = w().ActionManager1->action(QLatin1String(name));
+      QVERIFY2(a, name);
+      QCOMPARE(TActionList::category(a), QStringLiteral("试卷工具栏"));
+    }
+    QCOMPARE(w().ActShiTiJiQiao->text(), QStringLiteral("考试大纲"));
+  }
+
+  void linkCommands_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("target");
+    QTest::newRow("考试大纲") << "ActShiTiJiQiao" << FeedbackUrl;
+    QTest::newRow("官方网站") << "ActSite" << VendorInfo::SiteUrl;
+    QTest::newRow("错误反馈") << "ActCWFK" << VendorInfo::FeedbackPageUrl;
+    QTest::newRow("增值服务") << "ActZZFW" << ValueAddedUrl;
+    QTest::newRow("职位查询") << "ActZWCX" << parameter(w(), QStringLiteral("职位查询"));
+    QTest::newRow("使用帮助") << "ActHelp" << w().programDir().resolve(QStringLiteral("css/help/help.html"));
+  }
+  void linkCommands() {
+    QFETCH(QString, action);
+    QFETCH(QString, target);
+    QVERIFY(!target.isEmpty());
+    m_dialogs->openedUrls.clear();
+    w().ActionManager1->action(action)->trigger();
+    QCOMPARE(m_dialogs->openedUrls, QStringList{target});
+    QVERIFY(m_dialogs->shown.isEmpty());
+    if (action == QLatin1String("ActHelp"))
+      QVERIFY(QFile::exists(target));
+  }
+
+  // 招考信息 hides the tree column and shows its address; 报名帮助 brings
+  // the column back with the shipped page; 联系我们 shows the contact form.
+  void pagesAndForms() {
+    w().ActZKXX->trigger();
+    QVERIFY(!w().Panel6->isVisible());
+    w().WebBrowser1->waitForLoad();
+    QCOMPARE(w().WebBrowser1->url(), QUrl(parameter(w(), QStringLiteral("招考信息"))));
+
+    w().ActBMBZ->trigger();
+    QVERIFY(w().Panel6->isVisible());
+    const QString baokao = w().programDir().resolve(QStringLiteral("css/BaoKao/baokao.html"));
+    QVERIFY(QFile::exists(baokao));
+    QVERIFY(pageText(w()).contains(QStringLiteral("报名帮助")));
+
+    w().ActZKXX->trigger();
+    w().ActShiTiKu->trigger();
+    QVERIFY(w().Panel6->isVisible());
+
+    QString title, lines;
+    m_dialogs->modalHandler = [&](QDialog &d) {
+      title = d.windowTitle();
+      lines = static_cast<TFrmAbout &>(d).LabContacts->text();
+      return int(QDialog::Accepted);
+    };
+    w().ActAbout->trigger();
+    m_dialogs->modalHandler = nullptr;
+    QCOMPARE(m_dialogs->modalForms.last(), QStringLiteral("TFrmAbout"));
+    QCOMPARE(title, QStringLiteral("联系我们"));
+    QVERIFY(lines.contains(QStringLiteral("example.invalid")));
+  }
+
+  void fullScreen() {
+    w().ActFullScreen->trigger();
+    QCOMPARE(TActionList::Tag(w().ActFullScreen), 1);
+    QCOMPARE(w().ActFullScreen->text(), QStringLiteral("窗口"));
+    QVERIFY(!w().Panel1->isVisible());
+    QVERIFY(!w().Panel6->isVisible());
+    QVERIFY(w().PanelPaperToolBar->isVisible());
+    QVERIFY(w().WebBrowser1->isVisible());
+    QTest::keyClick(&w(), Qt::Key_Escape);
+    QCOMPARE(TActionList::Tag(w().ActFullScreen), 0);
+    QCOMPARE(w().ActFullScreen->text(), QStringLiteral("全屏"));
+    QVERIFY(w().Panel1->isVisible());
+    QVERIFY(w().Panel6->isVisible());
+  }
+
+  // Dragging the title moves a window that is not maximised; a maximised
+  // one stays; restore and maximise swap the third title-bar button.
+  void moveAndMaximise() {
+    w().showNormal();
+    QTRY_VERIFY(!w().isMaximized());
+    QCOMPARE(w().SysIcons[2]->Tag, 4);
+    const QPoint start = w().pos();
+    QLabel *title = w().LabTitle;
+    QTest::mousePress(title, Qt::LeftButton, {}, QPoint(20, 8));
+    QTest::mouseMove(title, QPoint(60, 28));
+    QTest::mouseRelease(title, Qt::LeftButton, {}, QPoint(60, 28));
+    QTRY_COMPARE(w().pos(), start + QPoint(40, 20));
+
+    PictureButton *max = w().SysIcons[2];
+    QTest::mousePress(max, Qt::LeftButton);
+    QTest::mouseRelease(max, Qt::LeftButton);
+    QTRY_VERIFY(w().isMaximized());
+    QCOMPARE(max->Tag, 2);
+    const QPoint maximised = w().pos();
+    QTest::mousePress(title, Qt::LeftButton, {}, QPoint(20, 8));
+    QTest::mouseMove(title, QPoint(80, 48));
+    QTest::mouseRelease(title, Qt::LeftButton, {}, QPoint(80, 48));
+    QCOMPARE(w().pos(), maximised);
+
+    // (the offscreen platform keeps no geometry for a maximised window, so
+    // the move is handed to the button itself)
+    QMouseEvent hover(QEvent::MouseMove, QPointF(4, 4), max->mapToGlobal(QPointF(4, 4)), Qt::NoButton,
+                      Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(max, &hover);
+    QCOMPARE(max->property("picture").toString(), QStringLiteral("SysNom2"));
+    QTest::mousePress(max, Qt::LeftButton);
+    QTest::mouseRelease(max, Qt::LeftButton);
+    QTRY_VERIFY(!w().isMaximized());
+    QCOMPARE(max->Tag, 4);
+
+    w().resize(500, 400);
+    QTRY_COMPARE(w().size(), QSize(800, 600));
+  }
+
+  // No keeps the window and the page; Yes closes it and deletes the page.
+  void closeAsks() {
+    const QString page = w().programDir().questionPagePath();
+    QVERIFY(QFile::exists(page));
+    m_dialogs->answers = {false};
+    QVERIFY(!w().close());
+    QVERIFY(w().isVisible());
+    QVERIFY(QFile::exists(page));
+    QCOMPARE(m_dialogs->shown.size(), 1);
+    QCOMPARE(m_dialogs->shown[0].text, QStringLiteral("是否要退出系统？(Y/N)"));
+    QCOMPARE(m_dialogs->shown[0].caption, QStringLiteral("询问"));
+    QCOMPARE(m_dialogs->shown[0].icon, Dialogs::Icon::Question);
+
+    m_dialogs->answers = {true};
+    QVERIFY(w().close());
+    QVERIFY(!w().isVisible());
+    QVERIFY(!QFile::exists(page));
+    QVERIFY(QFile::exists(w().programDir().bankPath()));
+  }
+
+  // A section without questions: "没有试题！", and nothing else changes.
+  void emptyChapter() {
+    FakeDialogs dialogs;
+    ResetPaperState();
+    TestEnv::ProgramDirFixture dir({kSmallBankTree});
+    TFrmMain win{ProgramDir(dir.root())};
+    QVERIFY(!win.startupFailed());
+    win.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&win));
+    QCOMPARE(PaperTitle, QStringLiteral("第一节 有题"));
+    QCOMPARE(currentPaperNumbers(), (std::vector<int>{3, 7}));
+    const QByteArray page = fileBytes(win.programDir().questionPagePath());
+
+    clickNode(win.TreeView1, 3);
+    QCOMPARE(dialogs.shown.size(), 1);
+    QCOMPARE(dialogs.shown[0].text, QStringLiteral("没有试题！"));
+    QCOMPARE(dialogs.shown[0].caption, QStringLiteral("提示"));
+    QCOMPARE(dialogs.shown[0].icon, Dialogs::Icon::Information);
+    QVERIFY(CurrentPaper.empty());
+    QCOMPARE(PaperKind, PaperKinds::Chapter);
+    QCOMPARE(ChapterId, 100);
+    QCOMPARE(win.TreeViewIndex, 2);
+    QCOMPARE(parameter(win, QStringLiteral("TreeViewIndex")), QStringLiteral("2"));
+    QCOMPARE(fileBytes(win.programDir().questionPagePath()), page);
+    win.hide();
+  }
+
+  // A tree of fewer than three nodes has no start node: no paper, no message.
+  void treeWithoutStartNode() {
+    FakeDialogs dialogs;
+    ResetPaperState();
+    TestEnv::ProgramDirFixture dir(
+        {QStringLiteral("INSERT INTO 题目类别(编号,名称,父级编号,属性) VALUES(1,'科目甲',0,'0'),(10,'第一章',1,'1');")});
+    QFile::remove(dir.path(QStringLiteral("css/Question.html")));
+    TFrmMain win{ProgramDir(dir.root())};
+    QVERIFY(!win.startupFailed());
+    QCOMPARE(win.TreeView1->nodeCount(), 2);
+    QVERIFY(win.TreeView1->selectedItems().isEmpty());
+    QVERIFY(!QFile::exists(win.programDir().questionPagePath()));
+    QCOMPARE(PaperKind, qint16(0));
+    QVERIFY(dialogs.shown.isEmpty());
+  }
+
+  // A bank that cannot be opened: the fatal message, and the program ends.
+  void startupFailure() {
+    FakeDialogs dialogs;
+    QTemporaryDir empty;
+    TFrmMain win{ProgramDir(empty.path())};
+    QVERIFY(win.startupFailed());
+    QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("打开数据库出现严重的错误，程序将中止！")});
+  }
+};
+
+QBRX_TEST_MAIN(TstMainWindow)
+#include "tst_mainwindow.moc"
