@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Makes docs/screenshot.png: the staged program (build/qbrx, built when
+# needed) runs under a virtual X server on a copy of its program directory;
+# once the start chapter's paper has been drawn and the screen stays still,
+# the window is written to the PNG and the program is ended.
+#
+# usage: scripts/screenshot.sh [OUTPUT.png]
+# environment: QBRX_BUILD_DIR (default build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+if [ "${1:-}" = "--capture" ]; then
+  # Runs inside xvfb-run: start the program, wait until the screen is still,
+  # convert the frame buffer.
+  work=$2 out=$3 width=$4 height=$5
+  "$work/prog/qbrx" >"$work/qbrx.log" 2>&1 &
+  pid=$!
+  fb="$work/fb/Xvfb_screen0"
+  previous="" still=0
+  for second in $(seq 1 90); do
+    sleep 1
+    if ! kill -0 "$pid" 2>/dev/null; then
+      echo "the program ended early; its output:" >&2
+      cat "$work/qbrx.log" >&2
+      exit 1
+    fi
+    sum=$(md5sum <"$fb")
+    if [ "$second" -ge 5 ] && [ "$sum" = "$previous" ]; then
+      still=$((still + 1))
+    else
+      still=0
+    fi
+    previous=$sum
+    [ "$still" -ge 3 ] && break
+  done
+  result=$(python3 "$root/scripts/xwd2png.py" "$fb" "$out" 0 0 "$width" "$height")
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  if [ "$result" != "written" ]; then
+    echo "the screen stayed blank" >&2
+    exit 1
+  fi
+  exit 0
+fi
+
+out=${1:-docs/screenshot.png}
+build=${QBRX_BUILD_DIR:-build}
+case "$out" in /*) ;; *) out="$root/$out" ;; esac
+mkdir -p "$(dirname "$out")"
+
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+fi
+cmake --build "$build" --target qbrx stage
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# A copy, so that the staged bank and page stay as they are.
+cp -r "$build/qbrx" "$work/prog"
+rm -f "$work/prog/css/Question.html"
+mkdir -p "$work/fb" "$work/run"
+chmod 700 "$work/run"
+
+# The window's design size; without a window manager it is not maximised,
+# so the screen is made that size.
+width=1024 height=650
+XDG_RUNTIME_DIR="$work/run" \
+QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu" \
+QT_LOGGING_RULES="qt.webenginecontext.info=false" \
+QT_QPA_PLATFORM=xcb \
+  xvfb-run -a -s "-screen 0 ${width}x${height}x24 -nocursor -fbdir $work/fb" \
+  bash "$root/scripts/screenshot.sh" --capture "$work" "$out" "$width" "$height"
+echo "wrote $out"
