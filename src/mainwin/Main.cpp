@@ -46,6 +46,15 @@ QString tipWithShortcut(const QString &text, const QKeySequence &key) {
   return text + QStringLiteral(" (") + key.toString(QKeySequence::NativeText) + QLatin1Char(')');
 }
 
+// The light bar under the strip: the tree column's header and the paper
+// toolbar's place.
+void styleAsBar(QWidget *w) {
+  w->setAttribute(Qt::WA_StyledBackground);
+  w->setStyleSheet(QStringLiteral("#%1 { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, "
+                                  "stop:0 #f6f9fd, stop:1 #e2eaf5); border-bottom: 1px solid #c3d1e4; }")
+                       .arg(w->objectName()));
+}
+
 } // namespace
 
 TFrmMain::TFrmMain(const ProgramDir &programDir, QWidget *parent)
@@ -254,9 +263,7 @@ void TFrmMain::buildUi() {
   Panel8 = new QWidget(Panel6);
   Panel8->setObjectName(QStringLiteral("Panel8"));
   Panel8->setFixedHeight(29);
-  Panel8->setAttribute(Qt::WA_StyledBackground);
-  Panel8->setStyleSheet(QStringLiteral("#Panel8 { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, "
-                                       "stop:0 #f6f9fd, stop:1 #e2eaf5); border-bottom: 1px solid #c3d1e4; }"));
+  styleAsBar(Panel8);
   auto *p8 = new QHBoxLayout(Panel8);
   p8->setContentsMargins(10, 0, 6, 0);
   LabelMulu = new QLabel(QStringLiteral("题库目录"), Panel8);
@@ -286,10 +293,7 @@ void TFrmMain::buildUi() {
   PanelPaperToolBar = new QWidget(right);
   PanelPaperToolBar->setObjectName(QStringLiteral("PanelPaperToolBar"));
   PanelPaperToolBar->setFixedHeight(30);
-  PanelPaperToolBar->setAttribute(Qt::WA_StyledBackground);
-  PanelPaperToolBar->setStyleSheet(QStringLiteral(
-      "#PanelPaperToolBar { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, "
-      "stop:0 #f6f9fd, stop:1 #e2eaf5); border-bottom: 1px solid #c3d1e4; }"));
+  styleAsBar(PanelPaperToolBar);
   auto *tb = new QHBoxLayout(PanelPaperToolBar);
   tb->setContentsMargins(0, 0, 0, 0);
   tb->setSpacing(0);
