@@ -474,15 +474,6 @@ private slots:
     QCOMPARE(PaperKind, qint16(0));
     QVERIFY(dialogs.shown.isEmpty());
   }
-
-  // A bank that cannot be opened: the fatal message, and the program ends.
-  void startupFailure() {
-    FakeDialogs dialogs;
-    QTemporaryDir empty;
-    TFrmMain win{ProgramDir(empty.path())};
-    QVERIFY(win.startupFailed());
-    QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("打开数据库出现严重的错误，程序将中止！")});
-  }
 };
 
 QBRX_TEST_MAIN(TstMainWindow)
