@@ -191,6 +191,15 @@ private slots:
     QCOMPARE(ChapterId, info->ID);
     QCOMPARE(currentPaperNumbers(), chapterNumbers(w(), info->ID));
 
+    // A double click runs it once (its second click only opens or closes).
+    QSignalSpy practice(w().ActSCSTKST, &QAction::triggered);
+    const QPoint at = w().TreeView1->visualItemRect(w().TreeView1->itemAt(target)).center();
+    QWidget *viewport = w().TreeView1->viewport();
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
+    QCOMPARE(practice.size(), 1);
+
     const QByteArray before = fileBytes(page);
     for (int level : {1, 0}) {
       clickNode(w().TreeView1, nodeAtLevel(w(), level, false));

@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <utility>
 
 namespace {
 constexpr int kIndexRole = Qt::UserRole + 1;
@@ -115,8 +116,15 @@ void CategoryTreeView::mouseReleaseEvent(QMouseEvent *e) {
   const QModelIndex at = indexAt(pos);
   const bool onNode = at.isValid() && visualRect(at).contains(pos);
   QTreeWidget::mouseReleaseEvent(e);
-  if (e->button() == Qt::LeftButton && onNode && currentItem())
+  // A double click opens or closes the node; its first click chose it.
+  const bool second = std::exchange(m_afterDoubleClick, false);
+  if (e->button() == Qt::LeftButton && onNode && currentItem() && !second)
     emit nodeChosen();
+}
+
+void CategoryTreeView::mouseDoubleClickEvent(QMouseEvent *e) {
+  m_afterDoubleClick = e->button() == Qt::LeftButton;
+  QTreeWidget::mouseDoubleClickEvent(e);
 }
 
 void CategoryTreeView::keyPressEvent(QKeyEvent *e) {

@@ -31,6 +31,7 @@ signals:
 
 protected:
   void mouseReleaseEvent(QMouseEvent *e) override;
+  void mouseDoubleClickEvent(QMouseEvent *e) override;
   void keyPressEvent(QKeyEvent *e) override;
 
 private:
@@ -38,4 +39,5 @@ private:
 
   const CategoryTree *m_tree = nullptr;
   std::vector<QTreeWidgetItem *> m_items; // by absolute index
+  bool m_afterDoubleClick = false; // the release that ends a double click
 };
