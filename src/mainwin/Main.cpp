@@ -4,6 +4,7 @@
 #include "common/ErrorHandler.h"
 #include "mainwin/About.h"
 #include "mainwin/CategoryTreeView.h"
+#include "mainwin/Grading.h"
 #include "mainwin/PictureButton.h"
 #include "mainwin/Pictures.h"
 #include "mainwin/TitleBarLogic.h"
@@ -156,8 +157,7 @@ void TFrmMain::buildActions() {
 
   // Commands whose dialogs are not part of the program yet.
   for (QAction *a : {ActMLKC, ActErrorRedo, ActSCJST, ActTongJiFenXi, ActSTCZ, ActYHSZ, ActShuJuBeiFen,
-                     ActShuJuHuanYuan, ActWGZX, ActUpdate, ActReAnswer, ActShowAllAnswer, ActSummitPaper, ActUISet,
-                     ActPrint, ActZoomIn, ActZoomOut})
+                     ActShuJuHuanYuan, ActWGZX, ActUpdate, ActUISet})
     a->setEnabled(false);
 
   // Keys. The main menu is Ctrl+1 … Ctrl+8 in button order.
@@ -166,6 +166,13 @@ void TFrmMain::buildActions() {
   ActSTCZ->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_7), QKeySequence(Qt::CTRL | Qt::Key_F)});
   ActHelp->setShortcut(QKeySequence(Qt::Key_F1));
   ActFullScreen->setShortcut(QKeySequence(Qt::Key_F11));
+  // The paper: submit, show answers, answer again, text size, print.
+  ActSummitPaper->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
+  ActShowAllAnswer->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+  ActReAnswer->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+  ActZoomIn->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Equal), QKeySequence(Qt::CTRL | Qt::Key_Plus)});
+  ActZoomOut->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
+  ActPrint->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
   for (QAction *a : al.actions()) {
     a->setShortcutContext(Qt::WindowShortcut);
     a->setToolTip(tipWithShortcut(QString(a->text()).remove(QRegularExpression(QStringLiteral("\\(&.\\)"))),
@@ -193,6 +200,12 @@ void TFrmMain::buildActions() {
   runCommand(ActZKXX, &TFrmMain::ActZKXXExecute);
   runCommand(ActBMBZ, &TFrmMain::ActBMBZExecute);
   runCommand(ActFullScreen, &TFrmMain::ActFullScreenExecute);
+  runCommand(ActReAnswer, &TFrmMain::ActReAnswerExecute);
+  runCommand(ActShowAllAnswer, &TFrmMain::ActShowAllAnswerExecute);
+  runCommand(ActSummitPaper, &TFrmMain::ActSummitPaperExecute);
+  runCommand(ActPrint, &TFrmMain::ActPrintExecute);
+  runCommand(ActZoomIn, &TFrmMain::ActZoomInExecute);
+  runCommand(ActZoomOut, &TFrmMain::ActZoomOutExecute);
 }
 
 void TFrmMain::runCommand(QAction *action, void (TFrmMain::*body)()) {
@@ -203,6 +216,13 @@ QAction *TFrmMain::menuAction(int i) const {
   const std::array<QAction *, 8> actions = {ActShiTiKu, ActMLKC, ActErrorRedo, ActShiTiJiQiao,
                                             ActSCJST,   ActTongJiFenXi, ActSTCZ, ActYHSZ};
   return (i >= 0 && i < 8) ? actions[std::size_t(i)] : nullptr;
+}
+
+PictureButton *TFrmMain::paperToolButton(int i) const {
+  const std::array<PictureButton *, PaperToolbar::kButtonCount> buttons = {
+      ImagePaperTools0, ImagePaperTools1, ImagePaperTools2, ImagePaperTools3,
+      ImagePaperTools4, ImagePaperTools5, ImagePaperTools6, ImagePaperTools7};
+  return (i >= 0 && i < PaperToolbar::kButtonCount) ? buttons[std::size_t(i)] : nullptr;
 }
 
 void TFrmMain::buildUi() {
@@ -304,14 +324,8 @@ void TFrmMain::buildUi() {
   tb->addStretch(1);
   PanelPaperToolbar2 = new QWidget(PanelPaperToolBar);
   PanelPaperToolbar2->setObjectName(QStringLiteral("PanelPaperToolbar2"));
-  auto *tb2 = new QHBoxLayout(PanelPaperToolbar2);
-  tb2->setContentsMargins(0, 0, 0, 0);
-  ImagePaperTools3 = new QLabel(PanelPaperToolbar2);
-  ImagePaperTools3->setObjectName(QStringLiteral("ImagePaperTools3"));
-  ImagePaperTools3->setFixedSize(92, 28);
-  ImagePaperTools3->setVisible(false);
-  tb2->addWidget(ImagePaperTools3);
   tb->addWidget(PanelPaperToolbar2);
+  buildPaperTools();
   rl->addWidget(PanelPaperToolBar);
 
   WebBrowser1 = new WebHtmlView(right);
@@ -324,6 +338,110 @@ void TFrmMain::buildUi() {
   Splitter2->setStretchFactor(1, 1);
   Splitter2->setSizes({265, 1024 - 265});
   connect(Splitter2, &QSplitter::splitterMoved, this, [this] { splitterMoved(); });
+}
+
+void TFrmMain::buildPaperTools() {
+  // Each group is as wide as its last button reaches, plus the same margin
+  // on the far side; the buttons sit one pixel under the bar's top.
+  using namespace PaperToolbar;
+  const int last = kButtonCount - 1;
+  const int leftEnd = kLefts[kLeftGroupCount - 1] + PaperToolbar::width(kDesignTags[kLeftGroupCount - 1]);
+  const int rightEnd = kLefts[last] + PaperToolbar::width(kDesignTags[last]);
+  PanelPaperToolbar1->setFixedSize(leftEnd + 4, PanelPaperToolBar->height());
+  PanelPaperToolbar2->setFixedSize(rightEnd + 6, PanelPaperToolBar->height());
+  PictureButton **fields[kButtonCount] = {&ImagePaperTools0, &ImagePaperTools1, &ImagePaperTools2,
+                                         &ImagePaperTools3, &ImagePaperTools4, &ImagePaperTools5,
+                                         &ImagePaperTools6, &ImagePaperTools7};
+  for (int i = 0; i < kButtonCount; ++i) {
+    const int tag = kDesignTags[std::size_t(i)];
+    auto *b = new PictureButton(i < kLeftGroupCount ? PanelPaperToolbar1 : PanelPaperToolbar2);
+    b->setObjectName(QStringLiteral("ImagePaperTools%1").arg(i));
+    b->setGeometry(kLefts[std::size_t(i)], 1, PaperToolbar::width(tag), kHeight);
+    *fields[i] = b;
+    showPaperToolPicture(i, paperTools.setTag(i, tag));
+    connect(b, &PictureButton::mouseMoved, this, [this, i] { showPaperToolPicture(i, paperTools.mouseMove(i)); });
+    connect(b, &PictureButton::mouseLeft, this, [this, i] { showPaperToolPicture(i, paperTools.mouseLeave(i)); });
+    connect(b, &PictureButton::mousePressed, this, [this, i](Qt::MouseButton button) {
+      if (button == Qt::LeftButton)
+        showPaperToolPicture(i, paperTools.mouseDown(i));
+    });
+    connect(b, &PictureButton::mouseReleased, this, [this, i](Qt::MouseButton button) {
+      if (button == Qt::LeftButton)
+        paperToolReleased(i);
+    });
+  }
+  // Tooltips and availability follow the commands (the show-answer and
+  // full-screen captions change).
+  for (int i = 0; i < kButtonCount; ++i) {
+    for (QAction *a : {paperToolAction(kDesignTags[std::size_t(i)]),
+                       paperToolAction(toggled(kDesignTags[std::size_t(i)]))}) {
+      connect(a, &QAction::changed, this, [this, i] { updatePaperToolTip(i); });
+    }
+    updatePaperToolTip(i);
+  }
+  ImagePaperTools3->setVisible(false);
+}
+
+QAction *TFrmMain::paperToolAction(int tag) const {
+  switch (PaperToolbar::command(tag)) {
+  case PaperToolbar::Command::ReAnswer:
+    return ActReAnswer;
+  case PaperToolbar::Command::ShowAllAnswer:
+    return ActShowAllAnswer;
+  case PaperToolbar::Command::SummitPaper:
+    return ActSummitPaper;
+  case PaperToolbar::Command::UISet:
+    return ActUISet;
+  case PaperToolbar::Command::Print:
+    return ActPrint;
+  case PaperToolbar::Command::ZoomIn:
+    return ActZoomIn;
+  case PaperToolbar::Command::ZoomOut:
+    return ActZoomOut;
+  case PaperToolbar::Command::FullScreen:
+    return ActFullScreen;
+  case PaperToolbar::Command::None:
+    break;
+  }
+  return nullptr;
+}
+
+void TFrmMain::showPaperToolPicture(int button, PaperToolbar::Picture picture) {
+  PictureButton *b = paperToolButton(button);
+  if (!b || picture.list == 0)
+    return;
+  b->Tag = paperTools.tag(button);
+  const QString label = PaperToolbar::label(b->Tag);
+  if (b->accessibleName() != label)
+    b->setAccessibleName(label);
+  const QString name = QStringLiteral("ImageList%1[%2]").arg(picture.list).arg(picture.index);
+  if (b->property("picture").toString() != name) {
+    b->setPixmap(Pictures::paperToolPicture(picture.list, picture.index));
+    b->setProperty("picture", name);
+  }
+  b->repaint();
+}
+
+void TFrmMain::paperToolReleased(int button) {
+  const PaperToolbar::Buttons::Release r = paperTools.mouseUp(button);
+  showPaperToolPicture(button, r.picture);
+  updatePaperToolTip(button);
+  if (QAction *a = paperToolAction(paperTools.tag(button)))
+    a->trigger();
+}
+
+void TFrmMain::updatePaperToolTip(int button) {
+  PictureButton *b = paperToolButton(button);
+  QAction *a = b ? paperToolAction(paperTools.tag(button)) : nullptr;
+  if (!a)
+    return;
+  QString tip = a->toolTip();
+  if (!a->isEnabled())
+    tip += QStringLiteral("（暂未开放）");
+  b->setToolTip(tip);
+  // A command that is not available yet: the button is greyed and takes no
+  // clicks.
+  b->setEnabled(a->isEnabled());
 }
 
 void TFrmMain::buildSysIcons() {
@@ -614,7 +732,60 @@ void TFrmMain::showGeneratedPaper() {
   InitShowAnswer();
 }
 
-void TFrmMain::InitShowAnswer() {}
+void TFrmMain::InitShowAnswer() {
+  TActionList::setTag(ActShowAllAnswer, 0);
+  ActShowAllAnswer->setText(PaperToolbar::showAnswerCaption(0));
+  ActShowAllAnswer->setToolTip(tipWithShortcut(ActShowAllAnswer->text(), ActShowAllAnswer->shortcut()));
+  showPaperToolPicture(PaperToolbar::Buttons::ShowAnswerButton, paperTools.initShowAnswer());
+}
+
+bool TFrmMain::paperOnDisplay() {
+  if (PaperOnDisplay)
+    return true;
+  dialogs().information(GradingText::NoPaper, GradingText::NoPaperCaption);
+  return false;
+}
+
+void TFrmMain::ActReAnswerExecute() {
+  if (!paperOnDisplay())
+    return;
+  if (!dialogs().question(QStringLiteral("重新答题会清空当前的回答,继续吗?"), QStringLiteral("重新答题")))
+    return;
+  WebBrowser1->runScript(QStringLiteral("answerAgain()"));
+  // The page has hidden every answer: the show-answer button says so too.
+  InitShowAnswer();
+}
+
+void TFrmMain::ActShowAllAnswerExecute() {
+  if (!paperOnDisplay())
+    return;
+  const int tag = PaperToolbar::nextShowAnswerTag(TActionList::Tag(ActShowAllAnswer));
+  // The state changes once the page has done it; when the script fails
+  // (a page without the paper's functions) the button goes back to the
+  // command's state.
+  try {
+    WebBrowser1->runScript(PaperToolbar::showAllAnswerScript(tag));
+  } catch (...) {
+    showPaperToolPicture(PaperToolbar::Buttons::ShowAnswerButton,
+                         paperTools.setTag(PaperToolbar::Buttons::ShowAnswerButton,
+                                           PaperToolbar::showAnswerButtonTag(TActionList::Tag(ActShowAllAnswer))));
+    throw;
+  }
+  TActionList::setTag(ActShowAllAnswer, tag);
+  ActShowAllAnswer->setText(PaperToolbar::showAnswerCaption(tag));
+  ActShowAllAnswer->setToolTip(tipWithShortcut(ActShowAllAnswer->text(), ActShowAllAnswer->shortcut()));
+  // From the keyboard the button has not flipped yet.
+  showPaperToolPicture(PaperToolbar::Buttons::ShowAnswerButton,
+                       paperTools.setTag(PaperToolbar::Buttons::ShowAnswerButton, PaperToolbar::showAnswerButtonTag(tag)));
+}
+
+void TFrmMain::ActSummitPaperExecute() { ::ActSummitPaper(*WebBrowser1, *m_dm, this); }
+
+void TFrmMain::ActPrintExecute() { WebBrowser1->printPreview(); }
+
+void TFrmMain::ActZoomInExecute() { WebBrowser1->runScript(QStringLiteral("changeFont(1)")); }
+
+void TFrmMain::ActZoomOutExecute() { WebBrowser1->runScript(QStringLiteral("changeFont(0)")); }
 
 void TFrmMain::ActShiTiKuExecute() {
   LabelMulu->setText(QStringLiteral("题库目录"));
@@ -720,6 +891,11 @@ void TFrmMain::ActFullScreenExecute() {
     Panel6->setVisible(true);
   }
   ActFullScreen->setToolTip(tipWithShortcut(ActFullScreen->text(), ActFullScreen->shortcut()));
+  // The full-screen button shows the mode however it changed (its own
+  // release, F11, Escape, the help menu).
+  showPaperToolPicture(PaperToolbar::Buttons::FullScreenButton,
+                       paperTools.setTag(PaperToolbar::Buttons::FullScreenButton,
+                                         PaperToolbar::fullScreenButtonTag(fullScreenMode())));
 }
 
 void TFrmMain::AfterBankUpdate() {

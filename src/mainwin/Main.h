@@ -13,6 +13,7 @@
 #include "mainwin/ActionList.h"
 #include "mainwin/CategoryTree.h"
 #include "mainwin/MainMenuState.h"
+#include "mainwin/PaperToolbarLogic.h"
 
 #include <QPoint>
 #include <QWidget>
@@ -51,7 +52,12 @@ public:
   QWidget *PanelPaperToolBar = nullptr;   // the paper toolbar, 30 high
   QWidget *PanelPaperToolbar1 = nullptr;  // its left group
   QWidget *PanelPaperToolbar2 = nullptr;  // its right group
-  QWidget *ImagePaperTools3 = nullptr;    // the display-settings button of the right group
+  // The paper toolbar's picture buttons: answer again, show/hide answers,
+  // submit (left group); display settings, print, larger, smaller, full
+  // screen (right group).
+  PictureButton *ImagePaperTools0 = nullptr, *ImagePaperTools1 = nullptr, *ImagePaperTools2 = nullptr,
+                *ImagePaperTools3 = nullptr, *ImagePaperTools4 = nullptr, *ImagePaperTools5 = nullptr,
+                *ImagePaperTools6 = nullptr, *ImagePaperTools7 = nullptr;
   WebHtmlView *WebBrowser1 = nullptr;     // shows the question page
   QMenu *PopupMenuHelp = nullptr;         // the menu of the help button
   std::array<PictureButton *, 8> MenuImages{};
@@ -73,9 +79,12 @@ public:
 
   // The action of main-menu button i.
   QAction *menuAction(int i) const;
+  // ImagePaperTools0 … ImagePaperTools7 by number.
+  PictureButton *paperToolButton(int i) const;
 
   // --- state --------------------------------------------------------------
   MainMenuState menuState;  // SelectedMenuIndex, MenuHoverShown, MenuPressed
+  PaperToolbar::Buttons paperTools; // the Tags of the paper toolbar's buttons
   int TaskbarHeight = 0;    // screen height − available height, at start
   // Absolute index of the node of the last chapter paper. Kept 32 bits wide
   // so that any node of a large tree is found again.
@@ -95,6 +104,13 @@ public:
   void ActZKXXExecute();
   void ActBMBZExecute();
   void ActFullScreenExecute();
+  // The paper toolbar's commands.
+  void ActReAnswerExecute();
+  void ActShowAllAnswerExecute();
+  void ActSummitPaperExecute();
+  void ActPrintExecute();
+  void ActZoomInExecute();
+  void ActZoomOutExecute();
   // After a successful online update: back to the first node, parameters
   // and title reloaded, the tree rebuilt and its selected node practised.
   void AfterBankUpdate();
@@ -103,8 +119,7 @@ public:
   // the paper toolbar's left group and settings button visible, the view on
   // the page, the show-answer state reset.
   void showGeneratedPaper();
-  // Resets the show-answer button and command to "answers hidden"; the
-  // paper toolbar fills this in.
+  // Resets the show-answer button and command to "answers hidden".
   void InitShowAnswer();
   // A command moves the main-menu selection to button i.
   void selectMainMenu(int i);
@@ -123,11 +138,18 @@ private:
   void buildActions();
   void buildSysIcons();
   void buildMenuImages();
+  void buildPaperTools();
   void buildHelpMenu();
   void buildShortcuts();
   void applyMenuChanges(const MainMenuState::Changes &changes);
   void updateMenuButtonTip(int i);
   void sysIconEvent(int index, int state);
+  void showPaperToolPicture(int button, PaperToolbar::Picture picture);
+  void paperToolReleased(int button);
+  void updatePaperToolTip(int button);
+  QAction *paperToolAction(int tag) const;
+  // "请先选择试卷！" when no question page has been shown yet.
+  bool paperOnDisplay();
   void sysIconReleased(int index);
   void syncMaximizeButton();
   void layoutTitleBar();

@@ -1,6 +1,8 @@
 #include "mainwin/Pictures.h"
+#include "mainwin/PaperToolbarLogic.h"
 
 #include <QFont>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QHash>
 #include <QLinearGradient>
@@ -403,6 +405,168 @@ QPixmap drawTreeIcon(int index) {
   return pm;
 }
 
+// --- paper toolbar ---------------------------------------------------------
+// Each glyph is drawn in a 16 × 16 box at the origin.
+
+void toolRedo(QPainter &p, const QColor &c) { // 重新答题: a turning arrow
+  p.setPen(linePen(c, 1.7));
+  p.setBrush(Qt::NoBrush);
+  p.drawArc(QRectF(2.5, 2.5, 11, 11), 70 * 16, 290 * 16);
+  QPainterPath head;
+  head.moveTo(8.4, 0.6);
+  head.lineTo(11.6, 3.0);
+  head.lineTo(8.2, 5.4);
+  p.drawPath(head);
+}
+
+void toolEye(QPainter &p, const QColor &c, bool crossed) { // 显示答案 / 隐藏答案
+  p.setPen(linePen(c, 1.5));
+  p.setBrush(Qt::NoBrush);
+  QPainterPath eye;
+  eye.moveTo(1, 8);
+  eye.quadTo(8, 0.5, 15, 8);
+  eye.quadTo(8, 15.5, 1, 8);
+  p.drawPath(eye);
+  p.setPen(Qt::NoPen);
+  p.setBrush(c);
+  p.drawEllipse(QPointF(8, 8), 2.6, 2.6);
+  if (crossed) {
+    p.setPen(linePen(c, 1.7));
+    p.drawLine(QPointF(2.5, 14), QPointF(13.5, 2));
+  }
+}
+
+void toolSubmit(QPainter &p, const QColor &c) { // 提交试卷: a sheet with a tick
+  p.setPen(linePen(c, 1.5));
+  p.setBrush(Qt::NoBrush);
+  p.drawRoundedRect(QRectF(2, 1, 10, 14), 1.5, 1.5);
+  p.setPen(linePen(c, 1.2));
+  p.drawLine(QPointF(4.5, 4.5), QPointF(9.5, 4.5));
+  p.drawLine(QPointF(4.5, 7.5), QPointF(8, 7.5));
+  p.setPen(linePen(c, 1.9));
+  QPainterPath tick;
+  tick.moveTo(7.5, 11.5);
+  tick.lineTo(10, 14);
+  tick.lineTo(15, 8.5);
+  p.drawPath(tick);
+}
+
+void toolSliders(QPainter &p, const QColor &c) { // 界面设置: three sliders
+  p.setPen(linePen(c, 1.4));
+  for (int i = 0; i < 3; ++i)
+    p.drawLine(QPointF(1.5, 3 + 5 * i), QPointF(14.5, 3 + 5 * i));
+  p.setPen(Qt::NoPen);
+  p.setBrush(c);
+  const qreal knobs[] = {10.5, 5, 8.5};
+  for (int i = 0; i < 3; ++i)
+    p.drawEllipse(QPointF(knobs[i], 3 + 5 * i), 2.3, 2.3);
+}
+
+void toolPrinter(QPainter &p, const QColor &c) { // 打印
+  p.setPen(linePen(c, 1.4));
+  p.setBrush(Qt::NoBrush);
+  p.drawRect(QRectF(4, 1.5, 8, 4));
+  p.drawRoundedRect(QRectF(1, 5.5, 14, 6.5), 1.5, 1.5);
+  p.setBrush(Qt::white);
+  p.drawRect(QRectF(4, 9, 8, 5.5));
+  p.setPen(linePen(c, 1.0));
+  p.drawLine(QPointF(5.5, 11), QPointF(10.5, 11));
+  p.drawLine(QPointF(5.5, 13), QPointF(9, 13));
+}
+
+void toolZoom(QPainter &p, const QColor &c, bool in) { // 放大 / 缩小
+  p.setPen(linePen(c, 1.6));
+  p.setBrush(Qt::NoBrush);
+  p.drawEllipse(QPointF(6.5, 6.5), 5, 5);
+  p.setPen(linePen(c, 2.4));
+  p.drawLine(QPointF(10.2, 10.2), QPointF(14.6, 14.6));
+  p.setPen(linePen(c, 1.5));
+  p.drawLine(QPointF(4.3, 6.5), QPointF(8.7, 6.5));
+  if (in)
+    p.drawLine(QPointF(6.5, 4.3), QPointF(6.5, 8.7));
+}
+
+void toolCorners(QPainter &p, const QColor &c, bool outward) { // 全屏 / 退出
+  p.setPen(linePen(c, 1.6));
+  p.setBrush(Qt::NoBrush);
+  const qreal a = outward ? 1.5 : 6.0; // corner point's distance from the edge
+  const qreal b = outward ? 6.0 : 1.5; // arm end's distance from the edge
+  const qreal e = 16;
+  const QPointF corners[4][3] = {
+      {{b, a}, {a, a}, {a, b}},
+      {{e - b, a}, {e - a, a}, {e - a, b}},
+      {{b, e - a}, {a, e - a}, {a, e - b}},
+      {{e - b, e - a}, {e - a, e - a}, {e - a, e - b}},
+  };
+  for (const auto &k : corners) {
+    QPainterPath path;
+    path.moveTo(k[0]);
+    path.lineTo(k[1]);
+    path.lineTo(k[2]);
+    p.drawPath(path);
+  }
+}
+
+void drawToolGlyph(QPainter &p, int tag, const QColor &c) {
+  switch (tag) {
+  case 0: toolRedo(p, c); break;
+  case 1: toolEye(p, c, false); break;
+  case 2: toolSubmit(p, c); break;
+  case 3: toolSliders(p, c); break;
+  case 4: toolEye(p, c, true); break;
+  case 5: toolPrinter(p, c); break;
+  case 6: toolZoom(p, c, true); break;
+  case 7: toolZoom(p, c, false); break;
+  case 8: toolCorners(p, c, true); break;
+  case 9: toolCorners(p, c, false); break;
+  default: break;
+  }
+}
+
+QPixmap drawPaperToolPicture(int tag, PaperToolbar::State state) {
+  const QSize size(PaperToolbar::width(tag), PaperToolbar::kHeight);
+  QPixmap pm = canvas(size);
+  QPainter p(&pm);
+  prepare(p);
+  const QRectF plate = QRectF(QPointF(0, 0), QSizeF(size)).adjusted(1.5, 1.5, -1.5, -1.5);
+  // Submitting is the paper's main step: its button is filled in every state.
+  const bool primary = tag == 2;
+  QColor ink = kAccent;
+  if (primary) {
+    const QColor fill = state == PaperToolbar::Hover     ? QColor(0x27, 0x62, 0xab)
+                        : state == PaperToolbar::Pressed ? kAccentDark
+                                                         : kAccent;
+    p.setPen(QPen(kAccentDark, 1));
+    p.setBrush(fill);
+    p.drawRoundedRect(plate, 5, 5);
+    ink = kWhite;
+  } else if (state == PaperToolbar::Hover) {
+    p.setPen(QPen(QColor(0x9d, 0xb6, 0xd8), 1));
+    p.setBrush(kWhite);
+    p.drawRoundedRect(plate, 5, 5);
+  } else if (state == PaperToolbar::Pressed) {
+    p.setPen(QPen(kAccent, 1));
+    p.setBrush(QColor(0xd3, 0xe0, 0xf2));
+    p.drawRoundedRect(plate, 5, 5);
+    ink = kAccentDark;
+  }
+  const QString text = PaperToolbar::label(tag);
+  const QFont font = labelFont(13, QFont::Medium);
+  const qreal textWidth = QFontMetricsF(font).horizontalAdvance(text);
+  const qreal glyph = 16, gap = 5;
+  const qreal left = std::max<qreal>(3, (size.width() - glyph - gap - textWidth) / 2);
+  const qreal shift = state == PaperToolbar::Pressed ? 1 : 0; // a pressed button sinks a little
+  p.save();
+  p.translate(left + shift, (size.height() - glyph) / 2 + shift);
+  drawToolGlyph(p, tag, ink);
+  p.restore();
+  p.setFont(font);
+  p.setPen(ink);
+  p.drawText(QRectF(left + glyph + gap + shift, shift, size.width() - left - glyph - gap, size.height()),
+             Qt::AlignVCenter | Qt::AlignLeft, text);
+  return pm;
+}
+
 } // namespace
 
 QStringList menuLabels() {
@@ -461,5 +625,22 @@ QPixmap treeIcon(int index) {
 }
 
 QColor accentColor() { return kAccent; }
+
+QPixmap paperToolPicture(int list, int index) {
+  // The list's position among normal, hover, pressed and whether it is wide.
+  static const QHash<int, QPair<bool, PaperToolbar::State>> lists = {
+      {5, {true, PaperToolbar::Normal}}, {9, {true, PaperToolbar::Hover}},   {6, {true, PaperToolbar::Pressed}},
+      {7, {false, PaperToolbar::Normal}}, {8, {false, PaperToolbar::Hover}}, {10, {false, PaperToolbar::Pressed}}};
+  const auto it = lists.constFind(list);
+  if (it == lists.constEnd() || index < 0 || index > 4)
+    return QPixmap();
+  const int tag = it->first ? index : index + 5;
+  static QHash<int, QPixmap> cache;
+  const int key = list * 8 + index;
+  auto c = cache.find(key);
+  if (c == cache.end())
+    c = cache.insert(key, drawPaperToolPicture(tag, it->second));
+  return c.value();
+}
 
 } // namespace Pictures

@@ -1,7 +1,8 @@
 #pragma once
 // The pictures of the main window, drawn at start-up: the main-menu buttons
 // (72 × 74, three states, label drawn in), the title-bar buttons ("SysHelp1"
-// … "SysClose3"), the strip background and the tree icons (22 × 20).
+// … "SysClose3"), the strip background, the tree icons (22 × 20) and the
+// paper toolbar's buttons.
 
 #include "mainwin/MainMenuState.h"
 
@@ -33,5 +34,10 @@ QPixmap treeIcon(int index);
 
 // The main colour of the window (the strip, the splitter, the header text).
 QColor accentColor();
+
+// The paper toolbar's pictures: ImageList5 … ImageList10 (see
+// PaperToolbarLogic.h) at `index`, 92 × 28 or 65 × 28 with a glyph and the
+// label drawn in. A null pixmap for an unknown list or index.
+QPixmap paperToolPicture(int list, int index);
 
 } // namespace Pictures
