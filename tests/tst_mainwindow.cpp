@@ -5,6 +5,7 @@
 // ctest-timeout: 300
 
 #include "FakeDialogs.h"
+#include "MainWindowFixture.h"
 #include "TestEnv.h"
 #include "mainwin/About.h"
 #include "mainwin/CategoryTreeView.h"
@@ -109,34 +110,26 @@ const QString kSmallBankTree = QStringLiteral(
 class TstMainWindow : public QObject {
   Q_OBJECT
 
-  std::unique_ptr<FakeDialogs> m_dialogs;
-  std::unique_ptr<TestEnv::ProgramDirFixture> m_dir;
-  std::unique_ptr<TFrmMain> m_w;
+  std::unique_ptr<MainWindowFixture> m_fixture;
+  FakeDialogs *m_dialogs = nullptr;
 
-  TFrmMain &w() { return *m_w; }
+  TFrmMain &w() { return *m_fixture->window; }
 
 private slots:
   void initTestCase() {
-    QApplication::setQuitOnLastWindowClosed(false);
-    ResetPaperState();
-    m_dialogs = std::make_unique<FakeDialogs>();
-    m_dir = std::make_unique<TestEnv::ProgramDirFixture>();
-    m_w = std::make_unique<TFrmMain>(ProgramDir(m_dir->root()));
+    m_fixture = std::make_unique<MainWindowFixture>();
+    m_dialogs = &m_fixture->dialogs;
     QVERIFY(!w().startupFailed());
-    w().show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w()));
-    w().activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&w()));
+    QVERIFY(m_fixture->showActive());
   }
 
   void cleanupTestCase() {
-    m_w.reset();
-    m_dir.reset();
-    m_dialogs.reset();
+    m_dialogs = nullptr;
+    m_fixture.reset();
   }
 
   void init() {
-    setDialogs(m_dialogs.get());
+    setDialogs(m_dialogs);
     m_dialogs->shown.clear();
   }
 

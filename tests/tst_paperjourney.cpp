@@ -7,6 +7,7 @@
 // ctest-timeout: 300
 
 #include "FakeDialogs.h"
+#include "MainWindowFixture.h"
 #include "TestEnv.h"
 #include "exam/ShowTestResult.h"
 #include "mainwin/CategoryTreeView.h"
@@ -59,11 +60,10 @@ struct Record {
 class TstPaperJourney : public QObject {
   Q_OBJECT
 
-  std::unique_ptr<FakeDialogs> m_dialogs;
-  std::unique_ptr<TestEnv::ProgramDirFixture> m_dir;
-  std::unique_ptr<TFrmMain> m_w;
+  std::unique_ptr<MainWindowFixture> m_fixture;
+  FakeDialogs *m_dialogs = nullptr;
 
-  TFrmMain &w() { return *m_w; }
+  TFrmMain &w() { return *m_fixture->window; }
   WebHtmlView &page() { return *w().WebBrowser1; }
 
   QVariant eval(const QString &script) {
@@ -250,27 +250,20 @@ class TstPaperJourney : public QObject {
 
 private slots:
   void initTestCase() {
-    QApplication::setQuitOnLastWindowClosed(false);
-    ResetPaperState();
-    m_dialogs = std::make_unique<FakeDialogs>();
-    m_dir = std::make_unique<TestEnv::ProgramDirFixture>();
-    m_w = std::make_unique<TFrmMain>(ProgramDir(m_dir->root()));
+    m_fixture = std::make_unique<MainWindowFixture>();
+    m_dialogs = &m_fixture->dialogs;
     QVERIFY(!w().startupFailed());
-    w().show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w()));
-    w().activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&w()));
+    QVERIFY(m_fixture->showActive());
     openSection(kSection);
   }
 
   void cleanupTestCase() {
-    m_w.reset();
-    m_dir.reset();
-    m_dialogs.reset();
+    m_dialogs = nullptr;
+    m_fixture.reset();
   }
 
   void init() {
-    setDialogs(m_dialogs.get());
+    setDialogs(m_dialogs);
     m_dialogs->shown.clear();
     m_dialogs->answers.clear();
     m_dialogs->modalForms.clear();
@@ -488,7 +481,7 @@ private slots:
       d.show();
       auto *widget = d.findChild<QPrintPreviewWidget *>();
       if (widget)
-        QTest::qWaitFor([widget] { return widget->pageCount() > 0; }, 30000);
+        (void)QTest::qWaitFor([widget] { return widget->pageCount() > 0; }, 30000);
       pages = widget ? widget->pageCount() : -2;
       d.reject();
       return int(QDialog::Rejected);

@@ -1,0 +1,21 @@
+#include "MainWindowFixture.h"
+#include "render/Global.h"
+
+#include <QApplication>
+#include <QtTest>
+
+MainWindowFixture::MainWindowFixture() {
+  QApplication::setQuitOnLastWindowClosed(false);
+  ResetPaperState();
+  window = std::make_unique<TFrmMain>(ProgramDir(dir.root()));
+}
+
+bool MainWindowFixture::showActive() {
+  if (window->startupFailed())
+    return false;
+  window->show();
+  if (!QTest::qWaitForWindowExposed(window.get()))
+    return false;
+  window->activateWindow();
+  return QTest::qWaitForWindowActive(window.get());
+}
