@@ -33,10 +33,6 @@ Block blockForPassword(const QByteArray &password);
 // Registers the shim with SQLite (idempotent, thread-safe).
 void registerVfs();
 
-// What the header page of a file on disk says.
-enum class HeaderState { Missing, NotOurs, Genuine, Masked, OtherBlock };
-HeaderState inspect(const QString &path);
-
 // A fresh header page carrying the given block.
 QByteArray headerPage(const Block &block);
 

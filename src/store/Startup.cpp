@@ -1,12 +1,9 @@
 #include "store/Startup.h"
-#include "store/BankFile.h"
 #include "store/DM.h"
 #include "store/EncryptionMDB.h"
-#include "store/FileError.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <cstring>
 
 
 StartupResult OpenBankAtStartup(TDataModule1 &dm, const QString &programDir,
