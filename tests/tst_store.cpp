@@ -5,7 +5,9 @@
 #include "store/BankFile.h"
 #include "store/DM.h"
 #include "store/EncryptionMDB.h"
+#include "store/ParametersRepository.h"
 #include "store/SystemParameters.h"
+#include "store/Transaction.h"
 
 #include <QFile>
 #include <QProcess>
@@ -156,6 +158,85 @@ private slots:
     dm.ADOQuery2.SQL.Add(QStringLiteral("SELECT count(*) FROM 小题"));
     dm.ADOQuery2.Open();
     QCOMPARE(dm.ADOQuery2.Fields(0).AsInteger(), 1);
+  }
+
+  // Only commit() keeps the writes; leaving the scope by an exception or an
+  // early return rolls them back, and a second guard on a connection that
+  // already has a transaction open is refused.
+  void transactionGuard() {
+    TDataModule1 dm;
+    openSmall(dm);
+    auto count = [&] {
+      TADOQuery q(dm.ADOConnection1, QStringLiteral("count"));
+      q.SQL.Add(QStringLiteral("SELECT count(*) FROM 测试结果"));
+      q.Open();
+      return q.Fields(0).AsInteger();
+    };
+    auto insert = [&] {
+      dm.ADOQuery2.SQL.Clear();
+      dm.ADOQuery2.SQL.Add(QStringLiteral("INSERT INTO 测试结果(测试名称) VALUES('t')"));
+      dm.ADOQuery2.ExecSQL();
+    };
+    try {
+      Transaction t(dm);
+      insert();
+      throw AppError(QStringLiteral("中途失败"));
+    } catch (const AppError &) {
+    }
+    QVERIFY(!dm.ADOConnection1.InTransaction());
+    QCOMPARE(count(), 0);
+    {
+      Transaction t(dm);
+      insert();
+      QVERIFY_THROWS_EXCEPTION(EDatabaseError, Transaction(dm.ADOConnection1));
+      QVERIFY(dm.ADOConnection1.InTransaction()); // the refused guard undid nothing
+      t.commit();
+      QVERIFY(t.committed());
+    }
+    QCOMPARE(count(), 1);
+    // A guard that outlives its connection's open transaction stays quiet.
+    {
+      Transaction t(dm);
+      insert();
+      dm.ADOConnection1.Close();
+    }
+    dm.ADOConnection1.Open(m_bank, kDatabasePassword);
+    QCOMPARE(count(), 1);
+  }
+
+  void parametersRepository() {
+    TDataModule1 dm;
+    openSmall(dm);
+    // A caller walking the general query keeps its rows and position.
+    TADOQuery &walk = dm.ADOQuery2;
+    walk.SQL.Add(QStringLiteral("SELECT 参数名 FROM 系统参数 ORDER BY 参数名"));
+    walk.Open();
+    walk.Next();
+    const QString current = walk.Fields(0).AsString();
+    const int rows = walk.RecordCount();
+
+    ParametersRepository params(dm);
+    QCOMPARE(params.read(QStringLiteral("字体")), std::optional<QString>(QStringLiteral("宋体")));
+    QCOMPARE(params.read(QStringLiteral("题库版本")), std::nullopt); // null
+    QCOMPARE(params.read(QStringLiteral("颜色")), std::nullopt);     // no row
+    QCOMPARE(params.value(QStringLiteral("颜色")), QString());
+    // Quotes in keys and values are data, not statement text.
+    const QString key = QStringLiteral("它's 键"), value = QStringLiteral("值' OR '1'='1");
+    params.write(key, value);
+    QCOMPARE(params.value(key), value);
+    params.write(key, QStringLiteral("第二次"));
+    params.write(QStringLiteral("字体"), QStringLiteral("黑体"));
+    TADOQuery check(dm.ADOConnection1, QStringLiteral("check"));
+    check.SQL.Add(QStringLiteral("SELECT count(*), sum(参数名=") + QuotedStr(key) +
+                  QStringLiteral(" AND 参数值='第二次'), sum(参数值='黑体') FROM 系统参数"));
+    check.Open();
+    QCOMPARE(check.Fields(0).AsInteger(), rows + 1); // one row inserted, the rest updated in place
+    QCOMPARE(check.Fields(1).AsInteger(), 1);
+    QCOMPARE(check.Fields(2).AsInteger(), 1);
+
+    QVERIFY(walk.Active());
+    QCOMPARE(walk.RecordCount(), rows);
+    QCOMPARE(walk.Fields(0).AsString(), current);
   }
 
   void maskingWritesExactlyTheBlock() {
