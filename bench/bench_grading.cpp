@@ -6,9 +6,10 @@
 // size of the bank (100,000), QBRX_BENCH_SIZES the paper sizes.
 
 #include "BankSynth.h"
+#include "Interleaved.h"
 #include "TestEnv.h"
 #include "common/ProgramDir.h"
-#include "exam/ShowTestResult.h"
+#include "exam/ui/ShowTestResult.h"
 #include "exam/TestRecordStore.h"
 #include "exam/TestReport.h"
 #include "mainwin/Grading.h"
@@ -115,6 +116,51 @@ class BenchGrading : public QObject {
     qInfo("paper: %d sub-questions graded, %d elements read", int(PaperQuestions.size()), int(ids.size()));
   }
 
+  // One runJavaScript call reading every element, and its wait.
+  int bareRead() {
+    QEventLoop loop;
+    int count = 0;
+    m_view->page()->runJavaScript(m_readScript, [&](const QVariant &v) {
+      count = int(v.toList().size());
+      loop.quit();
+    });
+    loop.exec();
+    return count;
+  }
+
+  // The report window until its rows are laid out.
+  void openReport(int rows) {
+    TFrmShowTestResult report(*m_dm);
+    report.show();
+    auto *view = dynamic_cast<WebHtmlView *>(&report.view());
+    if (!view || !view->waitForLoad(60000) || !waitForRows(view->page(), rows))
+      qFatal("the report did not show its rows");
+  }
+
+  // A bare view of the report's size loading the report page from a file.
+  static void openBareReport(const QString &path, int rows) {
+    QWebEngineView view;
+    view.resize(582, 221);
+    view.show();
+    view.load(QUrl::fromLocalFile(path));
+    if (!waitForRows(view.page(), rows))
+      qFatal("the bare view did not show the rows");
+  }
+
+  // The report page of TypeResults as a file (UTF-8 with a byte-order mark,
+  // as the report view shows written lines); its path.
+  QString writeReportFile() {
+    const TestReport report = BuildTestReport(TypeResults);
+    const QString path = m_dir->path(QStringLiteral("report-floor.html"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+      qFatal("cannot write the report page");
+    file.write("\xEF\xBB\xBF");
+    for (const QString &line : report.lines)
+      file.write(line.toUtf8() + "\r\n");
+    return path;
+  }
+
 private slots:
   void initTestCase() {
     m_dir = std::make_unique<TestEnv::ProgramDirFixture>(QStringList{QStringLiteral("SELECT 1;")});
@@ -142,15 +188,22 @@ private slots:
     QFETCH(int, size);
     showPaper(size);
     QBENCHMARK {
-      QEventLoop loop;
-      int count = 0;
-      m_view->page()->runJavaScript(m_readScript, [&](const QVariant &v) {
-        count = int(v.toList().size());
-        loop.quit();
-      });
-      loop.exec();
-      QVERIFY(count > 0);
+      QVERIFY(bareRead() > 0);
     }
+  }
+
+  // Grading beside the bare read, alternating (the goal: at most 1.5 x).
+  void gradingOverBareRead_data() { sizes(); }
+  void gradingOverBareRead() {
+    QFETCH(int, size);
+    showPaper(size);
+    reportInterleaved(
+        QStringLiteral("grading / bare read (%1)").arg(size),
+        [&] {
+          if (GradePaper(*m_view, *m_dm) != GradeStatus::Graded)
+            qFatal("not graded");
+        },
+        [&] { bareRead(); }, roundsFor(size / 100.0));
   }
 
   // The report window of the graded paper, from its making until the rows
@@ -162,12 +215,7 @@ private slots:
     QCOMPARE(GradePaper(*m_view, *m_dm), GradeStatus::Graded);
     const int rows = reportRows(BuildTestReport(TypeResults));
     QBENCHMARK {
-      TFrmShowTestResult report(*m_dm);
-      report.show();
-      auto *view = dynamic_cast<WebHtmlView *>(&report.view());
-      QVERIFY(view);
-      QVERIFY(view->waitForLoad(60000));
-      QVERIFY(waitForRows(view->page(), rows));
+      openReport(rows);
     }
   }
 
@@ -178,22 +226,23 @@ private slots:
     QFETCH(int, size);
     showPaper(size);
     QCOMPARE(GradePaper(*m_view, *m_dm), GradeStatus::Graded);
-    const TestReport report = BuildTestReport(TypeResults);
-    const int rows = reportRows(report);
-    const QString path = m_dir->path(QStringLiteral("report-floor.html"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("\xEF\xBB\xBF");
-    for (const QString &line : report.lines)
-      file.write(line.toUtf8() + "\r\n");
-    file.close();
+    const int rows = reportRows(BuildTestReport(TypeResults));
+    const QString path = writeReportFile();
     QBENCHMARK {
-      QWebEngineView view;
-      view.resize(582, 221);
-      view.show();
-      view.load(QUrl::fromLocalFile(path));
-      QVERIFY(waitForRows(view.page(), rows));
+      openBareReport(path, rows);
     }
+  }
+
+  // The report window beside the bare view, alternating (1,000 sub-questions:
+  // the report has a row per type whatever the paper's size).
+  void reportOverBareView() {
+    showPaper(1000);
+    QCOMPARE(GradePaper(*m_view, *m_dm), GradeStatus::Graded);
+    const int rows = reportRows(BuildTestReport(TypeResults));
+    const QString path = writeReportFile();
+    reportInterleaved(
+        QStringLiteral("report window / bare view"), [&] { openReport(rows); }, [&] { openBareReport(path, rows); },
+        15);
   }
 
   // The test record of the graded paper and its question rows.

@@ -7,6 +7,7 @@
 // bank (100,000); QBRX_BENCH_SIZES the paper sizes ("100,1000,5000").
 
 #include "BankSynth.h"
+#include "Interleaved.h"
 #include "TestEnv.h"
 #include "common/ProgramDir.h"
 #include "render/Global.h"
@@ -104,6 +105,32 @@ class BenchPageBuilder : public QObject {
     return *it;
   }
 
+  // The same rows read with one joined SELECT, as many bytes written.
+  void floor(const Paper &p) {
+    const QString sql =
+        QStringLiteral("SELECT x.*, o.答题选项, t.类型说明, d.大题内容 FROM 小题 x"
+                       " LEFT JOIN 答案选项 o ON o.大题号=x.大题号 AND o.小题号=x.小题号"
+                       " LEFT JOIN 类型说明 t ON t.题目类型=x.题目类型"
+                       " LEFT JOIN 大题 d ON d.大题号=x.大题号"
+                       " WHERE x.小题号 IN(%1) OR x.大题号 IN(%2)"
+                       " ORDER BY x.题目类型编号, x.小题号, o.答案编号")
+            .arg(p.standAlone.join(QLatin1Char(',')), p.caseNumbers.join(QLatin1Char(',')));
+    TADOQuery &q = m_dm.ADOQuery3;
+    q.Close();
+    q.SQL.Clear();
+    q.SQL.Add(sql);
+    q.Open();
+    QByteArray bytes;
+    bytes.reserve(p.pageBytes);
+    for (q.First(); !q.Eof(); q.Next())
+      for (int i = 0; i < q.FieldCount(); ++i)
+        bytes += q.Fields(i).AsString().toUtf8();
+    bytes.resize(p.pageBytes, ' ');
+    QFile f(m_tmp.path() + QStringLiteral("/floor.html"));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != p.pageBytes)
+      qFatal("the floor's file was not written");
+  }
+
 private slots:
   void initTestCase() {
     const QString root = m_tmp.path() + QLatin1Char('/');
@@ -137,31 +164,19 @@ private slots:
   void floorJoinedSelectAndWrite() {
     QFETCH(int, size);
     const Paper &p = paper(size);
-    const QString sql =
-        QStringLiteral("SELECT x.*, o.答题选项, t.类型说明, d.大题内容 FROM 小题 x"
-                       " LEFT JOIN 答案选项 o ON o.大题号=x.大题号 AND o.小题号=x.小题号"
-                       " LEFT JOIN 类型说明 t ON t.题目类型=x.题目类型"
-                       " LEFT JOIN 大题 d ON d.大题号=x.大题号"
-                       " WHERE x.小题号 IN(%1) OR x.大题号 IN(%2)"
-                       " ORDER BY x.题目类型编号, x.小题号, o.答案编号")
-            .arg(p.standAlone.join(QLatin1Char(',')), p.caseNumbers.join(QLatin1Char(',')));
-    const QString out = m_tmp.path() + QStringLiteral("/floor.html");
     QBENCHMARK {
-      TADOQuery &q = m_dm.ADOQuery3;
-      q.Close();
-      q.SQL.Clear();
-      q.SQL.Add(sql);
-      q.Open();
-      QByteArray bytes;
-      bytes.reserve(p.pageBytes);
-      for (q.First(); !q.Eof(); q.Next())
-        for (int i = 0; i < q.FieldCount(); ++i)
-          bytes += q.Fields(i).AsString().toUtf8();
-      bytes.resize(p.pageBytes, ' ');
-      QFile f(out);
-      QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-      QCOMPARE(f.write(bytes), p.pageBytes);
+      floor(p);
     }
+  }
+
+  // The builder beside its floor, alternating (the goal: at most 2 x).
+  void builderOverFloor_data() { sizes(); }
+  void builderOverFloor() {
+    QFETCH(int, size);
+    const Paper &p = paper(size);
+    reportInterleaved(
+        QStringLiteral("page builder / one-join floor (%1)").arg(size), [&] { build(p); }, [&] { floor(p); },
+        roundsFor(size / 20.0));
   }
 
   void viewLoadsAndLaysOutPage_data() { sizes(); }

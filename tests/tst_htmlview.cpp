@@ -183,6 +183,49 @@ private slots:
              QStringLiteral("rgb(255, 0, 0),rgb(255, 0, 0)"));
   }
 
+  // Marking a paper: states read and wrong stems coloured in one call, the
+  // same as reading and colouring apart; a missing element colours nothing.
+  void markChoices_data() {
+    QTest::addColumn<bool>("oneCall");
+    QTest::newRow("one call") << true;
+    QTest::newRow("read, then colour") << false;
+  }
+  void markChoices() {
+    QFETCH(bool, oneCall);
+    auto mark = [&](const std::vector<ChoiceMark> &items) {
+      return oneCall ? m_view->markChoices(items, QStringLiteral("red"))
+                     : m_view->HtmlView::markChoices(items, QStringLiteral("red"));
+    };
+    auto colors = [&] {
+      return eval(QStringLiteral("['T12_12','T13_13','T14_14','T15_15'].map(function (id) {"
+                                 " return document.getElementById(id).style.color; }).join(',')"))
+          .toString();
+    };
+    m_view->navigate(QStringLiteral("about:blank"));
+    m_view->writeln(QStringLiteral("<body>"
+                                   "<span id=\"T12_12\">a</span><input type=\"Radio\" id=\"12/0\" checked />"
+                                   "<input type=\"Radio\" id=\"12/1\" />"
+                                   "<span id=\"T13_13\">b</span><input type=\"CheckBox\" id=\"13/0\" />"
+                                   "<input type=\"CheckBox\" id=\"13/1\" checked /><input type=\"CheckBox\" id=\"13/2\" checked />"
+                                   "<span id=\"T14_14\">c</span><input type=\"Radio\" id=\"14/0\" />"
+                                   "<span id=\"T15_15\">d</span><input type=\"Radio\" id=\"15/0\" checked /></body>"));
+    // An option or a stem missing: nothing read, nothing coloured.
+    QCOMPARE(mark({{12, 2, QStringLiteral("B")}, {13, 4, QStringLiteral("BC")}}), std::nullopt);
+    QCOMPARE(mark({{12, 2, QStringLiteral("B")}, {16, 0, QString()}}), std::nullopt);
+    QCOMPARE(colors(), QStringLiteral(",,,"));
+
+    // Right, right, unanswered, and letters no choice can spell (quote,
+    // backslash, line separator, lone surrogate: the script still runs).
+    const auto states = mark({{12, 2, QStringLiteral("A")},
+                              {13, 3, QStringLiteral("BC")},
+                              {14, 1, QStringLiteral("A")},
+                              {15, 1, QStringLiteral("\"\\\u2028") + QChar(0xD800)}});
+    QVERIFY(states);
+    QCOMPARE(*states, (std::vector<bool>{true, false, false, true, true, false, true}));
+    QCOMPARE(colors(), QStringLiteral(",,red,red"));
+    QCOMPARE(mark({}), std::optional<std::vector<bool>>(std::vector<bool>{}));
+  }
+
   // Reload shows the page with the style sheet as it is on disk now.
   void reloadTakesNewSheet() {
     writeGbk(css(QStringLiteral("Question.html")), {kHead, QStringLiteral("<body>x</body></html>")});
