@@ -17,6 +17,8 @@
 #include <QPrintPreviewWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -224,6 +226,51 @@ private slots:
     QCOMPARE(*states, (std::vector<bool>{true, false, false, true, true, false, true}));
     QCOMPARE(colors(), QStringLiteral(",,red,red"));
     QCOMPARE(mark({}), std::optional<std::vector<bool>>(std::vector<bool>{}));
+  }
+
+  // A local page reads files below its program directory only, and nothing
+  // from the network: its style sheet and pictures load, /etc/hostname and
+  // an address on loopback give it nothing, and no request leaves.
+  void pageReachesOnlyItsProgramDirectory() {
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    int connections = 0;
+    connect(&server, &QTcpServer::newConnection, [&] {
+      while (QTcpSocket *s = server.nextPendingConnection()) {
+        ++connections;
+        s->deleteLater();
+      }
+    });
+    QVERIFY(QFileInfo::exists(QStringLiteral("/etc/hostname")));
+    QImage pic(4, 3, QImage::Format_RGB32);
+    pic.fill(Qt::blue);
+    QVERIFY(pic.save(m_dir->path(QStringLiteral("images/probe.png"))));
+    const QString http = QStringLiteral("http://127.0.0.1:%1/x").arg(server.serverPort());
+    writeGbk(css(QStringLiteral("Probe.html")),
+             {kHead, QStringLiteral("<body><img id=\"own\" src=\"../Images/Probe.png\" />"),
+              QStringLiteral("<img id=\"net\" src=\"%1.png\" /><iframe id=\"f\" src=\"file:///etc/hostname\"></iframe>").arg(http),
+              QStringLiteral("</body></html>")});
+
+    m_view->navigate(css(QStringLiteral("Probe.html")));
+    QVERIFY(m_view->waitForLoad());
+    m_view->runScript(QStringLiteral(
+        "var probe = {};"
+        "function get(u, k) { var x = new XMLHttpRequest();"
+        "  x.onload = function () { probe[k] = x.responseText.length; };"
+        "  x.onerror = function () { probe[k] = -1; };"
+        "  x.open('GET', u); x.send(); }"
+        "get('file:///etc/hostname', 'file'); get('%1', 'http'); get('main.css', 'own');").arg(http));
+    QTRY_VERIFY(eval(QStringLiteral("'file' in probe && 'http' in probe && 'own' in probe")).toBool());
+    QCOMPARE(eval(QStringLiteral("probe.file")).toInt(), -1);
+    QCOMPARE(eval(QStringLiteral("probe.http")).toInt(), -1);
+    QVERIFY(eval(QStringLiteral("probe.own")).toInt() > 0);
+    QCOMPARE(eval(QStringLiteral("getComputedStyle(document.body).backgroundColor")).toString(),
+             QStringLiteral("rgb(18, 52, 86)"));
+    QTRY_COMPARE(eval(QStringLiteral("document.getElementById('own').naturalWidth")).toInt(), 4);
+    QCOMPARE(eval(QStringLiteral("document.getElementById('net').naturalWidth")).toInt(), 0);
+    QCOMPARE(connections, 0);
+    // The refusals are reported by the engine as page errors.
+    m_view->clearScriptErrors();
   }
 
   // Reload shows the page with the style sheet as it is on disk now.
