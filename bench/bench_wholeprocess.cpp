@@ -226,6 +226,7 @@ qint64 treePssKb(qint64 pid) {
 }
 
 struct Run {
+  QString timeline;      // navigation, response end, DOM ready, load end (ms from the start)
   double startMs = -1;   // process start to the page's loadEventEnd
   qint64 pssKb = -1;     // after a forced garbage collection
   int width = 0, height = 0;
@@ -288,6 +289,14 @@ Run runOnce(const QString &program, const QStringList &args, const QString &page
     const QJsonArray size = tools->evaluate(QStringLiteral("[innerWidth, innerHeight, "
                                                           "document.getElementsByClassName('TestMainTitle').length]"))
                                 .toArray();
+    const QJsonArray marks =
+        tools->evaluate(QStringLiteral("var t = performance.timing; [t.navigationStart, t.responseEnd, "
+                                       "t.domContentLoadedEventEnd, t.loadEventEnd]"))
+            .toArray();
+    QStringList parts;
+    for (const QJsonValue &m : marks)
+      parts << QString::number(m.toDouble() - double(t0), 'f', 0);
+    run.timeline = parts.join(QLatin1Char(' '));
     run.width = size.at(0).toInt();
     run.height = size.at(1).toInt();
     run.stems = size.at(2).toInt();
@@ -350,7 +359,8 @@ class BenchWholeProcess : public QObject {
                                QString::number(first.height)};
     qInfo("view %dx%d, first paper of %d sub-questions", first.width, first.height, first.stems);
     runOnce(QStringLiteral(QBRX_BAREVIEW), bareArgs, QStringLiteral("Question.html"), false); // warm
-    QList<double> program, floor;
+    QList<double> program, floor, ratios;
+    QStringList timelines;
     for (int i = 0; i < pairs; ++i) {
       const Run a = runOnce(qbrx, {}, QStringLiteral("Question.html"), memory);
       const Run b = runOnce(QStringLiteral(QBRX_BAREVIEW), bareArgs, QStringLiteral("Question.html"), memory);
@@ -360,6 +370,8 @@ class BenchWholeProcess : public QObject {
       }
       program << (memory ? double(a.pssKb) : a.startMs);
       floor << (memory ? double(b.pssKb) : b.startMs);
+      ratios << program.last() / floor.last();
+      timelines << QStringLiteral("[%1 | %2]").arg(a.timeline, b.timeline);
     }
     out[QStringLiteral("program")] = median(program);
     out[QStringLiteral("bare view")] = median(floor);
@@ -371,8 +383,12 @@ class BenchWholeProcess : public QObject {
     };
     qInfo("%s program: %s", memory ? "memory (kB)" : "start (ms)", qPrintable(list(program)));
     qInfo("%s bare view: %s", memory ? "memory (kB)" : "start (ms)", qPrintable(list(floor)));
-    qInfo("median ratio program / bare view: %.3f", out.value(QStringLiteral("program")) /
-                                                         out.value(QStringLiteral("bare view")));
+    if (!memory)
+      qInfo("timelines (navigation, response end, DOM ready, load end; program | bare view): %s",
+            qPrintable(timelines.join(QLatin1Char(' '))));
+    qInfo("ratio %s program / bare view: medians %.3f, median of pair ratios %.3f",
+          memory ? "memory" : "start", out.value(QStringLiteral("program")) / out.value(QStringLiteral("bare view")),
+          median(ratios));
     return true;
   }
 
