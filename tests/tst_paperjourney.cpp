@@ -375,6 +375,27 @@ private slots:
     QCOMPARE(records().size(), before + 1);
   }
 
+  // A paper built anew starts at its top, also when it is the same chapter
+  // (the same file) scrolled down; reloading the page keeps the place.
+  void newPaperStartsAtTop() {
+    w().resize(1024, 650);
+    openSection(kSection);
+    const auto scrollTo = [this](int y) {
+      page().runScript(QStringLiteral("window.scrollTo(0, %1)").arg(y));
+      return eval(QStringLiteral("window.scrollY")).toInt();
+    };
+    const int down = scrollTo(400);
+    QVERIFY2(down > 0, "the paper is long enough to scroll");
+
+    page().reload();
+    QTRY_VERIFY(std::abs(eval(QStringLiteral("window.scrollY")).toInt() - down) <= 2);
+
+    openSection(kSection);
+    QCOMPARE(eval(QStringLiteral("document.readyState")).toString(), QStringLiteral("complete"));
+    QCOMPARE(eval(QStringLiteral("window.scrollY")).toInt(), 0);
+    QVERIFY(!eval(QStringLiteral("document.body.innerText")).toString().isEmpty());
+  }
+
   // Yes stores the record and one row per objective sub-question.
   void submitStoresRecord() {
     QCOMPARE(paperNumbers(), (std::vector<int>{34, 35, 36, 37, 38, 40, 41, 42}));
