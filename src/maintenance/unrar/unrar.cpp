@@ -61,6 +61,9 @@ struct Arc {
   CHANGEVOLPROC changeVolProc = nullptr;
   PROCESSDATAPROC processDataProc = nullptr;
   std::string password;
+  // The folder of the last extracted file, kept open for its neighbours.
+  std::string dirKey;
+  int dirFd = -1;
 };
 
 std::string toUtf8(const wchar_t *w) {
@@ -259,42 +262,71 @@ int streamData(Arc *a, int fd) {
 }
 
 std::atomic<unsigned> tempCounter{0};
+const int processId = int(::getpid());
 
-int extractFile(Arc *a, const std::string &destPath, const std::string &destName) {
-  const rarscan::Entry &e = *a->current;
-  int dirFd;
-  std::string fileName;
+// Puts the checked temporary file in place of `name` in one step. An existing
+// regular file is swapped out (and then removed) rather than renamed over:
+// ext4 writes a file renamed over another out to disk at once, which would
+// make every overwrite wait for the disk.
+bool moveIntoPlace(int dirFd, const char *tempName, const char *name) {
+  struct stat st;
+  if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+      ::renameat2(dirFd, tempName, dirFd, name, RENAME_EXCHANGE) == 0) {
+    ::unlinkat(dirFd, tempName, 0);
+    return true;
+  }
+  return ::renameat(dirFd, tempName, dirFd, name) == 0;
+}
+
+// The folder a file goes to: the parent of `destName`, or the stored
+// folders below `destPath`. Owned by the Arc (kept for the next file).
+int destinationDir(Arc *a, const std::string &destPath, const std::string &destName, std::string &fileName) {
+  std::string key;
+  std::vector<std::string> parts;
   if (!destName.empty()) {
     const size_t slash = destName.rfind('/');
     fileName = slash == std::string::npos ? destName : destName.substr(slash + 1);
-    dirFd = openBaseDir(slash == std::string::npos ? std::string(".") : destName.substr(0, slash));
-    if (fileName.empty() || fileName == "." || fileName == "..") {
-      if (dirFd >= 0)
-        ::close(dirFd);
-      return ERAR_ECREATE;
-    }
+    key = std::string(1, '\0') + (slash == std::string::npos ? std::string(".") : destName.substr(0, slash));
   } else {
-    const std::vector<std::string> parts = splitParts(e.name);
+    parts = splitParts(a->current->name);
     if (parts.empty())
-      return ERAR_ECREATE;
-    dirFd = walkDirs(openBaseDir(destPath), parts, parts.size() - 1);
+      return -1;
     fileName = parts.back();
+    parts.pop_back();
+    key = destPath;
+    for (const std::string &p : parts)
+      key += '\0' + p;
   }
+  if (fileName.empty() || fileName == "." || fileName == "..")
+    return -1;
+  if (a->dirFd >= 0 && key == a->dirKey)
+    return a->dirFd;
+  if (a->dirFd >= 0)
+    ::close(a->dirFd);
+  a->dirKey.clear();
+  a->dirFd = destName.empty() ? walkDirs(openBaseDir(destPath), parts, parts.size()) : openBaseDir(key.substr(1));
+  if (a->dirFd >= 0)
+    a->dirKey = key;
+  return a->dirFd;
+}
+
+int extractFile(Arc *a, const std::string &destPath, const std::string &destName) {
+  const rarscan::Entry &e = *a->current;
+  std::string fileName;
+  const int dirFd = destinationDir(a, destPath, destName, fileName);
   if (dirFd < 0)
     return ERAR_ECREATE;
 
   char tempName[64];
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    std::snprintf(tempName, sizeof tempName, ".rar-part-%d-%u", int(::getpid()), tempCounter++);
+    std::snprintf(tempName, sizeof tempName, ".rar-part-%d-%u", processId, tempCounter++);
     fd = ::openat(dirFd, tempName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0 && errno != EEXIST)
       break;
   }
-  if (fd < 0) {
-    ::close(dirFd);
+  if (fd < 0)
     return ERAR_ECREATE;
-  }
   int result = streamData(a, fd);
   if (result == ERAR_SUCCESS) {
     const struct timespec times[2] = {{time_t(e.mtime), 0}, {time_t(e.mtime), 0}};
@@ -304,11 +336,10 @@ int extractFile(Arc *a, const std::string &destPath, const std::string &destName
   }
   if (::close(fd) != 0 && result == ERAR_SUCCESS)
     result = ERAR_EWRITE;
-  if (result == ERAR_SUCCESS && ::renameat(dirFd, tempName, dirFd, fileName.c_str()) != 0)
+  if (result == ERAR_SUCCESS && !moveIntoPlace(dirFd, tempName, fileName.c_str()))
     result = ERAR_ECREATE;
   if (result != ERAR_SUCCESS)
     ::unlinkat(dirFd, tempName, 0);
-  ::close(dirFd);
   return result;
 }
 
@@ -330,7 +361,7 @@ int openLibarchive(Arc *a) {
   archive_read_support_format_rar5(a->la);
   // Names without the Unicode flag are code page 936.
   archive_read_set_format_option(a->la, "rar", "hdrcharset", "CP936");
-  if (archive_read_open_filename(a->la, a->path.c_str(), 1 << 16) != ARCHIVE_OK)
+  if (archive_read_open_filename(a->la, a->path.c_str(), 1 << 20) != ARCHIVE_OK)
     return ERAR_EOPEN;
   return ERAR_SUCCESS;
 }
@@ -386,6 +417,8 @@ int openArchive(Arc *a, unsigned mode, char *cmtBuf, unsigned cmtBufSize, unsign
 }
 
 void closeArc(Arc *a) {
+  if (a->dirFd >= 0)
+    ::close(a->dirFd);
   if (a->la)
     archive_read_free(a->la);
   delete a;
