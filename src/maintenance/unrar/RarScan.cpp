@@ -60,24 +60,6 @@ uint32_t crc32Of(const unsigned char *p, size_t n) {
   return uint32_t(::crc32(::crc32(0L, Z_NULL, 0), p, uInt(n)));
 }
 
-void appendUtf8(std::string &out, char32_t c) {
-  if (c < 0x80) {
-    out += char(c);
-  } else if (c < 0x800) {
-    out += char(0xc0 | (c >> 6));
-    out += char(0x80 | (c & 0x3f));
-  } else if (c < 0x10000) {
-    out += char(0xe0 | (c >> 12));
-    out += char(0x80 | ((c >> 6) & 0x3f));
-    out += char(0x80 | (c & 0x3f));
-  } else {
-    out += char(0xf0 | (c >> 18));
-    out += char(0x80 | ((c >> 12) & 0x3f));
-    out += char(0x80 | ((c >> 6) & 0x3f));
-    out += char(0x80 | (c & 0x3f));
-  }
-}
-
 std::string utf16ToUtf8(const std::u16string &s, bool *ok) {
   std::string out;
   for (size_t i = 0; i < s.size(); ++i) {
@@ -180,6 +162,13 @@ bool isLinkMode(unsigned hostOS, uint32_t attr) {
   return false;
 }
 
+// Ends the block walk with `code`: before the archive header it is the open
+// result; after it the entries read so far stay and reading on gives `code`.
+int stop(Archive &out, bool mainSeen, int code) {
+  out.endCode = code;
+  return mainSeen ? 0 : code;
+}
+
 // ---- RAR 4 ---------------------------------------------------------------
 
 int scan4(const File &f, uint64_t pos, Archive &out) {
@@ -188,26 +177,22 @@ int scan4(const File &f, uint64_t pos, Archive &out) {
   bool mainSeen = false;
   while (true) {
     if (pos == size) {
-      out.endCode = mainSeen ? ERAR_END_ARCHIVE : ERAR_BAD_ARCHIVE;
-      return mainSeen ? 0 : ERAR_BAD_ARCHIVE;
+      return mainSeen ? stop(out, true, ERAR_END_ARCHIVE) : ERAR_BAD_ARCHIVE;
     }
     unsigned char base[7];
     if (pos + 7 > size || !f.read(pos, base, 7)) {
-      out.endCode = ERAR_BAD_ARCHIVE;
-      return mainSeen ? 0 : ERAR_BAD_ARCHIVE;
+      return stop(out, mainSeen, ERAR_BAD_ARCHIVE);
     }
     const unsigned type = base[2];
     const unsigned flags = le16(base + 3);
     const unsigned headSize = le16(base + 5);
     if (headSize < 7 || pos + headSize > size) {
-      out.endCode = ERAR_BAD_ARCHIVE;
-      return mainSeen ? 0 : ERAR_BAD_ARCHIVE;
+      return stop(out, mainSeen, ERAR_BAD_ARCHIVE);
     }
     std::string head(headSize, '\0');
     auto *h = reinterpret_cast<unsigned char *>(&head[0]);
     if (!f.read(pos, h, headSize)) {
-      out.endCode = ERAR_EREAD;
-      return mainSeen ? 0 : ERAR_EREAD;
+      return stop(out, mainSeen, ERAR_EREAD);
     }
     const bool crcOk = (crc32Of(h + 2, headSize - 2) & 0xffff) == le16(h);
     if (!mainSeen) {
@@ -241,22 +226,19 @@ int scan4(const File &f, uint64_t pos, Archive &out) {
       continue;
     }
     if (!crcOk) {
-      out.endCode = ERAR_BAD_DATA;
-      return 0;
+      return stop(out, true, ERAR_BAD_DATA);
     }
     uint64_t dataSize = 0;
     if (type == 0x74 || type == 0x7a) {
       if (headSize < 32) {
-        out.endCode = ERAR_BAD_ARCHIVE;
-        return 0;
+        return stop(out, true, ERAR_BAD_ARCHIVE);
       }
       uint64_t packSize = le32(h + 7);
       uint64_t unpSize = le32(h + 11);
       size_t p = 32;
       if (flags & 0x0100) {
         if (headSize < 40) {
-          out.endCode = ERAR_BAD_ARCHIVE;
-          return 0;
+          return stop(out, true, ERAR_BAD_ARCHIVE);
         }
         packSize |= uint64_t(le32(h + 32)) << 32;
         unpSize |= uint64_t(le32(h + 36)) << 32;
@@ -264,8 +246,7 @@ int scan4(const File &f, uint64_t pos, Archive &out) {
       }
       const unsigned nameSize = le16(h + 26);
       if (p + nameSize > headSize) {
-        out.endCode = ERAR_BAD_ARCHIVE;
-        return 0;
+        return stop(out, true, ERAR_BAD_ARCHIVE);
       }
       dataSize = packSize;
       const unsigned char *name = h + p;
@@ -319,20 +300,17 @@ int scan4(const File &f, uint64_t pos, Archive &out) {
         out.entries.push_back(std::move(e));
       }
     } else if (type == 0x7b) {
-      out.endCode = ERAR_END_ARCHIVE;
-      return 0;
+      return stop(out, true, ERAR_END_ARCHIVE);
     } else if (flags & 0x8000) {
       if (headSize < 11) {
-        out.endCode = ERAR_BAD_ARCHIVE;
-        return 0;
+        return stop(out, true, ERAR_BAD_ARCHIVE);
       }
       dataSize = le32(h + 7);
     }
     if (dataSize > size - pos - headSize) {
       // The data area runs past the end of the file: the entry is recorded
       // (its skip or extraction reports the damage), nothing follows.
-      out.endCode = ERAR_BAD_DATA;
-      return 0;
+      return stop(out, true, ERAR_BAD_DATA);
     }
     pos += headSize + dataSize;
   }
@@ -468,8 +446,7 @@ int scan5(const File &f, uint64_t pos, Archive &out) {
   bool mainSeen = false;
   while (true) {
     if (pos == size) {
-      out.endCode = mainSeen ? ERAR_END_ARCHIVE : ERAR_BAD_ARCHIVE;
-      return mainSeen ? 0 : ERAR_BAD_ARCHIVE;
+      return mainSeen ? stop(out, true, ERAR_END_ARCHIVE) : ERAR_BAD_ARCHIVE;
     }
     unsigned char start[7];
     const size_t startLen = size_t(std::min<uint64_t>(7, size - pos));
@@ -478,36 +455,28 @@ int scan5(const File &f, uint64_t pos, Archive &out) {
     uint64_t headSize;
     if (!f.read(pos, start, startLen) || !sr.u32(headCrc) || !sr.vint(headSize) || headSize == 0 ||
         headSize > kMaxHeader5 || headSize > size - pos - sr.pos()) {
-      out.endCode = ERAR_BAD_ARCHIVE;
-      return mainSeen ? 0 : ERAR_BAD_ARCHIVE;
+      return stop(out, mainSeen, ERAR_BAD_ARCHIVE);
     }
     const size_t sizeLen = sr.pos() - 4;
     std::string head(sizeLen + size_t(headSize), '\0');
     auto *h = reinterpret_cast<unsigned char *>(&head[0]);
     if (!f.read(pos + 4, h, head.size())) {
-      out.endCode = ERAR_EREAD;
-      return mainSeen ? 0 : ERAR_EREAD;
+      return stop(out, mainSeen, ERAR_EREAD);
     }
-    if (crc32Of(h, head.size()) != headCrc) {
-      if (!mainSeen)
-        return ERAR_BAD_DATA;
-      out.endCode = ERAR_BAD_DATA;
-      return 0;
-    }
+    if (crc32Of(h, head.size()) != headCrc)
+      return stop(out, mainSeen, ERAR_BAD_DATA);
     Reader5 r(h + sizeLen, size_t(headSize));
     uint64_t type, hflags, extraSize = 0, dataSize = 0;
     bool ok = r.vint(type) && r.vint(hflags) && (!(hflags & 0x1) || r.vint(extraSize)) &&
               (!(hflags & 0x2) || r.vint(dataSize));
     if (!ok || (!mainSeen && type != 1 && type != 4)) {
-      out.endCode = ERAR_BAD_ARCHIVE;
-      return mainSeen ? 0 : ERAR_BAD_ARCHIVE;
+      return stop(out, mainSeen, ERAR_BAD_ARCHIVE);
     }
     const uint64_t dataOffset = pos + 4 + head.size();
     if (type == 1) {
       uint64_t arcFlags;
       if (!r.vint(arcFlags)) {
-        out.endCode = ERAR_BAD_ARCHIVE;
-        return mainSeen ? 0 : ERAR_BAD_ARCHIVE;
+        return stop(out, mainSeen, ERAR_BAD_ARCHIVE);
       }
       uint64_t volNumber = 0;
       if (arcFlags & 0x2)
@@ -532,8 +501,7 @@ int scan5(const File &f, uint64_t pos, Archive &out) {
       Entry e;
       std::string rawName;
       if (!parseFile5(r, h + sizeLen, extraSize, size_t(headSize), e, rawName)) {
-        out.endCode = ERAR_BAD_ARCHIVE;
-        return 0;
+        return stop(out, true, ERAR_BAD_ARCHIVE);
       }
       e.packSize = dataSize;
       if (hflags & 0x08)
@@ -563,18 +531,34 @@ int scan5(const File &f, uint64_t pos, Archive &out) {
         out.entries.push_back(std::move(e));
       }
     } else if (type == 5) {
-      out.endCode = ERAR_END_ARCHIVE;
-      return 0;
+      return stop(out, true, ERAR_END_ARCHIVE);
     }
     if (dataSize > size - dataOffset) {
-      out.endCode = ERAR_BAD_DATA;
-      return 0;
+      return stop(out, true, ERAR_BAD_DATA);
     }
     pos = dataOffset + dataSize;
   }
 }
 
 } // namespace
+
+void appendUtf8(std::string &out, char32_t c) {
+  if (c < 0x80) {
+    out += char(c);
+  } else if (c < 0x800) {
+    out += char(0xc0 | (c >> 6));
+    out += char(0x80 | (c & 0x3f));
+  } else if (c < 0x10000) {
+    out += char(0xe0 | (c >> 12));
+    out += char(0x80 | ((c >> 6) & 0x3f));
+    out += char(0x80 | (c & 0x3f));
+  } else {
+    out += char(0xf0 | (c >> 18));
+    out += char(0x80 | ((c >> 12) & 0x3f));
+    out += char(0x80 | ((c >> 6) & 0x3f));
+    out += char(0x80 | (c & 0x3f));
+  }
+}
 
 std::string gbkToUtf8(const std::string &bytes, bool *ok) {
   bool ascii = true;

@@ -47,6 +47,7 @@ struct Archive {
 int scan(const std::string &path, Archive &out);
 
 // Entry name helpers, shared with the extraction code.
+void appendUtf8(std::string &out, char32_t c);
 std::string gbkToUtf8(const std::string &bytes, bool *ok);
 bool isSafeRelativeName(const std::string &utf8Name);
 uint32_t unixToDos(int64_t t);

@@ -68,24 +68,8 @@ struct Arc {
 
 std::string toUtf8(const wchar_t *w) {
   std::string out;
-  for (; w && *w; ++w) {
-    const char32_t c = char32_t(*w);
-    if (c < 0x80) {
-      out += char(c);
-    } else if (c < 0x800) {
-      out += char(0xc0 | (c >> 6));
-      out += char(0x80 | (c & 0x3f));
-    } else if (c < 0x10000) {
-      out += char(0xe0 | (c >> 12));
-      out += char(0x80 | ((c >> 6) & 0x3f));
-      out += char(0x80 | (c & 0x3f));
-    } else {
-      out += char(0xf0 | (c >> 18));
-      out += char(0x80 | ((c >> 12) & 0x3f));
-      out += char(0x80 | ((c >> 6) & 0x3f));
-      out += char(0x80 | (c & 0x3f));
-    }
-  }
+  for (; w && *w; ++w)
+    rarscan::appendUtf8(out, char32_t(*w));
   return out;
 }
 
@@ -491,6 +475,24 @@ RAR_EXPORT int RARCloseArchive(HANDLE_RAR arc) {
   return ERAR_SUCCESS;
 }
 
+// The fields both header records share.
+template <typename Header> static void fillHeader(const Arc *a, Header *h) {
+  const rarscan::Entry &e = *a->current;
+  copyName(a->path, h->ArcName, sizeof h->ArcName);
+  copyName(e.name, h->FileName, sizeof h->FileName);
+  h->Flags = e.flags;
+  h->PackSize = uint32_t(e.packSize);
+  h->UnpSize = uint32_t(e.unpSize);
+  h->HostOS = e.hostOS;
+  h->FileCRC = e.crc;
+  h->FileTime = e.dosTime;
+  h->UnpVer = e.unpVer;
+  h->Method = e.method;
+  h->FileAttr = e.attr;
+  h->CmtSize = 0; // entry comments (RAR 2 only) are not read
+  h->CmtState = 0;
+}
+
 RAR_EXPORT int RARReadHeaderEx(HANDLE_RAR arc, struct RARHeaderDataEx *h) {
   Arc *a = static_cast<Arc *>(arc);
   if (!a || !h)
@@ -498,24 +500,12 @@ RAR_EXPORT int RARReadHeaderEx(HANDLE_RAR arc, struct RARHeaderDataEx *h) {
   const int r = readHeader(a);
   if (r != ERAR_SUCCESS)
     return r;
+  fillHeader(a, h);
   const rarscan::Entry &e = *a->current;
-  copyName(a->path, h->ArcName, sizeof h->ArcName);
   toWide(a->path, h->ArcNameW, sizeof h->ArcNameW / sizeof(wchar_t));
-  copyName(e.name, h->FileName, sizeof h->FileName);
   toWide(e.name, h->FileNameW, sizeof h->FileNameW / sizeof(wchar_t));
-  h->Flags = e.flags;
-  h->PackSize = uint32_t(e.packSize);
   h->PackSizeHigh = uint32_t(e.packSize >> 32);
-  h->UnpSize = uint32_t(e.unpSize);
   h->UnpSizeHigh = uint32_t(e.unpSize >> 32);
-  h->HostOS = e.hostOS;
-  h->FileCRC = e.crc;
-  h->FileTime = e.dosTime;
-  h->UnpVer = e.unpVer;
-  h->Method = e.method;
-  h->FileAttr = e.attr;
-  h->CmtSize = 0;
-  h->CmtState = 0;
   return ERAR_SUCCESS;
 }
 
@@ -526,20 +516,7 @@ RAR_EXPORT int RARReadHeader(HANDLE_RAR arc, struct RARHeaderData *h) {
   const int r = readHeader(a);
   if (r != ERAR_SUCCESS)
     return r;
-  const rarscan::Entry &e = *a->current;
-  copyName(a->path, h->ArcName, sizeof h->ArcName);
-  copyName(e.name, h->FileName, sizeof h->FileName);
-  h->Flags = e.flags;
-  h->PackSize = uint32_t(e.packSize);
-  h->UnpSize = uint32_t(e.unpSize);
-  h->HostOS = e.hostOS;
-  h->FileCRC = e.crc;
-  h->FileTime = e.dosTime;
-  h->UnpVer = e.unpVer;
-  h->Method = e.method;
-  h->FileAttr = e.attr;
-  h->CmtSize = 0;
-  h->CmtState = 0;
+  fillHeader(a, h);
   return ERAR_SUCCESS;
 }
 
