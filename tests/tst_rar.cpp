@@ -223,6 +223,32 @@ private slots:
     QCOMPARE(log.codes(), extracts ? QList<int>() : QList<int>{99});
   }
 
+  // A file continued in the next volume is listed, and counted as a
+  // multi-volume entry; reading volumes to the end records a split file only
+  // at its last part, which a single volume does not hold.
+  void splitEntries() {
+    for (int version : {4, 5}) {
+      RarWriter::Archive a;
+      a.version = version;
+      a.volume = true;
+      Entry whole = entry("whole.txt", "whole");
+      Entry split = entry("split.bin", "first part");
+      split.splitAfter = true;
+      a.entries = {whole, split};
+      const QString path = save(a);
+      for (bool toEnd : {false, true}) {
+        TRAR rar(programDir());
+        rar.setReadMultiVolumeToEnd(toEnd);
+        QStringList names;
+        rar.OnListFile = [&](TRAR *, const TRARFileItem &item) { names.append(item.FileName); };
+        QVERIFY(rar.OpenFile(path));
+        QCOMPARE(names, toEnd ? QStringList{"whole.txt"} : (QStringList{"whole.txt", "split.bin"}));
+        QCOMPARE(rar.ArchiveInformation().MultiVolume, !toEnd);
+        QCOMPARE(rar.ArchiveInformation().TotalFiles, toEnd ? 1 : 2);
+      }
+    }
+  }
+
   void test_data() {
     QTest::addColumn<int>("version");
     QTest::addColumn<QString>("damage");

@@ -84,6 +84,10 @@ std::string fileBlock4(unsigned type, const Entry &e, const std::string &name, c
     flags |= 0x04;
   if (e.solid)
     flags |= 0x10;
+  if (e.splitBefore)
+    flags |= 0x01;
+  if (e.splitAfter)
+    flags |= 0x02;
   const std::string storedName = e.unicode ? packUnicodeName(name) : name;
   uint32_t crc = e.dir ? 0 : crc32(data);
   if (e.badCrc)
@@ -198,7 +202,7 @@ std::string fileBlock5(unsigned type, const Entry &e, const std::string &data) {
   std::string h;
   putVint(h, type);
   // Folders too carry a data area (of size 0): readers expect one.
-  putVint(h, 0x0002 | (extra.empty() ? 0 : 0x0001));
+  putVint(h, 0x0002 | (extra.empty() ? 0 : 0x0001) | (e.splitBefore ? 0x0008 : 0) | (e.splitAfter ? 0x0010 : 0));
   if (!extra.empty())
     putVint(h, extra.size());
   putVint(h, data.size());

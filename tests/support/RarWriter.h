@@ -24,6 +24,8 @@ struct Entry {
   bool badCrc = false;          // the stored CRC does not match the data
   bool encrypted = false;       // flagged encrypted (the data stays plain)
   bool solid = false;           // entry flag: uses the previous entries' dictionary
+  bool splitBefore = false;     // continued from the previous volume
+  bool splitAfter = false;      // continued in the next volume
   Link link = Link::None;       // RAR 4 knows symbolic links only (Unix host)
   std::string linkTarget;
 };
