@@ -176,9 +176,8 @@ int scan4(const File &f, uint64_t pos, Archive &out) {
   const uint64_t size = out.fileSize;
   bool mainSeen = false;
   while (true) {
-    if (pos == size) {
-      return mainSeen ? stop(out, true, ERAR_END_ARCHIVE) : ERAR_BAD_ARCHIVE;
-    }
+    if (pos == size) // no end-of-archive block: the file was cut at a block boundary
+      return stop(out, mainSeen, ERAR_BAD_ARCHIVE);
     unsigned char base[7];
     if (pos + 7 > size || !f.read(pos, base, 7)) {
       return stop(out, mainSeen, ERAR_BAD_ARCHIVE);
@@ -445,9 +444,8 @@ int scan5(const File &f, uint64_t pos, Archive &out) {
   const uint64_t size = out.fileSize;
   bool mainSeen = false;
   while (true) {
-    if (pos == size) {
-      return mainSeen ? stop(out, true, ERAR_END_ARCHIVE) : ERAR_BAD_ARCHIVE;
-    }
+    if (pos == size) // no end-of-archive block: the file was cut at a block boundary
+      return stop(out, mainSeen, ERAR_BAD_ARCHIVE);
     unsigned char start[7];
     const size_t startLen = size_t(std::min<uint64_t>(7, size - pos));
     Reader5 sr(start, startLen);
