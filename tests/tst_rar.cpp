@@ -391,28 +391,42 @@ private slots:
       QCOMPARE(readFile(out + QStringLiteral("/top.txt")), QByteArray("top"));
   }
 
-  // A name without the Unicode flag is code page 936; a read-only attribute
-  // still gives a file its owner can write.
-  void extractGbkNameAndReadOnly() {
-    for (int version : {4, 5}) {
-      RarWriter::Archive a;
-      a.version = version;
-      Entry e = entry(version == 4 ? "\xd6\xd0\xce\xc4.txt" : "中文.txt", "内容");
-      e.attr = 0x21; // read-only, archive
-      a.entries = {e};
-      TRAR rar(programDir());
-      QList<TRARFileItem> items;
-      rar.OnListFile = [&](TRAR *, const TRARFileItem &item) { items.append(item); };
-      QVERIFY(rar.OpenFile(save(a)));
-      QCOMPARE(items.size(), 1);
-      QCOMPARE(items[0].FileName, QStringLiteral("中文.txt"));
-      const QString out = freshFolder();
-      QVERIFY(rar.Extract(out, true));
-      const QString file = out + QStringLiteral("/中文.txt");
-      QCOMPARE(readFile(file), QByteArray("内容"));
-      QCOMPARE(QFileInfo(file).permissions() & (QFile::WriteUser | QFile::WriteGroup | QFile::WriteOther),
-               QFile::Permissions(QFile::WriteUser));
-    }
+  void extractNamesAndReadOnly_data() {
+    QTest::addColumn<int>("version");
+    QTest::addColumn<int>("hostOS");
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<uint>("attr");
+    QTest::newRow("RAR 4, Windows, GBK") << 4 << 2 << QByteArray("\xd6\xd0\xce\xc4/\xc3\xfb.txt") << 0x21u;
+    QTest::newRow("RAR 4, Unix, UTF-8") << 4 << 3 << QByteArray("中文/名.txt") << 0100444u;
+    QTest::newRow("RAR 5, Windows") << 5 << 2 << QByteArray("中文/名.txt") << 0x21u;
+    QTest::newRow("RAR 5, Unix") << 5 << 3 << QByteArray("中文/名.txt") << 0100444u;
+  }
+  // 8-bit names without the Unicode flag: code page 936 from Windows, UTF-8
+  // from Unix. A read-only attribute still gives a file its owner can write.
+  void extractNamesAndReadOnly() {
+    QFETCH(int, version);
+    QFETCH(int, hostOS);
+    QFETCH(QByteArray, stored);
+    QFETCH(uint, attr);
+    RarWriter::Archive a;
+    a.version = version;
+    Entry e = entry(stored.toStdString(), "内容");
+    e.hostOS = hostOS;
+    e.attr = attr;
+    a.entries = {e};
+    TRAR rar(programDir());
+    QList<TRARFileItem> items;
+    rar.OnListFile = [&](TRAR *, const TRARFileItem &item) { items.append(item); };
+    QVERIFY(rar.OpenFile(save(a)));
+    QCOMPARE(items.size(), 1);
+    QCOMPARE(items[0].FileName, QStringLiteral("中文/名.txt"));
+    QCOMPARE(items[0].Attributes, attr);
+    const QString out = freshFolder();
+    QVERIFY(rar.Extract(out, true));
+    const QString file = out + QStringLiteral("/中文/名.txt");
+    QCOMPARE(readFile(file), QByteArray("内容"));
+    QCOMPARE(QFileInfo(file).permissions() & (QFile::WriteUser | QFile::WriteGroup | QFile::WriteOther),
+             QFile::Permissions(QFile::WriteUser));
   }
 
   void hostileEntries_data() {

@@ -292,8 +292,11 @@ int scan4(const File &f, uint64_t pos, Archive &out) {
             e.nameSafe = validUtf8(e.name);
           }
         } else {
+          // 8-bit names: code page 936 from Windows and DOS, UTF-8 from
+          // Unix when they read as such.
           e.nameSafe = zero == nullptr;
-          e.name = gbkToUtf8(std::string(reinterpret_cast<const char *>(name), nameSize), &e.nameSafe);
+          const std::string bytes(reinterpret_cast<const char *>(name), nameSize);
+          e.name = e.hostOS == RAR_HOST_UNIX && validUtf8(bytes) ? bytes : gbkToUtf8(bytes, &e.nameSafe);
         }
         finishName(e);
         out.entries.push_back(std::move(e));

@@ -365,7 +365,13 @@ void advanceLibarchive(Arc *a) {
   const char *name = archive_entry_pathname_utf8(entry);
   if (!name)
     name = archive_entry_pathname(entry);
-  if (normalisedName(name) != normalisedName(a->current->name.c_str())) {
+  const rarscan::Entry &e = *a->current;
+  // The same entry: the same name, or (where libarchive read the 8-bit name
+  // in another code page) the same kind and size. The data is checked
+  // against the scanner's CRC in any case.
+  const bool sameKind = (archive_entry_filetype(entry) == AE_IFDIR) == e.isDir &&
+                        (!e.unpSizeKnown || e.isDir || uint64_t(archive_entry_size(entry)) == e.unpSize);
+  if (normalisedName(name) != normalisedName(e.name.c_str()) && !sameKind) {
     // Out of step with the scanner: no data of this archive is trusted.
     a->laBroken = true;
     return;
