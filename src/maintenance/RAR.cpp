@@ -11,6 +11,7 @@
 
 #include <cstring>
 #include <dlfcn.h>
+#include <type_traits>
 
 namespace {
 

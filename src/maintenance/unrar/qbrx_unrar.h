@@ -18,9 +18,17 @@
  *    drive letters), links of every kind, file copies and encrypted entries
  *    are refused before anything of them is written;
  *  - files are written with mode 0644 and folders with 0755;
- *  - names without the Unicode flag are read as code page 936 (GBK);
+ *  - names without the Unicode flag are read as code page 936 (GBK), or as
+ *    UTF-8 when the archive was made on Unix and they read as such;
  *  - solid RAR 4 archives and volumes of a multi-volume set are refused when
- *    opened for extraction (they can still be listed).
+ *    opened for extraction (they can still be listed);
+ *  - an archive without its end-of-archive block counts as cut off
+ *    (ERAR_BAD_ARCHIVE after its last entry).
+ *
+ * Comments: a stored archive comment (RAR 4 "CMT" block, RAR 5 comment
+ * service block) is read; a packed one, the RAR 2 comment inside the archive
+ * header and RAR 2 entry comments are not (CmtState 0, CmtSize 0). RAR 5
+ * entries that carry a hash other than CRC32 are checked for their size only.
  *
  * Decryption is not offered: an encrypted entry asks the password callback
  * (UCM_NEEDPASSWORD) when no password was set, then fails.
@@ -43,7 +51,8 @@ extern "C" {
 #define ERAR_NO_MEMORY 11
 #define ERAR_BAD_DATA 12       /* CRC or size mismatch, damaged or cut-off data */
 #define ERAR_BAD_ARCHIVE 13    /* damaged block structure */
-#define ERAR_UNKNOWN_FORMAT 14 /* not a RAR archive, or a feature this library refuses */
+#define ERAR_UNKNOWN_FORMAT 14 /* not a RAR archive, a feature this library refuses, or an
+                                  encrypted entry when a password was given */
 #define ERAR_EOPEN 15
 #define ERAR_ECREATE 16        /* the entry cannot be created (also: unsafe name, link) */
 #define ERAR_ECLOSE 17
@@ -64,7 +73,8 @@ extern "C" {
 #define RAR_EXTRACT 2
 
 /* Callback messages. */
-#define UCM_CHANGEVOLUME 0   /* P1: volume name (char *), P2: RAR_VOL_ASK / RAR_VOL_NOTIFY */
+#define UCM_CHANGEVOLUME 0   /* P1: volume name (char[1024]), P2: RAR_VOL_ASK / RAR_VOL_NOTIFY;
+                                never sent: volumes are refused for extraction */
 #define UCM_PROCESSDATA 1    /* P1: data (unsigned char *), P2: its size */
 #define UCM_NEEDPASSWORD 2   /* P1: password buffer (char *), P2: its size */
 
