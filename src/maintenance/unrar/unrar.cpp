@@ -545,6 +545,8 @@ RAR_EXPORT int RARProcessFile(HANDLE_RAR arc, int operation, const char *destPat
     return encryptedResult(a);
   if (e.isDir)
     return operation == RAR_EXTRACT && !destName ? extractDir(a, destPath ? destPath : "") : ERAR_SUCCESS;
+  if (e.isLink && e.packSize == 0)
+    return ERAR_SUCCESS; // a RAR 5 link or file copy: no data of its own to test
   if (operation == RAR_TEST)
     return streamData(a, -1);
   return extractFile(a, destPath ? destPath : "", destName ? destName : "");
