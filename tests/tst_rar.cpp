@@ -484,6 +484,32 @@ private slots:
     QCOMPARE(tree(out + QStringLiteral("/flat")), QStringList{"before.txt"});
   }
 
+  // A link already in the destination is never followed: a stored folder of
+  // its name fails, a stored file of its name replaces the link itself.
+  void linkInDestinationIsNotFollowed() {
+    QTemporaryDir sandbox;
+    const QString root = sandbox.path();
+    const QString out = root + QStringLiteral("/dest");
+    QVERIFY(QDir().mkpath(out));
+    QVERIFY(QDir().mkpath(root + QStringLiteral("/outside")));
+    QVERIFY(QFile::link(root + QStringLiteral("/outside"), out + QStringLiteral("/link")));
+    QVERIFY(QFile::link(root + QStringLiteral("/outside/target.txt"), out + QStringLiteral("/file")));
+    for (int version : {4, 5}) {
+      RarWriter::Archive a;
+      a.version = version;
+      a.entries = {entry("file", "replaces the link"), entry("link/evil.txt", "evil")};
+      TRAR rar(programDir());
+      ErrorLog log;
+      log.attach(rar);
+      QVERIFY(rar.OpenFile(save(a)));
+      QVERIFY(!rar.Extract(out, true));
+      QCOMPARE(log.codes(), QList<int>{16});
+      QCOMPARE(tree(root + QStringLiteral("/outside")), QStringList());
+      QVERIFY(!QFileInfo(out + QStringLiteral("/file")).isSymLink());
+      QCOMPARE(readFile(out + QStringLiteral("/file")), QByteArray("replaces the link"));
+    }
+  }
+
   // A corrupt entry over an existing file leaves that file as it was, and no
   // temporary file behind; a good one replaces it (no replace handler).
   void corruptEntryKeepsExistingFile() {
