@@ -1,7 +1,7 @@
 #include "RarScan.h"
+#include "Crc32.h"
 #include "qbrx_unrar.h"
 
-#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -56,9 +56,7 @@ private:
 uint16_t le16(const unsigned char *p) { return uint16_t(p[0] | (p[1] << 8)); }
 uint32_t le32(const unsigned char *p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 
-uint32_t crc32Of(const unsigned char *p, size_t n) {
-  return uint32_t(::crc32(::crc32(0L, Z_NULL, 0), p, uInt(n)));
-}
+uint32_t crc32Of(const unsigned char *p, size_t n) { return crc32(0, p, n); }
 
 std::string utf16ToUtf8(const std::u16string &s, bool *ok) {
   std::string out;

@@ -1,10 +1,10 @@
 // The C interface over the block scanner (metadata) and libarchive (data).
 #include "qbrx_unrar.h"
+#include "Crc32.h"
 #include "RarScan.h"
 
 #include <archive.h>
 #include <archive_entry.h>
-#include <zlib.h>
 
 #include <atomic>
 #include <cerrno>
@@ -210,7 +210,7 @@ int streamData(Arc *a, int fd) {
   if (!a->currentDataReady)
     return a->laBroken ? ERAR_BAD_DATA : ERAR_BAD_ARCHIVE;
   a->currentDataReady = false;
-  uLong crc = ::crc32(0L, Z_NULL, 0);
+  uint32_t crc = 0;
   uint64_t total = 0;
   while (true) {
     const void *block;
@@ -227,7 +227,7 @@ int streamData(Arc *a, int fd) {
       continue;
     if (e.unpSizeKnown && total + size > e.unpSize)
       return ERAR_BAD_DATA;
-    crc = ::crc32(crc, static_cast<const Bytef *>(block), uInt(size));
+    crc = rarscan::crc32(crc, block, size);
     total += size;
     if (fd >= 0 && !writeAll(fd, block, size))
       return ERAR_EWRITE;
@@ -240,7 +240,7 @@ int streamData(Arc *a, int fd) {
   }
   if (e.unpSizeKnown && total != e.unpSize)
     return ERAR_BAD_DATA;
-  if (e.hasCrc && uint32_t(crc) != e.crc)
+  if (e.hasCrc && crc != e.crc)
     return ERAR_BAD_DATA;
   return ERAR_SUCCESS;
 }
