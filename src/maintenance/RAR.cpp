@@ -408,7 +408,7 @@ bool TRAR::processPass(TRAROperation operation, const QString &path, bool restor
         const QString destination = folder + shown;
         TRARReplace action = TRARReplace::rrOverwrite;
         const QFileInfo existing(destination);
-        if (existing.exists() && OnReplace) {
+        if (OnReplace && existing.exists()) {
           TRARReplaceData existingData{destination, existing.size(), existing.lastModified()};
           TRARReplaceData newData{shown, qint64(quint64(h.UnpSizeHigh) << 32 | h.UnpSize),
                                   dosDateTime(h.FileTime)};
