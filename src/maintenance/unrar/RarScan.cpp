@@ -3,6 +3,9 @@
 #include "qbrx_unrar.h"
 
 
+#include <archive.h>
+#include <archive_entry.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -169,6 +172,49 @@ int stop(Archive &out, bool mainSeen, int code) {
 
 // ---- RAR 4 ---------------------------------------------------------------
 
+// A RAR 4 block with its CRC16 (the low half of the CRC32 of all after it).
+std::string block4(unsigned type, unsigned flags, const std::string &body) {
+  std::string b(7, '\0');
+  b[2] = char(type);
+  b[3] = char(flags & 0xff);
+  b[4] = char(flags >> 8);
+  b[5] = char((body.size() + 7) & 0xff);
+  b[6] = char((body.size() + 7) >> 8);
+  b += body;
+  const uint32_t crc = crc32Of(reinterpret_cast<const unsigned char *>(b.data()) + 2, b.size() - 2);
+  b[0] = char(crc & 0xff);
+  b[1] = char((crc >> 8) & 0xff);
+  return b;
+}
+
+// The data of a "CMT" service block, which has the layout of a file block:
+// libarchive unpacks it as the one file of a small archive made around it.
+bool unpackComment4(const std::string &cmtHead, const std::string &packed, size_t unpSize, std::string &text) {
+  std::string fileHead = cmtHead;
+  fileHead[2] = char(0x74);
+  fileHead[3] = char(fileHead[3] & ~0x10); // not solid
+  fileHead = block4(0x74, uint8_t(fileHead[3]) | uint8_t(fileHead[4]) << 8, fileHead.substr(7));
+  const std::string archive = std::string(reinterpret_cast<const char *>(kSig4), 7) +
+                              block4(0x73, 0, std::string(6, '\0')) + fileHead + packed + block4(0x7b, 0x4000, "");
+  struct archive *a = archive_read_new();
+  if (!a)
+    return false;
+  archive_read_support_format_rar(a);
+  bool ok = false;
+  struct archive_entry *entry;
+  if (archive_read_open_memory(a, archive.data(), archive.size()) == ARCHIVE_OK &&
+      archive_read_next_header(a, &entry) == ARCHIVE_OK) {
+    text.assign(unpSize, '\0');
+    size_t done = 0;
+    la_ssize_t n = 0;
+    while (done < unpSize && (n = archive_read_data(a, &text[done], unpSize - done)) > 0)
+      done += size_t(n);
+    ok = done == unpSize && n >= 0;
+  }
+  archive_read_free(a);
+  return ok;
+}
+
 int scan4(const File &f, uint64_t pos, Archive &out) {
   out.format = 4;
   const uint64_t size = out.fileSize;
@@ -249,12 +295,12 @@ int scan4(const File &f, uint64_t pos, Archive &out) {
       const unsigned char *name = h + p;
       const uint64_t dataOffset = pos + headSize;
       if (type == 0x7a) {
-        // A service block; "CMT" holds the archive comment. Only a stored
-        // one can be read here.
-        if (nameSize == 3 && std::memcmp(name, "CMT", 3) == 0 && h[25] == 0x30 && !(flags & 0x04) &&
-            packSize == unpSize && packSize <= kMaxComment && dataOffset + packSize <= size) {
-          std::string text(size_t(packSize), '\0');
-          if (f.read(dataOffset, &text[0], text.size()) &&
+        // A service block; "CMT" holds the archive comment, often packed.
+        if (nameSize == 3 && std::memcmp(name, "CMT", 3) == 0 && !(flags & 0x04) && packSize <= kMaxComment &&
+            unpSize <= kMaxComment && dataOffset + packSize <= size) {
+          std::string packed(size_t(packSize), '\0');
+          std::string text;
+          if (f.read(dataOffset, &packed[0], packed.size()) && unpackComment4(head, packed, size_t(unpSize), text) &&
               crc32Of(reinterpret_cast<const unsigned char *>(text.data()), text.size()) == le32(h + 16)) {
             bool ok = true;
             out.comment = validUtf8(text) ? text : gbkToUtf8(text, &ok);
