@@ -170,6 +170,28 @@ int stop(Archive &out, bool mainSeen, int code) {
   return mainSeen ? 0 : code;
 }
 
+// Unpacks the one file of an archive in memory: exactly unpSize bytes.
+bool unpackOneFile(const std::string &archive, size_t unpSize, std::string &text) {
+  struct archive *a = archive_read_new();
+  if (!a)
+    return false;
+  archive_read_support_format_rar(a);
+  archive_read_support_format_rar5(a);
+  bool ok = false;
+  struct archive_entry *entry;
+  if (archive_read_open_memory(a, archive.data(), archive.size()) == ARCHIVE_OK &&
+      archive_read_next_header(a, &entry) == ARCHIVE_OK) {
+    text.assign(unpSize, '\0');
+    size_t done = 0;
+    la_ssize_t n = 0;
+    while (done < unpSize && (n = archive_read_data(a, &text[done], unpSize - done)) > 0)
+      done += size_t(n);
+    ok = done == unpSize && n >= 0;
+  }
+  archive_read_free(a);
+  return ok;
+}
+
 // ---- RAR 4 ---------------------------------------------------------------
 
 // A RAR 4 block with its CRC16 (the low half of the CRC32 of all after it).
@@ -196,23 +218,7 @@ bool unpackComment4(const std::string &cmtHead, const std::string &packed, size_
   fileHead = block4(0x74, uint8_t(fileHead[3]) | uint8_t(fileHead[4]) << 8, fileHead.substr(7));
   const std::string archive = std::string(reinterpret_cast<const char *>(kSig4), 7) +
                               block4(0x73, 0, std::string(6, '\0')) + fileHead + packed + block4(0x7b, 0x4000, "");
-  struct archive *a = archive_read_new();
-  if (!a)
-    return false;
-  archive_read_support_format_rar(a);
-  bool ok = false;
-  struct archive_entry *entry;
-  if (archive_read_open_memory(a, archive.data(), archive.size()) == ARCHIVE_OK &&
-      archive_read_next_header(a, &entry) == ARCHIVE_OK) {
-    text.assign(unpSize, '\0');
-    size_t done = 0;
-    la_ssize_t n = 0;
-    while (done < unpSize && (n = archive_read_data(a, &text[done], unpSize - done)) > 0)
-      done += size_t(n);
-    ok = done == unpSize && n >= 0;
-  }
-  archive_read_free(a);
-  return ok;
+  return unpackOneFile(archive, unpSize, text);
 }
 
 int scan4(const File &f, uint64_t pos, Archive &out) {
@@ -486,6 +492,30 @@ bool parseFile5(Reader5 &r, const unsigned char *headBase, uint64_t extraSize, s
   return true;
 }
 
+// A RAR 5 block: CRC32 of the size field and the header, then both.
+std::string block5(const std::string &sizedHeader) {
+  const uint32_t crc = crc32Of(reinterpret_cast<const unsigned char *>(sizedHeader.data()), sizedHeader.size());
+  std::string b;
+  for (int i = 0; i < 4; ++i)
+    b += char((crc >> (8 * i)) & 0xff);
+  return b + sizedHeader;
+}
+
+// The data of a "CMT" service block (`head`: its size field and header),
+// which has the layout of a file block: libarchive unpacks it as the one
+// file of a small archive made around it.
+bool unpackComment5(const std::string &head, size_t sizeLen, const std::string &packed, size_t unpSize,
+                    std::string &text) {
+  if (static_cast<unsigned char>(head[sizeLen]) != 3)
+    return false;
+  std::string fileHead = head;
+  fileHead[sizeLen] = char(2);
+  const std::string archive = std::string(reinterpret_cast<const char *>(kSig5), 8) +
+                              block5(std::string("\x03\x01\x00\x00", 4)) + block5(fileHead) + packed +
+                              block5(std::string("\x03\x05\x00\x00", 4));
+  return unpackOneFile(archive, unpSize, text);
+}
+
 int scan5(const File &f, uint64_t pos, Archive &out) {
   out.format = 5;
   const uint64_t size = out.fileSize;
@@ -555,10 +585,13 @@ int scan5(const File &f, uint64_t pos, Archive &out) {
         e.flags |= RHDF_SPLITAFTER;
       e.dataOffset = dataOffset;
       if (type == 3) {
-        if (rawName == "CMT" && e.method == 0x30 && !e.encrypted && dataSize == e.unpSize &&
-            dataSize <= kMaxComment && dataOffset + dataSize <= size) {
-          std::string text(size_t(dataSize), '\0');
-          if (f.read(dataOffset, &text[0], text.size()) &&
+        // The comment: UTF-8, usually stored.
+        if (rawName == "CMT" && !e.encrypted && dataSize <= kMaxComment && e.unpSize <= kMaxComment &&
+            dataOffset + dataSize <= size) {
+          std::string packed(size_t(dataSize), '\0');
+          std::string text;
+          if (f.read(dataOffset, &packed[0], packed.size()) &&
+              unpackComment5(head, sizeLen, packed, size_t(e.unpSize), text) &&
               (!e.hasCrc || crc32Of(reinterpret_cast<const unsigned char *>(text.data()), text.size()) == e.crc)) {
             out.comment = text;
             out.hasComment = true;

@@ -25,8 +25,8 @@
  *  - an archive without its end-of-archive block counts as cut off
  *    (ERAR_BAD_ARCHIVE after its last entry).
  *
- * Comments: the archive comment of a RAR 4 "CMT" block (stored or packed)
- * and a stored RAR 5 comment are read; a packed RAR 5 comment, the RAR 2
+ * Comments: the archive comment of a RAR 4 "CMT" block or a RAR 5 comment
+ * block (stored or packed, unpacked by libarchive) is read; the RAR 2
  * comment inside the archive header and RAR 2 entry comments are not
  * (CmtState 0, CmtSize 0). RAR 5 entries that carry a hash other than CRC32
  * are checked for their size only.
