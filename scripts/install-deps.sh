@@ -1,16 +1,24 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing the program needs on Debian 12.
-# Safe to run again: it only installs what is missing.
+# Installs what building and running the program needs on Debian 12; with
+# --tests also what the tests need (a PostgreSQL server for the feedback
+# tests, Xvfb for screenshots). Safe to run again: it only installs what is
+# missing.
 set -euo pipefail
 
 PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-webengine-dev qt6-webchannel-dev qt6-charts-dev
   libsqlite3-dev libarchive-dev libpq-dev
+  zlib1g-dev        # libunrar checks the CRC32 of every entry with zlib
   fonts-noto-cjk
-  postgresql        # the tests start a throw-away feedback server
-  xvfb xauth        # headless screenshots
+  qt6-translations-l10n # Qt's own dialogs and buttons in Chinese
 )
+if [ "${1:-}" = "--tests" ]; then
+  PACKAGES+=(
+    postgresql        # the tests start a throw-away feedback server
+    xvfb xauth        # headless screenshots
+  )
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

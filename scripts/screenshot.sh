@@ -49,6 +49,8 @@ build=${QBRX_BUILD_DIR:-build}
 case "$out" in /*) ;; *) out="$root/$out" ;; esac
 mkdir -p "$(dirname "$out")"
 
+command -v xvfb-run >/dev/null || bash "$root/scripts/install-deps.sh" --tests
+
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi

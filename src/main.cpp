@@ -30,6 +30,7 @@ int main(int argc, char **argv) {
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QbrxApplication app(argc, argv);
   QGuiApplication::setApplicationName(QStringLiteral("qbrx"));
+  app.installChineseTranslations();
 
   WidgetDialogs realDialogs;
   setDialogs(&realDialogs);

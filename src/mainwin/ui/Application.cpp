@@ -1,6 +1,10 @@
 #include "mainwin/ui/Application.h"
 #include "common/ErrorHandler.h"
 
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
 QbrxApplication::QbrxApplication(int &argc, char **argv) : QApplication(argc, argv) {}
 
 bool QbrxApplication::notify(QObject *receiver, QEvent *event) {
@@ -12,4 +16,20 @@ bool QbrxApplication::notify(QObject *receiver, QEvent *event) {
     ShowUnknownException();
   }
   return false;
+}
+
+bool QbrxApplication::installChineseTranslations() {
+  const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+  const QLocale chinese(QLocale::Chinese, QLocale::China);
+  bool any = false;
+  for (const char *name : {"qtbase", "qtwebengine"}) {
+    auto *t = new QTranslator(this);
+    if (t->load(chinese, QLatin1String(name), QStringLiteral("_"), dir)) {
+      installTranslator(t);
+      any = true;
+    } else {
+      delete t;
+    }
+  }
+  return any;
 }
