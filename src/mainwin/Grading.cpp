@@ -54,14 +54,26 @@ std::vector<TTest> MergeByType(const std::vector<TTest> &perQuestion) {
   return merged;
 }
 
-double MarksPerQuestion(TDataModule1 &dm, const QString &type) {
+QHash<QString, double> MarksPerQuestion(TDataModule1 &dm, const QStringList &types) {
+  // The table of types is small: one statement reads it whole, and the
+  // first row of a type counts, as a statement for that type alone reads it.
+  QHash<QString, TField> rows;
   TADOQuery &q = dm.ADOQuery2;
   q.Close();
   q.SQL.Clear();
-  q.SQL.Add(QStringLiteral("SELECT 分数 FROM 类型说明 WHERE 题目类型 =?"));
-  q.openWith({type});
-  const double marks = q.IsEmpty() ? 0.0 : q.Fields(0).AsFloat();
+  q.SQL.Add(QStringLiteral("SELECT 题目类型, 分数 FROM 类型说明 WHERE 题目类型 IS NOT NULL ORDER BY rowid"));
+  q.Open();
+  for (q.First(); !q.Eof(); q.Next()) {
+    const QString type = q.Fields(0).AsString();
+    if (!rows.contains(type))
+      rows.insert(type, q.Fields(1));
+  }
   q.Close();
+  QHash<QString, double> marks;
+  for (const QString &type : types) {
+    const auto row = rows.constFind(type);
+    marks.insert(type, row == rows.constEnd() ? 0.0 : row->AsFloat());
+  }
   return marks;
 }
 
@@ -73,31 +85,14 @@ GradeStatus GradePaper(HtmlView &page, TDataModule1 &dm) {
 
   // The marks of every type first: a database error leaves the page and
   // everything shared as it was.
-  // The table of types is small: one statement reads it whole, and the
-  // first row of a type counts, as a statement for that type alone reads it.
   const auto typeOf = [](const TShiTi &s) { return s.DaTiHao > 0 ? GradingText::CaseType : s.TiMuType; };
-  QHash<QString, TField> rows;
-  {
-    TADOQuery &q = dm.ADOQuery2;
-    q.Close();
-    q.SQL.Clear();
-    q.SQL.Add(QStringLiteral("SELECT 题目类型, 分数 FROM 类型说明 WHERE 题目类型 IS NOT NULL ORDER BY rowid"));
-    q.Open();
-    for (q.First(); !q.Eof(); q.Next()) {
-      const QString type = q.Fields(0).AsString();
-      if (!rows.contains(type))
-        rows.insert(type, q.Fields(1));
-    }
-    q.Close();
-  }
-  QHash<QString, double> marks;
+  QStringList types;
   for (const TShiTi &s : PaperQuestions) {
     const QString type = typeOf(s);
-    if (!marks.contains(type)) {
-      const auto row = rows.constFind(type);
-      marks.insert(type, row == rows.constEnd() ? 0.0 : row->AsFloat());
-    }
+    if (!types.contains(type))
+      types << type;
   }
+  const QHash<QString, double> marks = MarksPerQuestion(dm, types);
 
   // Every option input read and the wrong stems coloured in one page call;
   // a page lacking an input or a stem changes nothing.

@@ -6,6 +6,7 @@
 
 #include "render/Global.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -38,8 +39,9 @@ QString StemId(const TShiTi &s);
 // which each type first appears. Counters are added; Total/Score/MNPP untouched.
 std::vector<TTest> MergeByType(const std::vector<TTest> &perQuestion);
 
-// Marks per question of a type (类型说明.分数), 0 when the type has no row.
-double MarksPerQuestion(TDataModule1 &dm, const QString &type);
+// Marks per question of each of `types` (类型说明.分数), 0 for a type with no
+// row; read with one statement.
+QHash<QString, double> MarksPerQuestion(TDataModule1 &dm, const QStringList &types);
 
 // Grades the page on display against PaperQuestions without opening the
 // report. Messages go through dialogs(). Script and database errors are
