@@ -265,10 +265,20 @@ private slots:
     QCOMPARE(outline->pixmap().toImage(), selected);
     QCOMPARE(m_dialogs->openedUrls.size(), 2);
 
+    // A command that is not available yet: its button looks and acts
+    // disabled (greyed, no hover picture, no click) and says so.
     QVERIFY(!w().command(QStringLiteral("ActMLKC"))->isEnabled());
-    QTest::mousePress(w().Panel1->MenuImages[1], Qt::LeftButton);
-    QTest::mouseRelease(w().Panel1->MenuImages[1], Qt::LeftButton);
+    PictureButton *exam = w().Panel1->MenuImages[1];
+    QVERIFY(!exam->isEnabled());
+    QVERIFY(exam->toolTip().endsWith(QStringLiteral("（暂未开放）")));
+    QVERIFY(exam->toolTip().contains(QStringLiteral("Ctrl+2")));
+    const QVariant before = exam->property("picture");
+    QTest::mouseMove(exam, QPoint(5, 5));
+    QCOMPARE(exam->property("picture"), before);
+    QTest::mousePress(exam, Qt::LeftButton);
+    QTest::mouseRelease(exam, Qt::LeftButton);
     QCOMPARE(w().Panel1->menuState.SelectedMenuIndex, 3);
+    QVERIFY(w().Panel1->MenuImages[0]->isEnabled());
 
     // Space on a focused button acts as a click; chapter practice takes
     // the selection back to button 0.
