@@ -485,6 +485,28 @@ private slots:
   }
 
   // A tree of fewer than three nodes has no start node: no paper, no message.
+  // A bank that refuses the write of the tree position (as a full disk or a
+  // read-only folder does) still shows the start paper; the learner is told
+  // in Chinese what failed.
+  void startShowsPaperWhenPositionCannotBeStored() {
+    FakeDialogs dialogs;
+    ResetPaperState();
+    TestEnv::ProgramDirFixture dir(
+        {kSmallBankTree, QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON 系统参数 "
+                                        "BEGIN SELECT RAISE(ABORT, 'disk I/O error'); END;")});
+    TFrmMain win{ProgramDir(dir.root())};
+    QVERIFY(!win.startupFailed());
+    QVERIFY(PaperOnDisplay);
+    QCOMPARE(PaperTitle, QStringLiteral("第一节 有题"));
+    QVERIFY(win.WebBrowser1->waitForLoad());
+    QVERIFY(win.WebBrowser1->evaluate(QStringLiteral("document.body.innerText")).toString().contains(
+        QStringLiteral("第一节 有题")));
+    QCOMPARE(dialogs.shown.size(), 1);
+    QCOMPARE(dialogs.shown[0].icon, Dialogs::Icon::Error);
+    QVERIFY2(dialogs.shown[0].text.contains(QRegularExpression(QStringLiteral("[\\x{4e00}-\\x{9fff}]"))),
+             qPrintable(dialogs.shown[0].text));
+  }
+
   void treeWithoutStartNode() {
     FakeDialogs dialogs;
     ResetPaperState();
