@@ -58,7 +58,7 @@ TFrmMain::TFrmMain(const ProgramDir &programDir, QWidget *parent)
   resize(1024, 650);
   DataModule1 = m_dm.get();
   m_context = std::make_unique<AppContext>(AppContext{
-      *m_dm, m_programDir, [](QWidget *parent) { return std::make_unique<WebHtmlView>(parent); }, *this, this});
+      *m_dm, m_programDir, &WebHtmlView::create, *this, this});
 
   registerCommands();
   buildUi();
