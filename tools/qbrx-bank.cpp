@@ -2,7 +2,9 @@
 //   qbrx-bank build OUT.db [--no-schema] FILE.sql...
 //   qbrx-bank export IN.db OUT.sqlite
 //   qbrx-bank synth OUT.db --questions N [--seed S]
+//   qbrx-bank digest IN.db   (the digest of the learner's data in a bank)
 
+#include "BankDigest.h"
 #include "BankSynth.h"
 #include "store/BankBuilder.h"
 #include "store/FileError.h"
@@ -15,7 +17,8 @@ static int usage() {
   std::fputs("usage:\n"
              "  qbrx-bank build OUT.db [--no-schema] FILE.sql...\n"
              "  qbrx-bank export IN.db OUT.sqlite\n"
-             "  qbrx-bank synth OUT.db --questions N [--seed S]\n",
+             "  qbrx-bank synth OUT.db --questions N [--seed S]\n"
+             "  qbrx-bank digest IN.db\n",
              stderr);
   return 2;
 }
@@ -23,6 +26,15 @@ static int usage() {
 int main(int argc, char **argv) {
   QCoreApplication app(argc, argv);
   QStringList args = app.arguments().mid(1);
+  if (args.size() == 2 && args[0] == QLatin1String("digest")) {
+    try {
+      std::printf("%s\n", LearnerDataDigest(args[1]).constData());
+      return 0;
+    } catch (const AppError &e) {
+      std::fprintf(stderr, "qbrx-bank: %s\n", e.message().toUtf8().constData());
+      return 1;
+    }
+  }
   if (args.size() < 2)
     return usage();
   const QString command = args.takeFirst();
