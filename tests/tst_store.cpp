@@ -13,7 +13,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cmath>
+#include <limits>
 #include <sqlite3.h>
+#include <sys/mount.h>
 
 namespace {
 
@@ -39,6 +42,28 @@ INSERT INTO 系统参数 VALUES('错误反馈网址','http://127.0.0.1:9/dg/');
 INSERT INTO 小题(小题号,大题号,所属编号,题目类型,题目类型编号,题目内容,答案,解释,是否收藏)
   VALUES(7,7,3,'判断题',3,'甲''乙','A','解释',0);
 )SQL";
+
+// A small tmpfs mounted on a fresh folder for the length of a test; tests run
+// as root here. isValid() is false where mounting is not allowed.
+class TmpfsMount {
+public:
+  explicit TmpfsMount(const QString &dir, const char *options) : m_dir(QFile::encodeName(dir)) {
+    QDir().mkpath(dir);
+    m_mounted = ::mount("tmpfs", m_dir.constData(), "tmpfs", 0, options) == 0;
+  }
+  ~TmpfsMount() {
+    if (m_mounted)
+      ::umount2(m_dir.constData(), MNT_DETACH);
+  }
+  bool isValid() const { return m_mounted; }
+  bool makeReadOnly() {
+    return ::mount(nullptr, m_dir.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+  }
+
+private:
+  QByteArray m_dir;
+  bool m_mounted = false;
+};
 
 } // namespace
 
@@ -145,6 +170,86 @@ private slots:
     q.Open();
     QCOMPARE(q.Fields(0).AsInteger(), 1);
     QVERIFY_THROWS_EXCEPTION(EDatabaseError, q.FieldByName(QStringLiteral("没有这个字段")));
+  }
+
+  void asIntegerRefusesWhatNoIntegerHolds_data() {
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("real cut towards zero") << QVariant(2.9) << true << 2;
+    QTest::newRow("negative real") << QVariant(-2.9) << true << -2;
+    QTest::newRow("text") << QVariant(QStringLiteral(" 42 ")) << true << 42;
+    QTest::newRow("largest int as real") << QVariant(2147483647.0) << true << 2147483647;
+    QTest::newRow("huge real") << QVariant(1e300) << false << 0;
+    QTest::newRow("huge negative real") << QVariant(-1e300) << false << 0;
+    QTest::newRow("just past int") << QVariant(2147483648.0) << false << 0;
+    QTest::newRow("large integer") << QVariant(qint64(1) << 40) << false << 0;
+    QTest::newRow("NaN") << QVariant(std::numeric_limits<double>::quiet_NaN()) << false << 0;
+    QTest::newRow("infinity") << QVariant(std::numeric_limits<double>::infinity()) << false << 0;
+    QTest::newRow("NaN as text") << QVariant(QStringLiteral("nan")) << false << 0;
+    QTest::newRow("huge real as text") << QVariant(QStringLiteral("1e30")) << false << 0;
+  }
+  void asIntegerRefusesWhatNoIntegerHolds() {
+    QFETCH(QVariant, value);
+    QFETCH(bool, valid);
+    QFETCH(int, expected);
+    const TField f(value);
+    if (valid) {
+      QCOMPARE(f.AsInteger(), expected);
+      return;
+    }
+    try {
+      f.AsInteger();
+      QFAIL("no error");
+    } catch (const EDatabaseError &e) {
+      QVERIFY2(e.message().contains(QStringLiteral("超出整数的范围")), qPrintable(e.message()));
+    }
+  }
+
+  // The engine's errors reach the learner as a Chinese sentence saying what
+  // failed and what to do, with the engine's text after it; the rows written
+  // before stay.
+  void engineErrorsInChinese_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("sentence");
+    QTest::newRow("full disk") << "full" << SQLITE_FULL << QStringLiteral("磁盘空间不足，无法保存。请清理磁盘后重试。");
+    QTest::newRow("read-only folder") << "readonly" << SQLITE_READONLY << QStringLiteral("程序目录不可写");
+  }
+  void engineErrorsInChinese() {
+    QFETCH(QString, kind);
+    QFETCH(int, code);
+    QFETCH(QString, sentence);
+    const QString dir = m_tmp.filePath(QStringLiteral("mount-") + kind);
+    TmpfsMount mount(dir, "size=512k");
+    if (!mount.isValid())
+      QSKIP("mounting a small tmpfs needs root (CAP_SYS_ADMIN); the disk-full and read-only cases are not run");
+    const QString bank = dir + QStringLiteral("/QBRX.db");
+    BuildBankFromTexts(bank, {QString::fromUtf8(kSmallBank)});
+    UnmaskDatabaseFile(bank);
+    if (kind == QLatin1String("readonly"))
+      QVERIFY(mount.makeReadOnly());
+    TDataModule1 dm;
+    dm.ADOConnection1.Open(bank, kDatabasePassword);
+    TADOQuery &q = dm.ADOQuery2;
+    q.SQL.Add(QStringLiteral("INSERT INTO 测试结果(测试名称) VALUES(hex(randomblob(400000)))"));
+    try {
+      q.ExecSQL();
+      QFAIL("the write went through");
+    } catch (const EDatabaseError &e) {
+      QCOMPARE(e.code() & 0xff, code);
+      QVERIFY2(e.message().startsWith(sentence), qPrintable(e.message()));
+      // The engine's own words follow the sentence.
+      QVERIFY2(e.message().contains(QString::fromUtf8(sqlite3_errstr(code)).left(8)), qPrintable(e.message()));
+    }
+    q.SQL.Clear();
+    q.SQL.Add(QStringLiteral("SELECT count(*) FROM 测试结果"));
+    q.Open();
+    QCOMPARE(q.Fields(0).AsInteger(), 0);
+    q.SQL.Clear();
+    q.SQL.Add(QStringLiteral("SELECT 题目内容 FROM 小题"));
+    q.Open();
+    QCOMPARE(q.Fields(0).AsString(), QStringLiteral("甲'乙"));
   }
 
   void rollbackLeavesNothing() {

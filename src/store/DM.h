@@ -24,6 +24,11 @@ private:
   int m_code;
 };
 
+// The message of an engine error for the learner: a Chinese sentence saying
+// what failed and what to do, chosen by the SQLite result code, followed by
+// the engine's own text.
+QString EngineErrorMessage(int rc, const QString &engineText);
+
 // Text value as an SQL literal: single quotes, embedded quotes doubled.
 QString QuotedStr(const QString &s);
 
@@ -33,7 +38,9 @@ public:
   explicit TField(QVariant v) : m_value(std::move(v)) {}
   bool IsNull() const { return m_value.isNull(); }
   qint64 AsLargeInt() const;
-  int AsInteger() const { return int(AsLargeInt()); }
+  // A real is cut towards zero; a value out of the integer's range (or NaN)
+  // throws EDatabaseError instead of giving an arbitrary number.
+  int AsInteger() const;
   QString AsString() const; // null reads as empty text
   double AsFloat() const;
   bool AsBoolean() const;
@@ -45,6 +52,10 @@ private:
 
 class TADOConnection {
 public:
+  // How long a statement waits for another connection's lock before it
+  // fails with SQLITE_BUSY.
+  static constexpr int kBusyTimeoutMs = 5000;
+
   TADOConnection() = default;
   ~TADOConnection();
   TADOConnection(const TADOConnection &) = delete;
