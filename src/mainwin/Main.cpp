@@ -105,9 +105,10 @@ bool TFrmMain::openDatabase() {
   return RunCommand([this] {
            m_dm = std::make_unique<TDataModule1>();
            DataModule1 = m_dm.get();
-           const StartupResult result = OpenBankAtStartup(*m_dm, m_programDir.root());
+           QString detail;
+           const StartupResult result = OpenBankAtStartup(*m_dm, m_programDir.root(), {}, &detail);
            if (result != StartupResult::Opened) {
-             dialogs().error(QStringLiteral("打开数据库出现严重的错误，程序将中止！"), QStringLiteral("错误"));
+             ShowStartupFailure(result, detail);
              m_startupFailed = true;
              return;
            }

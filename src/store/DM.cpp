@@ -2,6 +2,7 @@
 #include "store/BankFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <limits>
 #include <sqlite3.h>
@@ -135,8 +136,12 @@ TADOConnection::~TADOConnection() { Close(); }
 void TADOConnection::Open(const QString &path, const QByteArray &password) {
   Close();
   BankFile::registerVfs();
-  if (!QFile::exists(path))
+  const QFileInfo info(path);
+  if (!info.exists())
     throw EDatabaseError(QStringLiteral("找不到数据库文件 %1").arg(path), SQLITE_CANTOPEN);
+  // The engine would wait for ever on a FIFO: only regular files are opened.
+  if (!info.isFile())
+    throw EDatabaseError(QStringLiteral("%1 不是普通文件，不能作为题库打开").arg(path), SQLITE_CANTOPEN);
   const QByteArray uri = BankFile::openUri(path, password);
   sqlite3 *db = nullptr;
   const int rc = sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI, nullptr);
@@ -145,6 +150,8 @@ void TADOConnection::Open(const QString &path, const QByteArray &password) {
     QString text;
     if (rc == SQLITE_AUTH)
       text = QStringLiteral("数据库密码错误或文件已被屏蔽");
+    else if (rc == SQLITE_NOTADB && BankFile::lastRefusedNewerVersion() > 0)
+      text = BankFile::newerFormatMessage(BankFile::lastRefusedNewerVersion());
     else if (rc == SQLITE_NOTADB)
       text = QStringLiteral("不是本程序的题库文件");
     else
@@ -165,6 +172,9 @@ void TADOConnection::Open(const QString &path, const QByteArray &password) {
 
 void TADOConnection::OpenPlain(const QString &path, bool create) {
   Close();
+  const QFileInfo info(path);
+  if (info.exists() && !info.isFile())
+    throw EDatabaseError(QStringLiteral("%1 不是普通文件，不能作为数据库打开").arg(path), SQLITE_CANTOPEN);
   sqlite3 *db = nullptr;
   const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
   const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr);

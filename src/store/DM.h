@@ -7,6 +7,7 @@
 
 #include "common/ProgramDir.h"
 #include "store/FileError.h"
+#include "store/InstanceLock.h"
 
 #include <QString>
 #include <QStringList>
@@ -142,6 +143,9 @@ private:
 class TDataModule1 {
 public:
   TDataModule1();
+  // Held from the start-up until the module is destroyed (released after the
+  // connection closes): no second program opens the same directory meanwhile.
+  InstanceLock instanceLock;
   TADOConnection ADOConnection1;
   TADOQuery ADOQuery1; // outer query of walks over lists
   TADOQuery ADOQuery2; // the general query
