@@ -157,7 +157,16 @@ int checkHeader(sqlite3_file *r, const char *zName) {
     return SQLITE_NOTADB;
   }
   const char *key = sqlite3_uri_parameter(zName, "key");
-  const Block genuine = blockForPassword(QByteArray(key ? key : ""));
+  // Every open of a run uses the same password: hash it once per thread.
+  thread_local QByteArray cachedKey;
+  thread_local Block genuine{};
+  thread_local bool cached = false;
+  const QByteArray password(key ? key : "");
+  if (!cached || password != cachedKey) {
+    genuine = blockForPassword(password);
+    cachedKey = password;
+    cached = true;
+  }
   if (std::memcmp(head + kBlockOffset, genuine.data(), kBlockSize) != 0)
     return SQLITE_AUTH;
   return SQLITE_OK;
