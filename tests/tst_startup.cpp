@@ -6,6 +6,7 @@
 #include "TestEnv.h"
 #include "mainwin/Main.h"
 #include "store/BankBuilder.h"
+#include "store/BankCopy.h"
 #include "store/BankFile.h"
 #include "store/DM.h"
 #include "store/EncryptionMDB.h"
@@ -268,6 +269,47 @@ private slots:
       QVERIFY2(detail.endsWith(kind.endsWith(QLatin1String("temp")) ? QStringLiteral("temp.db") : QStringLiteral("QBRX.db")),
                qPrintable(detail));
     }
+  }
+
+  // A child killed inside a write transaction leaves a hot journal beside
+  // the bank. A copy (an export, a backup) must hold exactly the committed
+  // rows and pass the integrity check; a copy of the main file alone would
+  // carry the half-written pages.
+  void aCopyOfABankWithAHotJournal_data() {
+    QTest::addColumn<bool>("plain");
+    QTest::newRow("export as plain SQLite") << true;
+    QTest::newRow("bank copy") << false;
+  }
+  void aCopyOfABankWithAHotJournal() {
+    QFETCH(bool, plain);
+    TestEnv::ProgramDirFixture dir({QString::fromUtf8(kBank)});
+    const QString expected = readyFingerprint(dir.root());
+    QProcess child;
+    child.start(QCoreApplication::applicationDirPath() + QStringLiteral("/child_startup"),
+                {dir.root(), QStringLiteral("txn")});
+    QVERIFY(child.waitForFinished(60000));
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+    QVERIFY(QFile::exists(dir.path(QStringLiteral("QBRX.db-journal"))));
+
+    QTemporaryDir out;
+    TDataModule1 copy;
+    if (plain) {
+      const QString file = out.filePath(QStringLiteral("copy.sqlite"));
+      ExportBank(dir.path(QStringLiteral("QBRX.db")), file);
+      copy.ADOConnection1.OpenPlain(file);
+    } else {
+      CopyBank(dir.path(QStringLiteral("QBRX.db")), out.filePath(QStringLiteral("QBRX.db")), BankCopyFormat::Bank);
+      QCOMPARE(block(out.filePath(QStringLiteral("QBRX.db"))), masked());
+      QCOMPARE(OpenBankAtStartup(copy, out.path() + QLatin1Char('/')), StartupResult::Opened);
+    }
+    copy.ADOQuery1.SQL.Add(QStringLiteral("PRAGMA integrity_check"));
+    copy.ADOQuery1.Open();
+    QCOMPARE(copy.ADOQuery1.Fields(0).AsString(), QStringLiteral("ok"));
+    QCOMPARE(fingerprint(copy), expected);
+    QVERIFY(QDir(out.path()).entryList({QStringLiteral("*.partial*")}, QDir::Files).isEmpty());
+    // The bank itself was rolled back on the way and is as it was, masked.
+    QCOMPARE(block(dir.path(QStringLiteral("QBRX.db"))), masked());
+    QCOMPARE(readyFingerprint(dir.root()), expected);
   }
 
   // The shim's refusal of a masked file reaches the learner as the fatal

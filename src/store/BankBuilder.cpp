@@ -1,4 +1,5 @@
 #include "store/BankBuilder.h"
+#include "store/BankCopy.h"
 #include "store/BankFile.h"
 #include "store/DM.h"
 #include "store/EncryptionMDB.h"
@@ -61,32 +62,4 @@ void BuildBankFromTexts(const QString &out, const QStringList &sqlTexts, bool wi
     throw FileError(QStringLiteral("无法创建 %1").arg(out));
 }
 
-void ExportBank(const QString &in, const QString &out) {
-  QFile src(in);
-  if (!src.open(QIODevice::ReadOnly))
-    throw FileError(QStringLiteral("无法读取 %1：%2").arg(in, src.errorString()));
-  if (src.read(16) != BankFile::magic())
-    throw FileError(QStringLiteral("%1 不是题库文件").arg(in));
-  src.close();
-  // Open an unmasked scratch copy through the shim and back it up.
-  QTemporaryDir scratch;
-  if (!scratch.isValid())
-    throw FileError(QStringLiteral("无法创建临时目录"));
-  const QString copy = scratch.filePath(QStringLiteral("export.db"));
-  if (!QFile::copy(in, copy))
-    throw FileError(QStringLiteral("无法复制 %1").arg(in));
-  QFile(copy).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-  UnmaskDatabaseFile(copy);
-  TADOConnection from;
-  from.Open(copy, QByteArray(kDatabasePassword));
-  QFile::remove(out);
-  TADOConnection to;
-  to.OpenPlain(out, true);
-  sqlite3_backup *b = sqlite3_backup_init(to.handle(), "main", from.handle(), "main");
-  if (!b)
-    throw EDatabaseError(QString::fromUtf8(sqlite3_errmsg(to.handle())), sqlite3_errcode(to.handle()));
-  const int rc = sqlite3_backup_step(b, -1);
-  sqlite3_backup_finish(b);
-  if (rc != SQLITE_DONE)
-    throw EDatabaseError(QString::fromUtf8(sqlite3_errstr(rc)), rc);
-}
+void ExportBank(const QString &in, const QString &out) { CopyBank(in, out, BankCopyFormat::Plain); }

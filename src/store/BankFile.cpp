@@ -48,10 +48,13 @@ QByteArray headerPage(const Block &block) {
   return page;
 }
 
-QByteArray openUri(const QString &path, const QByteArray &password) {
+QByteArray openUri(const QString &path, const QByteArray &password, const Block *alsoAccepted) {
   const QString absolute = QFileInfo(path).absoluteFilePath();
-  return "file:" + QUrl::toPercentEncoding(absolute, "/") + "?vfs=" + kVfsName +
-         "&key=" + QUrl::toPercentEncoding(QString::fromUtf8(password));
+  QByteArray uri = "file:" + QUrl::toPercentEncoding(absolute, "/") + "?vfs=" + kVfsName +
+                   "&key=" + QUrl::toPercentEncoding(QString::fromUtf8(password));
+  if (alsoAccepted)
+    uri += "&accept=" + QByteArray(reinterpret_cast<const char *>(alsoAccepted->data()), kBlockSize).toHex();
+  return uri;
 }
 
 // ---------------------------------------------------------------------------
@@ -167,9 +170,15 @@ int checkHeader(sqlite3_file *r, const char *zName) {
     cachedKey = password;
     cached = true;
   }
-  if (std::memcmp(head + kBlockOffset, genuine.data(), kBlockSize) != 0)
-    return SQLITE_AUTH;
-  return SQLITE_OK;
+  if (std::memcmp(head + kBlockOffset, genuine.data(), kBlockSize) == 0)
+    return SQLITE_OK;
+  const char *accept = sqlite3_uri_parameter(zName, "accept");
+  if (accept) {
+    const QByteArray other = QByteArray::fromHex(QByteArray(accept));
+    if (other.size() == kBlockSize && std::memcmp(head + kBlockOffset, other.constData(), kBlockSize) == 0)
+      return SQLITE_OK;
+  }
+  return SQLITE_AUTH;
 }
 
 int shimOpen(sqlite3_vfs *, sqlite3_filename zName, sqlite3_file *f, int flags, int *outFlags) {

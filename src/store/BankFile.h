@@ -48,7 +48,9 @@ void registerVfs();
 // A fresh header page carrying the given block.
 QByteArray headerPage(const Block &block);
 
-// The URI that opens `path` through the shim with `password`.
-QByteArray openUri(const QString &path, const QByteArray &password);
+// The URI that opens `path` through the shim with `password`. With
+// `alsoAccepted`, a file carrying that block instead of the genuine one opens
+// too (a copy reads a masked bank as it rests, without unmasking it).
+QByteArray openUri(const QString &path, const QByteArray &password, const Block *alsoAccepted = nullptr);
 
 } // namespace BankFile

@@ -133,7 +133,7 @@ static EDatabaseError engineError(sqlite3 *db, int rc) {
 
 TADOConnection::~TADOConnection() { Close(); }
 
-void TADOConnection::Open(const QString &path, const QByteArray &password) {
+void TADOConnection::Open(const QString &path, const QByteArray &password, const BankFile::Block *alsoAccepted) {
   Close();
   BankFile::registerVfs();
   const QFileInfo info(path);
@@ -142,7 +142,7 @@ void TADOConnection::Open(const QString &path, const QByteArray &password) {
   // The engine would wait for ever on a FIFO: only regular files are opened.
   if (!info.isFile())
     throw EDatabaseError(QStringLiteral("%1 不是普通文件，不能作为题库打开").arg(path), SQLITE_CANTOPEN);
-  const QByteArray uri = BankFile::openUri(path, password);
+  const QByteArray uri = BankFile::openUri(path, password, alsoAccepted);
   sqlite3 *db = nullptr;
   const int rc = sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI, nullptr);
   if (rc != SQLITE_OK) {

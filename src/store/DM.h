@@ -6,6 +6,7 @@
 // of queries can be open at once and writes may run while one is walked.
 
 #include "common/ProgramDir.h"
+#include "store/BankFile.h"
 #include "store/FileError.h"
 #include "store/InstanceLock.h"
 
@@ -65,7 +66,8 @@ public:
   // Opens a bank file through the shim. Throws EDatabaseError; code() is
   // SQLITE_AUTH for a masked file or a wrong password, SQLITE_NOTADB for a
   // file whose header page is not ours, SQLITE_CANTOPEN for a missing one.
-  void Open(const QString &path, const QByteArray &password);
+  // With `alsoAccepted`, a file carrying that block at offset 66 opens too.
+  void Open(const QString &path, const QByteArray &password, const BankFile::Block *alsoAccepted = nullptr);
   // Opens an ordinary SQLite file (tools and benchmarks only).
   void OpenPlain(const QString &path, bool create = false);
   void Close();
