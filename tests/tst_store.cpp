@@ -9,7 +9,9 @@
 #include "store/SystemParameters.h"
 #include "store/Transaction.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -17,6 +19,7 @@
 #include <limits>
 #include <sqlite3.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -461,6 +464,96 @@ private slots:
     QCOMPARE(tool.exitCode(), 1);
     QVERIFY(!QFile::exists(bad));
     QVERIFY(!QFile::exists(bad + QStringLiteral(".partial")));
+  }
+
+  // Bad input to the bank tool gets a clear message and leaves no file; a
+  // file without statements and allowed markup problems are warnings.
+  void bankToolRefusesBadInput_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("NUL byte in an SQL file") << "nul" << 1 << "bad.sql 在字节偏移 52 处有一个 NUL 字节";
+    QTest::newRow("output is a folder") << "folder" << 1 << "是一个文件夹";
+    QTest::newRow("output in a missing folder") << "missing" << 1 << "不存在";
+    QTest::newRow("markup that swallows the page") << "markup" << 1
+        << "表“小题”第 9 行（小题号=9）字段“题目内容”第 3 个字符：“<textarea>”没有结束标记";
+    QTest::newRow("markup allowed as warnings") << "markup-allowed" << 0 << "警告：表“小题”第 9 行";
+    QTest::newRow("comment-only SQL file") << "empty" << 0 << "警告：" ;
+    QTest::newRow("export of a FIFO") << "fifo" << 1 << "不是普通文件";
+  }
+  void bankToolRefusesBadInput() {
+    QFETCH(QString, kind);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QString sql = dir.filePath(QStringLiteral("bad.sql"));
+    QByteArray text = kSmallBank;
+    if (kind == QLatin1String("nul"))
+      text = QByteArray("INSERT INTO 系统参数 VALUES('颜色','#000000');") + '\0' + text; // NUL at byte 52
+    else if (kind.startsWith(QLatin1String("markup")))
+      text += "INSERT INTO 小题(小题号,题目内容) VALUES(9,'题干<textarea>');";
+    else if (kind == QLatin1String("empty"))
+      text = "-- 只有注释\n/* 没有语句 */\n";
+    QCOMPARE(text.indexOf('\0') >= 0, kind == QLatin1String("nul"));
+    {
+      QFile f(sql);
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      f.write(text);
+    }
+    QString out = dir.filePath(QStringLiteral("out.db"));
+    QStringList args{QStringLiteral("build"), out, sql};
+    if (kind == QLatin1String("folder")) {
+      out = dir.filePath(QStringLiteral("folder"));
+      QVERIFY(QDir().mkdir(out));
+      args[1] = out;
+    } else if (kind == QLatin1String("missing")) {
+      out = dir.filePath(QStringLiteral("nothing/out.db"));
+      args[1] = out;
+    } else if (kind == QLatin1String("markup-allowed")) {
+      args.insert(2, QStringLiteral("--allow-markup-warnings"));
+    } else if (kind == QLatin1String("fifo")) {
+      const QString fifo = dir.filePath(QStringLiteral("fifo.db"));
+      QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+      args = QStringList{QStringLiteral("export"), fifo, out};
+    }
+    QProcess tool;
+    tool.start(qEnvironmentVariable("QBRX_BANK_TOOL"), args);
+    QVERIFY(tool.waitForFinished(60000));
+    QCOMPARE(tool.exitCode(), exitCode);
+    const QString err = QString::fromUtf8(tool.readAllStandardError());
+    QVERIFY2(err.contains(message), qPrintable(err));
+    if (kind == QLatin1String("empty"))
+      QVERIFY2(err.contains(sql), qPrintable(err));
+    QCOMPARE(QFileInfo(out).isFile(), exitCode == 0);
+    QVERIFY(QDir(dir.path()).entryList({QStringLiteral("*.partial*")}, QDir::AllEntries).isEmpty());
+  }
+
+  // A new build replaces an existing bank in one rename: a reader that has
+  // the old file open keeps reading the old file, and the path names the new
+  // one; a failing build leaves the old bank as it was.
+  void bankToolReplacesTheBankAtomically() {
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("out.db"));
+    BuildBankFromTexts(out, {QString::fromUtf8(kSmallBank)});
+    const QByteArray old = readAll(out);
+    QFile held(out);
+    QVERIFY(held.open(QIODevice::ReadOnly));
+    const QString sql = dir.filePath(QStringLiteral("more.sql"));
+    auto build = [&](const QByteArray &text) {
+      QFile f(sql);
+      f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+      f.write(text);
+      f.close();
+      QProcess tool;
+      tool.start(qEnvironmentVariable("QBRX_BANK_TOOL"), {QStringLiteral("build"), out, sql});
+      tool.waitForFinished(60000);
+      return tool.exitCode();
+    };
+    QCOMPARE(build("INSERT INTO 不存在 VALUES(1);"), 1);
+    QCOMPARE(readAll(out), old);
+    QCOMPARE(build(QByteArray(kSmallBank) + "INSERT INTO 大题 VALUES(1,'新');"), 0);
+    QVERIFY(readAll(out) != old);
+    QCOMPARE(held.readAll(), old);
   }
 
   void loadParameters() {

@@ -13,15 +13,6 @@
 
 namespace {
 
-void checkDestination(const QString &destination) {
-  const QFileInfo info(destination);
-  if (info.isDir())
-    throw FileError(QStringLiteral("%1 是一个文件夹，不能写成题库副本").arg(destination));
-  const QFileInfo folder(info.absolutePath());
-  if (!folder.isDir())
-    throw FileError(QStringLiteral("文件夹 %1 不存在").arg(folder.filePath()));
-}
-
 void removePartial(const QString &partial) {
   QFile::remove(partial);
   QFile::remove(partial + QStringLiteral("-journal"));
@@ -42,12 +33,21 @@ void backup(TADOConnection &from, TADOConnection &to) {
 
 } // namespace
 
+void CheckOutputPath(const QString &path) {
+  const QFileInfo info(path);
+  if (info.isDir())
+    throw FileError(QStringLiteral("输出 %1 是一个文件夹，请给出一个文件名").arg(path));
+  const QFileInfo folder(info.absolutePath());
+  if (!folder.isDir())
+    throw FileError(QStringLiteral("输出文件所在的文件夹 %1 不存在").arg(folder.filePath()));
+}
+
 void CopyBank(TADOConnection &source, const QString &destination, BankCopyFormat format) {
   if (!source.Connected())
     throw EDatabaseError(QStringLiteral("数据库没有连接"), SQLITE_MISUSE);
   if (source.InTransaction())
     throw EDatabaseError(QStringLiteral("题库有未完成的事务，现在不能复制。请稍后重试。"), SQLITE_BUSY);
-  checkDestination(destination);
+  CheckOutputPath(destination);
   const char *sourceName = sqlite3_db_filename(source.handle(), "main");
   if (sourceName && QFileInfo(QFile::decodeName(sourceName)).absoluteFilePath() == QFileInfo(destination).absoluteFilePath())
     throw FileError(QStringLiteral("副本不能写在题库 %1 本身上").arg(destination));

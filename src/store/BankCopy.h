@@ -18,6 +18,11 @@ enum class BankCopyFormat {
   Plain, // an ordinary SQLite file, for inspection with other tools
 };
 
+// Throws FileError when `path` is a folder or lies in a folder that does not
+// exist: an output file (a copy, a new bank) is checked before anything is
+// written.
+void CheckOutputPath(const QString &path);
+
 // Copies the bank file at `source`. Throws AppError (FileError or
 // EDatabaseError) with a clear message when the source is not a regular file,
 // not a bank, of a newer format, cannot be opened to roll back its journal,

@@ -229,7 +229,34 @@ void TADOConnection::RollbackTrans() {
 }
 bool TADOConnection::InTransaction() const { return m_db && !sqlite3_get_autocommit(m_db); }
 
-void TADOConnection::ExecuteScript(const QString &sql) { exec(sql.toUtf8().constData()); }
+int TADOConnection::ExecuteScript(const QString &sql) {
+  if (!m_db)
+    throw EDatabaseError(QStringLiteral("数据库没有连接"), SQLITE_MISUSE);
+  const QByteArray text = sql.toUtf8();
+  const char *rest = text.constData();
+  const char *const end = rest + text.size();
+  int statements = 0;
+  while (rest < end) {
+    sqlite3_stmt *stmt = nullptr;
+    const char *tail = nullptr;
+    int rc = sqlite3_prepare_v2(m_db, rest, int(end - rest), &stmt, &tail);
+    if (rc != SQLITE_OK)
+      throw engineError(m_db, rc);
+    rest = tail;
+    if (!stmt) // only white space or comments were left
+      break;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) {
+      EDatabaseError e = engineError(m_db, rc);
+      sqlite3_finalize(stmt);
+      throw e;
+    }
+    sqlite3_finalize(stmt);
+    ++statements;
+  }
+  return statements;
+}
 
 void TADOConnection::WriteHeaderBlock(const unsigned char *block40) {
   if (!m_db)

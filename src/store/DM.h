@@ -82,8 +82,9 @@ public:
   void RollbackTrans();
   bool InTransaction() const;
 
-  // Runs a whole script of statements (the bank tool's SQL files).
-  void ExecuteScript(const QString &sql);
+  // Runs a whole script of statements (the bank tool's SQL files) and
+  // returns how many there were (0 for only comments and white space).
+  int ExecuteScript(const QString &sql);
   // Writes 40 bytes at offset 66 of the open bank file through the
   // connection's own file handle.
   void WriteHeaderBlock(const unsigned char *block40);
