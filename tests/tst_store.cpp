@@ -1,5 +1,6 @@
 // The bank file, its shim and the data module, on real files.
 
+#include "BankSynth.h"
 #include "TestEnv.h"
 #include "store/BankBuilder.h"
 #include "store/BankFile.h"
@@ -554,6 +555,42 @@ private slots:
     QCOMPARE(build(QByteArray(kSmallBank) + "INSERT INTO 大题 VALUES(1,'新');"), 0);
     QVERIFY(readAll(out) != old);
     QCOMPARE(held.readAll(), old);
+  }
+
+  // The synthetic history looks like a learner's: every stored kind with the
+  // names the program gives them, chapter tests that repeat a section's
+  // name, wrong answers in stand-alone and case sub-questions, favourites
+  // papers made of favourites, and nothing the program would not store.
+  void synthesizedTestHistory() {
+    const QString path = m_tmp.filePath(QStringLiteral("synth.db"));
+    SynthesizeBank(path, 3000, 5, 300);
+    UnmaskDatabaseFile(path);
+    TDataModule1 dm;
+    dm.ADOConnection1.Open(path, kDatabasePassword);
+    auto value = [&](const QString &sql) {
+      TADOQuery q(dm.ADOConnection1, QStringLiteral("q"));
+      q.SQL.Add(sql);
+      q.Open();
+      return q.Fields(0).AsString();
+    };
+    QCOMPARE(value(QStringLiteral("SELECT count(*) FROM 测试结果")), QStringLiteral("300"));
+    QCOMPARE(value(QStringLiteral("SELECT group_concat(k) FROM (SELECT DISTINCT 测试类型 k FROM 测试结果 ORDER BY 1)")),
+             QStringLiteral("1,2,4,5"));
+    QCOMPARE(value(QStringLiteral("SELECT count(*) FROM 测试结果 WHERE 测试类型=1 AND 测试名称 NOT IN(SELECT 名称 FROM 题目类别 WHERE 编号=所属章节)")),
+             QStringLiteral("0"));
+    QVERIFY(value(QStringLiteral("SELECT max(n) FROM (SELECT count(*) n FROM 测试结果 WHERE 测试类型=1 GROUP BY 测试名称)")).toInt() > 1);
+    QCOMPARE(value(QStringLiteral("SELECT count(*) FROM 测试结果 WHERE (测试类型=2 AND 测试名称 NOT LIKE '模拟考场(____-__-__ __:__:__)') OR "
+                                  "(测试类型=4 AND 测试名称 NOT LIKE '收藏试题(%)') OR (测试类型=5 AND 测试名称 NOT LIKE '温故知新(%)')")),
+             QStringLiteral("0"));
+    // Wrong answers in stand-alone and in case sub-questions.
+    QVERIFY(value(QStringLiteral("SELECT count(*) FROM 测试题目 t, 小题 x WHERE t.小题号=x.小题号 AND 回答正确=0 AND x.大题号=x.小题号 AND x.小题号 NOT IN(SELECT 大题号 FROM 大题)")).toInt() > 0);
+    QVERIFY(value(QStringLiteral("SELECT count(*) FROM 测试题目 t, 小题 x WHERE t.小题号=x.小题号 AND 回答正确=0 AND x.大题号 IN(SELECT 大题号 FROM 大题)")).toInt() > 0);
+    QCOMPARE(value(QStringLiteral("SELECT count(*) FROM 测试题目 WHERE 回答正确 NOT IN(0,-1) OR 小题号 NOT IN(SELECT 小题号 FROM 小题)")),
+             QStringLiteral("0"));
+    QCOMPARE(value(QStringLiteral("SELECT count(*) FROM 测试题目 t, 测试结果 r, 小题 x WHERE t.测试编号=r.编号 AND r.测试类型=4 AND x.小题号=t.小题号 AND x.是否收藏<>1")),
+             QStringLiteral("0"));
+    QCOMPARE(value(QStringLiteral("SELECT count(*) FROM 测试结果 WHERE 答对>试题数 OR abs(正确率-得分/总分)>1e-9 OR 测试时间 NOT LIKE '____-__-__ __:__:__'")),
+             QStringLiteral("0"));
   }
 
   void loadParameters() {
