@@ -9,9 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <sqlite3.h>
 
 QString BankSchemaSql() { return QString::fromUtf8(kBankSchemaSql); }
@@ -39,24 +36,14 @@ static void buildBankFile(const QString &out, const std::function<void(TADOConne
   QFile::remove(partial);
   QFile::remove(partial + QStringLiteral("-journal"));
   try {
-    {
-      QFile f(partial);
-      if (!f.open(QIODevice::WriteOnly))
-        throw FileError(QStringLiteral("无法创建 %1：%2").arg(partial, f.errorString()));
-      const QByteArray page = BankFile::headerPage(kGenuineBlock);
-      if (f.write(page) != page.size() || !f.flush())
-        throw FileError(QStringLiteral("无法写入 %1：%2").arg(partial, f.errorString()));
-    }
     TADOConnection c;
-    c.Open(partial, QByteArray(kDatabasePassword));
+    OpenNewBank(c, partial);
     c.BeginTrans();
     body(c);
     c.CommitTrans();
     c.Close();
     MaskDatabaseFile(partial);
-    // One rename replaces an existing bank: it is never removed first.
-    if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(out).constData()) != 0)
-      throw FileError(QStringLiteral("无法创建 %1：%2").arg(out, QString::fromLocal8Bit(std::strerror(errno))));
+    ReplaceWithPartial(partial, out);
   } catch (...) {
     QFile::remove(partial);
     QFile::remove(partial + QStringLiteral("-journal"));

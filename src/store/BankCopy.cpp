@@ -42,6 +42,25 @@ void CheckOutputPath(const QString &path) {
     throw FileError(QStringLiteral("输出文件所在的文件夹 %1 不存在").arg(folder.filePath()));
 }
 
+void OpenNewBank(TADOConnection &connection, const QString &path) {
+  {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+      throw FileError(QStringLiteral("无法创建 %1：%2").arg(path, f.errorString()));
+    const QByteArray page = BankFile::headerPage(kGenuineBlock);
+    if (f.write(page) != page.size() || !f.flush())
+      throw FileError(QStringLiteral("无法写入 %1：%2").arg(path, f.errorString()));
+  }
+  connection.Open(path, QByteArray(kDatabasePassword));
+}
+
+void ReplaceWithPartial(const QString &partial, const QString &destination) {
+  // One rename replaces an existing file: it is never removed first, so
+  // there is no moment without one.
+  if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(destination).constData()) != 0)
+    throw FileError(QStringLiteral("无法创建 %1：%2").arg(destination, QString::fromLocal8Bit(std::strerror(errno))));
+}
+
 void CopyBank(TADOConnection &source, const QString &destination, BankCopyFormat format) {
   if (!source.Connected())
     throw EDatabaseError(QStringLiteral("数据库没有连接"), SQLITE_MISUSE);
@@ -56,15 +75,7 @@ void CopyBank(TADOConnection &source, const QString &destination, BankCopyFormat
   try {
     TADOConnection to;
     if (format == BankCopyFormat::Bank) {
-      {
-        QFile f(partial);
-        if (!f.open(QIODevice::WriteOnly))
-          throw FileError(QStringLiteral("无法创建 %1：%2").arg(partial, f.errorString()));
-        const QByteArray page = BankFile::headerPage(kGenuineBlock);
-        if (f.write(page) != page.size() || !f.flush())
-          throw FileError(QStringLiteral("无法写入 %1：%2").arg(partial, f.errorString()));
-      }
-      to.Open(partial, QByteArray(kDatabasePassword));
+      OpenNewBank(to, partial);
     } else {
       to.OpenPlain(partial, true);
     }
@@ -72,9 +83,7 @@ void CopyBank(TADOConnection &source, const QString &destination, BankCopyFormat
     to.Close();
     if (format == BankCopyFormat::Bank)
       MaskDatabaseFile(partial);
-    // One rename replaces an existing copy: it is never removed first.
-    if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(destination).constData()) != 0)
-      throw FileError(QStringLiteral("无法创建 %1：%2").arg(destination, QString::fromLocal8Bit(std::strerror(errno))));
+    ReplaceWithPartial(partial, destination);
   } catch (...) {
     removePartial(partial);
     throw;

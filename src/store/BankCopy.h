@@ -23,6 +23,13 @@ enum class BankCopyFormat {
 // written.
 void CheckOutputPath(const QString &path);
 
+// Creates a bank file at `path` (a header page with the genuine block and an
+// empty image) and opens it on `connection`.
+void OpenNewBank(TADOConnection &connection, const QString &path);
+
+// Renames `partial` over `destination` in one step. Throws FileError.
+void ReplaceWithPartial(const QString &partial, const QString &destination);
+
 // Copies the bank file at `source`. Throws AppError (FileError or
 // EDatabaseError) with a clear message when the source is not a regular file,
 // not a bank, of a newer format, cannot be opened to roll back its journal,
