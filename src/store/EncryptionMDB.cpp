@@ -27,7 +27,7 @@ static QString notAFileMessage(const QString &path) {
 
 // Opens without blocking (a FIFO would wait for ever for its other end) and
 // keeps the descriptor only for a regular file.
-static int openRegular(const QString &path, int flags, bool *notAFile) {
+static int openRegular(const QString &path, int flags, bool *notAFile, struct stat *info = nullptr) {
   *notAFile = false;
   const int fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
@@ -42,6 +42,8 @@ static int openRegular(const QString &path, int flags, bool *notAFile) {
     errno = EINVAL;
     return -1;
   }
+  if (info)
+    *info = st;
   return fd;
 }
 
@@ -68,9 +70,8 @@ static void writeBlock(const QString &path, const BankFile::Block &block) {
 void MaskDatabaseFile(const QString &path) { writeBlock(path, kMaskingBlock); }
 void UnmaskDatabaseFile(const QString &path) { writeBlock(path, kGenuineBlock); }
 
-static BankHeader readHeader(int fd, int *formatVersion) {
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || st.st_size < BankFile::kHeaderSize)
+static BankHeader readHeader(int fd, const struct stat &st, int *formatVersion) {
+  if (st.st_size < BankFile::kHeaderSize)
     return BankHeader::NotOurs;
   const QByteArray expected = BankFile::magic();
   char head[20];
@@ -84,7 +85,8 @@ static BankHeader readHeader(int fd, int *formatVersion) {
 
 static BankHeader withFile(const QString &path, bool writeGenuine, int *formatVersion) {
   bool notAFile = false;
-  const int fd = openRegular(path, writeGenuine ? O_RDWR : O_RDONLY, &notAFile);
+  struct stat st {};
+  const int fd = openRegular(path, writeGenuine ? O_RDWR : O_RDONLY, &notAFile, &st);
   if (fd < 0) {
     if (notAFile)
       return BankHeader::NotAFile;
@@ -92,7 +94,7 @@ static BankHeader withFile(const QString &path, bool writeGenuine, int *formatVe
       return BankHeader::Missing;
     throw FileError(QStringLiteral("无法打开文件 %1：%2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
   }
-  const BankHeader header = readHeader(fd, formatVersion);
+  const BankHeader header = readHeader(fd, st, formatVersion);
   if (header == BankHeader::Ours && writeGenuine) {
     const ssize_t n = ::pwrite(fd, kGenuineBlock.data(), kGenuineBlock.size(), BankFile::kBlockOffset);
     const int writeErrno = errno;
