@@ -256,6 +256,33 @@ private slots:
     QCOMPARE(q.Fields(0).AsString(), QStringLiteral("甲'乙"));
   }
 
+  // A second connection waits for the first one's write (a few seconds)
+  // before it reports the bank as busy, in words the learner understands.
+  void aBusyBankIsWaitedForThenReported() {
+    TDataModule1 first, second;
+    openSmall(first);
+    second.ADOConnection1.Open(m_bank, kDatabasePassword);
+    second.ADOQuery2.SQL.Add(QStringLiteral("PRAGMA busy_timeout"));
+    second.ADOQuery2.Open();
+    QCOMPARE(second.ADOQuery2.Fields(0).AsInteger(), TADOConnection::kBusyTimeoutMs);
+    QVERIFY(TADOConnection::kBusyTimeoutMs >= 2000);
+    second.ADOQuery2.SQL.Clear();
+    second.ADOQuery2.SQL.Add(QStringLiteral("PRAGMA busy_timeout=20")); // not to wait seconds here
+    second.ADOQuery2.Open();
+    Transaction writing(first);
+    first.ADOQuery2.SQL.Add(QStringLiteral("DELETE FROM 小题"));
+    first.ADOQuery2.ExecSQL();
+    second.ADOQuery2.SQL.Clear();
+    second.ADOQuery2.SQL.Add(QStringLiteral("INSERT INTO 测试结果(测试名称) VALUES('second')"));
+    try {
+      second.ADOQuery2.ExecSQL();
+      QFAIL("wrote beside an open write");
+    } catch (const EDatabaseError &e) {
+      QCOMPARE(e.code() & 0xff, SQLITE_BUSY);
+      QVERIFY2(e.message().startsWith(QStringLiteral("题库正被另一个程序使用")), qPrintable(e.message()));
+    }
+  }
+
   void rollbackLeavesNothing() {
     TDataModule1 dm;
     openSmall(dm);
