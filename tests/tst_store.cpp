@@ -3,6 +3,7 @@
 #include "BankSynth.h"
 #include "TestEnv.h"
 #include "store/BankBuilder.h"
+#include "store/BankCopy.h"
 #include "store/BankFile.h"
 #include "store/DM.h"
 #include "store/EncryptionMDB.h"
@@ -465,6 +466,35 @@ private slots:
     q.SQL.Add(QStringLiteral("SELECT 题目内容 FROM 小题"));
     q.Open();
     QCOMPARE(q.Fields(0).AsString(), QStringLiteral("甲'乙"));
+  }
+
+  // The running program copies its own open bank (backups): not while its
+  // own transaction is open, never onto the bank itself, and the copy is a
+  // masked bank with every committed row.
+  void copyFromTheOpenConnection() {
+    TDataModule1 dm;
+    openSmall(dm);
+    const QString copy = m_tmp.filePath(QStringLiteral("backup-%1.db").arg(m_counter));
+    {
+      Transaction t(dm);
+      dm.ADOQuery2.SQL.Add(QStringLiteral("INSERT INTO 测试结果(测试名称) VALUES('未提交')"));
+      dm.ADOQuery2.ExecSQL();
+      QVERIFY_THROWS_EXCEPTION(EDatabaseError, CopyBank(dm.ADOConnection1, copy, BankCopyFormat::Bank));
+    }
+    QVERIFY(!QFile::exists(copy));
+    const QByteArray before = readAll(m_bank);
+    QVERIFY_THROWS_EXCEPTION(FileError, CopyBank(dm.ADOConnection1, m_bank, BankCopyFormat::Bank));
+    QCOMPARE(readAll(m_bank), before);
+    CopyBank(dm.ADOConnection1, copy, BankCopyFormat::Bank);
+    QCOMPARE(readAll(copy).mid(66, 40), blockBytes(kMaskingBlock));
+    UnmaskDatabaseFile(copy);
+    TADOConnection c;
+    c.Open(copy, kDatabasePassword);
+    TADOQuery q(c, QStringLiteral("q"));
+    q.SQL.Add(QStringLiteral("SELECT (SELECT 题目内容 FROM 小题), (SELECT count(*) FROM 测试结果)"));
+    q.Open();
+    QCOMPARE(q.Fields(0).AsString(), QStringLiteral("甲'乙"));
+    QCOMPARE(q.Fields(1).AsInteger(), 0);
   }
 
   void bankToolBuildsFromHandWrittenSql() {
