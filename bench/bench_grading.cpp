@@ -11,7 +11,7 @@
 #include "mainwin/Grading.h"
 #include "render/Global.h"
 #include "render/PageBuilder.h"
-#include "render/WebHtmlView.h"
+#include "render/ui/WebHtmlView.h"
 #include "store/DM.h"
 #include "store/Startup.h"
 

@@ -5,7 +5,7 @@
 
 #include "TestEnv.h"
 #include "mainwin/CategoryTree.h"
-#include "mainwin/CategoryTreeView.h"
+#include "mainwin/ui/CategoryTreeView.h"
 #include "store/BankBuilder.h"
 #include "store/DM.h"
 #include "store/Startup.h"

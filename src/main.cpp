@@ -1,8 +1,8 @@
 #include "common/Dialogs.h"
 #include "common/ProgramDir.h"
-#include "mainwin/Application.h"
-#include "mainwin/Main.h"
-#include "mainwin/WidgetDialogs.h"
+#include "mainwin/ui/Application.h"
+#include "mainwin/ui/Main.h"
+#include "mainwin/ui/WidgetDialogs.h"
 
 #include <QFileInfo>
 #include <unistd.h>

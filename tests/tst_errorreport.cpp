@@ -5,15 +5,15 @@
 #include "FakeDialogs.h"
 #include "PgServer.h"
 #include "TestEnv.h"
-#include "mainwin/ErrorReport.h"
-#include "render/ExternalContainer.h"
+#include "mainwin/ui/ErrorReport.h"
+#include "render/ui/ExternalContainer.h"
 #include "render/PageBuilder.h"
 #include "render/Global.h"
 #include "store/DM.h"
 #include "store/Startup.h"
 #include "store/SystemParameters.h"
 
-#include "render/WebHtmlView.h"
+#include "render/ui/WebHtmlView.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -86,7 +86,7 @@ private slots:
   }
 
   void formLayout() {
-    TFrmErrorReport form(*m_dm);
+    TFrmErrorReport form(*m_dm, kReported);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QCOMPARE(form.windowTitle(), QStringLiteral("错题反馈"));
@@ -144,7 +144,7 @@ private slots:
     QFETCH(QString, errorInfo);
 
     FakeDialogs fake;
-    TFrmErrorReport form(*m_dm);
+    TFrmErrorReport form(*m_dm, kReported);
     fill(form, boxes, memo);
     QCOMPARE(form.Memo1->toPlainText(), memo);
     form.BitBtn1->click();
@@ -161,7 +161,7 @@ private slots:
 
   void emptyMemoRefused() {
     FakeDialogs fake;
-    TFrmErrorReport form(*m_dm);
+    TFrmErrorReport form(*m_dm, kReported);
     form.show();
     fill(form, {2, 7}, QString());
     form.BitBtn1->click();
@@ -209,7 +209,7 @@ private slots:
     setFeedbackParameter(conninfo);
 
     FakeDialogs fake;
-    TFrmErrorReport form(*m_dm);
+    TFrmErrorReport form(*m_dm, kReported);
     form.show();
     fill(form, {7}, QStringLiteral("题干第二行有错字"));
 
@@ -246,7 +246,7 @@ private slots:
   // learner can send the same input again once the server is reachable.
   void sendAgainAfterFailure() {
     FakeDialogs fake;
-    TFrmErrorReport form(*m_dm);
+    TFrmErrorReport form(*m_dm, kReported);
     form.show();
     fill(form, {4}, QStringLiteral("解析中的图"));
     m_pg->stop();
@@ -291,7 +291,9 @@ private slots:
       paperNumbers.push_back(s.XiaoTiHao);
 
     WebHtmlView mainView;
-    TExternalContainer container(&mainView);
+    TExternalContainer container(&mainView, m_dm->programDir.root(), m_dm.get());
+    connect(container.GetExternal(), &TMyExternal::errorReportRequested, this,
+            [&](int n) { TFrmErrorReport::Open(n, *m_dm, m_dm->programDir, &mainView); });
     mainView.resize(800, 600);
     mainView.show();
     mainView.navigate(m_dm->programDir.questionPagePath());
@@ -315,17 +317,17 @@ private slots:
     QTRY_COMPARE(fake.modalForms, QStringList{QStringLiteral("TFrmErrorReport")});
     DataModule1 = nullptr;
 
-    QCOMPARE(QFileInfo(pageFile), QFileInfo(m_dm->programDir.questionPagePath()));
+    // The form's page is a file of its own: the paper on display is untouched.
+    QCOMPARE(QFileInfo(pageFile), QFileInfo(m_dm->programDir.feedbackPagePath()));
     QVERIFY2(pageText.contains(stems[1]), qPrintable(pageText.left(300)));
     QVERIFY(!pageText.contains(stems[0]));
     QCOMPARE(fake.texts(), QStringList{QStringLiteral("提交错题反馈成功！")});
     QCOMPARE(storedRows(), (QList<QStringList>{{QString::number(number), QStringLiteral("解题思路与题干不符,试题有错别字"),
                                                 QStringLiteral("选项 C 与解析不一致"), QStringLiteral("提交"), SoftTitle}}));
 
-    QCOMPARE(CurrentPaper.size(), size_t(1));
-    QCOMPARE(CurrentPaper.front().XiaoTiHao, number);
-    QCOMPARE(PaperKind, PaperKinds::Feedback);
-    QCOMPARE(PaperTitle, QStringLiteral("错题反馈"));
+    QCOMPARE(CurrentPaper.size(), size_t(3));
+    QCOMPARE(PaperKind, PaperKinds::Chapter);
+    QCOMPARE(PaperTitle, QStringLiteral("第一章"));
     std::vector<int> after;
     for (const TShiTi &s : PaperQuestions)
       after.push_back(s.XiaoTiHao);
@@ -334,7 +336,7 @@ private slots:
 
   void closeSendsNothing() {
     FakeDialogs fake;
-    TFrmErrorReport form(*m_dm);
+    TFrmErrorReport form(*m_dm, kReported);
     form.show();
     fill(form, {1}, QStringLiteral("text"));
     form.BitBtn2->click();

@@ -5,16 +5,19 @@
 
 #include "FakeDialogs.h"
 #include "TestEnv.h"
-#include "render/ExternalContainer.h"
+#include "render/ui/ExternalContainer.h"
 #include "render/Gbk.h"
-#include "render/NulContainer.h"
-#include "render/WebHtmlView.h"
+#include "render/ui/NulContainer.h"
+#include "render/ui/WebHtmlView.h"
 #include "store/FileError.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QImage>
 #include <QPrintPreviewWidget>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -242,7 +245,7 @@ private slots:
   // parameter types, the order is kept.
   void hostObjectCalls() {
     Recorder recorder;
-    m_view->setExternal(&recorder);
+    m_view->setExternal(&recorder, m_dir->root());
     writeGbk(css(QStringLiteral("Host.html")),
              {QStringLiteral("<html><head><script language=\"JavaScript\">"),
               QStringLiteral("external.Note('早');"), QStringLiteral("</script></head>"),
@@ -255,20 +258,21 @@ private slots:
 
     // A number the page passes that is no number fails in the page.
     QVERIFY_THROWS_EXCEPTION(AppError, m_view->runScript(QStringLiteral("external.Number('12a')")));
-    m_view->setExternal(nullptr);
+    m_view->setExternal(nullptr, {});
   }
 
-  // The main view's container hands out one bridge object; a plain
-  // container leaves the page without one.
+  // The main view's container hands out one bridge object to the program's
+  // own pages; a plain container leaves the page without one.
   void containers() {
+    const QString page = css(QStringLiteral("Own.html"));
+    writeGbk(page, {QStringLiteral("<html><body>x</body></html>")});
     {
-      TExternalContainer container(m_view.get());
+      TExternalContainer container(m_view.get(), m_dir->root());
       TMyExternal *first = container.GetExternal();
       QVERIFY(first);
       QCOMPARE(container.GetExternal(), first);
       QCOMPARE(m_view->external(), static_cast<QObject *>(first));
-      m_view->navigate(QStringLiteral("about:blank"));
-      m_view->writeln(QStringLiteral("<body>x</body>"));
+      m_view->navigate(page);
       QCOMPARE(eval(QStringLiteral("typeof external.DoSeaarchData + ',' + typeof external.SubbitError")).toString(),
                QStringLiteral("function,function"));
     }
@@ -276,9 +280,46 @@ private slots:
 
     TNulWBContainer plain(m_view.get());
     QCOMPARE(plain.GetExternal(), nullptr);
-    m_view->navigate(QStringLiteral("about:blank"));
-    m_view->writeln(QStringLiteral("<body>x</body>"));
+    m_view->navigate(page);
     QCOMPARE(eval(QStringLiteral("typeof external.DoSeaarchData")).toString(), QStringLiteral("undefined"));
+  }
+
+  // Pages that are not files of the program directory — an address served
+  // over HTTP, a written document, a file elsewhere — get neither
+  // window.external nor the channel, even in the main view; the program's
+  // own page after them gets both again.
+  void bridgeOnlyForOwnPages() {
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    connect(&server, &QTcpServer::newConnection, &server, [&server] {
+      QTcpSocket *socket = server.nextPendingConnection();
+      connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+        socket->readAll();
+        const QByteArray body = "<html><body>vendor</body></html>";
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\nContent-Length: " +
+                      QByteArray::number(body.size()) + "\r\n\r\n" + body);
+        socket->disconnectFromHost();
+      });
+    });
+    QTemporaryDir elsewhere;
+    const QString outside = elsewhere.filePath(QStringLiteral("Outside.html"));
+    writeGbk(outside, {QStringLiteral("<html><body>outside</body></html>")});
+    const QString own = css(QStringLiteral("Own.html"));
+    writeGbk(own, {QStringLiteral("<html><body>own</body></html>")});
+
+    TExternalContainer container(m_view.get(), m_dir->root());
+    const QString probe = QStringLiteral("typeof external.SubbitError + ',' + "
+                                         "(typeof qt !== 'undefined' && !!qt.webChannelTransport)");
+    const QString address = QStringLiteral("http://127.0.0.1:%1/zkxx.html").arg(server.serverPort());
+    for (const QString &target : {address, outside, QStringLiteral("about:blank")}) {
+      m_view->navigate(target);
+      if (target == QLatin1String("about:blank"))
+        m_view->writeln(QStringLiteral("<body>written</body>"));
+      QVERIFY2(m_view->waitForLoad(), qPrintable(target));
+      QCOMPARE(eval(probe).toString(), QStringLiteral("undefined,false"));
+    }
+    m_view->navigate(own);
+    QCOMPARE(eval(probe).toString(), QStringLiteral("function,true"));
   }
 };
 

@@ -4,7 +4,7 @@
 #include "TestEnv.h"
 #include "mainwin/CategoryTree.h"
 #include "mainwin/MainMenuState.h"
-#include "mainwin/Pictures.h"
+#include "mainwin/ui/Pictures.h"
 #include "mainwin/TitleBarLogic.h"
 #include "mainwin/WindowRules.h"
 

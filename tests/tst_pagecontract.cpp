@@ -5,11 +5,12 @@
 
 #include "FakeDialogs.h"
 #include "TestEnv.h"
-#include "render/ExternalContainer.h"
+#include "render/ui/ExternalContainer.h"
 #include "render/Global.h"
+#include "render/MyExternal.h"
 #include "render/PageBuilder.h"
 #include "render/StyleSheet.h"
-#include "render/WebHtmlView.h"
+#include "render/ui/WebHtmlView.h"
 #include "store/DM.h"
 #include "store/Startup.h"
 #include "store/SystemParameters.h"
@@ -103,7 +104,7 @@ private slots:
     WriteStyleSheet(m_dir);
     m_dialogs = std::make_unique<FakeDialogs>();
     m_view = std::make_unique<WebHtmlView>();
-    m_container = std::make_unique<TExternalContainer>(m_view.get());
+    m_container = std::make_unique<TExternalContainer>(m_view.get(), m_fixture->root(), m_dm.get());
     m_view->resize(900, 700);
     m_view->show();
   }
@@ -263,38 +264,40 @@ private slots:
                                          QStringLiteral("案例子二"), QStringLiteral("案例子三")};
   }
 
-  // The feedback link opens the one-question page in a modal window: the
-  // paper state belongs to it, the paper's PaperQuestions stay.
+  // The feedback link asks for feedback on its question through the bridge;
+  // the one-question page is a file of its own, so the paper state (the
+  // paper on display, its kind, title and questions) stays as it was.
   void feedbackLinkReachesCTFK() {
     QFETCH(int, link);
     QFETCH(int, xiaoTiHao);
     QFETCH(QStringList, shown);
     const std::vector<TShiTi> paperQuestions = PaperQuestions;
     QCOMPARE(int(paperQuestions.size()), 6);
+    const qint16 kind = PaperKind;
+    const QString title = PaperTitle;
+    const size_t paperSize = CurrentPaper.size();
 
-    bool reached = false;
-    m_dialogs->modalHandler = [&](QDialog &form) {
-      reached = true;
-      [&] {
-        QCOMPARE(int(CurrentPaper.size()), 1);
-        QCOMPARE(CurrentPaper[0].XiaoTiHao, xiaoTiHao);
-        QCOMPARE(PaperKind, PaperKinds::Feedback);
-        QCOMPARE(PaperTitle, QStringLiteral("错题反馈"));
-        auto *page = form.findChild<WebHtmlView *>();
-        QVERIFY(page);
-        QVERIFY(page->waitForLoad());
-        const QString body = page->evaluate(QStringLiteral("document.body.innerText")).toString();
-        for (const QString &s : shown)
-          QVERIFY2(body.contains(s), qPrintable(body));
-        QCOMPARE(page->evaluate(QStringLiteral("document.querySelectorAll('[id^=ShowButton], a[mode]').length")).toInt(), 0);
-        QVERIFY(page->scriptErrors().isEmpty());
-      }();
-      return int(QDialog::Rejected);
-    };
+    QList<int> asked;
+    const auto connection =
+        connect(m_container->GetExternal(), &TMyExternal::errorReportRequested, this, [&](int n) { asked << n; });
     m_view->runScript(QStringLiteral("document.querySelectorAll('a[mode=\"ct\"]')[%1].firstElementChild.click()").arg(link));
-    QTRY_VERIFY(reached);
-    QVERIFY(!QTest::currentTestFailed());
-    QCOMPARE(m_dialogs->modalForms.size(), 1);
+    QTRY_COMPARE(asked, QList<int>{xiaoTiHao});
+    disconnect(connection);
+
+    const QString path = BuildFeedbackPage(xiaoTiHao, *m_dm, m_dir);
+    QCOMPARE(QFileInfo(path), QFileInfo(m_dir.feedbackPagePath()));
+    WebHtmlView page;
+    page.navigate(path);
+    QVERIFY(page.waitForLoad());
+    const QString body = page.evaluate(QStringLiteral("document.body.innerText")).toString();
+    for (const QString &s : shown)
+      QVERIFY2(body.contains(s), qPrintable(body));
+    QCOMPARE(page.evaluate(QStringLiteral("document.querySelectorAll('[id^=ShowButton], a[mode]').length")).toInt(), 0);
+    QVERIFY(page.scriptErrors().isEmpty());
+
+    QCOMPARE(PaperKind, kind);
+    QCOMPARE(PaperTitle, title);
+    QCOMPARE(CurrentPaper.size(), paperSize);
     QCOMPARE(PaperQuestions.size(), paperQuestions.size());
     for (size_t i = 0; i < paperQuestions.size(); ++i)
       QCOMPARE(PaperQuestions[i].XiaoTiHao, paperQuestions[i].XiaoTiHao);

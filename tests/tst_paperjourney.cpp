@@ -9,13 +9,16 @@
 #include "FakeDialogs.h"
 #include "MainWindowFixture.h"
 #include "TestEnv.h"
-#include "exam/ShowTestResult.h"
-#include "mainwin/CategoryTreeView.h"
-#include "mainwin/Main.h"
-#include "mainwin/PictureButton.h"
-#include "mainwin/Pictures.h"
+#include "exam/ui/ShowTestResult.h"
+#include "mainwin/ui/CategoryTreeView.h"
+#include "mainwin/ui/Main.h"
+#include "mainwin/ui/PaperToolbarBar.h"
+#include "mainwin/ui/TitleStrip.h"
+#include "render/ActionList.h"
+#include "mainwin/ui/PictureButton.h"
+#include "mainwin/ui/Pictures.h"
 #include "render/Global.h"
-#include "render/WebHtmlView.h"
+#include "render/ui/WebHtmlView.h"
 #include "store/DM.h"
 #include "store/SystemParameters.h"
 
@@ -81,7 +84,7 @@ class TstPaperJourney : public QObject {
         index = int(i);
     QVERIFY(index >= 0);
     w().TreeView1->selectNode(index);
-    w().ActSCSTKST->trigger();
+    w().command(QStringLiteral("ActSCSTKST"))->trigger();
     QCOMPARE(ChapterId, id);
     QVERIFY(page().waitForLoad());
   }
@@ -155,7 +158,7 @@ class TstPaperJourney : public QObject {
 
   // A click on a toolbar button.
   void press(int button) {
-    PictureButton *b = w().paperToolButton(button);
+    PictureButton *b = w().PanelPaperToolBar->button(button);
     QVERIFY(b);
     QVERIFY(b->isVisible());
     QTest::mousePress(b, Qt::LeftButton, {}, QPoint(5, 5));
@@ -281,12 +284,12 @@ private slots:
     };
     const QString ctrl = QKeySequence(Qt::CTRL).toString(QKeySequence::NativeText);
     const Expected expected[] = {
-        {w().PanelPaperToolbar1, 20, 92, "重新答题", "Ctrl+R"}, {w().PanelPaperToolbar1, 112, 92, "显示答案", "Ctrl+H"},
-        {w().PanelPaperToolbar1, 206, 92, "提交试卷", "Ctrl+Return"}, {w().PanelPaperToolbar2, 14, 92, "界面设置", ""},
-        {w().PanelPaperToolbar2, 107, 65, "打印", "Ctrl+P"},    {w().PanelPaperToolbar2, 173, 65, "放大", "Ctrl+="},
-        {w().PanelPaperToolbar2, 239, 65, "缩小", "Ctrl+-"},    {w().PanelPaperToolbar2, 305, 65, "全屏", "F11"}};
+        {w().PanelPaperToolBar->PanelPaperToolbar1, 20, 92, "重新答题", "Ctrl+R"}, {w().PanelPaperToolBar->PanelPaperToolbar1, 112, 92, "显示答案", "Ctrl+H"},
+        {w().PanelPaperToolBar->PanelPaperToolbar1, 206, 92, "提交试卷", "Ctrl+Return"}, {w().PanelPaperToolBar->PanelPaperToolbar2, 14, 92, "界面设置", ""},
+        {w().PanelPaperToolBar->PanelPaperToolbar2, 107, 65, "打印", "Ctrl+P"},    {w().PanelPaperToolBar->PanelPaperToolbar2, 173, 65, "放大", "Ctrl+="},
+        {w().PanelPaperToolBar->PanelPaperToolbar2, 239, 65, "缩小", "Ctrl+-"},    {w().PanelPaperToolBar->PanelPaperToolbar2, 305, 65, "全屏", "F11"}};
     for (int i = 0; i < 8; ++i) {
-      PictureButton *b = w().paperToolButton(i);
+      PictureButton *b = w().PanelPaperToolBar->button(i);
       const Expected &e = expected[i];
       QCOMPARE(b->objectName(), QStringLiteral("ImagePaperTools%1").arg(i));
       QCOMPARE(b->parentWidget(), e.group);
@@ -297,25 +300,25 @@ private slots:
       const QString key = QKeySequence(e.key).toString(QKeySequence::NativeText);
       QVERIFY2(b->toolTip().contains(key), qPrintable(b->toolTip()));
     }
-    QVERIFY(w().PanelPaperToolbar2->geometry().right() <= w().PanelPaperToolBar->width());
-    QVERIFY(w().PanelPaperToolbar2->x() > w().PanelPaperToolbar1->geometry().right());
-    QCOMPARE(w().ImagePaperTools1->property("picture").toString(), QStringLiteral("ImageList5[1]"));
-    QCOMPARE(w().ImagePaperTools1->pixmap().toImage(), Pictures::paperToolPicture(5, 1).toImage());
-    QCOMPARE(w().ImagePaperTools7->property("picture").toString(), QStringLiteral("ImageList7[3]"));
-    QVERIFY(!w().ImagePaperTools3->isEnabled());
-    QVERIFY(w().ImagePaperTools3->toolTip().contains(QStringLiteral("暂未开放")));
+    QVERIFY(w().PanelPaperToolBar->PanelPaperToolbar2->geometry().right() <= w().PanelPaperToolBar->width());
+    QVERIFY(w().PanelPaperToolBar->PanelPaperToolbar2->x() > w().PanelPaperToolBar->PanelPaperToolbar1->geometry().right());
+    QCOMPARE(w().PanelPaperToolBar->ImagePaperTools1->property("picture").toString(), QStringLiteral("ImageList5[1]"));
+    QCOMPARE(w().PanelPaperToolBar->ImagePaperTools1->pixmap().toImage(), Pictures::paperToolPicture(5, 1).toImage());
+    QCOMPARE(w().PanelPaperToolBar->ImagePaperTools7->property("picture").toString(), QStringLiteral("ImageList7[3]"));
+    QVERIFY(!w().PanelPaperToolBar->ImagePaperTools3->isEnabled());
+    QVERIFY(w().PanelPaperToolBar->ImagePaperTools3->toolTip().contains(QStringLiteral("暂未开放")));
 
     // Hover, press and leave show the states of the current picture.
-    QTest::mouseMove(w().ImagePaperTools5, QPoint(4, 4));
-    QTRY_COMPARE(w().ImagePaperTools5->property("picture").toString(), QStringLiteral("ImageList8[1]"));
-    QTest::mousePress(w().ImagePaperTools5, Qt::LeftButton, {}, QPoint(4, 4));
-    QCOMPARE(w().ImagePaperTools5->property("picture").toString(), QStringLiteral("ImageList10[1]"));
+    QTest::mouseMove(w().PanelPaperToolBar->ImagePaperTools5, QPoint(4, 4));
+    QTRY_COMPARE(w().PanelPaperToolBar->ImagePaperTools5->property("picture").toString(), QStringLiteral("ImageList8[1]"));
+    QTest::mousePress(w().PanelPaperToolBar->ImagePaperTools5, Qt::LeftButton, {}, QPoint(4, 4));
+    QCOMPARE(w().PanelPaperToolBar->ImagePaperTools5->property("picture").toString(), QStringLiteral("ImageList10[1]"));
     QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(w().ImagePaperTools5, &leave);
-    QCOMPARE(w().ImagePaperTools5->property("picture").toString(), QStringLiteral("ImageList7[1]"));
-    QTest::mouseRelease(w().ImagePaperTools5, Qt::LeftButton, {}, QPoint(4, 4)); // one step larger
+    QApplication::sendEvent(w().PanelPaperToolBar->ImagePaperTools5, &leave);
+    QCOMPARE(w().PanelPaperToolBar->ImagePaperTools5->property("picture").toString(), QStringLiteral("ImageList7[1]"));
+    QTest::mouseRelease(w().PanelPaperToolBar->ImagePaperTools5, Qt::LeftButton, {}, QPoint(4, 4)); // one step larger
     QVERIFY(m_dialogs->shown.isEmpty());
-    w().ActZoomOut->trigger();
+    w().command(QStringLiteral("ActZoomOut"))->trigger();
   }
 
   // Submit: exactly the wrong stems turn red, the report reads right, and
@@ -419,33 +422,33 @@ private slots:
     press(1);
     QCOMPARE(answerBlocks().count(QString()), blocks);
     QCOMPARE(answerSwitches().count(QStringLiteral("隐藏答案")), blocks);
-    QCOMPARE(w().ImagePaperTools1->Tag, 4);
-    QCOMPARE(w().ImagePaperTools1->accessibleName(), QStringLiteral("隐藏答案"));
-    QCOMPARE(w().ImagePaperTools1->property("picture").toString(), QStringLiteral("ImageList5[4]"));
-    QCOMPARE(TActionList::Tag(w().ActShowAllAnswer), 1);
-    QCOMPARE(w().ActShowAllAnswer->text(), QStringLiteral("隐藏答案"));
-    QVERIFY(w().ImagePaperTools1->toolTip().startsWith(QStringLiteral("隐藏答案")));
+    QCOMPARE(w().PanelPaperToolBar->ImagePaperTools1->Tag, 4);
+    QCOMPARE(w().PanelPaperToolBar->ImagePaperTools1->accessibleName(), QStringLiteral("隐藏答案"));
+    QCOMPARE(w().PanelPaperToolBar->ImagePaperTools1->property("picture").toString(), QStringLiteral("ImageList5[4]"));
+    QCOMPARE(TActionList::Tag(w().command(QStringLiteral("ActShowAllAnswer"))), 1);
+    QCOMPARE(w().command(QStringLiteral("ActShowAllAnswer"))->text(), QStringLiteral("隐藏答案"));
+    QVERIFY(w().PanelPaperToolBar->ImagePaperTools1->toolTip().startsWith(QStringLiteral("隐藏答案")));
 
     press(1);
     QCOMPARE(answerBlocks().count(QStringLiteral("none")), blocks);
     QCOMPARE(answerSwitches().count(QStringLiteral("显示答案")), blocks);
-    QCOMPARE(w().ImagePaperTools1->Tag, 1);
-    QCOMPARE(w().ImagePaperTools1->property("picture").toString(), QStringLiteral("ImageList5[1]"));
-    QCOMPARE(TActionList::Tag(w().ActShowAllAnswer), 0);
-    QCOMPARE(w().ActShowAllAnswer->text(), QStringLiteral("显示答案"));
+    QCOMPARE(w().PanelPaperToolBar->ImagePaperTools1->Tag, 1);
+    QCOMPARE(w().PanelPaperToolBar->ImagePaperTools1->property("picture").toString(), QStringLiteral("ImageList5[1]"));
+    QCOMPARE(TActionList::Tag(w().command(QStringLiteral("ActShowAllAnswer"))), 0);
+    QCOMPARE(w().command(QStringLiteral("ActShowAllAnswer"))->text(), QStringLiteral("显示答案"));
 
     // One answer shown by its own switch: showing all shows the rest.
     page().runScript(QStringLiteral("document.getElementById('ShowButton2').click()"));
     QCOMPARE(answerBlocks().count(QString()), 1);
     QTest::keyClick(&w(), Qt::Key_H, Qt::ControlModifier);
     QCOMPARE(answerBlocks().count(QString()), blocks);
-    QCOMPARE(w().ImagePaperTools1->Tag, 4);
+    QCOMPARE(w().PanelPaperToolBar->ImagePaperTools1->Tag, 4);
 
     m_dialogs->answers = {true};
     press(0);
     QCOMPARE(answerBlocks().count(QStringLiteral("none")), blocks);
-    QCOMPARE(w().ImagePaperTools1->Tag, 1);
-    QCOMPARE(TActionList::Tag(w().ActShowAllAnswer), 0);
+    QCOMPARE(w().PanelPaperToolBar->ImagePaperTools1->Tag, 1);
+    QCOMPARE(TActionList::Tag(w().command(QStringLiteral("ActShowAllAnswer"))), 0);
     QVERIFY(m_dialogs->texts().count() == 1);
   }
 
@@ -498,13 +501,13 @@ private slots:
   // first click shows the answers of the new page.
   void newPaperResetsShowAnswer() {
     press(1);
-    QCOMPARE(w().ImagePaperTools1->Tag, 4);
+    QCOMPARE(w().PanelPaperToolBar->ImagePaperTools1->Tag, 4);
     openSection(132);
-    QCOMPARE(w().ImagePaperTools1->Tag, 1);
-    QCOMPARE(w().ImagePaperTools1->accessibleName(), QStringLiteral("显示答案"));
-    QCOMPARE(w().ImagePaperTools1->pixmap().toImage(), Pictures::paperToolPicture(5, 1).toImage());
-    QCOMPARE(TActionList::Tag(w().ActShowAllAnswer), 0);
-    QCOMPARE(w().ActShowAllAnswer->text(), QStringLiteral("显示答案"));
+    QCOMPARE(w().PanelPaperToolBar->ImagePaperTools1->Tag, 1);
+    QCOMPARE(w().PanelPaperToolBar->ImagePaperTools1->accessibleName(), QStringLiteral("显示答案"));
+    QCOMPARE(w().PanelPaperToolBar->ImagePaperTools1->pixmap().toImage(), Pictures::paperToolPicture(5, 1).toImage());
+    QCOMPARE(TActionList::Tag(w().command(QStringLiteral("ActShowAllAnswer"))), 0);
+    QCOMPARE(w().command(QStringLiteral("ActShowAllAnswer"))->text(), QStringLiteral("显示答案"));
     press(1);
     QCOMPARE(answerBlocks().count(QString()), answerBlocks().size());
     press(1);
@@ -513,7 +516,7 @@ private slots:
   // The full-screen button shows 退出 in full-screen mode, however the
   // mode was entered, and its release leaves the mode.
   void fullScreenButton() {
-    PictureButton *b = w().ImagePaperTools7;
+    PictureButton *b = w().PanelPaperToolBar->ImagePaperTools7;
     press(7);
     QVERIFY(w().fullScreenMode());
     QVERIFY(!w().Panel1->isVisible());
@@ -536,12 +539,14 @@ private slots:
     QCOMPARE(b->property("picture").toString(), QStringLiteral("ImageList7[3]"));
   }
 
-  // After the error feedback form showed one question (PaperKind 9), the
-  // paper in the window is graded on the unchanged PaperQuestions and
-  // nothing is offered for storage.
-  void errorReportPaperIsNotStored() {
+  // The error feedback form shows its question on a page of its own: after
+  // it closes, the paper in the window is still the chapter paper (kind,
+  // title, questions), is graded on the unchanged PaperQuestions and can be
+  // stored like any other.
+  void errorReportKeepsThePaper() {
     openSection(kSection);
     const std::vector<int> numbers = paperNumbers();
+    const QString title = PaperTitle;
     QCOMPARE(checkedIds(), tickAnswers());
     m_dialogs->modalHandler = [](QDialog &d) {
       d.reject();
@@ -549,7 +554,8 @@ private slots:
     };
     page().runScript(QStringLiteral("document.querySelector('a[mode=ct]').click()"));
     QTRY_COMPARE(m_dialogs->modalForms, QStringList{QStringLiteral("TFrmErrorReport")});
-    QCOMPARE(PaperKind, PaperKinds::Feedback);
+    QCOMPARE(PaperKind, PaperKinds::Chapter);
+    QCOMPARE(PaperTitle, title);
     QCOMPARE(paperNumbers(), numbers);
 
     const std::size_t stored = records().size();
@@ -560,9 +566,10 @@ private slots:
     QVERIFY(report.seen);
     QCOMPARE(report.rows, expectedReport().mid(1));
     QCOMPARE(redStems(), (QList<int>{35, 37, 38, 41}));
-    QVERIFY(m_dialogs->shown.isEmpty());
-    QCOMPARE(m_dialogs->answers.size(), 1);
-    QCOMPARE(records().size(), stored);
+    QCOMPARE(m_dialogs->texts(), (QStringList{QStringLiteral("是否将本次测试结果保存到测试历史中？(Y/N)"),
+                                              QStringLiteral("已经成功地保存到测试历史中！")}));
+    QCOMPARE(records().size(), stored + 1);
+    QCOMPARE(records().back().name, title);
   }
 
   // Before any question page: answer again, show answers and grading say
@@ -579,7 +586,7 @@ private slots:
     QVERIFY(QTest::qWaitForWindowExposed(&win));
     QVERIFY(!PaperOnDisplay);
     dialogs.answers = {true, true, true};
-    for (QAction *a : {win.ActReAnswer, win.ActShowAllAnswer, win.ActSummitPaper})
+    for (QAction *a : {win.command(QStringLiteral("ActReAnswer")), win.command(QStringLiteral("ActShowAllAnswer")), win.command(QStringLiteral("ActSummitPaper"))})
       a->trigger();
     QCOMPARE(dialogs.shown.size(), 3);
     for (const FakeDialogs::Shown &s : dialogs.shown) {
@@ -589,12 +596,12 @@ private slots:
     }
     QCOMPARE(dialogs.answers.size(), 3);
     QVERIFY(dialogs.modalForms.isEmpty());
-    QCOMPARE(TActionList::Tag(win.ActShowAllAnswer), 0);
-    QCOMPARE(win.ImagePaperTools1->Tag, 1);
+    QCOMPARE(TActionList::Tag(win.command(QStringLiteral("ActShowAllAnswer"))), 0);
+    QCOMPARE(win.PanelPaperToolBar->ImagePaperTools1->Tag, 1);
 
     dialogs.shown.clear();
     QVERIFY(win.WebBrowser1->waitForLoad());
-    win.ActZoomIn->trigger();
+    win.command(QStringLiteral("ActZoomIn"))->trigger();
     QCOMPARE(dialogs.shown.size(), 1);
     QCOMPARE(dialogs.shown[0].icon, Dialogs::Icon::Error);
     win.hide();

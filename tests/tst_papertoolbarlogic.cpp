@@ -4,7 +4,7 @@
 
 #include "TestEnv.h"
 #include "mainwin/PaperToolbarLogic.h"
-#include "mainwin/Pictures.h"
+#include "mainwin/ui/Pictures.h"
 
 #include <QtTest>
 

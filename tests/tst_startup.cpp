@@ -4,7 +4,7 @@
 
 #include "FakeDialogs.h"
 #include "TestEnv.h"
-#include "mainwin/Main.h"
+#include "mainwin/ui/Main.h"
 #include "store/BankBuilder.h"
 #include "store/BankCopy.h"
 #include "store/BankFile.h"

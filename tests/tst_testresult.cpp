@@ -5,10 +5,10 @@
 #include "FakeDialogs.h"
 #include "FakeHtmlView.h"
 #include "TestEnv.h"
-#include "exam/ShowTestResult.h"
+#include "exam/ui/ShowTestResult.h"
 #include "exam/TestRecordStore.h"
 #include "exam/TestReport.h"
-#include "render/WebHtmlView.h"
+#include "render/ui/WebHtmlView.h"
 #include "store/DM.h"
 #include "store/Startup.h"
 

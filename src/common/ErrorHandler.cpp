@@ -1,7 +1,7 @@
 #include "common/ErrorHandler.h"
 #include "common/AppTitle.h"
 #include "common/Dialogs.h"
-#include "store/FileError.h"
+#include "common/AppError.h"
 
 void ShowException(const std::exception &e) {
   const auto *app = dynamic_cast<const AppError *>(&e);

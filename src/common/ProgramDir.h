@@ -19,6 +19,8 @@ public:
 
   QString bankPath() const { return m_root + QStringLiteral("QBRX.db"); }
   QString questionPagePath() const { return resolve(QStringLiteral("css/Question.html")); }
+  // The error feedback form's one-question page, apart from the paper.
+  QString feedbackPagePath() const { return resolve(QStringLiteral("css/Feedback.html")); }
   QString styleSheetPath() const { return resolve(QStringLiteral("css/Main.css")); }
 
 private:

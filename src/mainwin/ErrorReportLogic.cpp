@@ -40,9 +40,9 @@ QString ErrorReportLogic::connectionString(TDataModule1 &dm) {
   return value;
 }
 
-FeedbackRow ErrorReportLogic::makeRow(const Ticks &ticked, const QString &memo) {
+FeedbackRow ErrorReportLogic::makeRow(int XiaoTiHao, const Ticks &ticked, const QString &memo) {
   FeedbackRow row;
-  row.SubjectID = CurrentPaper.empty() ? 0 : CurrentPaper.front().XiaoTiHao;
+  row.SubjectID = XiaoTiHao;
   row.ErrorInfo = joinErrorInfo(ticked);
   row.OtherInfo = memo;
   row.Status = QStringLiteral("提交");
@@ -50,7 +50,8 @@ FeedbackRow ErrorReportLogic::makeRow(const Ticks &ticked, const QString &memo) 
   return row;
 }
 
-ErrorReportLogic::Outcome ErrorReportLogic::submit(const Ticks &ticked, const QString &memo, TDataModule1 &dm,
+ErrorReportLogic::Outcome ErrorReportLogic::submit(int XiaoTiHao, const Ticks &ticked, const QString &memo,
+                                                   TDataModule1 &dm,
                                                    const std::function<void(bool)> &busy) {
   const QString caption = QStringLiteral("提示");
   if (memo.isEmpty()) {
@@ -59,7 +60,7 @@ ErrorReportLogic::Outcome ErrorReportLogic::submit(const Ticks &ticked, const QS
   }
 
   FeedbackStore::Result result;
-  if (CurrentPaper.empty()) {
+  if (XiaoTiHao < 1) {
     // Nothing to report on: the form was opened without a sub-question.
     result.error = QStringLiteral("no sub-question to report");
   } else {
@@ -72,7 +73,7 @@ ErrorReportLogic::Outcome ErrorReportLogic::submit(const Ticks &ticked, const QS
     if (result.error.isEmpty()) {
       if (busy)
         busy(true);
-      result = FeedbackStore(conninfo).insertWaiting(makeRow(ticked, memo));
+      result = FeedbackStore(conninfo).insertWaiting(makeRow(XiaoTiHao, ticked, memo));
       if (busy)
         busy(false);
     }

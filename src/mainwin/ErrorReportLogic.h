@@ -30,15 +30,16 @@ public:
   // missing. Engine errors propagate.
   static QString connectionString(TDataModule1 &dm);
 
-  // The row a report sends: the first sub-question of CurrentPaper, the
+  // The row a report on sub-question `XiaoTiHao` sends: its number, the
   // joined captions, the memo as it is, "提交" and SoftTitle.
-  static FeedbackRow makeRow(const Ticks &ticked, const QString &memo);
+  static FeedbackRow makeRow(int XiaoTiHao, const Ticks &ticked, const QString &memo);
 
   enum class Outcome { Refused, Sent, Failed };
   // The confirm button: refuses an empty memo, reads the connection string
   // anew, sends the row and tells the learner the outcome (every message
   // through dialogs()). `busy` is called with true before the wait for the
   // server and with false after it.
-  static Outcome submit(const Ticks &ticked, const QString &memo, TDataModule1 &dm,
+  // A number below 1 (no sub-question) fails without sending.
+  static Outcome submit(int XiaoTiHao, const Ticks &ticked, const QString &memo, TDataModule1 &dm,
                         const std::function<void(bool busy)> &busy = {});
 };

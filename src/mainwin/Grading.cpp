@@ -1,6 +1,5 @@
 #include "mainwin/Grading.h"
 #include "common/Dialogs.h"
-#include "exam/ShowTestResult.h"
 #include "render/HtmlView.h"
 #include "store/DM.h"
 #include "store/FileError.h"
@@ -134,11 +133,4 @@ GradeStatus GradePaper(HtmlView &page, TDataModule1 &dm) {
     PaperQuestions[i].IsRight = isRight[i];
   TypeResults = std::move(results);
   return GradeStatus::Graded;
-}
-
-void ActSummitPaper(HtmlView &page, TDataModule1 &dm, QWidget *parent, const HtmlViewFactory &reportView) {
-  if (GradePaper(page, dm) != GradeStatus::Graded)
-    return;
-  TFrmShowTestResult report(dm, parent, reportView);
-  dialogs().execModal(report);
 }

@@ -2,7 +2,7 @@
 // Grading of the paper on display (the command ActSummitPaper): reads the
 // learner's choices from the page, sets IsRight on every entry of
 // PaperQuestions, colours the stems of wrong answers red, builds TypeResults
-// and opens the result report.
+// (the command then opens the result report).
 
 #include "render/Global.h"
 
@@ -16,9 +16,6 @@
 class HtmlView;
 class QWidget;
 class TDataModule1;
-
-// Makes the HTML view of a window, its widget a child of `parent`.
-using HtmlViewFactory = std::function<std::unique_ptr<HtmlView>(QWidget *parent)>;
 
 enum class GradeStatus {
   NoPaper,      // no question page yet: the learner was told, nothing changed
@@ -48,12 +45,6 @@ double MarksPerQuestion(TDataModule1 &dm, const QString &type);
 // report. Messages go through dialogs(). Script and database errors are
 // thrown (the general error handler reports them).
 GradeStatus GradePaper(HtmlView &page, TDataModule1 &dm);
-
-// The command: GradePaper, then the result report (TFrmShowTestResult),
-// shown modally through dialogs().execModal and freed. `parent` centres the
-// report; `reportView` makes its HTML view (default: the real web view).
-void ActSummitPaper(HtmlView &page, TDataModule1 &dm, QWidget *parent = nullptr,
-                    const HtmlViewFactory &reportView = {});
 
 // Texts of the command.
 namespace GradingText {

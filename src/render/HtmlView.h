@@ -4,6 +4,8 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -36,3 +38,7 @@ public:
   // Waits until no load is pending; false on timeout.
   virtual bool waitForLoad(int timeoutMs = 15000) = 0;
 };
+
+// Makes the HTML view of a window, its widget a child of `parent`. The view
+// lives as long as its widget: the parent frees both.
+using HtmlViewFactory = std::function<std::unique_ptr<HtmlView>(QWidget *parent)>;

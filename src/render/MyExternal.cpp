@@ -7,23 +7,19 @@
 // The page does not look at what these return, and an error must not travel
 // back into the web engine: what fails goes to the general error handler.
 
+TMyExternal::TMyExternal(TDataModule1 *dm, QObject *parent) : QObject(parent), m_dm(dm) {}
+
 QString TMyExternal::DoSeaarchData(const QString &ASQL) {
   QString result;
   RunCommand([&] {
-    if (DataModule1)
-      result = DataModule1->SCBT(ASQL);
+    if (m_dm)
+      result = m_dm->SCBT(ASQL);
   });
+  if (result == QLatin1String("ok"))
+    emit favouriteToggled(ASQL.trimmed().toInt());
   return result;
 }
 
-// The feedback form is modal and shows a page of its own. The web engine
-// cannot load that page while it is still delivering this call, so the form
-// opens right after the call has returned to the page.
 void TMyExternal::SubbitError(int XiaoTiHao) {
-  QTimer::singleShot(0, this, [XiaoTiHao] {
-    RunCommand([XiaoTiHao] {
-      if (DataModule1)
-        DataModule1->CTFK(XiaoTiHao);
-    });
-  });
+  QTimer::singleShot(0, this, [this, XiaoTiHao] { emit errorReportRequested(XiaoTiHao); });
 }

@@ -159,8 +159,8 @@ QString num(qint64 n) { return QString::number(n); }
 
 class PageWriter {
 public:
-  PageWriter(const QString &title, int mode, TDataModule1 &dm)
-      : m_title(title), m_mode(mode), m_q1(dm.ADOQuery1), m_q2(dm.ADOQuery2) {}
+  PageWriter(const QString &title, int mode, const std::vector<TXiaoTi> &paper, qint16 kind, TDataModule1 &dm)
+      : m_title(title), m_mode(mode), m_paper(paper), m_kind(kind), m_q1(dm.ADOQuery1), m_q2(dm.ADOQuery2) {}
 
   void head();
   void openPaperStatement();
@@ -180,6 +180,8 @@ private:
 
   QString m_title;
   int m_mode;
+  const std::vector<TXiaoTi> &m_paper;
+  qint16 m_kind;
   TADOQuery &m_q1;
   TADOQuery &m_q2;
   int m_n = 1;       // running number
@@ -214,9 +216,9 @@ void PageWriter::openPaperStatement() {
   m_q1.Close();
   m_q1.SQL.Clear();
   m_q1.SQL.Add(QStringLiteral("SELECT * FROM 小题 WHERE 小题号 IN("));
-  for (size_t i = 0; i < CurrentPaper.size(); ++i)
-    m_q1.SQL.Add(num(CurrentPaper[i].XiaoTiHao) + (i + 1 < CurrentPaper.size() ? u',' : u')'));
-  switch (PaperKind) {
+  for (size_t i = 0; i < m_paper.size(); ++i)
+    m_q1.SQL.Add(num(m_paper[i].XiaoTiHao) + (i + 1 < m_paper.size() ? u',' : u')'));
+  switch (m_kind) {
   case PaperKinds::Chapter:
   case PaperKinds::MockExam:
   case PaperKinds::Search:
@@ -262,7 +264,7 @@ void PageWriter::body() {
     if (type != m_group)
       groupHeader(type);
     subQuestion(m_q1, 0);
-    if (PaperKind != PaperKinds::Feedback) {
+    if (m_kind != PaperKinds::Feedback) {
       const int x = m_q1.FieldByName(QStringLiteral("小题号")).AsInteger();
       answerBlock(m_q1.FieldByName(QStringLiteral("答案")).AsString(),
                   MarkupCheck::pageText(m_q1.FieldByName(QStringLiteral("解释")).AsString()), x,
@@ -431,7 +433,7 @@ void PageWriter::cases(const std::vector<TBH> &found) {
       ++m_n;
     }
     answers += u'。';
-    if (PaperKind != PaperKinds::Feedback)
+    if (m_kind != PaperKinds::Feedback)
       answerBlock(answers, explanations, first, favourite, lastId, lastType);
   }
 }
@@ -456,7 +458,7 @@ void BuildQuestionPage(const QString &title, int mode, TDataModule1 &dm, const P
   PaperTitle = title;
   const QString path = dir.questionPagePath();
 
-  PageWriter page(title, mode, dm);
+  PageWriter page(title, mode, CurrentPaper, PaperKind, dm);
   page.head();
   page.openPaperStatement();
   if (CurrentPaper.empty()) {
@@ -470,4 +472,15 @@ void BuildQuestionPage(const QString &title, int mode, TDataModule1 &dm, const P
     PaperQuestions = std::move(page.questions);
   if (page.answerWritten)
     PaperOnDisplay = true;
+}
+
+QString BuildFeedbackPage(int XiaoTiHao, TDataModule1 &dm, const ProgramDir &dir) {
+  const std::vector<TXiaoTi> paper{TXiaoTi{XiaoTiHao}};
+  PageWriter page(QStringLiteral("错题反馈"), 1, paper, PaperKinds::Feedback, dm);
+  page.head();
+  page.openPaperStatement();
+  page.body();
+  const QString path = dir.feedbackPagePath();
+  page.out.saveTo(path);
+  return path;
 }

@@ -17,6 +17,13 @@ class ProgramDir;
 // disk, PaperQuestions and PaperOnDisplay stay as they were.
 void BuildQuestionPage(const QString &title, int mode, TDataModule1 &dm, const ProgramDir &dir);
 
+// The one-question page of the error feedback form (the sub-question, or its
+// whole case question, without toolbars), written to css/Feedback.html. The
+// paper state (CurrentPaper, PaperKind, PaperTitle, PaperQuestions,
+// PaperOnDisplay) is not touched, so the paper on display stays gradable and
+// storable. Returns the page's path.
+QString BuildFeedbackPage(int XiaoTiHao, TDataModule1 &dm, const ProgramDir &dir);
+
 // The Chinese numeral of a case question's ordinal: 一 … 九, 十, 十一 …
 // 九十九, then 一百, 一百零一, 一百一十, … 一千零一十, … 九千九百九十九, 一万, …
 // Empty for j < 1.

@@ -162,8 +162,6 @@ public:
   // Favourite toggle from the page: flips 小题.是否收藏 of the sub-question
   // whose number the page passes as text. "ok", "" (not found) or "Error".
   QString SCBT(const QString &ASQL);
-  // Opens the error feedback form for one sub-question.
-  void CTFK(int XiaoTiHao);
 };
 
 // The one data module of the running program (set by the main window).

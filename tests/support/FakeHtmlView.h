@@ -10,8 +10,19 @@
 // element), and every call is recorded.
 class FakeHtmlView : public HtmlView {
 public:
-  explicit FakeHtmlView(QWidget *parent = nullptr) : m_widget(new QWidget(parent)) {}
-  ~FakeHtmlView() override { delete m_widget.data(); }
+  // Like the real view, the fake lives as long as its widget once the widget
+  // has a parent (a dialog frees both); without one the owner deletes it.
+  explicit FakeHtmlView(QWidget *parent = nullptr) : m_widget(new QWidget(parent)) {
+    if (parent)
+      m_freeWithWidget = QObject::connect(m_widget, &QObject::destroyed, [this] {
+        m_widget.clear(); // already going
+        delete this;
+      });
+  }
+  ~FakeHtmlView() override {
+    QObject::disconnect(m_freeWithWidget);
+    delete m_widget.data();
+  }
 
   QHash<QString, bool> checked;              // id -> checked; missing id: no element
   QStringList navigations;                   // navigate() targets
@@ -54,4 +65,5 @@ public:
 
 private:
   QPointer<QWidget> m_widget;
+  QMetaObject::Connection m_freeWithWidget;
 };

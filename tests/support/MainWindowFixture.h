@@ -4,7 +4,10 @@
 
 #include "FakeDialogs.h"
 #include "TestEnv.h"
-#include "mainwin/Main.h"
+#include "mainwin/ui/Main.h"
+#include "mainwin/ui/PaperToolbarBar.h"
+#include "mainwin/ui/TitleStrip.h"
+#include "render/ActionList.h"
 
 #include <memory>
 

@@ -1,0 +1,6 @@
+#pragma once
+class TActionList;
+struct AppContext;
+
+// Registers the commands of this folder's features.
+void registerCollectionsCommands(TActionList &commands, AppContext &context);

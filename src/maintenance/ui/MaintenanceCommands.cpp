@@ -1,0 +1,11 @@
+#include "maintenance/ui/MaintenanceCommands.h"
+#include "render/ActionList.h"
+#include "render/AppContext.h"
+
+// Commands whose dialogs are not part of the program yet are registered
+// without a handler: they exist, disabled, for the window's buttons and menus.
+void registerMaintenanceCommands(TActionList &commands, AppContext &) {
+  commands.add({QStringLiteral("ActShuJuBeiFen"), QStringLiteral("数据备份(&B)"), CommandCategory::HelpMenu});
+  commands.add({QStringLiteral("ActShuJuHuanYuan"), QStringLiteral("数据还原(&R)"), CommandCategory::HelpMenu});
+  commands.add({QStringLiteral("ActUpdate"), QStringLiteral("在线升级(&U)"), CommandCategory::HelpMenu});
+}

@@ -1,0 +1,334 @@
+#include "mainwin/ui/Main.h"
+#include "collections/ui/CollectionsCommands.h"
+#include "common/AppTitle.h"
+#include "common/Dialogs.h"
+#include "common/ErrorHandler.h"
+#include "exam/ui/ExamCommands.h"
+#include "maintenance/ui/MaintenanceCommands.h"
+#include "mainwin/Grading.h"
+#include "mainwin/WindowRules.h"
+#include "mainwin/ui/CategoryTreeView.h"
+#include "mainwin/ui/ErrorReport.h"
+#include "mainwin/ui/MainCommands.h"
+#include "mainwin/ui/PaperToolbarBar.h"
+#include "mainwin/ui/Pictures.h"
+#include "mainwin/ui/TitleStrip.h"
+#include "render/ActionList.h"
+#include "render/MyExternal.h"
+#include "render/ui/ExternalContainer.h"
+#include "render/ui/WebHtmlView.h"
+#include "review/ui/ReviewCommands.h"
+#include "settings/ui/SettingsCommands.h"
+#include "store/DM.h"
+#include "store/Startup.h"
+#include "store/SystemParameters.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QScreen>
+#include <QShortcut>
+#include <QSplitter>
+#include <QVBoxLayout>
+#include <QWebEngineView>
+
+namespace {
+// The light bar under the strip: the tree column's header and the paper
+// toolbar's place.
+void styleAsBar(QWidget *w) {
+  w->setAttribute(Qt::WA_StyledBackground);
+  w->setStyleSheet(QStringLiteral("#%1 { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, "
+                                  "stop:0 #f6f9fd, stop:1 #e2eaf5); border-bottom: 1px solid #c3d1e4; }")
+                       .arg(w->objectName()));
+}
+} // namespace
+
+const std::array<const char *, 8> TFrmMain::kMenuCommands = {
+    "ActShiTiKu", "ActMLKC", "ActErrorRedo", "ActShiTiJiQiao", "ActSCJST", "ActTongJiFenXi", "ActSTCZ", "ActYHSZ"};
+
+TFrmMain::TFrmMain(const ProgramDir &programDir, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_programDir(programDir),
+      m_dm(std::make_unique<TDataModule1>()) {
+  setObjectName(QStringLiteral("FrmMain"));
+  QFont formFont(QStringLiteral("宋体"));
+  formFont.setPixelSize(14);
+  setFont(formFont);
+  setMinimumSize(WindowRules::kMinWidth, WindowRules::kMinHeight);
+  resize(1024, 650);
+  DataModule1 = m_dm.get();
+  m_context = std::make_unique<AppContext>(AppContext{
+      *m_dm, m_programDir, [](QWidget *parent) { return std::make_unique<WebHtmlView>(parent); }, *this, this});
+
+  registerCommands();
+  buildUi();
+
+  // The page bridge goes on the view before anything else; the window keeps
+  // it for its whole life. It serves the program's own pages only.
+  m_container = std::make_unique<TExternalContainer>(WebBrowser1, m_programDir.root(), m_dm.get());
+  connect(m_container->GetExternal(), &TMyExternal::errorReportRequested, this,
+          [this](int XiaoTiHao) { RunCommand([this, XiaoTiHao] { openErrorReport(XiaoTiHao); }); });
+  PaperOnDisplay = false;
+
+  if (!openDatabase()) {
+    m_startupFailed = true;
+    return;
+  }
+  applyTitle();
+  if (QScreen *s = screen())
+    TaskbarHeight = WindowRules::taskbarHeight(s->geometry().height(), s->availableGeometry().height());
+  buildHelpMenu();
+  buildShortcuts();
+  Panel1->layoutTitleBar();
+
+  command(QStringLiteral("ActShiTiKu"))->trigger();
+}
+
+TFrmMain::~TFrmMain() {
+  m_container.reset();
+  if (DataModule1 == m_dm.get())
+    DataModule1 = nullptr;
+}
+
+bool TFrmMain::openDatabase() {
+  return RunCommand([this] {
+           QString detail;
+           const StartupResult result = OpenBankAtStartup(*m_dm, m_programDir.root(), {}, &detail);
+           if (result != StartupResult::Opened) {
+             ShowStartupFailure(result, detail);
+             m_startupFailed = true;
+             return;
+           }
+           LoadSystemParameters(*m_dm);
+         }) &&
+         !m_startupFailed;
+}
+
+void TFrmMain::applyTitle() {
+  ApplicationTitle = SoftTitle;
+  setWindowTitle(SoftTitle);
+  Panel1->setTitle(SoftTitle);
+}
+
+// Every feature registers its commands from its own folder.
+void TFrmMain::registerCommands() {
+  ActionManager1 = new TActionList(this);
+  TActionList &commands = *ActionManager1;
+  registerMainCommands(commands, *this);
+  registerExamCommands(commands, *m_context);
+  registerReviewCommands(commands, *m_context);
+  registerCollectionsCommands(commands, *m_context);
+  registerSettingsCommands(commands, *m_context);
+  registerMaintenanceCommands(commands, *m_context);
+
+  // The main menu is Ctrl+1 … Ctrl+8 in button order (before any key of the
+  // command's own).
+  for (int i = 0; i < 8; ++i) {
+    QAction *a = menuAction(i);
+    a->setShortcuts(QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + i))} + a->shortcuts());
+  }
+  addActions(commands.actions());
+}
+
+QAction *TFrmMain::command(const QString &name) const { return ActionManager1->action(name); }
+
+QAction *TFrmMain::menuAction(int i) const {
+  return (i >= 0 && i < 8) ? command(QLatin1String(kMenuCommands[std::size_t(i)])) : nullptr;
+}
+
+void TFrmMain::buildUi() {
+  auto *outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->setSpacing(0);
+  std::array<QAction *, 8> menu{};
+  for (int i = 0; i < 8; ++i)
+    menu[std::size_t(i)] = menuAction(i);
+  Panel1 = new TitleStrip(menu, this);
+  outer->addWidget(Panel1);
+
+  // Below the strip: the tree column and the right side.
+  Splitter2 = new QSplitter(Qt::Horizontal, this);
+  Splitter2->setObjectName(QStringLiteral("Splitter2"));
+  Splitter2->setHandleWidth(1);
+  Splitter2->setChildrenCollapsible(false);
+  Splitter2->setStyleSheet(QStringLiteral("QSplitter::handle { background: %1; }")
+                               .arg(Pictures::accentColor().name()));
+  outer->addWidget(Splitter2, 1);
+
+  Panel6 = new QWidget(Splitter2);
+  Panel6->setObjectName(QStringLiteral("Panel6"));
+  Panel6->setMinimumWidth(WindowRules::kMinTreeWidth);
+  auto *p6 = new QVBoxLayout(Panel6);
+  p6->setContentsMargins(0, 0, 0, 0);
+  p6->setSpacing(0);
+  Panel8 = new QWidget(Panel6);
+  Panel8->setObjectName(QStringLiteral("Panel8"));
+  Panel8->setFixedHeight(29);
+  styleAsBar(Panel8);
+  auto *p8 = new QHBoxLayout(Panel8);
+  p8->setContentsMargins(10, 0, 6, 0);
+  LabelMulu = new QLabel(QStringLiteral("题库目录"), Panel8);
+  LabelMulu->setObjectName(QStringLiteral("LabelMulu"));
+  QFont muluFont(QStringLiteral("宋体"));
+  muluFont.setPixelSize(13);
+  muluFont.setBold(true);
+  LabelMulu->setFont(muluFont);
+  LabelMulu->setStyleSheet(QStringLiteral("color: navy;"));
+  p8->addWidget(LabelMulu);
+  p8->addStretch();
+  p6->addWidget(Panel8);
+  TreeView1 = new CategoryTreeView(Panel6);
+  TreeView1->setObjectName(QStringLiteral("TreeView1"));
+  TreeView1->setFrameShape(QFrame::NoFrame);
+  TreeView1->setToolTip(QStringLiteral("方向键移动，Enter 或空格练习所选章节 (F6 在目录与试卷间切换)"));
+  p6->addWidget(TreeView1, 1);
+  connect(TreeView1, &CategoryTreeView::nodeChosen, command(QStringLiteral("ActSCSTKST")), &QAction::trigger);
+
+  auto *right = new QWidget(Splitter2);
+  right->setObjectName(QStringLiteral("PanelRight"));
+  auto *rl = new QVBoxLayout(right);
+  rl->setContentsMargins(0, 0, 0, 0);
+  rl->setSpacing(0);
+  PanelPaperToolBar = new PaperToolbarBar(*ActionManager1, right);
+  styleAsBar(PanelPaperToolBar);
+  rl->addWidget(PanelPaperToolBar);
+  WebBrowser1 = new WebHtmlView(right);
+  WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+  rl->addWidget(WebBrowser1, 1);
+
+  Splitter2->addWidget(Panel6);
+  Splitter2->addWidget(right);
+  Splitter2->setStretchFactor(0, 0);
+  Splitter2->setStretchFactor(1, 1);
+  Splitter2->setSizes({265, 1024 - 265});
+  connect(Splitter2, &QSplitter::splitterMoved, this, [this] { splitterMoved(); });
+}
+
+void TFrmMain::buildHelpMenu() {
+  PopupMenuHelp = new QMenu(this);
+  PopupMenuHelp->setObjectName(QStringLiteral("PopupMenuHelp"));
+  const auto addAll = [this](std::initializer_list<const char *> names) {
+    for (const char *name : names)
+      PopupMenuHelp->addAction(command(QLatin1String(name)));
+  };
+  addAll({"ActShuJuBeiFen", "ActShuJuHuanYuan", "ActAbout", "ActSite"});
+  // The commands that have no button of their own.
+  PopupMenuHelp->addSeparator();
+  addAll({"ActHelp", "ActUpdate", "ActWGZX", "ActCWFK"});
+  PopupMenuHelp->addSeparator();
+  addAll({"ActZKXX", "ActBMBZ", "ActZWCX", "ActZZFW"});
+  PopupMenuHelp->addSeparator();
+  addAll({"ActFullScreen"});
+  Panel1->setHelpMenu(PopupMenuHelp);
+}
+
+void TFrmMain::buildShortcuts() {
+  // F10 opens the help menu under its button.
+  auto *help = new QShortcut(QKeySequence(Qt::Key_F10), this);
+  connect(help, &QShortcut::activated, Panel1, &TitleStrip::popupHelpMenu);
+  // F6 moves the focus between the tree and the page.
+  auto *focus = new QShortcut(QKeySequence(Qt::Key_F6), this);
+  connect(focus, &QShortcut::activated, this, [this] { switchFocus(); });
+  // Escape leaves full-screen mode.
+  auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, [this] {
+    if (fullScreenMode())
+      command(QStringLiteral("ActFullScreen"))->trigger();
+  });
+}
+
+void TFrmMain::switchFocus() {
+  if (TreeView1->hasFocus() || !TreeView1->isVisible()) {
+    if (QWebEngineView *v = WebBrowser1->engineView())
+      v->setFocus(Qt::ShortcutFocusReason);
+  } else {
+    TreeView1->setFocus(Qt::ShortcutFocusReason);
+  }
+}
+
+void TFrmMain::selectMainMenu(int i) { Panel1->selectMainMenu(i); }
+
+bool TFrmMain::fullScreenMode() const { return TActionList::Tag(command(QStringLiteral("ActFullScreen"))) == 1; }
+
+bool TFrmMain::paperOnDisplay() {
+  if (PaperOnDisplay)
+    return true;
+  dialogs().information(GradingText::NoPaper, GradingText::NoPaperCaption);
+  return false;
+}
+
+// ---------------------------------------------------------------------------
+// Papers
+
+void TFrmMain::showPaper(const PaperRequest &request) {
+  BuildRequestedPaper(request, *m_dm, m_programDir);
+  showGeneratedPaper();
+}
+
+void TFrmMain::showGeneratedPaper() {
+  PanelPaperToolBar->showPaperGroup();
+  WebBrowser1->navigate(m_programDir.questionPagePath());
+  PanelPaperToolBar->InitShowAnswer();
+}
+
+// The feedback form shows the question on a page of its own: the paper on
+// display, its kind and title stay as they were.
+void TFrmMain::openErrorReport(int XiaoTiHao) { TFrmErrorReport::Open(XiaoTiHao, *m_dm, m_programDir, this); }
+
+void TFrmMain::AfterBankUpdate() {
+  TreeViewIndex = 0;
+  LoadSystemParameters(*m_dm);
+  applyTitle();
+  command(QStringLiteral("ActShiTiKu"))->trigger();
+}
+
+// ---------------------------------------------------------------------------
+// Window events
+
+void TFrmMain::resizeEvent(QResizeEvent *e) {
+  QWidget::resizeEvent(e);
+  if (!isMaximized() && !isFullScreen()) {
+    const int screenHeight = screen() ? screen()->geometry().height() : 0;
+    const QSize wanted = WindowRules::constrainedSize(size(), screenHeight, TaskbarHeight);
+    if (wanted != size()) {
+      resize(wanted);
+      return;
+    }
+  }
+  Panel1->layoutTitleBar();
+}
+
+void TFrmMain::changeEvent(QEvent *e) {
+  QWidget::changeEvent(e);
+  if (e->type() == QEvent::WindowStateChange && Panel1)
+    Panel1->syncMaximizeButton();
+}
+
+void TFrmMain::showEvent(QShowEvent *e) {
+  QWidget::showEvent(e);
+  Panel1->syncMaximizeButton();
+  Panel1->layoutTitleBar();
+}
+
+void TFrmMain::splitterMoved() {
+  const int screenWidth = screen() ? screen()->geometry().width() : width();
+  const int current = Panel6->width();
+  const int wanted = WindowRules::clampedTreeWidth(current, screenWidth);
+  if (wanted != current) {
+    const QList<int> sizes = Splitter2->sizes();
+    int total = 0;
+    for (int s : sizes)
+      total += s;
+    Splitter2->setSizes({wanted, std::max(0, total - wanted)});
+  }
+}
+
+void TFrmMain::closeEvent(QCloseEvent *e) {
+  if (!dialogs().question(QStringLiteral("是否要退出系统？(Y/N)"), QStringLiteral("询问"))) {
+    e->ignore();
+    return;
+  }
+  QFile::remove(m_programDir.questionPagePath());
+  QFile::remove(m_programDir.feedbackPagePath());
+  e->accept();
+}

@@ -1,0 +1,113 @@
+#pragma once
+// The main window: a frameless window with the title strip on top, the
+// question-bank tree on the left and, on the right, the paper toolbar above
+// the view that shows the question page.
+//
+// Creating it attaches the page bridge to the view, opens the question bank
+// (unmask, open, mask), loads the system parameters, registers every
+// feature's commands and shows the start chapter's paper. When the bank
+// cannot be opened the learner is told, startupFailed() is true and the
+// program ends.
+//
+// The window only assembles: each feature registers its own commands from
+// its folder, and every paper reaches the view through showPaper().
+
+#include "common/ProgramDir.h"
+#include "mainwin/CategoryTree.h"
+#include "render/AppContext.h"
+#include "render/PaperPresenter.h"
+
+#include <QWidget>
+#include <array>
+#include <memory>
+
+class CategoryTreeView;
+class PaperToolbarBar;
+class QAction;
+class QLabel;
+class QMenu;
+class QSplitter;
+class TActionList;
+class TDataModule1;
+class TExternalContainer;
+class TitleStrip;
+class WebHtmlView;
+
+class TFrmMain : public QWidget, public PaperPresenter {
+  Q_OBJECT
+public:
+  explicit TFrmMain(const ProgramDir &programDir, QWidget *parent = nullptr);
+  ~TFrmMain() override;
+
+  bool startupFailed() const { return m_startupFailed; }
+  const ProgramDir &programDir() const { return m_programDir; }
+  TDataModule1 *dataModule() const { return m_dm.get(); }
+  AppContext &context() { return *m_context; }
+
+  // --- controls ---------------------------------------------------------
+  TitleStrip *Panel1 = nullptr;           // the top strip
+  QWidget *Panel6 = nullptr;              // the tree column
+  QWidget *Panel8 = nullptr;              // its header
+  QLabel *LabelMulu = nullptr;            // "题库目录"
+  CategoryTreeView *TreeView1 = nullptr;  // the question-bank tree
+  QSplitter *Splitter2 = nullptr;         // between the tree column and the right side
+  PaperToolbarBar *PanelPaperToolBar = nullptr; // the paper toolbar, 30 high
+  WebHtmlView *WebBrowser1 = nullptr;     // shows the question page
+  QMenu *PopupMenuHelp = nullptr;         // the menu of the help button
+
+  // --- commands -----------------------------------------------------------
+  TActionList *ActionManager1 = nullptr;
+  // The command of that name (ActShiTiKu, ActSummitPaper …); nullptr for none.
+  QAction *command(const QString &name) const;
+  // The command of main-menu button i.
+  QAction *menuAction(int i) const;
+  // The commands of the eight main-menu buttons, left to right.
+  static const std::array<const char *, 8> kMenuCommands;
+
+  // --- state --------------------------------------------------------------
+  int TaskbarHeight = 0; // screen height − available height, at start
+  // Absolute index of the node of the last chapter paper. Kept 32 bits wide
+  // so that any node of a large tree is found again.
+  int TreeViewIndex = 0;
+  CategoryTree &categoryTree() { return m_tree; }
+
+  // Sets the paper state, builds the page, shows it from its top, resets the
+  // paper toolbar. Throws (nothing changed) when the page cannot be built.
+  void showPaper(const PaperRequest &request) override;
+  // The last steps of showPaper: the paper toolbar's left group and settings
+  // button visible, the view on the new page from its top, answers hidden.
+  void showGeneratedPaper();
+  // A command moves the main-menu selection to button i.
+  void selectMainMenu(int i);
+  bool fullScreenMode() const;
+  // "请先选择试卷！" when no question page has been shown yet.
+  bool paperOnDisplay();
+  // After a successful online update: back to the first node, parameters
+  // and title reloaded, the tree rebuilt and its selected node practised.
+  void AfterBankUpdate();
+  // Title from the system parameters.
+  void applyTitle();
+
+protected:
+  void closeEvent(QCloseEvent *e) override;
+  void resizeEvent(QResizeEvent *e) override;
+  void changeEvent(QEvent *e) override;
+  void showEvent(QShowEvent *e) override;
+
+private:
+  bool openDatabase();
+  void registerCommands();
+  void buildUi();
+  void buildHelpMenu();
+  void buildShortcuts();
+  void splitterMoved();
+  void switchFocus();
+  void openErrorReport(int XiaoTiHao);
+
+  ProgramDir m_programDir;
+  std::unique_ptr<TDataModule1> m_dm;
+  std::unique_ptr<AppContext> m_context;
+  std::unique_ptr<TExternalContainer> m_container;
+  CategoryTree m_tree;
+  bool m_startupFailed = false;
+};

@@ -1,0 +1,19 @@
+#pragma once
+// The main window's own commands: chapter practice, the paper toolbar, the
+// link and help commands.
+
+#include "render/HtmlView.h"
+
+class QWidget;
+class TActionList;
+class TDataModule1;
+class TFrmMain;
+
+void registerMainCommands(TActionList &commands, TFrmMain &window);
+
+// The submit command: grades the page on display and, when it was graded,
+// shows the result report (TFrmShowTestResult) modally and frees it.
+// `parent` centres the report; `reportView` makes its HTML view (default:
+// the real web view).
+void ActSummitPaper(HtmlView &page, TDataModule1 &dm, QWidget *parent = nullptr,
+                    const HtmlViewFactory &reportView = {});

@@ -1,0 +1,58 @@
+#include "mainwin/ui/WidgetDialogs.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QUrl>
+
+static QWidget *parentWindow() { return QApplication::activeWindow(); }
+
+void WidgetDialogs::message(const QString &text, const QString &caption, Icon icon) {
+  QMessageBox::Icon i = QMessageBox::Information;
+  if (icon == Icon::Warning)
+    i = QMessageBox::Warning;
+  else if (icon == Icon::Error)
+    i = QMessageBox::Critical;
+  else if (icon == Icon::Question)
+    i = QMessageBox::Question;
+  QMessageBox box(i, caption, text, QMessageBox::Ok, parentWindow());
+  box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+  box.exec();
+}
+
+bool WidgetDialogs::question(const QString &text, const QString &caption) {
+  QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, parentWindow());
+  box.button(QMessageBox::Yes)->setText(QStringLiteral("是(&Y)"));
+  box.button(QMessageBox::No)->setText(QStringLiteral("否(&N)"));
+  box.setDefaultButton(QMessageBox::Yes);
+  return box.exec() == QMessageBox::Yes;
+}
+
+void WidgetDialogs::beep() { QApplication::beep(); }
+
+QString WidgetDialogs::openFileName(const QString &caption, const QString &dir, const QString &filter) {
+  return QFileDialog::getOpenFileName(parentWindow(), caption, dir, filter);
+}
+
+QString WidgetDialogs::saveFileName(const QString &caption, const QString &dir, const QString &filter) {
+  return QFileDialog::getSaveFileName(parentWindow(), caption, dir, filter);
+}
+
+std::optional<QColor> WidgetDialogs::pickColor(const QColor &initial, const QString &caption) {
+  const QColor c = QColorDialog::getColor(initial, parentWindow(), caption);
+  if (!c.isValid())
+    return std::nullopt;
+  return c;
+}
+
+bool WidgetDialogs::openUrl(const QString &target) {
+  const QUrl url = QFileInfo::exists(target) ? QUrl::fromLocalFile(target) : QUrl::fromUserInput(target);
+  return url.isValid() && QDesktopServices::openUrl(url);
+}
+
+int WidgetDialogs::execModal(QDialog &dialog) { return dialog.exec(); }

@@ -1,0 +1,19 @@
+#pragma once
+// What every feature gets from the program: the bank, the program directory,
+// a maker of HTML views for its dialogs, the presenter of papers and the
+// window to centre dialogs on. Messages go through dialogs() (common/Dialogs.h).
+
+#include "common/ProgramDir.h"
+#include "render/HtmlView.h"
+
+class PaperPresenter;
+class QWidget;
+class TDataModule1;
+
+struct AppContext {
+  TDataModule1 &dm;
+  ProgramDir programDir;
+  HtmlViewFactory makeView; // a view for a dialog's page (no page bridge)
+  PaperPresenter &presenter;
+  QWidget *window = nullptr; // parent of the program's dialogs
+};

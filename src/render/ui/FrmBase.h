@@ -1,0 +1,46 @@
+#pragma once
+// The shape of the program's dialogs: made on the heap by the command that
+// needs them, with the main window (which lives for the whole run) as
+// parent, shown modally through dialogs().execModal and freed by that
+// command — also when something closed the parent under exec().
+
+#include "common/Dialogs.h"
+#include "render/AppContext.h"
+#include "render/HtmlView.h"
+
+#include <QDialog>
+#include <QPointer>
+#include <memory>
+
+class QAbstractButton;
+
+class TFrmBase : public QDialog {
+  Q_OBJECT
+public:
+  TFrmBase(const QString &caption, QWidget *parent);
+
+protected:
+  // An HTML view for the dialog's page, made by `factory` (the real web view
+  // when empty), its widget owned by the dialog.
+  static HtmlView *makeView(const HtmlViewFactory &factory, QWidget *parent);
+  // OK accepts, Cancel rejects; either may be null.
+  void wireButtons(QAbstractButton *ok, QAbstractButton *cancel);
+};
+
+// Shows `form` modally and frees it. `after` runs on the form before it is
+// freed when it was not destroyed under exec(). Returns the modal result
+// (Rejected when the form went away).
+template <class Form, class After>
+int execOwned(Form *form, After after) {
+  QPointer<Form> guard(form);
+  const int result = dialogs().execModal(*form);
+  if (!guard)
+    return QDialog::Rejected;
+  after(*form);
+  delete guard.data();
+  return result;
+}
+
+template <class Form> int execOwned(Form *form) {
+  return execOwned(form, [](Form &) {});
+}

@@ -1,0 +1,460 @@
+#include "render/ui/WebHtmlView.h"
+#include "common/Dialogs.h"
+#include "render/ui/LocalFileInterceptor.h"
+#include "store/FileError.h"
+
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QMetaMethod>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QSaveFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWebChannel>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineView>
+
+namespace {
+
+const QString BridgeScriptName = QStringLiteral("qbrx-external");
+const QString BridgeObjectName = QStringLiteral("external");
+
+// A text as a JavaScript string literal.
+QString jsLiteral(const QString &text) {
+  const QByteArray json = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+  return QString::fromUtf8(json.mid(1, json.size() - 2));
+}
+
+QString jsLiterals(const QStringList &texts) {
+  return QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(texts)).toJson(QJsonDocument::Compact));
+}
+
+// A wait for something that finishes in a callback. The callback may come
+// after the waiter gave up, so it holds its own reference.
+struct Pending {
+  bool finished = false;
+  QVariant value;
+  QPointer<QEventLoop> loop;
+
+  void finish(const QVariant &v = {}) {
+    finished = true;
+    value = v;
+    if (loop)
+      loop->quit();
+  }
+};
+
+// Runs a local event loop until `pending` finishes or the time is up.
+bool waitFor(const std::shared_ptr<Pending> &pending, int timeoutMs) {
+  if (pending->finished)
+    return true;
+  QEventLoop loop;
+  pending->loop = &loop;
+  QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+  loop.exec(QEventLoop::ExcludeUserInputEvents);
+  return pending->finished;
+}
+
+// How page script hands an argument over for a parameter of this type: the
+// page passes numbers as text ("SubbitError('12')").
+QString jsArgument(int type, const QString &name) {
+  switch (type) {
+  case QMetaType::QString:
+    return QStringLiteral("text(%1)").arg(name);
+  case QMetaType::Int:
+  case QMetaType::UInt:
+  case QMetaType::Short:
+  case QMetaType::UShort:
+  case QMetaType::Long:
+  case QMetaType::ULong:
+  case QMetaType::LongLong:
+  case QMetaType::ULongLong:
+    return QStringLiteral("integer(%1)").arg(name);
+  case QMetaType::Bool:
+    return QStringLiteral("!!%1").arg(name);
+  case QMetaType::Double:
+  case QMetaType::Float:
+    return QStringLiteral("Number(%1)").arg(name);
+  default:
+    return name;
+  }
+}
+
+// The script that sets window.external before any page script runs: one
+// function per public slot or invokable method of the host object. Calls go
+// over the web channel; those made before it is connected wait in a queue.
+QString bridgeScript(const QMetaObject *meta) {
+  QFile channelJs(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+  if (!channelJs.open(QIODevice::ReadOnly))
+    throw AppError(QStringLiteral("qwebchannel.js is missing"));
+  QString functions;
+  for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
+    const QMetaMethod method = meta->method(i);
+    if (method.access() != QMetaMethod::Public ||
+        (method.methodType() != QMetaMethod::Slot && method.methodType() != QMetaMethod::Method))
+      continue;
+    QStringList params, args;
+    for (int p = 0; p < method.parameterCount(); ++p) {
+      const QString name = QStringLiteral("a%1").arg(p);
+      params << name;
+      args << jsArgument(method.parameterType(p), name);
+    }
+    const QString name = jsLiteral(QString::fromLatin1(method.name()));
+    functions += QStringLiteral("  host[%1] = function (%2) { send(%1, [%3]); };\n")
+                     .arg(name, params.join(QLatin1Char(',')), args.join(QLatin1Char(',')));
+  }
+  return QStringLiteral("(function () {\n") + QString::fromUtf8(channelJs.readAll()) +
+         QStringLiteral(R"(
+  function text(v) { return v == null ? '' : String(v); }
+  function integer(v) {
+    var n = typeof v === 'number' ? v : (String(v).trim() === '' ? NaN : Number(String(v).trim()));
+    if (!Number.isInteger(n)) throw new TypeError('Type mismatch');
+    return n;
+  }
+  var target = null, queue = [];
+  function send(name, args) {
+    if (target) target[name].apply(target, args); else queue.push([name, args]);
+  }
+  var host = {};
+)") + functions +
+         QStringLiteral(R"(  window.external = host;
+  if (typeof qt === 'undefined' || !qt.webChannelTransport) return;
+  new QWebChannel(qt.webChannelTransport, function (channel) {
+    target = channel.objects[%1];
+    var calls = queue;
+    queue = [];
+    calls.forEach(function (c) { target[c[0]].apply(target, c[1]); });
+  });
+})();
+)")
+             .arg(jsLiteral(BridgeObjectName));
+}
+
+// A target text as an address: a path, an address with a scheme, or a web
+// address without one.
+QUrl targetUrl(const QString &target) {
+  QString t = target.trimmed();
+  if (t.startsWith(QLatin1Char('/')) || t.startsWith(QLatin1String("./")) || t.startsWith(QLatin1String("../")))
+    return QUrl::fromLocalFile(QFileInfo(t).absoluteFilePath());
+  const QUrl url(t, QUrl::TolerantMode);
+  if (url.scheme().size() > 1)
+    return url;
+  if (QFileInfo::exists(t))
+    return QUrl::fromLocalFile(QFileInfo(t).absoluteFilePath());
+  return QUrl::fromUserInput(t);
+}
+
+} // namespace
+
+// The view's page: records script errors, and offers the host object only
+// to the program's own pages.
+class WebHtmlPage : public QWebEnginePage {
+public:
+  WebHtmlPage(WebHtmlView *owner) : QWebEnginePage(owner), m_owner(owner) {}
+
+protected:
+  // The program's own loads set the bridge up before they start. A page that
+  // navigates itself to a page of the other kind (a link from the paper to an
+  // address) is stopped here and loaded again by the view, outside the
+  // engine's call, so that the bridge changes before the new page exists.
+  bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override {
+    if (isMainFrame && m_owner->trusted(url) != m_owner->externalOffered()) {
+      QTimer::singleShot(0, m_owner, [owner = m_owner, url] {
+        try {
+          owner->navigate(url.toString());
+        } catch (...) {
+          owner->m_deferredError = std::current_exception();
+        }
+      });
+      return false;
+    }
+    return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+  }
+
+  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message, int lineNumber,
+                                const QString &sourceID) override {
+    if (level == ErrorMessageLevel)
+      m_owner->recordScriptError(QStringLiteral("%1 (%2:%3)").arg(message, sourceID).arg(lineNumber));
+  }
+
+private:
+  WebHtmlView *m_owner;
+};
+
+WebHtmlView::WebHtmlView(QWidget *parent) : QWidget(parent) {
+  m_view = new QWebEngineView(this);
+  auto *page = new WebHtmlPage(this);
+  m_view->setPage(page);
+  m_interceptor = new LocalFileInterceptor(this);
+  page->setUrlRequestInterceptor(m_interceptor);
+
+  auto *layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(m_view);
+  setFocusProxy(m_view);
+
+  // Lines written with writeln are shown once the writer returns to the
+  // event loop. An error there has no caller to reach: it is kept and
+  // thrown by the next call that waits for the page.
+  m_flushTimer = new QTimer(this);
+  m_flushTimer->setSingleShot(true);
+  m_flushTimer->setInterval(0);
+  connect(m_flushTimer, &QTimer::timeout, this, [this] {
+    try {
+      flushWrites();
+    } catch (...) {
+      m_deferredError = std::current_exception();
+    }
+  });
+
+  connect(page, &QWebEnginePage::loadFinished, this, [this] {
+    if (!this->page()->isLoading())
+      m_loadPending = false;
+  });
+  connect(page, &QWebEnginePage::renderProcessTerminated, this,
+          [this](QWebEnginePage::RenderProcessTerminationStatus status, int code) {
+            if (status != QWebEnginePage::NormalTerminationStatus)
+              recordScriptError(QStringLiteral("the page's process ended (status %1, code %2)")
+                                    .arg(int(status))
+                                    .arg(code));
+          });
+}
+
+// Children go in the order they were made: the view, then its page, then
+// the interceptor and the channel the page refers to.
+WebHtmlView::~WebHtmlView() = default;
+
+QWebEnginePage *WebHtmlView::page() const { return m_view->page(); }
+
+QUrl WebHtmlView::url() const { return m_view->url(); }
+
+void WebHtmlView::recordScriptError(const QString &message) {
+  m_scriptErrors.append(message);
+  emit scriptErrorReported(message);
+}
+
+void WebHtmlView::startLoad(const QUrl &url) {
+  offerExternalTo(url);
+  m_loadPending = true;
+  m_view->load(url);
+}
+
+void WebHtmlView::navigate(const QString &target) {
+  m_flushTimer->stop();
+  m_flushPending = false;
+  m_lines.clear();
+  m_writing = target.trimmed().compare(QLatin1String("about:blank"), Qt::CaseInsensitive) == 0;
+  QUrl url = targetUrl(target);
+  // The engine brings a page loaded again under the same address back to
+  // where it was scrolled. A page navigated to is new: it starts at its top
+  // (reload() keeps the place).
+  if (url.isLocalFile() && url.adjusted(QUrl::RemoveQuery) == m_view->url().adjusted(QUrl::RemoveQuery))
+    url.setQuery(QStringLiteral("n=%1").arg(++m_loadSerial));
+  startLoad(url);
+}
+
+void WebHtmlView::writeln(const QString &line) {
+  if (!m_writing) {
+    m_writing = true;
+    m_lines.clear();
+  }
+  m_lines.append(line);
+  m_flushPending = true;
+  m_flushTimer->start();
+}
+
+void WebHtmlView::flushWrites() {
+  if (!m_flushPending)
+    return;
+  m_flushPending = false;
+  m_flushTimer->stop();
+  if (!m_writeDir) {
+    m_writeDir = std::make_unique<QTemporaryDir>();
+    if (!m_writeDir->isValid())
+      throw FileError(QStringLiteral("无法建立临时目录：") + m_writeDir->errorString());
+  }
+  const QString path = m_writeDir->filePath(QStringLiteral("written.html"));
+  QSaveFile file(path);
+  QByteArray bytes("\xEF\xBB\xBF");
+  for (const QString &line : qAsConst(m_lines))
+    bytes += line.toUtf8() + "\r\n";
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    throw FileError(QStringLiteral("无法写入文件：") + path);
+  startLoad(QUrl::fromLocalFile(path));
+}
+
+void WebHtmlView::reload() {
+  if (m_flushPending) {
+    flushWrites();
+    return;
+  }
+  if (m_view->url().isEmpty())
+    return;
+  m_loadPending = true;
+  page()->triggerAction(QWebEnginePage::ReloadAndBypassCache);
+}
+
+void WebHtmlView::throwDeferredError() {
+  if (m_deferredError)
+    std::rethrow_exception(std::exchange(m_deferredError, nullptr));
+}
+
+bool WebHtmlView::waitForLoad(int timeoutMs) {
+  throwDeferredError();
+  flushWrites();
+  const QDeadlineTimer deadline(timeoutMs);
+  while (m_loadPending) {
+    if (deadline.hasExpired())
+      return false;
+    QEventLoop loop;
+    connect(page(), &QWebEnginePage::loadFinished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(std::max<qint64>(1, deadline.remainingTime()), &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+  }
+  return true;
+}
+
+QVariant WebHtmlView::callScript(const QString &script) {
+  waitForLoad();
+  auto pending = std::make_shared<Pending>();
+  page()->runJavaScript(script, [pending](const QVariant &v) { pending->finish(v); });
+  if (!waitFor(pending, ScriptTimeoutMs))
+    throw AppError(QStringLiteral("页面脚本没有响应"));
+  return pending->value;
+}
+
+QVariant WebHtmlView::evaluate(const QString &script) {
+  // Indirect eval runs the text in the global scope, so the functions and
+  // variables it declares stay in the page, as with a script of the page.
+  const QString wrapped = QStringLiteral(R"((function () {
+  try {
+    var v = (0, eval)(%1), t = typeof v;
+    if (v === undefined || t === 'function' || t === 'symbol' ||
+        (t === 'object' && v !== null && !Array.isArray(v) && Object.getPrototypeOf(v) !== Object.prototype))
+      v = null;
+    return [true, v];
+  } catch (e) {
+    return [false, (e && e.message) ? String(e.message) : String(e)];
+  }
+})())")
+                              .arg(jsLiteral(script));
+  const QVariantList result = callScript(wrapped).toList();
+  if (result.size() != 2)
+    throw AppError(QStringLiteral("页面脚本没有运行"));
+  if (!result[0].toBool())
+    throw AppError(QStringLiteral("脚本错误：") + result[1].toString());
+  return result[1];
+}
+
+void WebHtmlView::runScript(const QString &script) { evaluate(script); }
+
+std::vector<std::optional<bool>> WebHtmlView::readChecked(const QStringList &ids) {
+  const QString script = QStringLiteral(R"((function (ids) {
+  return ids.map(function (id) { var e = document.getElementById(id); return e ? !!e.checked : null; });
+})(%1))")
+                             .arg(jsLiterals(ids));
+  const QVariantList values = callScript(script).toList();
+  if (values.size() != ids.size())
+    throw AppError(QStringLiteral("无法读取页面的答题状态"));
+  std::vector<std::optional<bool>> out;
+  out.reserve(values.size());
+  for (const QVariant &v : values) {
+    if (v.typeId() == QMetaType::Bool)
+      out.emplace_back(v.toBool());
+    else
+      out.emplace_back(std::nullopt);
+  }
+  return out;
+}
+
+void WebHtmlView::setColor(const QStringList &ids, const QString &color) {
+  const QString script = QStringLiteral(R"((function (ids, color) {
+  ids.forEach(function (id) { var e = document.getElementById(id); if (e) e.style.color = color; });
+  return true;
+})(%1, %2))")
+                             .arg(jsLiterals(ids), jsLiteral(color));
+  if (!callScript(script).toBool())
+    throw AppError(QStringLiteral("无法设置页面的颜色"));
+}
+
+bool WebHtmlView::printToPdf(const QString &path) {
+  waitForLoad();
+  auto pending = std::make_shared<Pending>();
+  auto connection = connect(page(), &QWebEnginePage::pdfPrintingFinished, this,
+                            [pending, path](const QString &file, bool ok) {
+                              if (file == path)
+                                pending->finish(ok);
+                            });
+  page()->printToPdf(path);
+  const bool finished = waitFor(pending, ScriptTimeoutMs);
+  disconnect(connection);
+  return finished && pending->value.toBool();
+}
+
+void WebHtmlView::printPreview() {
+  waitForLoad();
+  QPrinter printer(QPrinter::HighResolution);
+  QPrintPreviewDialog preview(&printer, this);
+  connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter *target) {
+    auto pending = std::make_shared<Pending>();
+    auto connection = connect(m_view, &QWebEngineView::printFinished, this,
+                              [pending](bool ok) { pending->finish(ok); });
+    m_view->print(target);
+    waitFor(pending, ScriptTimeoutMs);
+    disconnect(connection);
+  });
+  dialogs().execModal(preview);
+}
+
+void WebHtmlView::setExternal(QObject *external, const QString &trustedRoot) {
+  detachExternal();
+  m_external = external;
+  m_trustedRoot = trustedRoot.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(trustedRoot).absoluteFilePath()) +
+                                                          QLatin1Char('/');
+  offerExternalTo(m_view->url());
+}
+
+bool WebHtmlView::trusted(const QUrl &url) const {
+  if (!m_external || m_trustedRoot.isEmpty() || !url.isLocalFile())
+    return false;
+  return QDir::cleanPath(url.toLocalFile()).startsWith(m_trustedRoot);
+}
+
+void WebHtmlView::offerExternalTo(const QUrl &url) {
+  if (!trusted(url)) {
+    detachExternal();
+    return;
+  }
+  if (m_channel)
+    return;
+  m_channel = new QWebChannel(this);
+  m_channel->registerObject(BridgeObjectName, m_external);
+  page()->setWebChannel(m_channel, QWebEngineScript::MainWorld);
+  QWebEngineScript script;
+  script.setName(BridgeScriptName);
+  script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+  script.setWorldId(QWebEngineScript::MainWorld);
+  script.setRunsOnSubFrames(false);
+  script.setSourceCode(bridgeScript(m_external->metaObject()));
+  page()->scripts().insert(script);
+}
+
+void WebHtmlView::detachExternal() {
+  QWebEngineScriptCollection &scripts = page()->scripts();
+  for (const QWebEngineScript &s : scripts.find(BridgeScriptName))
+    scripts.remove(s);
+  if (m_channel) {
+    page()->setWebChannel(nullptr);
+    delete m_channel;
+    m_channel = nullptr;
+  }
+}

@@ -1,0 +1,107 @@
+#pragma once
+// The HTML view over QWebEngineView. Every wait (a load, a script result, a
+// print job) runs a local event loop with a timeout on the UI thread.
+//
+// Local files are found whatever the letter case of their names: a page that
+// links "main.css" gets css/Main.css, "CSS/im/x.png" gets css/im/x.png.
+//
+// A host object set with setExternal() is what page script reaches as
+// window.external: each public slot or Q_INVOKABLE method of the object
+// becomes a function of that name. Calls are asynchronous (the page gets no
+// result back) and keep their order; calls made before the connection to
+// the program is ready are held until it is.
+
+#include "render/HtmlView.h"
+
+#include <QPointer>
+#include <QStringList>
+#include <QUrl>
+#include <QVariant>
+#include <QWidget>
+#include <exception>
+#include <memory>
+
+class QTemporaryDir;
+class QTimer;
+class QWebChannel;
+class QWebEnginePage;
+class QWebEngineView;
+class LocalFileInterceptor;
+
+class WebHtmlView : public QWidget, public HtmlView {
+  Q_OBJECT
+public:
+  explicit WebHtmlView(QWidget *parent = nullptr);
+  ~WebHtmlView() override;
+
+  QWidget *widget() override { return this; }
+  QWebEngineView *engineView() const { return m_view; }
+  QWebEnginePage *page() const;
+  QUrl url() const;
+
+  void navigate(const QString &target) override;
+  void writeln(const QString &line) override;
+  void reload() override;
+  void runScript(const QString &script) override;
+  // Runs script like runScript and returns the value of its last expression
+  // (texts, numbers, truth values, arrays and plain objects; anything else is
+  // an invalid QVariant).
+  QVariant evaluate(const QString &script);
+  std::vector<std::optional<bool>> readChecked(const QStringList &ids) override;
+  void setColor(const QStringList &ids, const QString &color) override;
+  void printPreview() override;
+  // Prints the page on display to a PDF file; false when that failed.
+  bool printToPdf(const QString &path);
+  bool waitForLoad(int timeoutMs = 15000) override;
+
+  // The host object of page script (window.external); nullptr for none.
+  // Not owned. Only pages that are local files below `trustedRoot` (the
+  // program directory) get it: a page from an address, or any other file,
+  // has neither window.external nor the channel to the program.
+  void setExternal(QObject *external, const QString &trustedRoot);
+  QObject *external() const { return m_external; }
+
+  // Script errors the pages reported (uncaught exceptions and console
+  // errors), oldest first, since the last clear.
+  QStringList scriptErrors() const { return m_scriptErrors; }
+  void clearScriptErrors() { m_scriptErrors.clear(); }
+
+  // How long evaluate(), readChecked() and the print calls wait.
+  static constexpr int ScriptTimeoutMs = 30000;
+
+signals:
+  // A page reported a script error.
+  void scriptErrorReported(const QString &message);
+
+private:
+  friend class WebHtmlPage;
+  void recordScriptError(const QString &message);
+  bool trusted(const QUrl &url) const;
+  bool externalOffered() const { return m_channel != nullptr; }
+  void offerExternalTo(const QUrl &url);
+  void detachExternal();
+  void startLoad(const QUrl &url);
+  void flushWrites();
+  void throwDeferredError();
+  QVariant callScript(const QString &script); // waits; no wrapping
+
+  QWebEngineView *m_view = nullptr;
+  LocalFileInterceptor *m_interceptor = nullptr;
+  QWebChannel *m_channel = nullptr;
+  QPointer<QObject> m_external;
+  QString m_trustedRoot; // with a trailing "/"; empty: no page is trusted
+  bool m_loadPending = false;
+  quint64 m_loadSerial = 0;
+  std::exception_ptr m_deferredError; // from the write timer, for the next waiter
+
+  // The document written line by line since navigate("about:blank"); it is
+  // shown from a file of its own (UTF-8 with a byte-order mark, which wins
+  // over any charset the lines declare).
+  bool m_writing = false;
+  QStringList m_lines;
+  bool m_flushPending = false;
+  QTimer *m_flushTimer = nullptr;
+  std::unique_ptr<QTemporaryDir> m_writeDir;
+
+  QStringList m_scriptErrors;
+};
