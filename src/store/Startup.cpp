@@ -50,7 +50,9 @@ StartupResult OpenBankAtStartup(TDataModule1 &dm, const QString &programDir,
     const BankHeader header = InspectBankFile(temp);
     if (header == BankHeader::NotAFile)
       return fail(StartupResult::NotAFile, temp);
-    if (!QFileInfo::exists(bank) && header == BankHeader::Ours)
+    // (A bank of a newer format takes the place too, to be refused there
+    // untouched rather than deleted here.)
+    if (!QFileInfo::exists(bank) && (header == BankHeader::Ours || header == BankHeader::NewerFormat))
       QFile::rename(temp, bank);
     else
       QFile::remove(temp);
