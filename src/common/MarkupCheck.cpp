@@ -1,6 +1,7 @@
 #include "common/MarkupCheck.h"
 
-#include <QHash>
+#include <array>
+#include <iterator>
 
 namespace {
 
@@ -26,13 +27,17 @@ bool isRawText(const QString &name) {
 
 // Elements the page itself is built of: an end tag of one that the text did
 // not open closes the page's element instead.
-bool isPageStructure(const QString &name) {
-  static const char *const names[] = {"form",  "table", "caption", "colgroup", "thead", "tbody", "tfoot", "tr",
-                                      "td",    "th",    "div",     "span",     "label", "center", "select"};
-  for (const char *n : names)
-    if (name == QLatin1String(n))
-      return true;
-  return false;
+constexpr const char *kPageStructure[] = {"form", "table", "caption", "colgroup", "thead", "tbody", "tfoot", "tr",
+                                          "td",   "th",    "div",     "span",     "label", "center", "select"};
+constexpr int kStructureCount = int(std::size(kPageStructure));
+constexpr int kSelect = kStructureCount - 1;
+
+// The index of `name` in kPageStructure, or -1.
+int pageStructure(const QString &name) {
+  for (int k = 0; k < kStructureCount; ++k)
+    if (name == QLatin1String(kPageStructure[k]))
+      return k;
+  return -1;
 }
 
 // The end of the tag that starts at `from` (just after its name): the index
@@ -84,13 +89,14 @@ MarkupCheck::Problem problemAt(int offset, const QString &message) {
 
 MarkupCheck::Problem MarkupCheck::check(const QString &s) {
   const int n = int(s.size());
-  QHash<QString, int> open; // page-structure elements the text opened and has not closed
+  const QStringView view(s);
+  std::array<int, kStructureCount> open{}; // page-structure elements the text opened and has not closed
   int firstSelect = -1;
   for (int i = int(s.indexOf(QLatin1Char('<'))); i >= 0 && i < n; i = int(s.indexOf(QLatin1Char('<'), i))) {
     const int start = i;
-    if (s.mid(i, 4) == QLatin1String("<!--")) {
+    if (view.mid(i, 4) == QLatin1String("<!--")) {
       // "<!-->" and "<!--->" end at once; otherwise "-->" or "--!>" ends it.
-      if (s.mid(i, 5) == QLatin1String("<!-->") || s.mid(i, 6) == QLatin1String("<!--->")) {
+      if (view.mid(i, 5) == QLatin1String("<!-->") || view.mid(i, 6) == QLatin1String("<!--->")) {
         i = int(s.indexOf(QLatin1Char('>'), i)) + 1;
         continue;
       }
@@ -134,12 +140,11 @@ MarkupCheck::Problem MarkupCheck::check(const QString &s) {
     if (endTag) {
       if (name == QLatin1String("body") || name == QLatin1String("html") || name == QLatin1String("head"))
         return problemAt(start, QStringLiteral("结束标记“</%1>”会结束整个页面").arg(name));
-      if (isPageStructure(name)) {
-        int &count = open[name];
-        if (count == 0)
+      const int k = pageStructure(name);
+      if (k >= 0) {
+        if (open[k] == 0)
           return problemAt(start, QStringLiteral("多余的结束标记“</%1>”会关闭页面自己的元素").arg(name));
-        --count;
-        if (name == QLatin1String("select") && open.value(name) == 0)
+        if (--open[k] == 0 && k == kSelect)
           firstSelect = -1;
       }
       continue;
@@ -156,9 +161,10 @@ MarkupCheck::Problem MarkupCheck::check(const QString &s) {
       i = closeEnd + 1;
       continue;
     }
-    if (isPageStructure(name)) {
-      ++open[name];
-      if (name == QLatin1String("select") && firstSelect < 0)
+    const int k = pageStructure(name);
+    if (k >= 0) {
+      ++open[k];
+      if (k == kSelect && firstSelect < 0)
         firstSelect = start;
     }
   }
