@@ -538,6 +538,7 @@ private slots:
     QTest::newRow("markup allowed as warnings") << "markup-allowed" << 0 << "警告：表“小题”第 9 行";
     QTest::newRow("comment-only SQL file") << "empty" << 0 << "警告：" ;
     QTest::newRow("export of a FIFO") << "fifo" << 1 << "不是普通文件";
+    QTest::newRow("export of a bank of a newer format") << "newer" << 1 << "题库文件的格式版本是 7，本程序只能打开格式版本 1";
   }
   void bankToolRefusesBadInput() {
     QFETCH(QString, kind);
@@ -573,6 +574,15 @@ private slots:
       const QString fifo = dir.filePath(QStringLiteral("fifo.db"));
       QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
       args = QStringList{QStringLiteral("export"), fifo, out};
+    } else if (kind == QLatin1String("newer")) {
+      const QString newer = dir.filePath(QStringLiteral("newer.db"));
+      BuildBankFromTexts(newer, {QString::fromUtf8(kSmallBank)});
+      QFile f(newer);
+      QVERIFY(f.open(QIODevice::ReadWrite));
+      f.seek(16);
+      f.write(QByteArray("\x07\0\0\0", 4));
+      f.close();
+      args = QStringList{QStringLiteral("export"), newer, out};
     }
     QProcess tool;
     tool.start(qEnvironmentVariable("QBRX_BANK_TOOL"), args);
