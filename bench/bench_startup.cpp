@@ -7,6 +7,7 @@
 #include "BankSynth.h"
 #include "store/BankBuilder.h"
 #include "store/DM.h"
+#include "store/InstanceLock.h"
 #include "store/Startup.h"
 #include "store/SystemParameters.h"
 
@@ -50,6 +51,13 @@ private slots:
     TDataModule1 dm;
     QCOMPARE(OpenBankAtStartup(dm, m_root), StartupResult::Opened);
     QBENCHMARK { LoadSystemParameters(dm); }
+  }
+
+  void partInstanceLock() {
+    QBENCHMARK {
+      InstanceLock lock;
+      QCOMPARE(lock.acquire(m_root), InstanceLock::Result::Acquired);
+    }
   }
 
   void plainOpenFloor() {
