@@ -7,6 +7,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-webengine-dev qt6-webchannel-dev qt6-charts-dev
   libsqlite3-dev libarchive-dev libpq-dev
+  zlib1g-dev        # libunrar checks the CRC32 of every entry with zlib
   fonts-noto-cjk
   postgresql        # the tests start a throw-away feedback server
   xvfb xauth        # headless screenshots

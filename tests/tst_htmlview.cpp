@@ -240,6 +240,35 @@ private slots:
     m_view->clearScriptErrors();
   }
 
+  // Lines written with writeln are shown from the event loop; when that
+  // fails (no temporary folder) the error does not escape into the event
+  // loop (the general error handler shows nothing) but reaches the next
+  // caller that waits for the page.
+  void writeFailureReachesTheCaller() {
+    FakeDialogs fake;
+    const QByteArray tmp = qgetenv("TMPDIR");
+    QTemporaryDir gone;
+    const QString missing = gone.path() + QStringLiteral("/missing");
+    qputenv("TMPDIR", QFile::encodeName(missing));
+    WebHtmlView view;
+    view.navigate(QStringLiteral("about:blank"));
+    view.writeln(QStringLiteral("<body>x</body>"));
+    // The write runs from the event loop: let it fail there.
+    QCoreApplication::processEvents();
+    bool thrown = false;
+    try {
+      view.waitForLoad();
+    } catch (const FileError &) {
+      thrown = true;
+    }
+    if (tmp.isNull())
+      qunsetenv("TMPDIR");
+    else
+      qputenv("TMPDIR", tmp);
+    QVERIFY(thrown);
+    QVERIFY(fake.shown.isEmpty());
+  }
+
   // window.external reaches the host object: calls made while the page is
   // still loading wait for the connection, arguments are converted to the
   // parameter types, the order is kept.

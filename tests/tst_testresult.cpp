@@ -401,6 +401,25 @@ private slots:
                                          expect(b, 12, -1), expect(b, 13, 0)}));
   }
 
+  // Redoing a record that no longer exists (deleted in the meantime) stores
+  // nothing and says so, instead of reporting a save that changed nothing.
+  void redoOfDeletedRecord() {
+    setGradedPaper(PaperKinds::Redo);
+    RedoTestId = 4242;
+    m_dialogs->defaultAnswer = true;
+    const QList<Row> rowsBefore = questionRows();
+    const QVariantMap record5 = record(5);
+    makeReport()->reject();
+
+    QCOMPARE(m_dialogs->shown.size(), 2);
+    QCOMPARE(m_dialogs->shown[1].text, QStringLiteral("保存测试结果到测试历史中出错，请重新操作！"));
+    QCOMPARE(m_dialogs->shown[1].icon, Dialogs::Icon::Warning);
+    QCOMPARE(recordCount(), 2);
+    QCOMPARE(record(5), record5);
+    QCOMPARE(questionRows(), rowsBefore);
+    QVERIFY(!m_dm->ADOConnection1.InTransaction());
+  }
+
   // A failure in the middle of the writes stores nothing at all and names the
   // step that failed; the connection is usable afterwards.
   void failureStoresNothing_data() {

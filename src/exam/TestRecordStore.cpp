@@ -1,5 +1,6 @@
 #include "exam/TestRecordStore.h"
 #include "common/Dialogs.h"
+#include "common/AppError.h"
 #include "store/DM.h"
 
 #include <charconv>
@@ -87,6 +88,10 @@ void TestRecordStore::updateRecord(const TestOutcome &o, const QString &accuracy
             QStringLiteral(",正确率=") + accuracy + QStringLiteral(",测试时间=") + QuotedStr(time) +
             QStringLiteral(" WHERE 编号=") + QString::number(o.redoTestId));
   q.ExecSQL();
+  // The record being redone was deleted meanwhile: nothing was stored, and
+  // the learner must not be told otherwise.
+  if (q.RowsAffected() == 0)
+    throw AppError(QStringLiteral("测试记录 %1 已不存在").arg(o.redoTestId));
 }
 
 TestRecordStore::Result TestRecordStore::store(const TestOutcome &o, const QDateTime &when) {

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <libpq-fe.h>
 #include <memory>
+#include <mutex>
 #include <poll.h>
 
 namespace {
@@ -18,9 +19,9 @@ constexpr Oid kTextOid = 25;
 FeedbackStore::Result failure(const QString &text) { return {false, text.trimmed()}; }
 FeedbackStore::Result failure(PGconn *conn) { return failure(QString::fromUtf8(PQerrorMessage(conn))); }
 
-// The connect_timeout to use: the string's own when it is 1 to 5 seconds,
-// otherwise the maximum. Empty text when the string does not parse.
-QByteArray connectSeconds(const QByteArray &conninfo, QString *error) {
+// The connect_timeout to use: the string's own when it is 1 second up to the
+// maximum, otherwise the maximum. Empty text when the string does not parse.
+QByteArray connectSeconds(const QByteArray &conninfo, int maxSeconds, QString *error) {
   char *message = nullptr;
   PQconninfoOption *options = PQconninfoParse(conninfo.constData(), &message);
   if (!options) {
@@ -28,7 +29,7 @@ QByteArray connectSeconds(const QByteArray &conninfo, QString *error) {
     PQfreemem(message);
     return {};
   }
-  int seconds = FeedbackStore::MaxConnectSeconds;
+  int seconds = maxSeconds;
   for (PQconninfoOption *o = options; o->keyword; ++o) {
     if (qstrcmp(o->keyword, "connect_timeout") == 0 && o->val) {
       bool ok = false;
@@ -61,14 +62,66 @@ bool waitSocket(int fd, bool forRead, bool forWrite, const QDeadlineTimer &deadl
 
 using Connection = std::unique_ptr<PGconn, decltype(&PQfinish)>;
 
+// Asks the server to stop the statement running on `conn`. PQfinish alone
+// would not: a statement the server is still working on completes.
+void cancelStatement(PGconn *conn) {
+  if (PGcancel *c = PQgetCancel(conn)) {
+    char message[256];
+    PQcancel(c, message, sizeof message);
+    PQfreeCancel(c);
+  }
+}
+
 } // namespace
 
+// The worker's statement as another thread sees it. PQcancel may be called
+// from any thread.
+class FeedbackStore::Cancel {
+public:
+  ~Cancel() { disarm(); }
+  // Before the statement is sent; false once cancelled (nothing is sent).
+  bool arm(PGconn *conn) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_cancelled)
+      return false;
+    m_handle = PQgetCancel(conn);
+    return true;
+  }
+  // After the statement has ended.
+  void disarm() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_handle)
+      PQfreeCancel(m_handle);
+    m_handle = nullptr;
+  }
+  void cancel() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_cancelled = true;
+    if (m_handle) {
+      char message[256];
+      PQcancel(m_handle, message, sizeof message);
+    }
+  }
+
+private:
+  std::mutex m_mutex;
+  PGcancel *m_handle = nullptr;
+  bool m_cancelled = false;
+};
+
+FeedbackStore::FeedbackStore(const QString &conninfo) : FeedbackStore(conninfo, Limits()) {}
+
 FeedbackStore::Result FeedbackStore::insert(const FeedbackRow &row) const {
+  Cancel cancel;
+  return insert(row, cancel);
+}
+
+FeedbackStore::Result FeedbackStore::insert(const FeedbackRow &row, Cancel &cancel) const {
   const QByteArray conninfo = m_conninfo.toUtf8();
   if (m_conninfo.trimmed().isEmpty())
     return failure(QStringLiteral("no connection string for the feedback database"));
   QString parseError;
-  const QByteArray seconds = connectSeconds(conninfo, &parseError);
+  const QByteArray seconds = connectSeconds(conninfo, m_limits.connectSeconds, &parseError);
   if (seconds.isEmpty())
     return failure(parseError);
 
@@ -111,8 +164,14 @@ FeedbackStore::Result FeedbackStore::insert(const FeedbackRow &row) const {
   static const char sql[] =
       "INSERT INTO ErrorReport(SubjectID, ErrorInfo, OtherInfo, Status, LibraryName) VALUES ($1, $2, $3, $4, $5)";
 
-  const QDeadlineTimer statementDeadline(StatementTimeoutMs);
+  const QDeadlineTimer statementDeadline(m_limits.statementMs);
   const int fd = PQsocket(conn.get());
+  if (!cancel.arm(conn.get()))
+    return failure(QStringLiteral("given up before the report was sent"));
+  struct Disarm {
+    Cancel &c;
+    ~Disarm() { c.disarm(); }
+  } disarm{cancel};
   if (PQsetnonblocking(conn.get(), 1) != 0 ||
       !PQsendQueryParams(conn.get(), sql, 5, paramTypes, paramValues, nullptr, nullptr, 0))
     return failure(conn.get());
@@ -122,8 +181,10 @@ FeedbackStore::Result FeedbackStore::insert(const FeedbackRow &row) const {
       break;
     if (pending < 0)
       return failure(conn.get());
-    if (!waitSocket(fd, true, true, statementDeadline))
+    if (!waitSocket(fd, true, true, statementDeadline)) {
+      cancelStatement(conn.get());
       return failure(QStringLiteral("timeout expired while sending the report"));
+    }
     if (!PQconsumeInput(conn.get()))
       return failure(conn.get());
   }
@@ -132,8 +193,10 @@ FeedbackStore::Result FeedbackStore::insert(const FeedbackRow &row) const {
   bool inserted = false;
   for (;;) {
     while (PQisBusy(conn.get())) {
-      if (!waitSocket(fd, true, false, statementDeadline))
+      if (!waitSocket(fd, true, false, statementDeadline)) {
+        cancelStatement(conn.get());
         return failure(QStringLiteral("timeout expired while waiting for the feedback database"));
+      }
       if (!PQconsumeInput(conn.get()))
         return failure(conn.get());
     }
@@ -154,27 +217,33 @@ FeedbackStore::Result FeedbackStore::insert(const FeedbackRow &row) const {
 }
 
 FeedbackStore::Result FeedbackStore::insertWaiting(const FeedbackRow &row) const {
-  // The worker gets its own copies and hands back one result when it ends.
+  // The worker gets its own copies and hands back one result when it ends;
+  // it frees itself, also when it ends after this function has returned.
   auto result = std::make_shared<Result>();
-  QThread *worker = QThread::create([result, store = *this, row] { *result = store.insert(row); });
+  auto cancel = std::make_shared<Cancel>();
+  QThread *worker =
+      QThread::create([result, cancel, store = *this, row] { *result = store.insert(row, *cancel); });
+  QObject::connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+  bool finished = false;
   QEventLoop loop;
-  QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
+  QObject::connect(worker, &QThread::finished, &loop, [&finished, &loop] {
+    finished = true;
+    loop.quit();
+  });
   // insert() keeps its own deadlines, except while the system resolves a
   // host name before connecting. A resolver that hangs must not hold the
-  // learner: past the deadlines the worker is left to end on its own (it
-  // then fails at once, its connect deadline having passed, and writes
-  // nothing).
+  // learner: past the cap the worker is cancelled and left to end on its own
+  // (its statement, if running, stops on the server; one not yet sent is
+  // never sent).
   QTimer cap;
   cap.setSingleShot(true);
   QObject::connect(&cap, &QTimer::timeout, &loop, &QEventLoop::quit);
-  cap.start(MaxConnectSeconds * 1000 + StatementTimeoutMs + 1000);
+  cap.start(m_limits.capMs());
   worker->start();
   loop.exec();
-  if (!worker->isFinished()) {
-    QObject::connect(worker, &QThread::finished, worker, &QObject::deleteLater);
-    return failure(QStringLiteral("timeout expired while looking up the feedback server"));
+  if (!finished) {
+    cancel->cancel();
+    return failure(QStringLiteral("timeout expired while waiting for the feedback server"));
   }
-  worker->wait();
-  delete worker;
   return *result;
 }

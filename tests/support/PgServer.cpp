@@ -15,8 +15,12 @@ PgServer::PgServer() {
   // able to enter the folder.
   QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
                                           QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
-  m_port = freePort();
-  start();
+  // The port was free a moment ago; another process may take it before the
+  // server binds it. Then the start fails and another port is tried.
+  for (int attempt = 0; attempt < 5 && !m_running; ++attempt) {
+    m_port = freePort();
+    start();
+  }
 }
 
 PgServer::~PgServer() { stop(); }

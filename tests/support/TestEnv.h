@@ -1,4 +1,5 @@
 #pragma once
+#include "mainwin/ui/Application.h"
 // Headless set-up shared by every test program, and fixtures that make a
 // complete program directory (bank, css/, images/, fonts/) in a temp dir.
 
@@ -34,12 +35,13 @@ private:
 
 } // namespace TestEnv
 
-// main() for a test class: headless environment, then QApplication.
+// main() for a test class: headless environment, then the program's own
+// application class, so that the general error handler is the program's.
 #define QBRX_TEST_MAIN(TestClass)                                                  \
   int main(int argc, char **argv) {                                                \
     TestEnv::prepareHeadless();                                                    \
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);                    \
-    QApplication app(argc, argv);                                                  \
+    QbrxApplication app(argc, argv);                                               \
     TestClass tc;                                                                  \
     QTEST_SET_MAIN_SOURCE_PATH                                                     \
     return QTest::qExec(&tc, argc, argv);                                          \

@@ -1,5 +1,6 @@
 #include "render/ui/WebHtmlView.h"
 #include "common/Dialogs.h"
+#include "render/ui/FrmBase.h"
 #include "render/ui/LocalFileInterceptor.h"
 #include "store/FileError.h"
 
@@ -278,9 +279,15 @@ void WebHtmlView::flushWrites() {
   m_flushPending = false;
   m_flushTimer->stop();
   if (!m_writeDir) {
-    m_writeDir = std::make_unique<QTemporaryDir>();
-    if (!m_writeDir->isValid())
-      throw FileError(QStringLiteral("无法建立临时目录：") + m_writeDir->errorString());
+    // Without a usable temporary folder Qt would make one in the current
+    // folder: refuse instead.
+    const QString temp = QDir::tempPath();
+    if (temp.isEmpty())
+      throw FileError(QStringLiteral("无法建立临时目录：系统的临时目录不存在。"));
+    auto dir = std::make_unique<QTemporaryDir>(temp + QStringLiteral("/qbrx-XXXXXX"));
+    if (!dir->isValid())
+      throw FileError(QStringLiteral("无法建立临时目录：") + dir->errorString());
+    m_writeDir = std::move(dir);
   }
   const QString path = m_writeDir->filePath(QStringLiteral("written.html"));
   QSaveFile file(path);
@@ -403,8 +410,8 @@ bool WebHtmlView::printToPdf(const QString &path) {
 void WebHtmlView::printPreview() {
   waitForLoad();
   QPrinter printer(QPrinter::HighResolution);
-  QPrintPreviewDialog preview(&printer, this);
-  connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter *target) {
+  auto *preview = new QPrintPreviewDialog(&printer, this);
+  connect(preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter *target) {
     auto pending = std::make_shared<Pending>();
     auto connection = connect(m_view, &QWebEngineView::printFinished, this,
                               [pending](bool ok) { pending->finish(ok); });
@@ -412,7 +419,7 @@ void WebHtmlView::printPreview() {
     waitFor(pending, ScriptTimeoutMs);
     disconnect(connection);
   });
-  dialogs().execModal(preview);
+  execOwned(preview);
 }
 
 void WebHtmlView::setExternal(QObject *external, const QString &trustedRoot) {
