@@ -92,9 +92,10 @@ TFrmMain::~TFrmMain() {
 
 bool TFrmMain::openDatabase() {
   return RunCommand([this] {
-           const StartupResult result = OpenBankAtStartup(*m_dm, m_programDir.root());
+           QString detail;
+           const StartupResult result = OpenBankAtStartup(*m_dm, m_programDir.root(), {}, &detail);
            if (result != StartupResult::Opened) {
-             dialogs().error(QStringLiteral("打开数据库出现严重的错误，程序将中止！"), QStringLiteral("错误"));
+             ShowStartupFailure(result, detail);
              m_startupFailed = true;
              return;
            }
