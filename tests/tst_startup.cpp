@@ -63,6 +63,11 @@ QString readyFingerprint(const QString &root) {
 
 } // namespace
 
+static QByteArray readAll(const QString &path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 class TstStartup : public QObject {
   Q_OBJECT
 
@@ -326,7 +331,15 @@ private slots:
     QCOMPARE(r, StartupResult::OpenFailed);
     QVERIFY(!detail.isEmpty());
 
-    QFile::remove(dir.path(QStringLiteral("QBRX.db")));
+    // The window meets a file it refuses: an ordinary SQLite database (not a
+    // bank of ours) under the bank's name. The learner reads the fatal
+    // message and the file is left as it was.
+    const QString bank = dir.path(QStringLiteral("QBRX.db"));
+    const QString plain = dir.path(QStringLiteral("plain.sqlite"));
+    ExportBank(bank, plain);
+    QVERIFY(QFile::remove(bank));
+    QVERIFY(QFile::rename(plain, bank));
+    const QByteArray before = readAll(bank);
     FakeDialogs fake;
     TFrmMain window{ProgramDir(dir.root())};
     QVERIFY(window.startupFailed());
@@ -334,6 +347,7 @@ private slots:
     QCOMPARE(fake.shown[0].text, QStringLiteral("打开数据库出现严重的错误，程序将中止！"));
     QCOMPARE(fake.shown[0].caption, QStringLiteral("错误"));
     QCOMPARE(fake.shown[0].icon, Dialogs::Icon::Error);
+    QCOMPARE(readAll(bank), before);
   }
 
   // A child process runs the start-up and is killed at each step (and once
