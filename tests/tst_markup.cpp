@@ -1,3 +1,4 @@
+// test-links: logic
 // Bank texts that would swallow the rest of a question page: the checker's
 // cases, the bank tool refusing them, and the page showing such a text as
 // plain text while every other text stays markup.

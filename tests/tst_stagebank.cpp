@@ -1,3 +1,4 @@
+// test-links: logic
 // The build stages a rebuilt demo bank only over a staged bank that holds no
 // learner data; a bank with the learner's records or favourites stays.
 // ctest-timeout: 120

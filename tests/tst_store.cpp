@@ -1,3 +1,4 @@
+// test-links: logic
 // The bank file, its shim and the data module, on real files.
 
 #include "BankSynth.h"
