@@ -1,11 +1,15 @@
-// Grading a generated paper of 1,000 choice sub-questions in the real view
-// (no report dialog), beside the floor of one bare script call that reads the
-// same checked states; and storing that paper's test record in one
-// transaction.
+// Grading a generated paper of 100, 1,000 and 5,000 choice sub-questions in
+// the real view, beside the floor of one bare script call that reads the same
+// checked states; the result report window until its rows are laid out,
+// beside the floor of a bare view loading the same report page; and storing
+// the paper's test record in one transaction. QBRX_BENCH_QUESTIONS sets the
+// size of the bank (100,000), QBRX_BENCH_SIZES the paper sizes.
 
 #include "BankSynth.h"
+#include "Interleaved.h"
 #include "TestEnv.h"
 #include "common/ProgramDir.h"
+#include "exam/ui/ShowTestResult.h"
 #include "exam/TestRecordStore.h"
 #include "exam/TestReport.h"
 #include "mainwin/Grading.h"
@@ -16,29 +20,71 @@
 #include "store/Startup.h"
 
 #include <QEventLoop>
+#include <QFile>
 #include <QWebEnginePage>
+#include <QWebEngineView>
 #include <QtTest>
 #include <memory>
+
+namespace {
+
+// Table rows the report's lines open.
+int reportRows(const TestReport &report) {
+  int rows = 0;
+  for (const QString &line : report.lines)
+    rows += int(line.count(QLatin1String("<tr")));
+  return rows;
+}
+
+// Waits until the page of `page` has laid out at least `rows` table rows.
+bool waitForRows(QWebEnginePage *page, int rows) {
+  const QDeadlineTimer deadline(60000);
+  while (!deadline.hasExpired()) {
+    QEventLoop loop;
+    int found = -1;
+    page->runJavaScript(QStringLiteral("document.body && document.body.scrollHeight > 0 ?"
+                                       " document.getElementsByTagName('tr').length : 0"),
+                        [&](const QVariant &v) {
+                          found = v.toInt();
+                          loop.quit();
+                        });
+    loop.exec();
+    if (found >= rows)
+      return true;
+  }
+  return false;
+}
+
+} // namespace
 
 class BenchGrading : public QObject {
   Q_OBJECT
   std::unique_ptr<TestEnv::ProgramDirFixture> m_dir;
   std::unique_ptr<TDataModule1> m_dm;
   std::unique_ptr<WebHtmlView> m_view;
-  QString m_readScript; // the bare read of every option input
+  int m_size = 0;       // sub-questions of the paper on display
+  QString m_readScript; // the bare read of every option input and stem
 
-private slots:
-  void initTestCase() {
-    m_dir = std::make_unique<TestEnv::ProgramDirFixture>(QStringList{QStringLiteral("SELECT 1;")});
-    const int questions = qEnvironmentVariableIntValue("QBRX_BENCH_QUESTIONS");
-    SynthesizeBank(m_dir->path(QStringLiteral("QBRX.db")), questions > 0 ? questions : 100000, 7);
-    m_dm = std::make_unique<TDataModule1>();
-    QCOMPARE(OpenBankAtStartup(*m_dm, m_dir->root()), StartupResult::Opened);
+  static void sizes() {
+    QTest::addColumn<int>("size");
+    QString list = qEnvironmentVariable("QBRX_BENCH_SIZES");
+    if (list.isEmpty())
+      list = QStringLiteral("100,1000,5000");
+    for (const QString &s : list.split(QLatin1Char(','), Qt::SkipEmptyParts))
+      QTest::newRow(qPrintable(s.trimmed())) << s.trimmed().toInt();
+  }
 
-    // 1,000 choice sub-questions, case sub-questions among them.
+  // A paper of `size` choice sub-questions (case sub-questions among them)
+  // on display, every other one answered with its first option.
+  void showPaper(int size) {
+    if (m_size == size)
+      return;
     TADOQuery &q = m_dm->ADOQuery1;
+    q.Close();
+    q.SQL.Clear();
     q.SQL.Add(QStringLiteral("SELECT 小题号 FROM 小题 WHERE 题目类型 NOT IN "
-                             "('填空题','简答题','计算题','案例题','方案题','综合题') ORDER BY 小题号 LIMIT 1000"));
+                             "('填空题','简答题','计算题','案例题','方案题','综合题') ORDER BY 小题号 LIMIT %1")
+                  .arg(size));
     q.Open();
     CurrentPaper.clear();
     for (q.First(); !q.Eof(); q.Next())
@@ -47,16 +93,14 @@ private slots:
     PaperKind = PaperKinds::Chapter;
     const ProgramDir dir(m_dir->root());
     BuildQuestionPage(QStringLiteral("批阅基准"), 0, *m_dm, dir);
-    qInfo("paper: %d sub-questions graded", int(PaperQuestions.size()));
 
-    m_view = std::make_unique<WebHtmlView>();
     m_view->navigate(dir.questionPagePath());
-    QVERIFY(m_view->waitForLoad(60000));
+    if (!m_view->waitForLoad(120000))
+      qFatal("the paper did not load");
 
-    // Every other sub-question answered with its first option.
     QStringList ids, first;
     for (size_t i = 0; i < PaperQuestions.size(); ++i) {
-      ids << OptionIds(PaperQuestions[i]);
+      ids << OptionIds(PaperQuestions[i]) << StemId(PaperQuestions[i]);
       if (i % 2 == 0 && PaperQuestions[i].NumOfSel > 0)
         first << QStringLiteral("'%1/0'").arg(PaperQuestions[i].XiaoTiHao);
     }
@@ -68,32 +112,144 @@ private slots:
     m_readScript = QStringLiteral("[%1].map(function (id) { var e = document.getElementById(id);"
                                   " return e ? !!e.checked : null; })")
                        .arg(quoted.join(QLatin1Char(',')));
-    qInfo("option inputs read: %d", int(ids.size()));
+    m_size = size;
+    qInfo("paper: %d sub-questions graded, %d elements read", int(PaperQuestions.size()), int(ids.size()));
   }
 
+  // One runJavaScript call reading every element, and its wait.
+  int bareRead() {
+    QEventLoop loop;
+    int count = 0;
+    m_view->page()->runJavaScript(m_readScript, [&](const QVariant &v) {
+      count = int(v.toList().size());
+      loop.quit();
+    });
+    loop.exec();
+    return count;
+  }
+
+  // The report window until its rows are laid out.
+  void openReport(int rows) {
+    TFrmShowTestResult report(*m_dm);
+    report.show();
+    auto *view = dynamic_cast<WebHtmlView *>(&report.view());
+    if (!view || !view->waitForLoad(60000) || !waitForRows(view->page(), rows))
+      qFatal("the report did not show its rows");
+  }
+
+  // A bare view of the report's size loading the report page from a file.
+  static void openBareReport(const QString &path, int rows) {
+    QWebEngineView view;
+    view.resize(582, 221);
+    view.show();
+    view.load(QUrl::fromLocalFile(path));
+    if (!waitForRows(view.page(), rows))
+      qFatal("the bare view did not show the rows");
+  }
+
+  // The report page of TypeResults as a file (UTF-8 with a byte-order mark,
+  // as the report view shows written lines); its path.
+  QString writeReportFile() {
+    const TestReport report = BuildTestReport(TypeResults);
+    const QString path = m_dir->path(QStringLiteral("report-floor.html"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+      qFatal("cannot write the report page");
+    file.write("\xEF\xBB\xBF");
+    for (const QString &line : report.lines)
+      file.write(line.toUtf8() + "\r\n");
+    return path;
+  }
+
+private slots:
+  void initTestCase() {
+    m_dir = std::make_unique<TestEnv::ProgramDirFixture>(QStringList{QStringLiteral("SELECT 1;")});
+    const int questions = qEnvironmentVariableIntValue("QBRX_BENCH_QUESTIONS");
+    SynthesizeBank(m_dir->path(QStringLiteral("QBRX.db")), questions > 0 ? questions : 100000, 7);
+    m_dm = std::make_unique<TDataModule1>();
+    QCOMPARE(OpenBankAtStartup(*m_dm, m_dir->root()), StartupResult::Opened);
+    m_view = std::make_unique<WebHtmlView>();
+    m_view->resize(1024, 768);
+  }
+
+  void gradePaper_data() { sizes(); }
   void gradePaper() {
+    QFETCH(int, size);
+    showPaper(size);
     QBENCHMARK {
       QCOMPARE(GradePaper(*m_view, *m_dm), GradeStatus::Graded);
     }
     QVERIFY(!TypeResults.empty());
   }
 
-  // The floor: one runJavaScript call reading the same inputs, and its wait.
+  // The floor: one runJavaScript call reading the same elements, and its wait.
+  void bareReadFloor_data() { sizes(); }
   void bareReadFloor() {
+    QFETCH(int, size);
+    showPaper(size);
     QBENCHMARK {
-      QEventLoop loop;
-      int count = 0;
-      m_view->page()->runJavaScript(m_readScript, [&](const QVariant &v) {
-        count = int(v.toList().size());
-        loop.quit();
-      });
-      loop.exec();
-      QVERIFY(count > 0);
+      QVERIFY(bareRead() > 0);
     }
   }
 
-  // The test record of the graded paper and its 1,000 question rows.
+  // Grading beside the bare read, alternating (the goal: at most 1.5 x).
+  void gradingOverBareRead_data() { sizes(); }
+  void gradingOverBareRead() {
+    QFETCH(int, size);
+    showPaper(size);
+    reportInterleaved(
+        QStringLiteral("grading / bare read (%1)").arg(size),
+        [&] {
+          if (GradePaper(*m_view, *m_dm) != GradeStatus::Graded)
+            qFatal("not graded");
+        },
+        [&] { bareRead(); }, roundsFor(size / 100.0));
+  }
+
+  // The report window of the graded paper, from its making until the rows
+  // of its page are laid out.
+  void reportWindow_data() { sizes(); }
+  void reportWindow() {
+    QFETCH(int, size);
+    showPaper(size);
+    QCOMPARE(GradePaper(*m_view, *m_dm), GradeStatus::Graded);
+    const int rows = reportRows(BuildTestReport(TypeResults));
+    QBENCHMARK {
+      openReport(rows);
+    }
+  }
+
+  // The floor: a bare view of the report's size loading the same page from
+  // a file until its rows are laid out.
+  void bareReportViewFloor_data() { sizes(); }
+  void bareReportViewFloor() {
+    QFETCH(int, size);
+    showPaper(size);
+    QCOMPARE(GradePaper(*m_view, *m_dm), GradeStatus::Graded);
+    const int rows = reportRows(BuildTestReport(TypeResults));
+    const QString path = writeReportFile();
+    QBENCHMARK {
+      openBareReport(path, rows);
+    }
+  }
+
+  // The report window beside the bare view, alternating (1,000 sub-questions:
+  // the report has a row per type whatever the paper's size).
+  void reportOverBareView() {
+    showPaper(1000);
+    QCOMPARE(GradePaper(*m_view, *m_dm), GradeStatus::Graded);
+    const int rows = reportRows(BuildTestReport(TypeResults));
+    const QString path = writeReportFile();
+    reportInterleaved(
+        QStringLiteral("report window / bare view"), [&] { openReport(rows); }, [&] { openBareReport(path, rows); },
+        15);
+  }
+
+  // The test record of the graded paper and its question rows.
+  void storeTestRecord_data() { sizes(); }
   void storeTestRecord() {
+    QFETCH(int, size);
+    showPaper(size);
     QCOMPARE(GradePaper(*m_view, *m_dm), GradeStatus::Graded);
     const TestOutcome outcome = CurrentTestOutcome(BuildTestReport(TypeResults).totals);
     TestRecordStore store(*m_dm);

@@ -1,10 +1,13 @@
-// The question page on a large bank: a paper of 1,000 sub-questions of mixed
-// types with 20 case questions. Measures the page builder, the real web
-// view loading and laying out the page it wrote, and the floor: the same rows
-// read with one joined SELECT and as many bytes written to a file.
-// QBRX_BENCH_QUESTIONS overrides the size of the bank (100,000).
+// The question page on a large bank: papers of 100, 1,000 and 5,000
+// sub-questions of mixed types, one in fifty of them in case questions of
+// three. Measures, per paper size, the page builder, the real web view
+// loading and laying out the page it wrote (most of what the learner waits
+// for), and the floor: the same rows read with one joined SELECT and as many
+// bytes written to a file. QBRX_BENCH_QUESTIONS overrides the size of the
+// bank (100,000); QBRX_BENCH_SIZES the paper sizes ("100,1000,5000").
 
 #include "BankSynth.h"
+#include "Interleaved.h"
 #include "TestEnv.h"
 #include "common/ProgramDir.h"
 #include "render/Global.h"
@@ -16,14 +19,21 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QMap>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QWebEngineView>
 #include <QtTest>
 
 namespace {
-constexpr int kCases = 20;
-constexpr int kSubQuestions = 1000;
+// A paper of about `size` sub-questions: stand-alone questions spread over
+// the bank and size/50 case questions of three sub-questions.
+struct Paper {
+  std::vector<TXiaoTi> items;
+  QStringList standAlone, caseNumbers;
+  qint64 pageBytes = 0;
+};
 } // namespace
 
 class BenchPageBuilder : public QObject {
@@ -31,14 +41,12 @@ class BenchPageBuilder : public QObject {
   QTemporaryDir m_tmp;
   ProgramDir m_dir;
   TDataModule1 m_dm;
-  std::vector<TXiaoTi> m_paper;
-  QStringList m_standAlone, m_caseNumbers;
-  qint64 m_pageBytes = 0;
+  QMap<int, Paper> m_papers;
 
   QString pagePath() const { return m_dir.questionPagePath(); }
 
-  void build() {
-    CurrentPaper = m_paper;
+  void build(const Paper &paper) {
+    CurrentPaper = paper.items;
     PaperKind = PaperKinds::MockExam;
     BuildQuestionPage(QStringLiteral("模拟考场(2026-01-01 10:00:00)"), 0, m_dm, m_dir);
   }
@@ -53,6 +61,74 @@ class BenchPageBuilder : public QObject {
     for (q.First(); !q.Eof(); q.Next())
       out << q.Fields(0).AsString();
     return out;
+  }
+
+  static void sizes() {
+    QTest::addColumn<int>("size");
+    QString list = qEnvironmentVariable("QBRX_BENCH_SIZES");
+    if (list.isEmpty())
+      list = QStringLiteral("100,1000,5000");
+    for (const QString &s : list.split(QLatin1Char(','), Qt::SkipEmptyParts))
+      QTest::newRow(qPrintable(s.trimmed())) << s.trimmed().toInt();
+  }
+
+  // The paper of `size`, built once and checked; its page is on disk after.
+  const Paper &paper(int size) {
+    auto it = m_papers.find(size);
+    if (it == m_papers.end()) {
+      Paper p;
+      const int cases = std::max(1, size / 50);
+      p.caseNumbers = column(QStringLiteral("SELECT 大题号 FROM 大题 ORDER BY (大题号*7919)%1000003 LIMIT %1").arg(cases));
+      const QString caseList = p.caseNumbers.join(QLatin1Char(','));
+      const int caseSubs =
+          column(QStringLiteral("SELECT count(*) FROM 小题 WHERE 大题号 IN(%1)").arg(caseList))[0].toInt();
+      p.standAlone = column(QStringLiteral("SELECT 小题号 FROM 小题 WHERE 大题号=小题号 AND 小题号 NOT IN(SELECT 大题号 FROM 大题)"
+                                           " ORDER BY (小题号*7919)%1000003 LIMIT %1")
+                                .arg(size - caseSubs));
+      for (const QStringList *list : {&p.standAlone, &p.caseNumbers})
+        for (const QString &n : *list)
+          p.items.push_back(TXiaoTi{n.toInt()});
+      it = m_papers.insert(size, p);
+      build(*it);
+      qInfo("paper: %d sub-questions, %d case questions, page of %lld bytes", size, int(it->caseNumbers.size()),
+            QFileInfo(pagePath()).size());
+    }
+    build(*it);
+    QFile page(pagePath());
+    if (!page.open(QIODevice::ReadOnly))
+      qFatal("the page was not written");
+    const QByteArray bytes = page.readAll();
+    it->pageBytes = bytes.size();
+    if (int(bytes.count("class=\"TestMainTitle\"")) != size ||
+        int(bytes.count("\r\n\xA3\xA8")) != it->caseNumbers.size()) // case stems: lines starting with "（"
+      qFatal("the page of %d sub-questions is not as planned", size);
+    return *it;
+  }
+
+  // The same rows read with one joined SELECT, as many bytes written.
+  void floor(const Paper &p) {
+    const QString sql =
+        QStringLiteral("SELECT x.*, o.答题选项, t.类型说明, d.大题内容 FROM 小题 x"
+                       " LEFT JOIN 答案选项 o ON o.大题号=x.大题号 AND o.小题号=x.小题号"
+                       " LEFT JOIN 类型说明 t ON t.题目类型=x.题目类型"
+                       " LEFT JOIN 大题 d ON d.大题号=x.大题号"
+                       " WHERE x.小题号 IN(%1) OR x.大题号 IN(%2)"
+                       " ORDER BY x.题目类型编号, x.小题号, o.答案编号")
+            .arg(p.standAlone.join(QLatin1Char(',')), p.caseNumbers.join(QLatin1Char(',')));
+    TADOQuery &q = m_dm.ADOQuery3;
+    q.Close();
+    q.SQL.Clear();
+    q.SQL.Add(sql);
+    q.Open();
+    QByteArray bytes;
+    bytes.reserve(p.pageBytes);
+    for (q.First(); !q.Eof(); q.Next())
+      for (int i = 0; i < q.FieldCount(); ++i)
+        bytes += q.Fields(i).AsString().toUtf8();
+    bytes.resize(p.pageBytes, ' ');
+    QFile f(m_tmp.path() + QStringLiteral("/floor.html"));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != p.pageBytes)
+      qFatal("the floor's file was not written");
   }
 
 private slots:
@@ -73,37 +149,40 @@ private slots:
     for (const char *image : {"MainBackground.gif", "dot.gif"})
       QFile::copy(TestEnv::sourceDir() + QStringLiteral("/assets/images/") + QLatin1String(image),
                   root + QStringLiteral("images/") + QLatin1String(image));
-
-    // 20 case questions of three sub-questions each, and stand-alone
-    // questions of every type up to 1,000 sub-questions, spread over the bank.
-    m_caseNumbers = column(QStringLiteral("SELECT 大题号 FROM 大题 ORDER BY 大题号 LIMIT %1").arg(kCases));
-    const QString cases = m_caseNumbers.join(QLatin1Char(','));
-    const int caseSubs = column(QStringLiteral("SELECT count(*) FROM 小题 WHERE 大题号 IN(%1)").arg(cases))[0].toInt();
-    m_standAlone = column(QStringLiteral("SELECT 小题号 FROM 小题 WHERE 大题号=小题号 AND 小题号 NOT IN(SELECT 大题号 FROM 大题)"
-                                         " ORDER BY (小题号*7919)%1000003 LIMIT %1")
-                              .arg(kSubQuestions - caseSubs));
-    for (const QStringList *list : {&m_standAlone, &m_caseNumbers})
-      for (const QString &n : *list)
-        m_paper.push_back(TXiaoTi{n.toInt()});
-
-    build();
-    QFile page(pagePath());
-    QVERIFY(page.open(QIODevice::ReadOnly));
-    const QByteArray bytes = page.readAll();
-    m_pageBytes = bytes.size();
-    QCOMPARE(int(bytes.count("class=\"TestMainTitle\"")), kSubQuestions);
-    QCOMPARE(int(bytes.count("\r\n\xA3\xA8")), kCases); // case stems: lines starting with "（"
-    QVERIFY(bytes.count("type=\"CheckBox\"") > 0 && bytes.count("<textarea") > 0);
-    qInfo("page: %lld bytes, %d sub-questions, %d case questions", m_pageBytes, kSubQuestions, kCases);
   }
 
+  void buildQuestionPage_data() { sizes(); }
   void buildQuestionPage() {
+    QFETCH(int, size);
+    const Paper &p = paper(size);
     QBENCHMARK {
-      build();
+      build(p);
     }
   }
 
+  void floorJoinedSelectAndWrite_data() { sizes(); }
+  void floorJoinedSelectAndWrite() {
+    QFETCH(int, size);
+    const Paper &p = paper(size);
+    QBENCHMARK {
+      floor(p);
+    }
+  }
+
+  // The builder beside its floor, alternating (the goal: at most 2 x).
+  void builderOverFloor_data() { sizes(); }
+  void builderOverFloor() {
+    QFETCH(int, size);
+    const Paper &p = paper(size);
+    reportInterleaved(
+        QStringLiteral("page builder / one-join floor (%1)").arg(size), [&] { build(p); }, [&] { floor(p); },
+        roundsFor(size / 20.0));
+  }
+
+  void viewLoadsAndLaysOutPage_data() { sizes(); }
   void viewLoadsAndLaysOutPage() {
+    QFETCH(int, size);
+    paper(size);
     QWebEngineView view;
     view.resize(1024, 768);
     view.show();
@@ -120,34 +199,6 @@ private slots:
       view.page()->runJavaScript(QStringLiteral("document.body.scrollHeight"),
                                  [&height](const QVariant &v) { height = v.toInt(); });
       QTRY_VERIFY_WITH_TIMEOUT(height > 0, 60000);
-    }
-  }
-
-  void floorJoinedSelectAndWrite() {
-    const QString sql =
-        QStringLiteral("SELECT x.*, o.答题选项, t.类型说明, d.大题内容 FROM 小题 x"
-                       " LEFT JOIN 答案选项 o ON o.大题号=x.大题号 AND o.小题号=x.小题号"
-                       " LEFT JOIN 类型说明 t ON t.题目类型=x.题目类型"
-                       " LEFT JOIN 大题 d ON d.大题号=x.大题号"
-                       " WHERE x.小题号 IN(%1) OR x.大题号 IN(%2)"
-                       " ORDER BY x.题目类型编号, x.小题号, o.答案编号")
-            .arg(m_standAlone.join(QLatin1Char(',')), m_caseNumbers.join(QLatin1Char(',')));
-    const QString out = m_tmp.path() + QStringLiteral("/floor.html");
-    QBENCHMARK {
-      TADOQuery &q = m_dm.ADOQuery3;
-      q.Close();
-      q.SQL.Clear();
-      q.SQL.Add(sql);
-      q.Open();
-      QByteArray bytes;
-      bytes.reserve(m_pageBytes);
-      for (q.First(); !q.Eof(); q.Next())
-        for (int i = 0; i < q.FieldCount(); ++i)
-          bytes += q.Fields(i).AsString().toUtf8();
-      bytes.resize(m_pageBytes, ' ');
-      QFile f(out);
-      QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-      QCOMPARE(f.write(bytes), m_pageBytes);
     }
   }
 };

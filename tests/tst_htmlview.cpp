@@ -17,6 +17,8 @@
 #include <QPrintPreviewWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -181,6 +183,94 @@ private slots:
                                  "getComputedStyle(document.getElementById('T13_13')).color"))
                  .toString(),
              QStringLiteral("rgb(255, 0, 0),rgb(255, 0, 0)"));
+  }
+
+  // Marking a paper: states read and wrong stems coloured in one call, the
+  // same as reading and colouring apart; a missing element colours nothing.
+  void markChoices_data() {
+    QTest::addColumn<bool>("oneCall");
+    QTest::newRow("one call") << true;
+    QTest::newRow("read, then colour") << false;
+  }
+  void markChoices() {
+    QFETCH(bool, oneCall);
+    auto mark = [&](const std::vector<ChoiceMark> &items) {
+      return oneCall ? m_view->markChoices(items, QStringLiteral("red"))
+                     : m_view->HtmlView::markChoices(items, QStringLiteral("red"));
+    };
+    auto colors = [&] {
+      return eval(QStringLiteral("['T12_12','T13_13','T14_14','T15_15'].map(function (id) {"
+                                 " return document.getElementById(id).style.color; }).join(',')"))
+          .toString();
+    };
+    m_view->navigate(QStringLiteral("about:blank"));
+    m_view->writeln(QStringLiteral("<body>"
+                                   "<span id=\"T12_12\">a</span><input type=\"Radio\" id=\"12/0\" checked />"
+                                   "<input type=\"Radio\" id=\"12/1\" />"
+                                   "<span id=\"T13_13\">b</span><input type=\"CheckBox\" id=\"13/0\" />"
+                                   "<input type=\"CheckBox\" id=\"13/1\" checked /><input type=\"CheckBox\" id=\"13/2\" checked />"
+                                   "<span id=\"T14_14\">c</span><input type=\"Radio\" id=\"14/0\" />"
+                                   "<span id=\"T15_15\">d</span><input type=\"Radio\" id=\"15/0\" checked /></body>"));
+    // An option or a stem missing: nothing read, nothing coloured.
+    QCOMPARE(mark({{12, 2, QStringLiteral("B")}, {13, 4, QStringLiteral("BC")}}), std::nullopt);
+    QCOMPARE(mark({{12, 2, QStringLiteral("B")}, {16, 0, QString()}}), std::nullopt);
+    QCOMPARE(colors(), QStringLiteral(",,,"));
+
+    // Right, right, unanswered, and letters no choice can spell (quote,
+    // backslash, line separator, lone surrogate: the script still runs).
+    const auto states = mark({{12, 2, QStringLiteral("A")},
+                              {13, 3, QStringLiteral("BC")},
+                              {14, 1, QStringLiteral("A")},
+                              {15, 1, QStringLiteral("\"\\\u2028") + QChar(0xD800)}});
+    QVERIFY(states);
+    QCOMPARE(*states, (std::vector<bool>{true, false, false, true, true, false, true}));
+    QCOMPARE(colors(), QStringLiteral(",,red,red"));
+    QCOMPARE(mark({}), std::optional<std::vector<bool>>(std::vector<bool>{}));
+  }
+
+  // A local page reads files below its program directory only, and nothing
+  // from the network: its style sheet and pictures load, /etc/hostname and
+  // an address on loopback give it nothing, and no request leaves.
+  void pageReachesOnlyItsProgramDirectory() {
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    int connections = 0;
+    connect(&server, &QTcpServer::newConnection, [&] {
+      while (QTcpSocket *s = server.nextPendingConnection()) {
+        ++connections;
+        s->deleteLater();
+      }
+    });
+    QVERIFY(QFileInfo::exists(QStringLiteral("/etc/hostname")));
+    QImage pic(4, 3, QImage::Format_RGB32);
+    pic.fill(Qt::blue);
+    QVERIFY(pic.save(m_dir->path(QStringLiteral("images/probe.png"))));
+    const QString http = QStringLiteral("http://127.0.0.1:%1/x").arg(server.serverPort());
+    writeGbk(css(QStringLiteral("Probe.html")),
+             {kHead, QStringLiteral("<body><img id=\"own\" src=\"../Images/Probe.png\" />"),
+              QStringLiteral("<img id=\"net\" src=\"%1.png\" /><iframe id=\"f\" src=\"file:///etc/hostname\"></iframe>").arg(http),
+              QStringLiteral("</body></html>")});
+
+    m_view->navigate(css(QStringLiteral("Probe.html")));
+    QVERIFY(m_view->waitForLoad());
+    m_view->runScript(QStringLiteral(
+        "var probe = {};"
+        "function get(u, k) { var x = new XMLHttpRequest();"
+        "  x.onload = function () { probe[k] = x.responseText.length; };"
+        "  x.onerror = function () { probe[k] = -1; };"
+        "  x.open('GET', u); x.send(); }"
+        "get('file:///etc/hostname', 'file'); get('%1', 'http'); get('main.css', 'own');").arg(http));
+    QTRY_VERIFY(eval(QStringLiteral("'file' in probe && 'http' in probe && 'own' in probe")).toBool());
+    QCOMPARE(eval(QStringLiteral("probe.file")).toInt(), -1);
+    QCOMPARE(eval(QStringLiteral("probe.http")).toInt(), -1);
+    QVERIFY(eval(QStringLiteral("probe.own")).toInt() > 0);
+    QCOMPARE(eval(QStringLiteral("getComputedStyle(document.body).backgroundColor")).toString(),
+             QStringLiteral("rgb(18, 52, 86)"));
+    QTRY_COMPARE(eval(QStringLiteral("document.getElementById('own').naturalWidth")).toInt(), 4);
+    QCOMPARE(eval(QStringLiteral("document.getElementById('net').naturalWidth")).toInt(), 0);
+    QCOMPARE(connections, 0);
+    // The refusals are reported by the engine as page errors.
+    m_view->clearScriptErrors();
   }
 
   // Reload shows the page with the style sheet as it is on disk now.

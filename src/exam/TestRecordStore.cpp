@@ -101,7 +101,7 @@ TestRecordStore::Result TestRecordStore::store(const TestOutcome &o, const QDate
   const QString time = TestTimeText(when);
   TADOConnection &c = m_dm.ADOConnection1;
   TADOQuery &q = m_dm.ADOQuery2;
-  const QString right = QStringLiteral("-1"), wrong = QStringLiteral("0");
+  const qint64 right = -1, wrong = 0;
   Result failure = Result::RecordFailed;
   qint64 recordId = 0;
   try {
@@ -110,15 +110,11 @@ TestRecordStore::Result TestRecordStore::store(const TestOutcome &o, const QDate
       updateRecord(o, accuracy, time);
       recordId = o.redoTestId;
       failure = Result::QuestionsFailed;
-      const QString tail = QStringLiteral(" WHERE 测试编号=") + QString::number(o.redoTestId) +
-                           QStringLiteral(" AND 小题号=");
-      for (const TestQuestionRow &row : o.questions) {
-        q.Close();
-        q.SQL.Clear();
-        q.SQL.Add(QStringLiteral("UPDATE 测试题目 SET 回答正确=") + (row.IsRight ? right : wrong) + tail +
-                  QString::number(row.XiaoTiHao));
-        q.ExecSQL();
-      }
+      q.Close();
+      q.SQL.Clear();
+      q.SQL.Add(QStringLiteral("UPDATE 测试题目 SET 回答正确=? WHERE 测试编号=? AND 小题号=?"));
+      for (const TestQuestionRow &row : o.questions)
+        q.execSQLWith({row.IsRight ? right : wrong, qint64(o.redoTestId), qint64(row.XiaoTiHao)});
     } else {
       insertRecord(o, accuracy, time);
       q.Close();
@@ -129,15 +125,11 @@ TestRecordStore::Result TestRecordStore::store(const TestOutcome &o, const QDate
         const QString id = q.Fields(0).AsString();
         recordId = id.toLongLong();
         failure = Result::QuestionsFailed;
-        const QString head = QStringLiteral("INSERT INTO 测试题目(测试编号,小题号,回答正确) VALUES(") + id +
-                             QLatin1Char(',');
-        for (const TestQuestionRow &row : o.questions) {
-          q.Close();
-          q.SQL.Clear();
-          q.SQL.Add(head + QString::number(row.XiaoTiHao) + QLatin1Char(',') + (row.IsRight ? right : wrong) +
-                    QLatin1Char(')'));
-          q.ExecSQL();
-        }
+        q.Close();
+        q.SQL.Clear();
+        q.SQL.Add(QStringLiteral("INSERT INTO 测试题目(测试编号,小题号,回答正确) VALUES(?,?,?)"));
+        for (const TestQuestionRow &row : o.questions)
+          q.execSQLWith({recordId, qint64(row.XiaoTiHao), row.IsRight ? right : wrong});
       }
       q.Close();
     }

@@ -25,18 +25,15 @@ QString NormalizedAnswer(const QString &answer) {
 }
 
 QStringList OptionIds(const TShiTi &s) {
+  const ChoiceMark m{s.XiaoTiHao, s.NumOfSel, QString()};
   QStringList ids;
   ids.reserve(s.NumOfSel);
-  const QString prefix = QString::number(s.XiaoTiHao) + QLatin1Char('/');
   for (int i = 0; i < s.NumOfSel; ++i)
-    ids << prefix + QString::number(i);
+    ids << m.optionId(i);
   return ids;
 }
 
-QString StemId(const TShiTi &s) {
-  const QString n = QString::number(s.XiaoTiHao);
-  return QLatin1Char('T') + n + QLatin1Char('_') + n;
-}
+QString StemId(const TShiTi &s) { return ChoiceMark{s.XiaoTiHao, 0, QString()}.stemId(); }
 
 std::vector<TTest> MergeByType(const std::vector<TTest> &perQuestion) {
   std::vector<TTest> merged;
@@ -61,9 +58,8 @@ double MarksPerQuestion(TDataModule1 &dm, const QString &type) {
   TADOQuery &q = dm.ADOQuery2;
   q.Close();
   q.SQL.Clear();
-  q.SQL.Add(QStringLiteral("SELECT 分数 FROM 类型说明 WHERE 题目类型 ="));
-  q.SQL.Add(QuotedStr(type));
-  q.Open();
+  q.SQL.Add(QStringLiteral("SELECT 分数 FROM 类型说明 WHERE 题目类型 =?"));
+  q.openWith({type});
   const double marks = q.IsEmpty() ? 0.0 : q.Fields(0).AsFloat();
   q.Close();
   return marks;
@@ -75,60 +71,82 @@ GradeStatus GradePaper(HtmlView &page, TDataModule1 &dm) {
     return GradeStatus::NoPaper;
   }
 
-  // Every option input of the paper, read in one call; the stems go along
-  // so that a page lacking one is noticed too.
-  QStringList ids;
-  for (const TShiTi &s : PaperQuestions)
-    ids << OptionIds(s) << StemId(s);
-  const std::vector<std::optional<bool>> states = page.readChecked(ids);
-  if (states.size() != size_t(ids.size()))
-    throw AppError(QStringLiteral("读取答题状态失败：页面返回 %1 项，应为 %2 项。")
-                       .arg(states.size())
-                       .arg(ids.size()));
-  for (const std::optional<bool> &state : states) {
-    if (!state) {
-      dialogs().warning(GradingText::PageMismatch, GradingText::PageMismatchCaption);
-      return GradeStatus::PageMismatch;
+  // The marks of every type first: a database error leaves the page and
+  // everything shared as it was.
+  // The table of types is small: one statement reads it whole, and the
+  // first row of a type counts, as a statement for that type alone reads it.
+  const auto typeOf = [](const TShiTi &s) { return s.DaTiHao > 0 ? GradingText::CaseType : s.TiMuType; };
+  QHash<QString, TField> rows;
+  {
+    TADOQuery &q = dm.ADOQuery2;
+    q.Close();
+    q.SQL.Clear();
+    q.SQL.Add(QStringLiteral("SELECT 题目类型, 分数 FROM 类型说明 WHERE 题目类型 IS NOT NULL ORDER BY rowid"));
+    q.Open();
+    for (q.First(); !q.Eof(); q.Next()) {
+      const QString type = q.Fields(0).AsString();
+      if (!rows.contains(type))
+        rows.insert(type, q.Fields(1));
+    }
+    q.Close();
+  }
+  QHash<QString, double> marks;
+  for (const TShiTi &s : PaperQuestions) {
+    const QString type = typeOf(s);
+    if (!marks.contains(type)) {
+      const auto row = rows.constFind(type);
+      marks.insert(type, row == rows.constEnd() ? 0.0 : row->AsFloat());
     }
   }
 
-  // Judge each sub-question; nothing shared is changed until all is known.
+  // Every option input read and the wrong stems coloured in one page call;
+  // a page lacking an input or a stem changes nothing.
+  std::vector<ChoiceMark> items;
+  items.reserve(PaperQuestions.size());
+  for (const TShiTi &s : PaperQuestions)
+    items.push_back(ChoiceMark{s.XiaoTiHao, s.NumOfSel, NormalizedAnswer(s.Answer)});
+  const std::optional<std::vector<bool>> states = page.markChoices(items, QStringLiteral("red"));
+  if (!states) {
+    dialogs().warning(GradingText::PageMismatch, GradingText::PageMismatchCaption);
+    return GradeStatus::PageMismatch;
+  }
+  size_t inputs = 0;
+  for (const ChoiceMark &m : items)
+    inputs += size_t(m.options);
+  if (states->size() != inputs)
+    throw AppError(QStringLiteral("读取答题状态失败：页面返回 %1 项，应为 %2 项。").arg(states->size()).arg(inputs));
+
+  // Judge each sub-question by the same rule the page coloured with.
   std::vector<bool> isRight;
   isRight.reserve(PaperQuestions.size());
   std::vector<TTest> perQuestion;
   perQuestion.reserve(PaperQuestions.size());
-  QStringList wrongStems;
   size_t next = 0;
   std::vector<bool> checked;
-  for (const TShiTi &s : PaperQuestions) {
-    checked.clear();
-    for (int i = 0; i < s.NumOfSel; ++i)
-      checked.push_back(*states[next++]);
-    ++next; // the stem
+  for (size_t i = 0; i < PaperQuestions.size(); ++i) {
+    const TShiTi &s = PaperQuestions[i];
+    checked.assign(states->begin() + qsizetype(next), states->begin() + qsizetype(next + size_t(s.NumOfSel)));
+    next += size_t(s.NumOfSel);
     TTest t;
-    t.TiMuType = s.DaTiHao > 0 ? GradingText::CaseType : s.TiMuType;
+    t.TiMuType = typeOf(s);
     t.NumOfShiTi = 1;
-    const bool right = NormalizedAnswer(s.Answer) == ChosenLetters(checked);
-    if (right) {
+    const bool right = items[i].rightLetters == ChosenLetters(checked);
+    if (right)
       t.Right = 1;
-    } else {
+    else
       t.Error = 1;
-      wrongStems << StemId(s);
-    }
     isRight.push_back(right);
     perQuestion.push_back(std::move(t));
   }
 
   std::vector<TTest> results = MergeByType(perQuestion);
   for (TTest &e : results) {
-    const double marks = MarksPerQuestion(dm, e.TiMuType);
-    e.Total = float(marks * e.NumOfShiTi);
-    e.Score = float(marks * e.Right);
+    const double m = marks.value(e.TiMuType);
+    e.Total = float(m * e.NumOfShiTi);
+    e.Score = float(m * e.Right);
     e.MNPP = float(double(e.Right) / e.NumOfShiTi);
   }
 
-  if (!wrongStems.isEmpty())
-    page.setColor(wrongStems, QStringLiteral("red"));
   for (size_t i = 0; i < PaperQuestions.size(); ++i)
     PaperQuestions[i].IsRight = isRight[i];
   TypeResults = std::move(results);

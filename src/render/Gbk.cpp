@@ -99,13 +99,6 @@ const CodeTable &codeTable() {
   return *table;
 }
 
-void appendEscape(char32_t c, Gbk::Escape escape, QByteArray &out) {
-  char buf[16];
-  const int n = escape == Gbk::Escape::Html ? std::snprintf(buf, sizeof buf, "&#x%X;", unsigned(c))
-                                            : std::snprintf(buf, sizeof buf, "\\%X ", unsigned(c));
-  out.append(buf, n);
-}
-
 } // namespace
 
 namespace Gbk {
@@ -135,30 +128,51 @@ void appendEncoded(QStringView text, Escape escape, QByteArray &out) {
   const CodeTable &table = codeTable();
   const qsizetype n = text.size();
   const char16_t *s = text.utf16();
+  // One pass over the text into room made beforehand: two bytes per UTF-16
+  // unit are enough for every character GBK has; an escape (at most 10
+  // bytes) makes more room when it is met.
+  constexpr qsizetype kMaxEscape = 10;
+  qsizetype pos = out.size();
+  out.resize(pos + 2 * n);
+  char *p = out.data() + pos;
+  char *end = out.data() + out.size();
   for (qsizetype i = 0; i < n; ++i) {
     char32_t c = s[i];
     if (c < 0x80) {
-      out.append(char(c));
+      *p++ = char(c);
       continue;
     }
+    bool pair = false;
     if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(s[i + 1])) {
       c = QChar::surrogateToUcs4(char16_t(c), s[i + 1]);
-      ++i;
-      appendEscape(c, escape, out);
-      continue;
-    }
-    if (QChar::isSurrogate(c))
+      pair = true;
+    } else if (QChar::isSurrogate(c)) {
       c = 0xFFFD;
-    const quint16 code = table[c];
+    }
+    const quint16 code = pair ? 0 : table[c];
     if (code == 0) {
-      appendEscape(c, escape, out);
+      if (pair)
+        ++i;
+      const qsizetype need = kMaxEscape + 2 * (n - i - 1);
+      if (end - p < need) {
+        pos = p - out.data();
+        out.resize(pos + need);
+        p = out.data() + pos;
+        end = out.data() + out.size();
+      }
+      char buf[16];
+      const int len = escape == Escape::Html ? std::snprintf(buf, sizeof buf, "&#x%X;", unsigned(c))
+                                             : std::snprintf(buf, sizeof buf, "\\%X ", unsigned(c));
+      std::memcpy(p, buf, size_t(len));
+      p += len;
     } else if (code < 0x100) {
-      out.append(char(code));
+      *p++ = char(code);
     } else {
-      out.append(char(code >> 8));
-      out.append(char(code & 0xFF));
+      *p++ = char(code >> 8);
+      *p++ = char(code & 0xFF);
     }
   }
+  out.resize(p - out.data());
 }
 
 QByteArray encode(QStringView text, Escape escape) {

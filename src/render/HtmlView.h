@@ -11,6 +11,18 @@
 
 class QWidget;
 
+// A choice sub-question as a page marks it: option inputs with the ids
+// "n/0" ... "n/(options-1)", a stem "Tn_n", and the letters of the options
+// that make it right ("A" for the first input).
+struct ChoiceMark {
+  int number = 0;
+  int options = 0;
+  QString rightLetters;
+
+  QString optionId(int k) const;
+  QString stemId() const;
+};
+
 class HtmlView {
 public:
   virtual ~HtmlView() = default;
@@ -33,6 +45,14 @@ public:
   virtual std::vector<std::optional<bool>> readChecked(const QStringList &ids) = 0;
   // Sets style.color of the elements with these ids, in one call.
   virtual void setColor(const QStringList &ids, const QString &color) = 0;
+  // Marks a paper in the page: reads `checked` of every option input of
+  // `items` and, only when every input and stem is on the page, sets
+  // style.color of the stems whose checked inputs do not spell their
+  // rightLetters to `color`. Returns the states of the inputs in order
+  // (item by item), or nullopt when an element is missing, nothing coloured.
+  // This one reads and colours with readChecked and setColor; a view may do
+  // it in one call.
+  virtual std::optional<std::vector<bool>> markChoices(const std::vector<ChoiceMark> &items, const QString &color);
   // The print preview of the page on display.
   virtual void printPreview() = 0;
   // Waits until no load is pending; false on timeout.

@@ -253,9 +253,8 @@ void PageWriter::body() {
       m_q2.Close();
       m_q2.SQL.Clear();
       m_q2.SQL.Add(QStringLiteral("SELECT * FROM 小题"));
-      m_q2.SQL.Add(QStringLiteral(" WHERE 大题号="));
-      m_q2.SQL.Add(num(daTiHao));
-      m_q2.Open();
+      m_q2.SQL.Add(QStringLiteral(" WHERE 大题号=?"));
+      m_q2.openWith({daTiHao});
       if (m_q2.RecordCount() > 1) {
         found.push_back(TBH{daTiHao});
         continue;
@@ -283,9 +282,8 @@ void PageWriter::groupHeader(const QString &type) {
   m_q2.Close();
   m_q2.SQL.Clear();
   m_q2.SQL.Add(QStringLiteral("SELECT * FROM 类型说明 "));
-  m_q2.SQL.Add(QStringLiteral("WHERE 题目类型="));
-  m_q2.SQL.Add(QuotedStr(type));
-  m_q2.Open();
+  m_q2.SQL.Add(QStringLiteral("WHERE 题目类型=?"));
+  m_q2.openWith({type});
   if (m_q2.IsEmpty())
     return;
   line(QStringLiteral("<div class=\"MiddleFont\" id=\"zoom\">"));
@@ -338,12 +336,10 @@ void PageWriter::subQuestion(const TADOQuery &row, int daTiHao) {
     m_q2.Close();
     m_q2.SQL.Clear();
     m_q2.SQL.Add(QStringLiteral("SELECT * FROM 答案选项 "));
-    m_q2.SQL.Add(QStringLiteral("WHERE 大题号="));
-    m_q2.SQL.Add(num(row.FieldByName(QStringLiteral("大题号")).AsLargeInt()));
-    m_q2.SQL.Add(QStringLiteral("AND 小题号="));
-    m_q2.SQL.Add(x);
+    m_q2.SQL.Add(QStringLiteral("WHERE 大题号=?"));
+    m_q2.SQL.Add(QStringLiteral("AND 小题号=?"));
     m_q2.SQL.Add(QStringLiteral(" ORDER BY 答案编号"));
-    m_q2.Open();
+    m_q2.openWith({row.FieldByName(QStringLiteral("大题号")).AsLargeInt(), qint64(rec.XiaoTiHao)});
     int k = 0;
     for (m_q2.First(); !m_q2.Eof(); m_q2.Next(), ++k)
       option(k, QString(QChar(65 + k)), MarkupCheck::pageText(m_q2.FieldByName(QStringLiteral("答题选项")).AsString()));
@@ -392,13 +388,11 @@ void PageWriter::cases(const std::vector<TBH> &found) {
   int j = 0;
   for (const TBH &b : found) {
     ++j;
-    const QString bh = num(b.BH);
     m_q1.Close();
     m_q1.SQL.Clear();
     m_q1.SQL.Add(QStringLiteral("SELECT * FROM 大题 "));
-    m_q1.SQL.Add(QStringLiteral("WHERE 大题号="));
-    m_q1.SQL.Add(bh);
-    m_q1.Open();
+    m_q1.SQL.Add(QStringLiteral("WHERE 大题号=?"));
+    m_q1.openWith({b.BH});
     if (!m_q1.IsEmpty()) {
       line(QStringLiteral("<div class=\"MiddleFont\" id=\"zoom\">"));
       line(kTable);
@@ -409,10 +403,9 @@ void PageWriter::cases(const std::vector<TBH> &found) {
 
     m_q1.Close();
     m_q1.SQL.Clear();
-    m_q1.SQL.Add(QStringLiteral("SELECT * FROM 小题 WHERE 大题号="));
-    m_q1.SQL.Add(bh);
+    m_q1.SQL.Add(QStringLiteral("SELECT * FROM 小题 WHERE 大题号=?"));
     m_q1.SQL.Add(QStringLiteral(" ORDER BY 小题号"));
-    m_q1.Open();
+    m_q1.openWith({b.BH});
     if (m_q1.IsEmpty())
       continue; // the case lost its sub-questions since they were counted
     m_q1.First();

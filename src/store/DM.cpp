@@ -202,6 +202,7 @@ void TADOConnection::applyPragmas() {
 }
 
 void TADOConnection::Close() {
+  finalizePrepared();
   if (m_db) {
     sqlite3_close_v2(m_db);
     m_db = nullptr;
@@ -267,6 +268,44 @@ void TADOConnection::WriteHeaderBlock(const unsigned char *block40) {
     throw EDatabaseError(EngineErrorMessage(rc, QStringLiteral("无法写入数据库文件头：%1").arg(QString::fromUtf8(sqlite3_errstr(rc)))), rc);
 }
 
+// A statement runs alone: text after the first statement is refused.
+static void refuseTail(sqlite3_stmt *stmt, const char *tail) {
+  for (const char *p = tail; p && *p; ++p) {
+    if (*p != ';' && !QChar::isSpace(uchar(*p))) {
+      sqlite3_finalize(stmt);
+      throw EDatabaseError(QStringLiteral("一次只能执行一条语句"), SQLITE_MISUSE);
+    }
+  }
+}
+
+sqlite3_stmt *TADOConnection::preparedStatement(const QByteArray &sql) {
+  if (!m_db)
+    throw EDatabaseError(QStringLiteral("数据库没有连接"), SQLITE_MISUSE);
+  if (sqlite3_stmt *stmt = m_prepared.value(sql))
+    return stmt;
+  // The texts kept are the few a program runs in loops; a run of distinct
+  // texts starts the cache afresh rather than letting it grow.
+  constexpr int kMaxPrepared = 64;
+  if (m_prepared.size() >= kMaxPrepared)
+    finalizePrepared();
+  sqlite3_stmt *stmt = nullptr;
+  const char *tail = nullptr;
+  const int rc = sqlite3_prepare_v3(m_db, sql.constData(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt, &tail);
+  if (rc != SQLITE_OK)
+    throw engineError(m_db, rc);
+  if (!stmt)
+    throw EDatabaseError(QStringLiteral("语句为空"), SQLITE_MISUSE);
+  refuseTail(stmt, tail);
+  m_prepared.insert(sql, stmt);
+  return stmt;
+}
+
+void TADOConnection::finalizePrepared() {
+  for (sqlite3_stmt *stmt : qAsConst(m_prepared))
+    sqlite3_finalize(stmt);
+  m_prepared.clear();
+}
+
 // ---------------------------------------------------------------------------
 
 TADOQuery::TADOQuery(TADOConnection &connection, const QString &name)
@@ -281,6 +320,8 @@ void TADOQuery::Close() {
 
 void TADOQuery::Open() { run(true); }
 void TADOQuery::ExecSQL() { run(false); }
+void TADOQuery::openWith(const QVariantList &values) { runWith(values, true); }
+void TADOQuery::execSQLWith(const QVariantList &values) { runWith(values, false); }
 
 // "SELECT @@Identity" is answered with the last rowid of this connection.
 static QString translate(const QString &text) {
@@ -306,13 +347,80 @@ void TADOQuery::run(bool wantRows) {
     throw engineError(db, rc);
   if (!stmt)
     throw EDatabaseError(QStringLiteral("语句为空"), SQLITE_MISUSE);
-  // One statement per query: text after the first statement is refused.
-  for (const char *p = tail; p && *p; ++p) {
-    if (*p != ';' && !QChar::isSpace(uchar(*p))) {
-      sqlite3_finalize(stmt);
-      throw EDatabaseError(QStringLiteral("一次只能执行一条语句"), SQLITE_MISUSE);
+  refuseTail(stmt, tail);
+  try {
+    readResults(stmt, wantRows);
+  } catch (...) {
+    sqlite3_finalize(stmt);
+    throw;
+  }
+  sqlite3_finalize(stmt);
+}
+
+// Binds `values` to a reset statement; false with `error` set when one does
+// not fit.
+static bool bindValues(sqlite3_stmt *stmt, const QVariantList &values, QString &error) {
+  if (sqlite3_bind_parameter_count(stmt) != values.size()) {
+    error = QStringLiteral("语句有 %1 个参数，给出了 %2 个值").arg(sqlite3_bind_parameter_count(stmt)).arg(values.size());
+    return false;
+  }
+  for (int i = 0; i < values.size(); ++i) {
+    const QVariant &v = values[i];
+    int rc = SQLITE_OK;
+    if (v.isNull()) {
+      rc = sqlite3_bind_null(stmt, i + 1);
+    } else {
+      switch (v.typeId()) {
+      case QMetaType::Int:
+      case QMetaType::UInt:
+      case QMetaType::Short:
+      case QMetaType::UShort:
+      case QMetaType::Long:
+      case QMetaType::LongLong:
+        rc = sqlite3_bind_int64(stmt, i + 1, v.toLongLong());
+        break;
+      case QMetaType::Double:
+        rc = sqlite3_bind_double(stmt, i + 1, v.toDouble());
+        break;
+      case QMetaType::QString: {
+        const QByteArray text = v.toString().toUtf8();
+        rc = sqlite3_bind_text(stmt, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+        break;
+      }
+      default:
+        error = QStringLiteral("第 %1 个值的类型不能用于语句").arg(i + 1);
+        return false;
+      }
+    }
+    if (rc != SQLITE_OK) {
+      error = QString::fromUtf8(sqlite3_errstr(rc));
+      return false;
     }
   }
+  return true;
+}
+
+void TADOQuery::runWith(const QVariantList &values, bool wantRows) {
+  Close();
+  sqlite3_stmt *stmt = m_connection.preparedStatement(translate(SQL.Text()).toUtf8());
+  // The kept statement goes back reset and unbound whatever happens, so it
+  // holds no read lock and no value between runs.
+  struct Release {
+    sqlite3_stmt *stmt;
+    ~Release() {
+      sqlite3_reset(stmt);
+      sqlite3_clear_bindings(stmt);
+    }
+  } release{stmt};
+  QString error;
+  if (!bindValues(stmt, values, error))
+    throw EDatabaseError(QStringLiteral("%1: %2").arg(m_name, error), SQLITE_RANGE);
+  readResults(stmt, wantRows);
+}
+
+void TADOQuery::readResults(sqlite3_stmt *stmt, bool wantRows) {
+  sqlite3 *db = sqlite3_db_handle(stmt);
+  int rc;
   const int columns = sqlite3_column_count(stmt);
   for (int c = 0; c < columns; ++c)
     m_columns.append(QString::fromUtf8(sqlite3_column_name(stmt, c)));
@@ -345,12 +453,10 @@ void TADOQuery::run(bool wantRows) {
   }
   if (rc != SQLITE_DONE) {
     EDatabaseError e = engineError(db, rc);
-    sqlite3_finalize(stmt);
     Close();
     throw e;
   }
   m_rowsAffected = sqlite3_changes(db);
-  sqlite3_finalize(stmt);
   if (wantRows)
     m_active = true;
   else

@@ -10,12 +10,15 @@
 #include "store/FileError.h"
 #include "store/InstanceLock.h"
 
+#include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 // An error of the database engine; message() is the engine's own text.
 class EDatabaseError : public AppError {
@@ -89,10 +92,18 @@ public:
   // connection's own file handle.
   void WriteHeaderBlock(const unsigned char *block40);
 
+  // The prepared statement of `sql` (one statement), made the first time the
+  // text is asked for and kept until Close(). It comes reset, with nothing
+  // bound. Throws EDatabaseError.
+  sqlite3_stmt *preparedStatement(const QByteArray &sql);
+  int preparedStatementCount() const { return int(m_prepared.size()); }
+
 private:
   void exec(const char *sql);
   void applyPragmas();
+  void finalizePrepared();
   sqlite3 *m_db = nullptr;
+  QHash<QByteArray, sqlite3_stmt *> m_prepared;
 };
 
 // A statement as a list of lines; the lines are joined by line breaks.
@@ -117,6 +128,13 @@ public:
   void Close();
   void Open();    // runs the statement and reads every row
   void ExecSQL(); // runs a statement that returns no rows
+  // The same with `values` bound to the statement's ? marks in order: an
+  // integer binds as an integer, a text as text (as a quoted literal would
+  // read), a null QVariant as NULL. The statement is prepared once per text
+  // on the connection and reused, so a text run many times with different
+  // values costs one preparation.
+  void openWith(const QVariantList &values);
+  void execSQLWith(const QVariantList &values);
   bool Active() const { return m_active; }
 
   void First() { m_row = 0; }
@@ -134,6 +152,8 @@ public:
 
 private:
   void run(bool wantRows);
+  void runWith(const QVariantList &values, bool wantRows);
+  void readResults(sqlite3_stmt *stmt, bool wantRows);
   TADOConnection &m_connection;
   QString m_name;
   bool m_active = false;

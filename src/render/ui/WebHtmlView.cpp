@@ -5,6 +5,7 @@
 #include "store/FileError.h"
 
 #include <QDeadlineTimer>
+#include <cstdio>
 #include <QEventLoop>
 #include <QFile>
 #include <QDir>
@@ -37,6 +38,26 @@ QString jsLiteral(const QString &text) {
 
 QString jsLiterals(const QStringList &texts) {
   return QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(texts)).toJson(QJsonDocument::Compact));
+}
+
+// Appends `text` as a JavaScript string literal, without a JSON document:
+// quotes, backslashes, control characters, the two line separators that
+// end a line in script and surrogates (which must reach the page as they
+// are) are escaped.
+void appendJsString(QString &out, QStringView text) {
+  out += QLatin1Char('"');
+  for (const QChar c : text) {
+    const char16_t u = c.unicode();
+    if (u == u'"' || u == u'\\') {
+      out += QLatin1Char('\\');
+      out += c;
+    } else if (u < 0x20 || u == 0x2028 || u == 0x2029 || QChar::isSurrogate(u)) {
+      out += QStringLiteral("\\u%1").arg(uint(u), 4, 16, QLatin1Char('0'));
+    } else {
+      out += c;
+    }
+  }
+  out += QLatin1Char('"');
 }
 
 // A wait for something that finishes in a callback. The callback may come
@@ -391,6 +412,76 @@ void WebHtmlView::setColor(const QStringList &ids, const QString &color) {
                              .arg(jsLiterals(ids), jsLiteral(color));
   if (!callScript(script).toBool())
     throw AppError(QStringLiteral("无法设置页面的颜色"));
+}
+
+std::optional<std::vector<bool>> WebHtmlView::markChoices(const std::vector<ChoiceMark> &items,
+                                                           const QString &color) {
+  // The items as one flat array: stem id, option count, right letters, the
+  // ids of the options. Ids go as literals: the page finds elements by
+  // literal texts faster than by texts it puts together. Everything is
+  // appended in place to one text.
+  QString data;
+  data.reserve(qsizetype(items.size()) * 64 + 1024);
+  data += QStringLiteral("(function (d, color) {\n"
+                         "  var states = '', wrong = [], i, j, k, e, stem, chosen;\n"
+                         "  for (i = 0; i < d.length; i += 3 + k) {\n"
+                         "    k = d[i + 1];\n"
+                         "    stem = document.getElementById(d[i]);\n"
+                         "    if (!stem) return null;\n"
+                         "    chosen = '';\n"
+                         "    for (j = 0; j < k; ++j) {\n"
+                         "      e = document.getElementById(d[i + 3 + j]);\n"
+                         "      if (!e) return null;\n"
+                         "      if (e.checked) { chosen += String.fromCharCode(65 + j); states += '1'; } else states += '0';\n"
+                         "    }\n"
+                         "    if (chosen !== d[i + 2]) wrong.push(stem);\n"
+                         "  }\n"
+                         "  for (i = 0; i < wrong.length; ++i) wrong[i].style.color = color;\n"
+                         "  return states;\n"
+                         "})([");
+  char digits[16];
+  for (size_t i = 0; i < items.size(); ++i) {
+    const ChoiceMark &m = items[i];
+    const int len = std::snprintf(digits, sizeof digits, "%d", m.number);
+    const QLatin1String n(digits, len);
+    if (i)
+      data += QLatin1Char(',');
+    data += QLatin1String("\"T");
+    data += n;
+    data += QLatin1Char('_');
+    data += n;
+    data += QLatin1String("\",");
+    data += QString::number(m.options);
+    data += QLatin1Char(',');
+    appendJsString(data, m.rightLetters);
+    for (int k = 0; k < m.options; ++k) {
+      data += QLatin1String(",\"");
+      data += n;
+      data += QLatin1Char('/');
+      if (k < 10)
+        data += QLatin1Char(char('0' + k));
+      else
+        data += QString::number(k);
+      data += QLatin1Char('"');
+    }
+  }
+  data += QLatin1String("],");
+  appendJsString(data, color);
+  data += QLatin1Char(')');
+  // One pass above reads every state and collects the wrong stems; they are
+  // coloured only when no element was missing. The states come back as one
+  // text of "0" and "1".
+  const QVariant result = callScript(data);
+  if (result.isNull() || !result.isValid())
+    return std::nullopt;
+  if (result.typeId() != QMetaType::QString)
+    throw AppError(QStringLiteral("无法读取页面的答题状态"));
+  const QString text = result.toString();
+  std::vector<bool> states;
+  states.reserve(size_t(text.size()));
+  for (const QChar c : text)
+    states.push_back(c == QLatin1Char('1'));
+  return states;
 }
 
 bool WebHtmlView::printToPdf(const QString &path) {

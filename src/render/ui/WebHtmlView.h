@@ -52,6 +52,9 @@ public:
   QVariant evaluate(const QString &script);
   std::vector<std::optional<bool>> readChecked(const QStringList &ids) override;
   void setColor(const QStringList &ids, const QString &color) override;
+  // Reads and colours in one script call; the page derives the ids from the
+  // numbers and option counts.
+  std::optional<std::vector<bool>> markChoices(const std::vector<ChoiceMark> &items, const QString &color) override;
   void printPreview() override;
   // Prints the page on display to a PDF file; false when that failed.
   bool printToPdf(const QString &path);
