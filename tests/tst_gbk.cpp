@@ -1,3 +1,4 @@
+// test-links: logic
 // GBK text of generated files: bytes per character, references for what GBK
 // lacks, and the line writer.
 

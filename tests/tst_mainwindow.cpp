@@ -265,10 +265,20 @@ private slots:
     QCOMPARE(outline->pixmap().toImage(), selected);
     QCOMPARE(m_dialogs->openedUrls.size(), 2);
 
+    // A command that is not available yet: its button looks and acts
+    // disabled (greyed, no hover picture, no click) and says so.
     QVERIFY(!w().command(QStringLiteral("ActMLKC"))->isEnabled());
-    QTest::mousePress(w().Panel1->MenuImages[1], Qt::LeftButton);
-    QTest::mouseRelease(w().Panel1->MenuImages[1], Qt::LeftButton);
+    PictureButton *exam = w().Panel1->MenuImages[1];
+    QVERIFY(!exam->isEnabled());
+    QVERIFY(exam->toolTip().endsWith(QStringLiteral("（暂未开放）")));
+    QVERIFY(exam->toolTip().contains(QStringLiteral("Ctrl+2")));
+    const QVariant before = exam->property("picture");
+    QTest::mouseMove(exam, QPoint(5, 5));
+    QCOMPARE(exam->property("picture"), before);
+    QTest::mousePress(exam, Qt::LeftButton);
+    QTest::mouseRelease(exam, Qt::LeftButton);
     QCOMPARE(w().Panel1->menuState.SelectedMenuIndex, 3);
+    QVERIFY(w().Panel1->MenuImages[0]->isEnabled());
 
     // Space on a focused button acts as a click; chapter practice takes
     // the selection back to button 0.
@@ -475,6 +485,28 @@ private slots:
   }
 
   // A tree of fewer than three nodes has no start node: no paper, no message.
+  // A bank that refuses the write of the tree position (as a full disk or a
+  // read-only folder does) still shows the start paper; the learner is told
+  // in Chinese what failed.
+  void startShowsPaperWhenPositionCannotBeStored() {
+    FakeDialogs dialogs;
+    ResetPaperState();
+    TestEnv::ProgramDirFixture dir(
+        {kSmallBankTree, QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON 系统参数 "
+                                        "BEGIN SELECT RAISE(ABORT, 'disk I/O error'); END;")});
+    TFrmMain win{ProgramDir(dir.root())};
+    QVERIFY(!win.startupFailed());
+    QVERIFY(PaperOnDisplay);
+    QCOMPARE(PaperTitle, QStringLiteral("第一节 有题"));
+    QVERIFY(win.WebBrowser1->waitForLoad());
+    QVERIFY(win.WebBrowser1->evaluate(QStringLiteral("document.body.innerText")).toString().contains(
+        QStringLiteral("第一节 有题")));
+    QCOMPARE(dialogs.shown.size(), 1);
+    QCOMPARE(dialogs.shown[0].icon, Dialogs::Icon::Error);
+    QVERIFY2(dialogs.shown[0].text.contains(QRegularExpression(QStringLiteral("[\\x{4e00}-\\x{9fff}]"))),
+             qPrintable(dialogs.shown[0].text));
+  }
+
   void treeWithoutStartNode() {
     FakeDialogs dialogs;
     ResetPaperState();

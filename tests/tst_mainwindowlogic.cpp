@@ -1,7 +1,10 @@
 // The main window's rules without clicking: menu-button picture states,
 // title-bar Tag logic, size rules, chapter tree order and start node.
 
+#include "FakeDialogs.h"
 #include "TestEnv.h"
+#include "common/AppError.h"
+#include "render/ActionList.h"
 #include "mainwin/CategoryTree.h"
 #include "mainwin/MainMenuState.h"
 #include "mainwin/ui/Pictures.h"
@@ -52,6 +55,38 @@ QString orderText(const CategoryTree &tree) {
 class TstMainWindowLogic : public QObject {
   Q_OBJECT
 private slots:
+  // A feature registers a command with its caption, keys and handler: it
+  // runs through the general error handler, and its tooltip carries the key.
+  // Without a handler the command exists, disabled, and says so.
+  void commandRegistration() {
+    FakeDialogs fake;
+    TActionList list;
+    int runs = 0;
+    QAction *run = list.add({QStringLiteral("ActA"), QStringLiteral("甲(&A)"), CommandCategory::MainMenu,
+                             {QKeySequence(Qt::CTRL | Qt::Key_J)}, [&runs] {
+                               if (++runs == 2)
+                                 throw AppError(QStringLiteral("失败了"));
+                             }});
+    QAction *later = list.add({QStringLiteral("ActB"), QStringLiteral("乙"), CommandCategory::HelpMenu});
+    QCOMPARE(list.action(QStringLiteral("ActA")), run);
+    QCOMPARE(TActionList::category(later), CommandCategory::HelpMenu);
+    QVERIFY(run->isEnabled());
+    QCOMPARE(run->toolTip(), QStringLiteral("甲 (Ctrl+J)"));
+    QVERIFY(!later->isEnabled());
+    QCOMPARE(later->toolTip(), QStringLiteral("乙（暂未开放）"));
+
+    run->trigger();
+    QCOMPARE(runs, 1);
+    QVERIFY(fake.shown.isEmpty());
+    run->trigger(); // the handler throws: the learner reads why, the program goes on
+    QCOMPARE(fake.texts(), QStringList{QStringLiteral("失败了")});
+    later->trigger();
+    QCOMPARE(runs, 2);
+
+    run->setText(QStringLiteral("丙"));
+    QCOMPARE(run->toolTip(), QStringLiteral("丙 (Ctrl+J)"));
+  }
+
   void menuStates_data() {
     QTest::addColumn<QString>("events");
     QTest::addColumn<QString>("pictures");

@@ -1,3 +1,4 @@
+// test-links: logic
 // The question page: a whole small page byte for byte, grouping and order,
 // case questions, inputs per type, the paper state, and failures.
 // ctest-timeout: 180

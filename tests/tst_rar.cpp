@@ -1,3 +1,4 @@
+// test-links: logic
 // TRAR over the staged libunrar.so, on archives written by RarWriter:
 // listing, testing, extraction, hostile entries and a bounded fuzz run.
 // ctest-timeout: 300

@@ -6,15 +6,19 @@
 #include "TestEnv.h"
 #include "mainwin/ui/Main.h"
 #include "store/BankBuilder.h"
+#include "store/BankCopy.h"
 #include "store/BankFile.h"
 #include "store/DM.h"
 #include "store/EncryptionMDB.h"
+#include "store/InstanceLock.h"
 #include "store/Startup.h"
 
 #include <QFile>
+#include <QDir>
 #include <QProcess>
 #include <QtTest>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -58,6 +62,11 @@ QString readyFingerprint(const QString &root) {
 }
 
 } // namespace
+
+static QByteArray readAll(const QString &path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
 
 class TstStartup : public QObject {
   Q_OBJECT
@@ -145,6 +154,169 @@ private slots:
     }
   }
 
+  // Two programs started at the same moment on one directory: one runs, the
+  // other stops with its own message; never the fatal message, never a lost
+  // row. Run many times, because the window of the old race was small.
+  void twoStartsAtOnce() {
+    TestEnv::ProgramDirFixture dir({QString::fromUtf8(kBank)});
+    const QString child = QCoreApplication::applicationDirPath() + QStringLiteral("/child_startup");
+    const int pairs = 100;
+    int stored = 0, refused = 0;
+    for (int i = 0; i < pairs; ++i) {
+      QProcess a, b;
+      a.start(child, {dir.root(), QStringLiteral("race")});
+      b.start(child, {dir.root(), QStringLiteral("race")});
+      QVERIFY(a.waitForFinished(30000));
+      QVERIFY(b.waitForFinished(30000));
+      for (QProcess *p : {&a, &b}) {
+        QCOMPARE(p->exitStatus(), QProcess::NormalExit);
+        QVERIFY2(p->exitCode() == 0 || p->exitCode() == 4,
+                 qPrintable(QStringLiteral("pair %1: exit code %2").arg(i).arg(p->exitCode())));
+        (p->exitCode() == 0 ? stored : refused) += 1;
+      }
+    }
+    QCOMPARE(stored + refused, 2 * pairs);
+    QVERIFY(stored >= pairs);
+    QCOMPARE(block(dir.path(QStringLiteral("QBRX.db"))), masked());
+    QVERIFY(!QFile::exists(dir.path(QStringLiteral("temp.db"))));
+    InstanceLock free; // both ended: nobody holds the directory any more
+    QCOMPARE(free.acquire(dir.root()), InstanceLock::Result::Acquired);
+    free.release();
+    TDataModule1 dm;
+    QCOMPARE(OpenBankAtStartup(dm, dir.root()), StartupResult::Opened);
+    dm.ADOQuery2.SQL.Add(QStringLiteral("SELECT count(*) FROM 测试结果 WHERE 测试名称='race'"));
+    dm.ADOQuery2.Open();
+    QCOMPARE(dm.ADOQuery2.Fields(0).AsInteger(), stored);
+  }
+
+  // A second start while the first runs shows one message, ends, and leaves
+  // the directory exactly as it was; the first goes on working.
+  void aSecondStartTouchesNothing() {
+    TestEnv::ProgramDirFixture dir({QString::fromUtf8(kBank)});
+    TDataModule1 first;
+    QCOMPARE(OpenBankAtStartup(first, dir.root()), StartupResult::Opened);
+    const QString bank = dir.path(QStringLiteral("QBRX.db"));
+    auto snapshot = [&] {
+      QStringList s = QDir(dir.root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+      QFile f(bank);
+      f.open(QIODevice::ReadOnly);
+      s << QString::fromLatin1(QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1).toHex());
+      return s;
+    };
+    const QStringList before = snapshot();
+    {
+      FakeDialogs fake;
+      TFrmMain window{ProgramDir(dir.root())};
+      QVERIFY(window.startupFailed());
+      QCOMPARE(fake.shown.size(), 1);
+      QCOMPARE(fake.shown[0].text, QStringLiteral("本程序已经在运行，同一个程序目录只能打开一个。请切换到已经打开的窗口。"));
+      QCOMPARE(fake.shown[0].icon, Dialogs::Icon::Warning);
+    }
+    QCOMPARE(snapshot(), before);
+    first.ADOQuery2.SQL.Add(QStringLiteral("INSERT INTO 测试结果(测试名称) VALUES('first')"));
+    first.ADOQuery2.ExecSQL();
+    QCOMPARE(block(bank), masked());
+  }
+
+  // A FIFO or a folder in the bank's place is never opened for reading (a
+  // FIFO would block the start for ever), and a bank of a newer format is
+  // neither unmasked nor opened.
+  void filesThatCannotBeOpened_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("FIFO as QBRX.db") << "fifo-bank" << int(StartupResult::NotAFile);
+    QTest::newRow("FIFO as temp.db") << "fifo-temp" << int(StartupResult::NotAFile);
+    QTest::newRow("folder as QBRX.db") << "dir-bank" << int(StartupResult::NotAFile);
+    QTest::newRow("newer format") << "newer" << int(StartupResult::NewerFormat);
+  }
+  void filesThatCannotBeOpened() {
+    QFETCH(QString, kind);
+    QFETCH(int, expected);
+    TestEnv::ProgramDirFixture dir({QString::fromUtf8(kBank)});
+    const QString bank = dir.path(QStringLiteral("QBRX.db"));
+    QByteArray before;
+    if (kind == QLatin1String("fifo-bank")) {
+      QVERIFY(QFile::remove(bank));
+      QCOMPARE(::mkfifo(QFile::encodeName(bank).constData(), 0600), 0);
+    } else if (kind == QLatin1String("fifo-temp")) {
+      QCOMPARE(::mkfifo(QFile::encodeName(dir.path(QStringLiteral("temp.db"))).constData(), 0600), 0);
+    } else if (kind == QLatin1String("dir-bank")) {
+      QVERIFY(QFile::remove(bank));
+      QVERIFY(QDir().mkdir(bank));
+    } else {
+      QFile f(bank);
+      QVERIFY(f.open(QIODevice::ReadWrite));
+      f.seek(16);
+      f.write(QByteArray("\x02\0\0\0", 4));
+      f.seek(0);
+      before = f.readAll();
+    }
+    TDataModule1 dm;
+    QString detail;
+    QCOMPARE(int(OpenBankAtStartup(dm, dir.root(), {}, &detail)), expected);
+    QVERIFY(!dm.ADOConnection1.Connected());
+    if (kind == QLatin1String("newer")) {
+      QVERIFY2(detail.contains(QStringLiteral("格式版本是 2")) && detail.contains(QStringLiteral("格式版本 1")),
+               qPrintable(detail));
+      QFile f(bank);
+      QVERIFY(f.open(QIODevice::ReadOnly));
+      QCOMPARE(f.readAll(), before); // still masked, not a byte changed
+      // Opened directly (the bank tool's way), it is refused with both versions.
+      UnmaskDatabaseFile(bank);
+      TADOConnection c;
+      try {
+        c.Open(bank, kDatabasePassword);
+        QFAIL("opened");
+      } catch (const EDatabaseError &e) {
+        QVERIFY2(e.message().contains(QStringLiteral("格式版本是 2")), qPrintable(e.message()));
+      }
+    } else {
+      QVERIFY2(detail.endsWith(kind.endsWith(QLatin1String("temp")) ? QStringLiteral("temp.db") : QStringLiteral("QBRX.db")),
+               qPrintable(detail));
+    }
+  }
+
+  // A child killed inside a write transaction leaves a hot journal beside
+  // the bank. A copy (an export, a backup) must hold exactly the committed
+  // rows and pass the integrity check; a copy of the main file alone would
+  // carry the half-written pages.
+  void aCopyOfABankWithAHotJournal_data() {
+    QTest::addColumn<bool>("plain");
+    QTest::newRow("export as plain SQLite") << true;
+    QTest::newRow("bank copy") << false;
+  }
+  void aCopyOfABankWithAHotJournal() {
+    QFETCH(bool, plain);
+    TestEnv::ProgramDirFixture dir({QString::fromUtf8(kBank)});
+    const QString expected = readyFingerprint(dir.root());
+    QProcess child;
+    child.start(QCoreApplication::applicationDirPath() + QStringLiteral("/child_startup"),
+                {dir.root(), QStringLiteral("txn")});
+    QVERIFY(child.waitForFinished(60000));
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+    QVERIFY(QFile::exists(dir.path(QStringLiteral("QBRX.db-journal"))));
+
+    QTemporaryDir out;
+    TDataModule1 copy;
+    if (plain) {
+      const QString file = out.filePath(QStringLiteral("copy.sqlite"));
+      ExportBank(dir.path(QStringLiteral("QBRX.db")), file);
+      copy.ADOConnection1.OpenPlain(file);
+    } else {
+      CopyBank(dir.path(QStringLiteral("QBRX.db")), out.filePath(QStringLiteral("QBRX.db")), BankCopyFormat::Bank);
+      QCOMPARE(block(out.filePath(QStringLiteral("QBRX.db"))), masked());
+      QCOMPARE(OpenBankAtStartup(copy, out.path() + QLatin1Char('/')), StartupResult::Opened);
+    }
+    copy.ADOQuery1.SQL.Add(QStringLiteral("PRAGMA integrity_check"));
+    copy.ADOQuery1.Open();
+    QCOMPARE(copy.ADOQuery1.Fields(0).AsString(), QStringLiteral("ok"));
+    QCOMPARE(fingerprint(copy), expected);
+    QVERIFY(QDir(out.path()).entryList({QStringLiteral("*.partial*")}, QDir::Files).isEmpty());
+    // The bank itself was rolled back on the way and is as it was, masked.
+    QCOMPARE(block(dir.path(QStringLiteral("QBRX.db"))), masked());
+    QCOMPARE(readyFingerprint(dir.root()), expected);
+  }
+
   // The shim's refusal of a masked file reaches the learner as the fatal
   // message, and the window reports that start-up failed.
   void theLearnerSeesTheFatalMessage() {
@@ -159,7 +331,15 @@ private slots:
     QCOMPARE(r, StartupResult::OpenFailed);
     QVERIFY(!detail.isEmpty());
 
-    QFile::remove(dir.path(QStringLiteral("QBRX.db")));
+    // The window meets a file it refuses: an ordinary SQLite database (not a
+    // bank of ours) under the bank's name. The learner reads the fatal
+    // message and the file is left as it was.
+    const QString bank = dir.path(QStringLiteral("QBRX.db"));
+    const QString plain = dir.path(QStringLiteral("plain.sqlite"));
+    ExportBank(bank, plain);
+    QVERIFY(QFile::remove(bank));
+    QVERIFY(QFile::rename(plain, bank));
+    const QByteArray before = readAll(bank);
     FakeDialogs fake;
     TFrmMain window{ProgramDir(dir.root())};
     QVERIFY(window.startupFailed());
@@ -167,6 +347,7 @@ private slots:
     QCOMPARE(fake.shown[0].text, QStringLiteral("打开数据库出现严重的错误，程序将中止！"));
     QCOMPARE(fake.shown[0].caption, QStringLiteral("错误"));
     QCOMPARE(fake.shown[0].icon, Dialogs::Icon::Error);
+    QCOMPARE(readAll(bank), before);
   }
 
   // A child process runs the start-up and is killed at each step (and once

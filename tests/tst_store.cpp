@@ -1,7 +1,10 @@
+// test-links: logic
 // The bank file, its shim and the data module, on real files.
 
+#include "BankSynth.h"
 #include "TestEnv.h"
 #include "store/BankBuilder.h"
+#include "store/BankCopy.h"
 #include "store/BankFile.h"
 #include "store/DM.h"
 #include "store/EncryptionMDB.h"
@@ -9,11 +12,17 @@
 #include "store/SystemParameters.h"
 #include "store/Transaction.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cmath>
+#include <limits>
 #include <sqlite3.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -39,6 +48,28 @@ INSERT INTO 系统参数 VALUES('错误反馈网址','http://127.0.0.1:9/dg/');
 INSERT INTO 小题(小题号,大题号,所属编号,题目类型,题目类型编号,题目内容,答案,解释,是否收藏)
   VALUES(7,7,3,'判断题',3,'甲''乙','A','解释',0);
 )SQL";
+
+// A small tmpfs mounted on a fresh folder for the length of a test; tests run
+// as root here. isValid() is false where mounting is not allowed.
+class TmpfsMount {
+public:
+  explicit TmpfsMount(const QString &dir, const char *options) : m_dir(QFile::encodeName(dir)) {
+    QDir().mkpath(dir);
+    m_mounted = ::mount("tmpfs", m_dir.constData(), "tmpfs", 0, options) == 0;
+  }
+  ~TmpfsMount() {
+    if (m_mounted)
+      ::umount2(m_dir.constData(), MNT_DETACH);
+  }
+  bool isValid() const { return m_mounted; }
+  bool makeReadOnly() {
+    return ::mount(nullptr, m_dir.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+  }
+
+private:
+  QByteArray m_dir;
+  bool m_mounted = false;
+};
 
 } // namespace
 
@@ -145,6 +176,113 @@ private slots:
     q.Open();
     QCOMPARE(q.Fields(0).AsInteger(), 1);
     QVERIFY_THROWS_EXCEPTION(EDatabaseError, q.FieldByName(QStringLiteral("没有这个字段")));
+  }
+
+  void asIntegerRefusesWhatNoIntegerHolds_data() {
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("real cut towards zero") << QVariant(2.9) << true << 2;
+    QTest::newRow("negative real") << QVariant(-2.9) << true << -2;
+    QTest::newRow("text") << QVariant(QStringLiteral(" 42 ")) << true << 42;
+    QTest::newRow("largest int as real") << QVariant(2147483647.0) << true << 2147483647;
+    QTest::newRow("huge real") << QVariant(1e300) << false << 0;
+    QTest::newRow("huge negative real") << QVariant(-1e300) << false << 0;
+    QTest::newRow("just past int") << QVariant(2147483648.0) << false << 0;
+    QTest::newRow("large integer") << QVariant(qint64(1) << 40) << false << 0;
+    QTest::newRow("NaN") << QVariant(std::numeric_limits<double>::quiet_NaN()) << false << 0;
+    QTest::newRow("infinity") << QVariant(std::numeric_limits<double>::infinity()) << false << 0;
+    QTest::newRow("NaN as text") << QVariant(QStringLiteral("nan")) << false << 0;
+    QTest::newRow("huge real as text") << QVariant(QStringLiteral("1e30")) << false << 0;
+  }
+  void asIntegerRefusesWhatNoIntegerHolds() {
+    QFETCH(QVariant, value);
+    QFETCH(bool, valid);
+    QFETCH(int, expected);
+    const TField f(value);
+    if (valid) {
+      QCOMPARE(f.AsInteger(), expected);
+      return;
+    }
+    try {
+      f.AsInteger();
+      QFAIL("no error");
+    } catch (const EDatabaseError &e) {
+      QVERIFY2(e.message().contains(QStringLiteral("超出整数的范围")), qPrintable(e.message()));
+    }
+  }
+
+  // The engine's errors reach the learner as a Chinese sentence saying what
+  // failed and what to do, with the engine's text after it; the rows written
+  // before stay.
+  void engineErrorsInChinese_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("sentence");
+    QTest::newRow("full disk") << "full" << SQLITE_FULL << QStringLiteral("磁盘空间不足，无法保存。请清理磁盘后重试。");
+    QTest::newRow("read-only folder") << "readonly" << SQLITE_READONLY << QStringLiteral("程序目录不可写");
+  }
+  void engineErrorsInChinese() {
+    QFETCH(QString, kind);
+    QFETCH(int, code);
+    QFETCH(QString, sentence);
+    const QString dir = m_tmp.filePath(QStringLiteral("mount-") + kind);
+    TmpfsMount mount(dir, "size=512k");
+    if (!mount.isValid())
+      QSKIP("mounting a small tmpfs needs root (CAP_SYS_ADMIN); the disk-full and read-only cases are not run");
+    const QString bank = dir + QStringLiteral("/QBRX.db");
+    BuildBankFromTexts(bank, {QString::fromUtf8(kSmallBank)});
+    UnmaskDatabaseFile(bank);
+    if (kind == QLatin1String("readonly"))
+      QVERIFY(mount.makeReadOnly());
+    TDataModule1 dm;
+    dm.ADOConnection1.Open(bank, kDatabasePassword);
+    TADOQuery &q = dm.ADOQuery2;
+    q.SQL.Add(QStringLiteral("INSERT INTO 测试结果(测试名称) VALUES(hex(randomblob(400000)))"));
+    try {
+      q.ExecSQL();
+      QFAIL("the write went through");
+    } catch (const EDatabaseError &e) {
+      QCOMPARE(e.code() & 0xff, code);
+      QVERIFY2(e.message().startsWith(sentence), qPrintable(e.message()));
+      // The engine's own words follow the sentence.
+      QVERIFY2(e.message().contains(QString::fromUtf8(sqlite3_errstr(code)).left(8)), qPrintable(e.message()));
+    }
+    q.SQL.Clear();
+    q.SQL.Add(QStringLiteral("SELECT count(*) FROM 测试结果"));
+    q.Open();
+    QCOMPARE(q.Fields(0).AsInteger(), 0);
+    q.SQL.Clear();
+    q.SQL.Add(QStringLiteral("SELECT 题目内容 FROM 小题"));
+    q.Open();
+    QCOMPARE(q.Fields(0).AsString(), QStringLiteral("甲'乙"));
+  }
+
+  // A second connection waits for the first one's write (a few seconds)
+  // before it reports the bank as busy, in words the learner understands.
+  void aBusyBankIsWaitedForThenReported() {
+    TDataModule1 first, second;
+    openSmall(first);
+    second.ADOConnection1.Open(m_bank, kDatabasePassword);
+    second.ADOQuery2.SQL.Add(QStringLiteral("PRAGMA busy_timeout"));
+    second.ADOQuery2.Open();
+    QCOMPARE(second.ADOQuery2.Fields(0).AsInteger(), TADOConnection::kBusyTimeoutMs);
+    QVERIFY(TADOConnection::kBusyTimeoutMs >= 2000);
+    second.ADOQuery2.SQL.Clear();
+    second.ADOQuery2.SQL.Add(QStringLiteral("PRAGMA busy_timeout=20")); // not to wait seconds here
+    second.ADOQuery2.Open();
+    Transaction writing(first);
+    first.ADOQuery2.SQL.Add(QStringLiteral("DELETE FROM 小题"));
+    first.ADOQuery2.ExecSQL();
+    second.ADOQuery2.SQL.Clear();
+    second.ADOQuery2.SQL.Add(QStringLiteral("INSERT INTO 测试结果(测试名称) VALUES('second')"));
+    try {
+      second.ADOQuery2.ExecSQL();
+      QFAIL("wrote beside an open write");
+    } catch (const EDatabaseError &e) {
+      QCOMPARE(e.code() & 0xff, SQLITE_BUSY);
+      QVERIFY2(e.message().startsWith(QStringLiteral("题库正被另一个程序使用")), qPrintable(e.message()));
+    }
   }
 
   void rollbackLeavesNothing() {
@@ -331,6 +469,35 @@ private slots:
     QCOMPARE(q.Fields(0).AsString(), QStringLiteral("甲'乙"));
   }
 
+  // The running program copies its own open bank (backups): not while its
+  // own transaction is open, never onto the bank itself, and the copy is a
+  // masked bank with every committed row.
+  void copyFromTheOpenConnection() {
+    TDataModule1 dm;
+    openSmall(dm);
+    const QString copy = m_tmp.filePath(QStringLiteral("backup-%1.db").arg(m_counter));
+    {
+      Transaction t(dm);
+      dm.ADOQuery2.SQL.Add(QStringLiteral("INSERT INTO 测试结果(测试名称) VALUES('未提交')"));
+      dm.ADOQuery2.ExecSQL();
+      QVERIFY_THROWS_EXCEPTION(EDatabaseError, CopyBank(dm.ADOConnection1, copy, BankCopyFormat::Bank));
+    }
+    QVERIFY(!QFile::exists(copy));
+    const QByteArray before = readAll(m_bank);
+    QVERIFY_THROWS_EXCEPTION(FileError, CopyBank(dm.ADOConnection1, m_bank, BankCopyFormat::Bank));
+    QCOMPARE(readAll(m_bank), before);
+    CopyBank(dm.ADOConnection1, copy, BankCopyFormat::Bank);
+    QCOMPARE(readAll(copy).mid(66, 40), blockBytes(kMaskingBlock));
+    UnmaskDatabaseFile(copy);
+    TADOConnection c;
+    c.Open(copy, kDatabasePassword);
+    TADOQuery q(c, QStringLiteral("q"));
+    q.SQL.Add(QStringLiteral("SELECT (SELECT 题目内容 FROM 小题), (SELECT count(*) FROM 测试结果)"));
+    q.Open();
+    QCOMPARE(q.Fields(0).AsString(), QStringLiteral("甲'乙"));
+    QCOMPARE(q.Fields(1).AsInteger(), 0);
+  }
+
   void bankToolBuildsFromHandWrittenSql() {
     const QString sql = m_tmp.filePath(QStringLiteral("hand.sql"));
     {
@@ -356,6 +523,142 @@ private slots:
     QCOMPARE(tool.exitCode(), 1);
     QVERIFY(!QFile::exists(bad));
     QVERIFY(!QFile::exists(bad + QStringLiteral(".partial")));
+  }
+
+  // Bad input to the bank tool gets a clear message and leaves no file; a
+  // file without statements and allowed markup problems are warnings.
+  void bankToolRefusesBadInput_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("NUL byte in an SQL file") << "nul" << 1 << "bad.sql 在字节偏移 52 处有一个 NUL 字节";
+    QTest::newRow("output is a folder") << "folder" << 1 << "是一个文件夹";
+    QTest::newRow("output in a missing folder") << "missing" << 1 << "不存在";
+    QTest::newRow("markup that swallows the page") << "markup" << 1
+        << "表“小题”第 9 行（小题号=9）字段“题目内容”第 3 个字符：“<textarea>”没有结束标记";
+    QTest::newRow("markup allowed as warnings") << "markup-allowed" << 0 << "警告：表“小题”第 9 行";
+    QTest::newRow("comment-only SQL file") << "empty" << 0 << "警告：" ;
+    QTest::newRow("export of a FIFO") << "fifo" << 1 << "不是普通文件";
+    QTest::newRow("export of a bank of a newer format") << "newer" << 1 << "题库文件的格式版本是 7，本程序只能打开格式版本 1";
+  }
+  void bankToolRefusesBadInput() {
+    QFETCH(QString, kind);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QString sql = dir.filePath(QStringLiteral("bad.sql"));
+    QByteArray text = kSmallBank;
+    if (kind == QLatin1String("nul"))
+      text = QByteArray("INSERT INTO 系统参数 VALUES('颜色','#000000');") + '\0' + text; // NUL at byte 52
+    else if (kind.startsWith(QLatin1String("markup")))
+      text += "INSERT INTO 小题(小题号,题目内容) VALUES(9,'题干<textarea>');";
+    else if (kind == QLatin1String("empty"))
+      text = "-- 只有注释\n/* 没有语句 */\n";
+    QCOMPARE(text.indexOf('\0') >= 0, kind == QLatin1String("nul"));
+    {
+      QFile f(sql);
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      f.write(text);
+    }
+    QString out = dir.filePath(QStringLiteral("out.db"));
+    QStringList args{QStringLiteral("build"), out, sql};
+    if (kind == QLatin1String("folder")) {
+      out = dir.filePath(QStringLiteral("folder"));
+      QVERIFY(QDir().mkdir(out));
+      args[1] = out;
+    } else if (kind == QLatin1String("missing")) {
+      out = dir.filePath(QStringLiteral("nothing/out.db"));
+      args[1] = out;
+    } else if (kind == QLatin1String("markup-allowed")) {
+      args.insert(2, QStringLiteral("--allow-markup-warnings"));
+    } else if (kind == QLatin1String("fifo")) {
+      const QString fifo = dir.filePath(QStringLiteral("fifo.db"));
+      QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+      args = QStringList{QStringLiteral("export"), fifo, out};
+    } else if (kind == QLatin1String("newer")) {
+      const QString newer = dir.filePath(QStringLiteral("newer.db"));
+      BuildBankFromTexts(newer, {QString::fromUtf8(kSmallBank)});
+      QFile f(newer);
+      QVERIFY(f.open(QIODevice::ReadWrite));
+      f.seek(16);
+      f.write(QByteArray("\x07\0\0\0", 4));
+      f.close();
+      args = QStringList{QStringLiteral("export"), newer, out};
+    }
+    QProcess tool;
+    tool.start(qEnvironmentVariable("QBRX_BANK_TOOL"), args);
+    QVERIFY(tool.waitForFinished(60000));
+    QCOMPARE(tool.exitCode(), exitCode);
+    const QString err = QString::fromUtf8(tool.readAllStandardError());
+    QVERIFY2(err.contains(message), qPrintable(err));
+    if (kind == QLatin1String("empty"))
+      QVERIFY2(err.contains(sql), qPrintable(err));
+    QCOMPARE(QFileInfo(out).isFile(), exitCode == 0);
+    QVERIFY(QDir(dir.path()).entryList({QStringLiteral("*.partial*")}, QDir::AllEntries).isEmpty());
+  }
+
+  // A new build replaces an existing bank in one rename: a reader that has
+  // the old file open keeps reading the old file, and the path names the new
+  // one; a failing build leaves the old bank as it was.
+  void bankToolReplacesTheBankAtomically() {
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("out.db"));
+    BuildBankFromTexts(out, {QString::fromUtf8(kSmallBank)});
+    const QByteArray old = readAll(out);
+    QFile held(out);
+    QVERIFY(held.open(QIODevice::ReadOnly));
+    const QString sql = dir.filePath(QStringLiteral("more.sql"));
+    auto build = [&](const QByteArray &text) {
+      QFile f(sql);
+      f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+      f.write(text);
+      f.close();
+      QProcess tool;
+      tool.start(qEnvironmentVariable("QBRX_BANK_TOOL"), {QStringLiteral("build"), out, sql});
+      tool.waitForFinished(60000);
+      return tool.exitCode();
+    };
+    QCOMPARE(build("INSERT INTO 不存在 VALUES(1);"), 1);
+    QCOMPARE(readAll(out), old);
+    QCOMPARE(build(QByteArray(kSmallBank) + "INSERT INTO 大题 VALUES(1,'新');"), 0);
+    QVERIFY(readAll(out) != old);
+    QCOMPARE(held.readAll(), old);
+  }
+
+  // The synthetic history looks like a learner's: every stored kind with the
+  // names the program gives them, chapter tests that repeat a section's
+  // name, wrong answers in stand-alone and case sub-questions, favourites
+  // papers made of favourites, and nothing the program would not store.
+  void synthesizedTestHistory() {
+    const QString path = m_tmp.filePath(QStringLiteral("synth.db"));
+    SynthesizeBank(path, 3000, 5, 300);
+    UnmaskDatabaseFile(path);
+    TDataModule1 dm;
+    dm.ADOConnection1.Open(path, kDatabasePassword);
+    auto value = [&](const QString &sql) {
+      TADOQuery q(dm.ADOConnection1, QStringLiteral("q"));
+      q.SQL.Add(sql);
+      q.Open();
+      return q.Fields(0).AsString();
+    };
+    QCOMPARE(value(QStringLiteral("SELECT count(*) FROM 测试结果")), QStringLiteral("300"));
+    QCOMPARE(value(QStringLiteral("SELECT group_concat(k) FROM (SELECT DISTINCT 测试类型 k FROM 测试结果 ORDER BY 1)")),
+             QStringLiteral("1,2,4,5"));
+    QCOMPARE(value(QStringLiteral("SELECT count(*) FROM 测试结果 WHERE 测试类型=1 AND 测试名称 NOT IN(SELECT 名称 FROM 题目类别 WHERE 编号=所属章节)")),
+             QStringLiteral("0"));
+    QVERIFY(value(QStringLiteral("SELECT max(n) FROM (SELECT count(*) n FROM 测试结果 WHERE 测试类型=1 GROUP BY 测试名称)")).toInt() > 1);
+    QCOMPARE(value(QStringLiteral("SELECT count(*) FROM 测试结果 WHERE (测试类型=2 AND 测试名称 NOT LIKE '模拟考场(____-__-__ __:__:__)') OR "
+                                  "(测试类型=4 AND 测试名称 NOT LIKE '收藏试题(%)') OR (测试类型=5 AND 测试名称 NOT LIKE '温故知新(%)')")),
+             QStringLiteral("0"));
+    // Wrong answers in stand-alone and in case sub-questions.
+    QVERIFY(value(QStringLiteral("SELECT count(*) FROM 测试题目 t, 小题 x WHERE t.小题号=x.小题号 AND 回答正确=0 AND x.大题号=x.小题号 AND x.小题号 NOT IN(SELECT 大题号 FROM 大题)")).toInt() > 0);
+    QVERIFY(value(QStringLiteral("SELECT count(*) FROM 测试题目 t, 小题 x WHERE t.小题号=x.小题号 AND 回答正确=0 AND x.大题号 IN(SELECT 大题号 FROM 大题)")).toInt() > 0);
+    QCOMPARE(value(QStringLiteral("SELECT count(*) FROM 测试题目 WHERE 回答正确 NOT IN(0,-1) OR 小题号 NOT IN(SELECT 小题号 FROM 小题)")),
+             QStringLiteral("0"));
+    QCOMPARE(value(QStringLiteral("SELECT count(*) FROM 测试题目 t, 测试结果 r, 小题 x WHERE t.测试编号=r.编号 AND r.测试类型=4 AND x.小题号=t.小题号 AND x.是否收藏<>1")),
+             QStringLiteral("0"));
+    QCOMPARE(value(QStringLiteral("SELECT count(*) FROM 测试结果 WHERE 答对>试题数 OR abs(正确率-得分/总分)>1e-9 OR 测试时间 NOT LIKE '____-__-__ __:__:__'")),
+             QStringLiteral("0"));
   }
 
   void loadParameters() {

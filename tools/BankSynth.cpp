@@ -4,6 +4,8 @@
 #include "store/DM.h"
 #include "store/FileError.h"
 
+#include <QDateTime>
+#include <QHash>
 #include <QStringList>
 #include <algorithm>
 #include <random>
@@ -92,9 +94,156 @@ QString letters(std::mt19937_64 &rng, int options, bool multiple) {
   return s;
 }
 
+struct SubRecord {
+  int number;
+  int section;
+  bool graded; // a choice type: graded, so it gets a 测试题目 row
+  bool favourite;
+  double score;
+};
+
+QString timeText(const QDateTime &t) { return t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
+
+// A learner's history of `count` stored tests, as the program stores them:
+// chapter practice (kind 1) named after the practised section, which is
+// practised again and again under the same name; mock exams (2), favourites
+// papers (4) and reviews of a past test (5) named with their time; some
+// records later overwritten by a wrong-question redo (the redo keeps the
+// record's name and kind and turns some wrong answers right). Kinds 3 and 9
+// are never stored. Wrong answers fall on stand-alone and case sub-questions
+// alike.
+void writeHistory(sqlite3 *db, const std::vector<SubRecord> &subs, const std::vector<int> &sectionIds, int count,
+                  std::uint64_t seed) {
+  if (count == 0)
+    return;
+  std::mt19937_64 rng(seed ^ 0x9e3779b97f4a7c15ULL);
+  std::uniform_int_distribution<int> percent(0, 99);
+
+  QHash<int, QString> sectionName;
+  {
+    sqlite3_stmt *st = nullptr;
+    sqlite3_prepare_v2(db, "SELECT 编号,名称 FROM 题目类别", -1, &st, nullptr);
+    while (sqlite3_step(st) == SQLITE_ROW)
+      sectionName.insert(sqlite3_column_int(st, 0),
+                         QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 1))));
+    sqlite3_finalize(st);
+  }
+  QHash<int, std::vector<const SubRecord *>> bySection;
+  std::vector<const SubRecord *> graded, favourites;
+  for (const SubRecord &r : subs) {
+    if (!r.graded)
+      continue;
+    bySection[r.section].push_back(&r);
+    graded.push_back(&r);
+    if (r.favourite)
+      favourites.push_back(&r);
+  }
+  if (graded.empty())
+    return;
+  if (favourites.empty())
+    favourites.push_back(graded.front());
+  // A learner keeps to a few dozen sections and comes back to them.
+  std::vector<int> practised;
+  for (int i = 0; i < std::min<int>(40, int(sectionIds.size())); ++i)
+    practised.push_back(sectionIds[std::size_t(rng() % sectionIds.size())]);
+
+  Insert test(db, "INSERT INTO 测试结果(测试名称,试题数,答对,总分,得分,正确率,测试时间,测试类型,所属章节) VALUES(?,?,?,?,?,?,?,?,?)");
+  Insert testQ(db, "INSERT INTO 测试题目(测试编号,小题号,回答正确) VALUES(?,?,?)");
+  Insert redo(db, "UPDATE 测试结果 SET 试题数=?,答对=?,总分=?,得分=?,正确率=?,测试时间=? WHERE 编号=?");
+  Insert redoQ(db, "UPDATE 测试题目 SET 回答正确=-1 WHERE 测试编号=? AND 小题号=?");
+
+  struct Stored {
+    qint64 id;
+    std::vector<const SubRecord *> questions;
+    std::vector<bool> right;
+  };
+  std::vector<Stored> stored;
+  QDateTime when(QDate(2026, 1, 5), QTime(19, 0));
+  int chapterId = 0; // the last chapter practised since the start, as the program keeps it
+  const int skill = 60 + percent(rng) % 25; // percent of answers right
+
+  for (int n = 0; n < count; ++n) {
+    when = when.addSecs(600 + qint64(rng() % (36 * 3600)));
+    const int r = percent(rng);
+    int kind;
+    QString name;
+    std::vector<const SubRecord *> paper;
+    if (r < 60 || stored.empty()) {
+      kind = 1;
+      const int section = practised[std::size_t(rng() % practised.size())];
+      chapterId = section;
+      name = sectionName.value(section);
+      paper = bySection.value(section);
+      if (paper.empty())
+        paper.push_back(graded[std::size_t(rng() % graded.size())]);
+    } else if (r < 80) {
+      kind = 2;
+      name = QStringLiteral("模拟考场(") + timeText(when) + QLatin1Char(')');
+      const int size = 50 + int(rng() % 51);
+      for (int k = 0; k < size; ++k)
+        paper.push_back(graded[std::size_t(rng() % graded.size())]);
+    } else if (r < 90) {
+      kind = 4;
+      name = QStringLiteral("收藏试题(") + timeText(when) + QLatin1Char(')');
+      const int size = std::min<int>(int(favourites.size()), 10 + int(rng() % 41));
+      for (int k = 0; k < size; ++k)
+        paper.push_back(favourites[std::size_t(rng() % favourites.size())]);
+    } else {
+      kind = 5;
+      name = QStringLiteral("温故知新(") + timeText(when) + QLatin1Char(')');
+      paper = stored[std::size_t(rng() % stored.size())].questions;
+    }
+    std::sort(paper.begin(), paper.end(), [](const SubRecord *a, const SubRecord *b) { return a->number < b->number; });
+    paper.erase(std::unique(paper.begin(), paper.end()), paper.end());
+
+    Stored s;
+    s.questions = paper;
+    int right = 0;
+    double total = 0, score = 0;
+    for (const SubRecord *q : paper) {
+      const bool ok = percent(rng) < skill;
+      s.right.push_back(ok);
+      right += ok;
+      total += q->score;
+      score += ok ? q->score : 0;
+    }
+    test.bind(1, name).bind(2, qint64(paper.size())).bind(3, qint64(right)).bind(4, total).bind(5, score)
+        .bind(6, total > 0 ? score / total : 0.0).bind(7, timeText(when)).bind(8, qint64(kind))
+        .bind(9, qint64(chapterId)).run();
+    s.id = sqlite3_last_insert_rowid(db);
+    for (std::size_t k = 0; k < paper.size(); ++k)
+      testQ.bind(1, s.id).bind(2, qint64(paper[k]->number)).bind(3, qint64(s.right[k] ? -1 : 0)).run();
+    stored.push_back(std::move(s));
+
+    // Now and then the learner redoes the wrong questions of an earlier test:
+    // the record takes the redo's counts and time, some wrong turn right.
+    if (percent(rng) < 10) {
+      Stored &old = stored[std::size_t(rng() % stored.size())];
+      when = when.addSecs(300 + qint64(rng() % 7200));
+      int redoCount = 0, redoRight = 0;
+      double redoTotal = 0, redoScore = 0;
+      for (std::size_t k = 0; k < old.questions.size(); ++k) {
+        if (old.right[k])
+          continue;
+        ++redoCount;
+        redoTotal += old.questions[k]->score;
+        if (percent(rng) < skill) {
+          old.right[k] = true;
+          ++redoRight;
+          redoScore += old.questions[k]->score;
+          redoQ.bind(1, old.id).bind(2, qint64(old.questions[k]->number)).run();
+        }
+      }
+      if (redoCount > 0)
+        redo.bind(1, qint64(redoCount)).bind(2, qint64(redoRight)).bind(3, redoTotal).bind(4, redoScore)
+            .bind(5, redoTotal > 0 ? redoScore / redoTotal : 0.0).bind(6, timeText(when)).bind(7, old.id).run();
+    }
+  }
+}
+
 } // namespace
 
-void SynthesizeBank(const QString &out, int questions, std::uint64_t seed) {
+void SynthesizeBank(const QString &out, int questions, std::uint64_t seed, int tests) {
   if (questions < 1)
     throw AppError(QStringLiteral("试题数必须大于 0"));
   BuildBankFromTexts(out, {}, true, [&](TADOConnection &c) {
@@ -135,6 +284,7 @@ void SynthesizeBank(const QString &out, int questions, std::uint64_t seed) {
     Insert caseRow(db, "INSERT INTO 大题(大题号,大题内容) VALUES(?,?)");
 
     std::uniform_int_distribution<int> percent(0, 99);
+    std::vector<SubRecord> subs; // what a test history draws from
     auto pickType = [&]() -> const TypeInfo & {
       int r = percent(rng);
       for (int i = 0; i < int(std::size(kTypes)); ++i) {
@@ -153,6 +303,7 @@ void SynthesizeBank(const QString &out, int questions, std::uint64_t seed) {
       else
         answer = words.text(10, 40);
       const bool favourite = percent(rng) == 0;
+      subs.push_back({number, section, t.number <= 3, favourite, t.score});
       sub.bind(1, qint64(number)).bind(2, qint64(caseNumber)).bind(3, qint64(section))
           .bind(4, QString::fromUtf16(t.name)).bind(5, qint64(t.number))
           .bind(6, words.text(30, 120)).bind(7, answer).bind(8, words.text(30, 90))
@@ -177,21 +328,25 @@ void SynthesizeBank(const QString &out, int questions, std::uint64_t seed) {
       }
     }
 
-    // A test record per thousand questions, fifty questions each.
-    Insert test(db, "INSERT INTO 测试结果(测试名称,试题数,答对,总分,得分,正确率,测试时间,测试类型,所属章节) VALUES(?,?,?,?,?,?,?,?,?)");
-    Insert testQ(db, "INSERT INTO 测试题目(测试编号,小题号,回答正确) VALUES(?,?,?)");
-    const int records = std::max(1, questions / 1000);
-    std::uniform_int_distribution<int> anyQuestion(1, questions);
-    for (int r = 0; r < records; ++r) {
-      const int right = 25 + int(rng() % 26);
-      const int chapter = sectionIds[r % sections];
-      test.bind(1, QStringLiteral("章节练习 %1").arg(r + 1)).bind(2, qint64(50)).bind(3, qint64(right))
-          .bind(4, 50.0).bind(5, double(right)).bind(6, right / 50.0)
-          .bind(7, QStringLiteral("2026-%1-%2 10:%3:00").arg(1 + r % 12, 2, 10, QLatin1Char('0')).arg(1 + r % 28, 2, 10, QLatin1Char('0')).arg(r % 60, 2, 10, QLatin1Char('0')))
-          .bind(8, qint64(1)).bind(9, qint64(chapter)).run();
-      const qint64 id = sqlite3_last_insert_rowid(db);
-      for (int q = 0; q < 50; ++q)
-        testQ.bind(1, id).bind(2, qint64(anyQuestion(rng))).bind(3, qint64(q < right ? -1 : 0)).run();
+    if (tests < 0) {
+      // A test record per thousand questions, fifty questions each.
+      Insert test(db, "INSERT INTO 测试结果(测试名称,试题数,答对,总分,得分,正确率,测试时间,测试类型,所属章节) VALUES(?,?,?,?,?,?,?,?,?)");
+      Insert testQ(db, "INSERT INTO 测试题目(测试编号,小题号,回答正确) VALUES(?,?,?)");
+      const int records = std::max(1, questions / 1000);
+      std::uniform_int_distribution<int> anyQuestion(1, questions);
+      for (int r = 0; r < records; ++r) {
+        const int right = 25 + int(rng() % 26);
+        const int chapter = sectionIds[r % sections];
+        test.bind(1, QStringLiteral("章节练习 %1").arg(r + 1)).bind(2, qint64(50)).bind(3, qint64(right))
+            .bind(4, 50.0).bind(5, double(right)).bind(6, right / 50.0)
+            .bind(7, QStringLiteral("2026-%1-%2 10:%3:00").arg(1 + r % 12, 2, 10, QLatin1Char('0')).arg(1 + r % 28, 2, 10, QLatin1Char('0')).arg(r % 60, 2, 10, QLatin1Char('0')))
+            .bind(8, qint64(1)).bind(9, qint64(chapter)).run();
+        const qint64 id = sqlite3_last_insert_rowid(db);
+        for (int q = 0; q < 50; ++q)
+          testQ.bind(1, id).bind(2, qint64(anyQuestion(rng))).bind(3, qint64(q < right ? -1 : 0)).run();
+      }
+    } else {
+      writeHistory(db, subs, sectionIds, tests, seed);
     }
 
     const QStringList params = {

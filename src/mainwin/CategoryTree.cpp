@@ -111,8 +111,8 @@ std::vector<TXiaoTi> ChapterQuestions(TDataModule1 &dm, int id) {
 }
 
 QString TreeViewIndexStatement(int index) {
-  return QStringLiteral("Update 系统参数 Set 参数值=") + QLatin1Char('\'') + QString::number(index) +
-         QLatin1Char('\'') + QStringLiteral(" Where  参数名=") + QStringLiteral("'TreeViewIndex'");
+  return QStringLiteral("Update 系统参数 Set 参数值=") + QuotedStr(QString::number(index)) +
+         QStringLiteral(" Where  参数名=") + QuotedStr(QStringLiteral("TreeViewIndex"));
 }
 
 void StoreTreeViewIndex(TDataModule1 &dm, int index) {

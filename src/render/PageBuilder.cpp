@@ -1,6 +1,7 @@
 #include "render/PageBuilder.h"
 
 #include "common/Dialogs.h"
+#include "common/MarkupCheck.h"
 #include "common/ProgramDir.h"
 #include "render/Gbk.h"
 #include "render/Global.h"
@@ -265,7 +266,7 @@ void PageWriter::body() {
     if (m_kind != PaperKinds::Feedback) {
       const int x = m_q1.FieldByName(QStringLiteral("小题号")).AsInteger();
       answerBlock(m_q1.FieldByName(QStringLiteral("答案")).AsString(),
-                  m_q1.FieldByName(QStringLiteral("解释")).AsString(), x,
+                  MarkupCheck::pageText(m_q1.FieldByName(QStringLiteral("解释")).AsString()), x,
                   m_q1.FieldByName(QStringLiteral("是否收藏")).AsInteger(), x, type);
     }
     ++m_n;
@@ -288,7 +289,7 @@ void PageWriter::groupHeader(const QString &type) {
   line(QStringLiteral("<div class=\"MiddleFont\" id=\"zoom\">"));
   line(kTable);
   line(QStringLiteral("<tr><td class=\"TestStyleExplain\">"));
-  line(type + m_q2.FieldByName(QStringLiteral("类型说明")).AsString());
+  line(type + MarkupCheck::pageText(m_q2.FieldByName(QStringLiteral("类型说明")).AsString()));
   line(QStringLiteral("</td></tr></table>"));
 }
 
@@ -304,7 +305,7 @@ void PageWriter::subQuestion(const TADOQuery &row, int daTiHao) {
   line(QLatin1Char(' ') + kTable);
   line(QStringLiteral(" <tr><td class=\"TestMainTitle\"><span id=\"T") + name +
        QStringLiteral("\" class=\"TestContent\">") + num(m_n) + QStringLiteral(". ") +
-       row.FieldByName(QStringLiteral("题目内容")).AsString() + QStringLiteral("</span></td></tr>"));
+       MarkupCheck::pageText(row.FieldByName(QStringLiteral("题目内容")).AsString()) + QStringLiteral("</span></td></tr>"));
 
   const QString &type = rec.TiMuType;
   if (type == u"单项选择题" || type == u"判断题")
@@ -341,7 +342,7 @@ void PageWriter::subQuestion(const TADOQuery &row, int daTiHao) {
     m_q2.openWith({row.FieldByName(QStringLiteral("大题号")).AsLargeInt(), qint64(rec.XiaoTiHao)});
     int k = 0;
     for (m_q2.First(); !m_q2.Eof(); m_q2.Next(), ++k)
-      option(k, QString(QChar(65 + k)), m_q2.FieldByName(QStringLiteral("答题选项")).AsString());
+      option(k, QString(QChar(65 + k)), MarkupCheck::pageText(m_q2.FieldByName(QStringLiteral("答题选项")).AsString()));
     m_options = k;
     rec.NumOfSel = k;
     if (m_mode == 0)
@@ -396,7 +397,7 @@ void PageWriter::cases(const std::vector<TBH> &found) {
       line(QStringLiteral("<div class=\"MiddleFont\" id=\"zoom\">"));
       line(kTable);
       line(QStringLiteral("<tr><td class=\"TestContent\">"));
-      line(u'（' + CaseNumeral(j) + u'）' + m_q1.FieldByName(QStringLiteral("大题内容")).AsString());
+      line(u'（' + CaseNumeral(j) + u'）' + MarkupCheck::pageText(m_q1.FieldByName(QStringLiteral("大题内容")).AsString()));
       line(QStringLiteral("</td></tr></table>"));
     }
 
@@ -419,7 +420,7 @@ void PageWriter::cases(const std::vector<TBH> &found) {
       if (!answers.isEmpty())
         answers += u'；';
       answers += num(m_n) + u'.' + m_q1.FieldByName(QStringLiteral("答案")).AsString();
-      explanations += num(m_n) + u'.' + m_q1.FieldByName(QStringLiteral("解释")).AsString();
+      explanations += num(m_n) + u'.' + MarkupCheck::pageText(m_q1.FieldByName(QStringLiteral("解释")).AsString());
       lastId = m_q1.FieldByName(QStringLiteral("小题号")).AsInteger();
       lastType = m_q1.FieldByName(QStringLiteral("题目类型")).AsString();
       ++m_n;

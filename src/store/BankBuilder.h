@@ -11,15 +11,36 @@ class TADOConnection;
 // The schema of a bank (every table and index), as SQL text.
 QString BankSchemaSql();
 
-// Creates a new bank file at `out` (replacing one that exists only once the
-// new one is complete): header page, schema unless `withSchema` is false,
-// then each SQL file in order; the result is masked. Throws AppError.
+struct BankBuildOptions {
+  bool withSchema = true;
+  // Every text of the bank is checked for markup that would swallow the rest
+  // of a question page (MarkupCheck); a problem refuses the bank, naming the
+  // table, row and field, unless this turns the problems into warnings.
+  bool allowMarkupWarnings = false;
+  // Receives each warning (an SQL file without statements, allowed markup
+  // problems); without it warnings are dropped.
+  std::function<void(const QString &)> warning;
+};
+
+// Creates a new bank file at `out`: header page, schema unless switched off,
+// then each SQL file in order; the result is masked. The bank is made as
+// OUT.partial and renamed over `out` in one step when complete, so an
+// existing `out` is replaced atomically or not at all. An SQL file with a NUL
+// byte is refused with its name and the byte's offset; an output that is a
+// folder or lies in a missing folder is refused before anything is written.
+// Throws AppError.
+void BuildBank(const QString &out, const QStringList &sqlFiles, const BankBuildOptions &options);
 void BuildBank(const QString &out, const QStringList &sqlFiles, bool withSchema = true);
 
-// Same, with the SQL given as texts; `fill`, when given, runs on the open
-// connection after the scripts (the synthetic generator uses it).
+// Same, with the SQL given as texts and without the markup check; `fill`,
+// when given, runs on the open connection after the scripts (the synthetic
+// generator uses it).
 void BuildBankFromTexts(const QString &out, const QStringList &sqlTexts, bool withSchema = true,
                         const std::function<void(TADOConnection &)> &fill = {});
+
+// The markup problems of every text value of the open bank, one line each
+// naming the table, the row and the field.
+QStringList CheckBankMarkup(TADOConnection &connection);
 
 // Writes an ordinary SQLite copy of a bank (masked or not) to `out`.
 void ExportBank(const QString &in, const QString &out);

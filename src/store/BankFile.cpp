@@ -12,6 +12,22 @@ namespace BankFile {
 
 QByteArray magic() { return QByteArray("QBRX bank file\x1a\x00", 16); }
 
+quint32 formatVersion(const unsigned char *head20) {
+  return quint32(head20[16]) | (quint32(head20[17]) << 8) | (quint32(head20[18]) << 16) | (quint32(head20[19]) << 24);
+}
+
+namespace {
+thread_local int t_refusedNewerVersion = 0;
+}
+
+int lastRefusedNewerVersion() { return t_refusedNewerVersion; }
+
+QString newerFormatMessage(int version) {
+  return QStringLiteral("题库文件的格式版本是 %1，本程序只能打开格式版本 %2 及以前的题库。请先升级本程序，再打开这个题库。")
+      .arg(version)
+      .arg(kFormatVersion);
+}
+
 Block blockForPassword(const QByteArray &password) {
   const QByteArray a = QCryptographicHash::hash("QBRX-block-1" + password, QCryptographicHash::Sha256);
   const QByteArray b = QCryptographicHash::hash("QBRX-block-2" + password, QCryptographicHash::Sha256);
@@ -32,10 +48,13 @@ QByteArray headerPage(const Block &block) {
   return page;
 }
 
-QByteArray openUri(const QString &path, const QByteArray &password) {
+QByteArray openUri(const QString &path, const QByteArray &password, const Block *alsoAccepted) {
   const QString absolute = QFileInfo(path).absoluteFilePath();
-  return "file:" + QUrl::toPercentEncoding(absolute, "/") + "?vfs=" + kVfsName +
-         "&key=" + QUrl::toPercentEncoding(QString::fromUtf8(password));
+  QByteArray uri = "file:" + QUrl::toPercentEncoding(absolute, "/") + "?vfs=" + kVfsName +
+                   "&key=" + QUrl::toPercentEncoding(QString::fromUtf8(password));
+  if (alsoAccepted)
+    uri += "&accept=" + QByteArray(reinterpret_cast<const char *>(alsoAccepted->data()), kBlockSize).toHex();
+  return uri;
 }
 
 // ---------------------------------------------------------------------------
@@ -134,11 +153,32 @@ int checkHeader(sqlite3_file *r, const char *zName) {
   const QByteArray m = magic();
   if (std::memcmp(head, m.constData(), m.size()) != 0)
     return SQLITE_NOTADB;
+  // A newer format may lay out its pages differently: never open it blindly.
+  const quint32 version = formatVersion(head);
+  if (version > quint32(kFormatVersion)) {
+    t_refusedNewerVersion = int(version);
+    return SQLITE_NOTADB;
+  }
   const char *key = sqlite3_uri_parameter(zName, "key");
-  const Block genuine = blockForPassword(QByteArray(key ? key : ""));
-  if (std::memcmp(head + kBlockOffset, genuine.data(), kBlockSize) != 0)
-    return SQLITE_AUTH;
-  return SQLITE_OK;
+  // Every open of a run uses the same password: hash it once per thread.
+  thread_local QByteArray cachedKey;
+  thread_local Block genuine{};
+  thread_local bool cached = false;
+  const QByteArray password(key ? key : "");
+  if (!cached || password != cachedKey) {
+    genuine = blockForPassword(password);
+    cachedKey = password;
+    cached = true;
+  }
+  if (std::memcmp(head + kBlockOffset, genuine.data(), kBlockSize) == 0)
+    return SQLITE_OK;
+  const char *accept = sqlite3_uri_parameter(zName, "accept");
+  if (accept) {
+    const QByteArray other = QByteArray::fromHex(QByteArray(accept));
+    if (other.size() == kBlockSize && std::memcmp(head + kBlockOffset, other.constData(), kBlockSize) == 0)
+      return SQLITE_OK;
+  }
+  return SQLITE_AUTH;
 }
 
 int shimOpen(sqlite3_vfs *, sqlite3_filename zName, sqlite3_file *f, int flags, int *outFlags) {
@@ -150,6 +190,7 @@ int shimOpen(sqlite3_vfs *, sqlite3_filename zName, sqlite3_file *f, int flags, 
   if (rc != SQLITE_OK)
     return rc;
   if (p->shift != 0) {
+    t_refusedNewerVersion = 0;
     rc = checkHeader(p->real, zName);
     if (rc != SQLITE_OK) {
       p->real->pMethods->xClose(p->real);

@@ -27,6 +27,18 @@ using Block = std::array<unsigned char, kBlockSize>;
 // The 16 bytes at the start of every bank file.
 QByteArray magic();
 
+// The format version stored after the magic (bytes 16..19, little endian) of
+// a header page's first 20 bytes.
+quint32 formatVersion(const unsigned char *head20);
+
+// The format version of the file the shim last refused on this thread for
+// being newer than kFormatVersion; 0 when its last open was not refused for
+// that reason.
+int lastRefusedNewerVersion();
+
+// What the learner and the vendor read about a bank of a newer format.
+QString newerFormatMessage(int version);
+
 // The genuine block for a password: the bytes that make the file openable.
 Block blockForPassword(const QByteArray &password);
 
@@ -36,7 +48,9 @@ void registerVfs();
 // A fresh header page carrying the given block.
 QByteArray headerPage(const Block &block);
 
-// The URI that opens `path` through the shim with `password`.
-QByteArray openUri(const QString &path, const QByteArray &password);
+// The URI that opens `path` through the shim with `password`. With
+// `alsoAccepted`, a file carrying that block instead of the genuine one opens
+// too (a copy reads a masked bank as it rests, without unmasking it).
+QByteArray openUri(const QString &path, const QByteArray &password, const Block *alsoAccepted = nullptr);
 
 } // namespace BankFile

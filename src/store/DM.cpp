@@ -2,7 +2,9 @@
 #include "store/BankFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <limits>
 #include <sqlite3.h>
 
 TDataModule1 *DataModule1 = nullptr;
@@ -15,14 +17,26 @@ QString QuotedStr(const QString &s) {
 
 // ---------------------------------------------------------------------------
 
+// A real as an integer, cut towards zero like a cast; a value that no 64-bit
+// integer holds (NaN, infinity, beyond ±2^63) is an error, not a wrong number.
+static qint64 realToInteger(double d, const QString &shown) {
+  // 2^63 is exactly representable; every double below it converts safely.
+  constexpr double limit = 9223372036854775808.0;
+  if (!(d >= -limit && d < limit)) // also false for NaN
+    throw EDatabaseError(QStringLiteral("数值“%1”超出整数的范围").arg(shown), SQLITE_RANGE);
+  return qint64(d);
+}
+
 qint64 TField::AsLargeInt() const {
   if (m_value.isNull())
     return 0;
   switch (m_value.typeId()) {
   case QMetaType::LongLong:
     return m_value.toLongLong();
-  case QMetaType::Double:
-    return qint64(m_value.toDouble());
+  case QMetaType::Double: {
+    const double d = m_value.toDouble();
+    return realToInteger(d, QString::number(d, 'g', 17));
+  }
   default: {
     bool ok = false;
     const QString text = m_value.toString().trimmed();
@@ -31,10 +45,17 @@ qint64 TField::AsLargeInt() const {
       return v;
     const double d = text.toDouble(&ok);
     if (ok)
-      return qint64(d);
+      return realToInteger(d, text);
     throw EDatabaseError(QStringLiteral("“%1”不是有效的整数").arg(text), SQLITE_MISMATCH);
   }
   }
+}
+
+int TField::AsInteger() const {
+  const qint64 v = AsLargeInt();
+  if (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max())
+    throw EDatabaseError(QStringLiteral("数值 %1 超出整数的范围").arg(v), SQLITE_RANGE);
+  return int(v);
 }
 
 QString TField::AsString() const {
@@ -64,19 +85,64 @@ bool TField::AsBoolean() const { return !m_value.isNull() && AsLargeInt() != 0; 
 
 // ---------------------------------------------------------------------------
 
+QString EngineErrorMessage(int rc, const QString &engineText) {
+  QString sentence;
+  switch (rc & 0xff) {
+  case SQLITE_FULL:
+    sentence = QStringLiteral("磁盘空间不足，无法保存。请清理磁盘后重试。");
+    break;
+  case SQLITE_READONLY:
+    sentence = QStringLiteral("程序目录不可写，无法保存。请确认程序目录和题库文件可以写入后重试。");
+    break;
+  case SQLITE_PERM:
+    sentence = QStringLiteral("没有访问题库文件的权限。请确认程序目录和题库文件可以读写后重试。");
+    break;
+  case SQLITE_BUSY:
+  case SQLITE_LOCKED:
+    sentence = QStringLiteral("题库正被另一个程序使用，暂时无法访问。请关闭其他使用题库的程序后重试。");
+    break;
+  case SQLITE_CORRUPT:
+  case SQLITE_NOTADB:
+    sentence = QStringLiteral("题库文件已损坏。请用备份还原题库，或重新安装题库。");
+    break;
+  case SQLITE_IOERR:
+    sentence = QStringLiteral("读写题库文件时出错。请检查磁盘后重试。");
+    break;
+  case SQLITE_CANTOPEN:
+    sentence = QStringLiteral("无法打开题库文件或它的临时文件。请确认程序目录完整且可以写入后重试。");
+    break;
+  case SQLITE_NOMEM:
+    sentence = QStringLiteral("内存不足，数据库操作没有完成。请关闭其他程序后重试。");
+    break;
+  case SQLITE_CONSTRAINT:
+    sentence = QStringLiteral("数据不符合题库的约束，没有保存。");
+    break;
+  case SQLITE_TOOBIG:
+    sentence = QStringLiteral("数据太大，数据库无法处理。");
+    break;
+  default:
+    sentence = QStringLiteral("数据库操作失败。");
+  }
+  return engineText.isEmpty() ? sentence : sentence + QStringLiteral("\n（数据库：") + engineText + QStringLiteral("）");
+}
+
 static EDatabaseError engineError(sqlite3 *db, int rc) {
   const QString text = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
-  return EDatabaseError(text, rc);
+  return EDatabaseError(EngineErrorMessage(rc, text), rc);
 }
 
 TADOConnection::~TADOConnection() { Close(); }
 
-void TADOConnection::Open(const QString &path, const QByteArray &password) {
+void TADOConnection::Open(const QString &path, const QByteArray &password, const BankFile::Block *alsoAccepted) {
   Close();
   BankFile::registerVfs();
-  if (!QFile::exists(path))
+  const QFileInfo info(path);
+  if (!info.exists())
     throw EDatabaseError(QStringLiteral("找不到数据库文件 %1").arg(path), SQLITE_CANTOPEN);
-  const QByteArray uri = BankFile::openUri(path, password);
+  // The engine would wait for ever on a FIFO: only regular files are opened.
+  if (!info.isFile())
+    throw EDatabaseError(QStringLiteral("%1 不是普通文件，不能作为题库打开").arg(path), SQLITE_CANTOPEN);
+  const QByteArray uri = BankFile::openUri(path, password, alsoAccepted);
   sqlite3 *db = nullptr;
   const int rc = sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI, nullptr);
   if (rc != SQLITE_OK) {
@@ -84,10 +150,12 @@ void TADOConnection::Open(const QString &path, const QByteArray &password) {
     QString text;
     if (rc == SQLITE_AUTH)
       text = QStringLiteral("数据库密码错误或文件已被屏蔽");
+    else if (rc == SQLITE_NOTADB && BankFile::lastRefusedNewerVersion() > 0)
+      text = BankFile::newerFormatMessage(BankFile::lastRefusedNewerVersion());
     else if (rc == SQLITE_NOTADB)
       text = QStringLiteral("不是本程序的题库文件");
     else
-      text = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
+      text = EngineErrorMessage(rc, db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc)));
     sqlite3_close(db);
     throw EDatabaseError(text, rc);
   }
@@ -104,6 +172,9 @@ void TADOConnection::Open(const QString &path, const QByteArray &password) {
 
 void TADOConnection::OpenPlain(const QString &path, bool create) {
   Close();
+  const QFileInfo info(path);
+  if (info.exists() && !info.isFile())
+    throw EDatabaseError(QStringLiteral("%1 不是普通文件，不能作为数据库打开").arg(path), SQLITE_CANTOPEN);
   sqlite3 *db = nullptr;
   const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
   const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr);
@@ -122,6 +193,9 @@ void TADOConnection::OpenPlain(const QString &path, bool create) {
 }
 
 void TADOConnection::applyPragmas() {
+  // Another connection writing at the same moment is waited for, not
+  // reported as "database is locked" at once.
+  sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
   exec("PRAGMA journal_mode=DELETE");
   exec("PRAGMA synchronous=FULL");
   exec("PRAGMA foreign_keys=OFF");
@@ -143,7 +217,7 @@ void TADOConnection::exec(const char *sql) {
   if (rc != SQLITE_OK) {
     const QString text = err ? QString::fromUtf8(err) : QString::fromUtf8(sqlite3_errstr(rc));
     sqlite3_free(err);
-    throw EDatabaseError(text, rc);
+    throw EDatabaseError(EngineErrorMessage(rc, text), rc);
   }
 }
 
@@ -156,7 +230,34 @@ void TADOConnection::RollbackTrans() {
 }
 bool TADOConnection::InTransaction() const { return m_db && !sqlite3_get_autocommit(m_db); }
 
-void TADOConnection::ExecuteScript(const QString &sql) { exec(sql.toUtf8().constData()); }
+int TADOConnection::ExecuteScript(const QString &sql) {
+  if (!m_db)
+    throw EDatabaseError(QStringLiteral("数据库没有连接"), SQLITE_MISUSE);
+  const QByteArray text = sql.toUtf8();
+  const char *rest = text.constData();
+  const char *const end = rest + text.size();
+  int statements = 0;
+  while (rest < end) {
+    sqlite3_stmt *stmt = nullptr;
+    const char *tail = nullptr;
+    int rc = sqlite3_prepare_v2(m_db, rest, int(end - rest), &stmt, &tail);
+    if (rc != SQLITE_OK)
+      throw engineError(m_db, rc);
+    rest = tail;
+    if (!stmt) // only white space or comments were left
+      break;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) {
+      EDatabaseError e = engineError(m_db, rc);
+      sqlite3_finalize(stmt);
+      throw e;
+    }
+    sqlite3_finalize(stmt);
+    ++statements;
+  }
+  return statements;
+}
 
 void TADOConnection::WriteHeaderBlock(const unsigned char *block40) {
   if (!m_db)
@@ -164,7 +265,7 @@ void TADOConnection::WriteHeaderBlock(const unsigned char *block40) {
   const int rc = sqlite3_file_control(m_db, "main", BankFile::kFcntlWriteBlock,
                                       const_cast<unsigned char *>(block40));
   if (rc != SQLITE_OK)
-    throw EDatabaseError(QStringLiteral("无法写入数据库文件头：%1").arg(QString::fromUtf8(sqlite3_errstr(rc))), rc);
+    throw EDatabaseError(EngineErrorMessage(rc, QStringLiteral("无法写入数据库文件头：%1").arg(QString::fromUtf8(sqlite3_errstr(rc)))), rc);
 }
 
 // A statement runs alone: text after the first statement is refused.

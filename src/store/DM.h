@@ -6,7 +6,9 @@
 // of queries can be open at once and writes may run while one is walked.
 
 #include "common/ProgramDir.h"
+#include "store/BankFile.h"
 #include "store/FileError.h"
+#include "store/InstanceLock.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -27,6 +29,11 @@ private:
   int m_code;
 };
 
+// The message of an engine error for the learner: a Chinese sentence saying
+// what failed and what to do, chosen by the SQLite result code, followed by
+// the engine's own text.
+QString EngineErrorMessage(int rc, const QString &engineText);
+
 // Text value as an SQL literal: single quotes, embedded quotes doubled.
 QString QuotedStr(const QString &s);
 
@@ -36,7 +43,9 @@ public:
   explicit TField(QVariant v) : m_value(std::move(v)) {}
   bool IsNull() const { return m_value.isNull(); }
   qint64 AsLargeInt() const;
-  int AsInteger() const { return int(AsLargeInt()); }
+  // A real is cut towards zero; a value out of the integer's range (or NaN)
+  // throws EDatabaseError instead of giving an arbitrary number.
+  int AsInteger() const;
   QString AsString() const; // null reads as empty text
   double AsFloat() const;
   bool AsBoolean() const;
@@ -48,6 +57,10 @@ private:
 
 class TADOConnection {
 public:
+  // How long a statement waits for another connection's lock before it
+  // fails with SQLITE_BUSY.
+  static constexpr int kBusyTimeoutMs = 5000;
+
   TADOConnection() = default;
   ~TADOConnection();
   TADOConnection(const TADOConnection &) = delete;
@@ -56,7 +69,8 @@ public:
   // Opens a bank file through the shim. Throws EDatabaseError; code() is
   // SQLITE_AUTH for a masked file or a wrong password, SQLITE_NOTADB for a
   // file whose header page is not ours, SQLITE_CANTOPEN for a missing one.
-  void Open(const QString &path, const QByteArray &password);
+  // With `alsoAccepted`, a file carrying that block at offset 66 opens too.
+  void Open(const QString &path, const QByteArray &password, const BankFile::Block *alsoAccepted = nullptr);
   // Opens an ordinary SQLite file (tools and benchmarks only).
   void OpenPlain(const QString &path, bool create = false);
   void Close();
@@ -71,8 +85,9 @@ public:
   void RollbackTrans();
   bool InTransaction() const;
 
-  // Runs a whole script of statements (the bank tool's SQL files).
-  void ExecuteScript(const QString &sql);
+  // Runs a whole script of statements (the bank tool's SQL files) and
+  // returns how many there were (0 for only comments and white space).
+  int ExecuteScript(const QString &sql);
   // Writes 40 bytes at offset 66 of the open bank file through the
   // connection's own file handle.
   void WriteHeaderBlock(const unsigned char *block40);
@@ -151,6 +166,9 @@ private:
 class TDataModule1 {
 public:
   TDataModule1();
+  // Held from the start-up until the module is destroyed (released after the
+  // connection closes): no second program opens the same directory meanwhile.
+  InstanceLock instanceLock;
   TADOConnection ADOConnection1;
   TADOQuery ADOQuery1; // outer query of walks over lists
   TADOQuery ADOQuery2; // the general query

@@ -1,10 +1,10 @@
 #include "store/Startup.h"
+#include "common/Dialogs.h"
 #include "store/DM.h"
 #include "store/EncryptionMDB.h"
 
 #include <QFile>
 #include <QFileInfo>
-
 
 StartupResult OpenBankAtStartup(TDataModule1 &dm, const QString &programDir,
                                 const std::function<void(StartupStep)> &step, QString *detail) {
@@ -15,24 +15,60 @@ StartupResult OpenBankAtStartup(TDataModule1 &dm, const QString &programDir,
   dm.programDir = ProgramDir(programDir);
   const QString bank = programDir + QStringLiteral("QBRX.db");
   const QString temp = programDir + QStringLiteral("temp.db");
+  auto fail = [&](StartupResult r, const QString &why) {
+    if (detail)
+      *detail = why;
+    return r;
+  };
   reached(StartupStep::Begin);
+
+  // Two programs on one directory would unmask, mask and open the file under
+  // each other's feet: the second one stops here, having touched nothing.
+  // A start that does not end with an open connection gives the lock back.
+  struct LockRelease {
+    InstanceLock &lock;
+    bool keep = false;
+    ~LockRelease() {
+      if (!keep)
+        lock.release();
+    }
+  } lockRelease{dm.instanceLock};
+  switch (dm.instanceLock.acquire(dm.programDir.root())) {
+  case InstanceLock::Result::Acquired:
+    break;
+  case InstanceLock::Result::HeldByAnother:
+    return fail(StartupResult::AlreadyRunning, QString());
+  case InstanceLock::Result::Failed:
+    return fail(StartupResult::LockFailed, dm.programDir.root());
+  }
+  reached(StartupStep::Locked);
 
   // A temp.db is scratch of an earlier run. It is only ever worth keeping
   // when QBRX.db itself is gone and temp.db is a bank of ours: then it is
   // the best copy there is and takes the bank's place.
   if (QFileInfo::exists(temp)) {
-    if (!QFileInfo::exists(bank) && InspectBankFile(temp) == BankHeader::Ours)
+    const BankHeader header = InspectBankFile(temp);
+    if (header == BankHeader::NotAFile)
+      return fail(StartupResult::NotAFile, temp);
+    // (A bank of a newer format takes the place too, to be refused there
+    // untouched rather than deleted here.)
+    if (!QFileInfo::exists(bank) && (header == BankHeader::Ours || header == BankHeader::NewerFormat))
       QFile::rename(temp, bank);
     else
       QFile::remove(temp);
   }
   reached(StartupStep::LeftoverHandled);
 
-  switch (UnmaskIfOurs(bank)) {
+  int version = 0;
+  switch (UnmaskIfOurs(bank, &version)) {
   case BankHeader::Missing:
     return StartupResult::Missing;
+  case BankHeader::NotAFile:
+    return fail(StartupResult::NotAFile, bank);
   case BankHeader::NotOurs:
     return StartupResult::NotOurs;
+  case BankHeader::NewerFormat:
+    return fail(StartupResult::NewerFormat, BankFile::newerFormatMessage(version));
   case BankHeader::Ours:
     break;
   }
@@ -53,5 +89,26 @@ StartupResult OpenBankAtStartup(TDataModule1 &dm, const QString &programDir,
   else
     MaskDatabaseFile(bank);
   reached(StartupStep::Masked);
+  lockRelease.keep = opened;
   return opened ? StartupResult::Opened : StartupResult::OpenFailed;
+}
+
+void ShowStartupFailure(StartupResult result, const QString &detail) {
+  const QString caption = QStringLiteral("错误");
+  switch (result) {
+  case StartupResult::Opened:
+    return;
+  case StartupResult::AlreadyRunning:
+    dialogs().warning(QStringLiteral("本程序已经在运行，同一个程序目录只能打开一个。请切换到已经打开的窗口。"),
+                      QStringLiteral("提示"));
+    return;
+  case StartupResult::NewerFormat:
+    dialogs().error(detail + QStringLiteral("程序将中止！"), caption);
+    return;
+  case StartupResult::LockFailed:
+    dialogs().error(QStringLiteral("程序目录不可写，无法启动：%1\n请确认程序目录可以写入后再启动。").arg(detail), caption);
+    return;
+  default:
+    dialogs().error(QStringLiteral("打开数据库出现严重的错误，程序将中止！"), caption);
+  }
 }

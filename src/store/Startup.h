@@ -12,6 +12,7 @@ class TDataModule1;
 
 enum class StartupStep {
   Begin,           // nothing done yet
+  Locked,          // this process holds the program directory's lock
   LeftoverHandled, // a temp.db of an earlier run was recovered or removed
   Unmasked,        // the genuine block is on disk
   Opened,          // the connection is open (or failed to open)
@@ -19,15 +20,27 @@ enum class StartupStep {
 };
 
 enum class StartupResult {
-  Opened,     // the connection is open, the file masked on disk
-  Missing,    // no QBRX.db
-  NotOurs,    // the header page is not ours: the file was not written to
-  OpenFailed, // the engine refused the file (corrupt, wrong block, I/O)
+  Opened,         // the connection is open, the file masked on disk
+  Missing,        // no QBRX.db
+  NotOurs,        // the header page is not ours: the file was not written to
+  OpenFailed,     // the engine refused the file (corrupt, wrong block, I/O)
+  NotAFile,       // QBRX.db or temp.db is a folder, FIFO, device...: not opened
+  NewerFormat,    // the bank is of a newer format: not written to, not opened
+  AlreadyRunning, // another program holds this directory: nothing was touched
+  LockFailed,     // the lock file cannot be made (the folder is not writable)
 };
 
 // Runs the sequence for programDir (with trailing separator). `step`, when
 // given, is called after each step (tests use it to kill the process there).
-// The returned detail names the engine's reason when the open failed.
+// The returned detail names the reason when the start failed. The first
+// thing the sequence does is to take the directory's InstanceLock (held by
+// `dm` from then on); when another running program holds it, nothing else is
+// done.
 StartupResult OpenBankAtStartup(TDataModule1 &dm, const QString &programDir,
                                 const std::function<void(StartupStep)> &step = {},
                                 QString *detail = nullptr);
+
+// Shows the learner why the start failed, through dialogs(): a second start
+// on the same directory, a bank of a newer format and an unwritable folder
+// get their own message, everything else the fatal one.
+void ShowStartupFailure(StartupResult result, const QString &detail);

@@ -1,7 +1,7 @@
 #include "store/SystemParameters.h"
 #include "store/DM.h"
 
-#include <QHash>
+#include <iterator>
 
 namespace {
 
@@ -42,18 +42,26 @@ void LoadSystemParameters(TDataModule1 &dm) {
   q.SQL.Add(QStringLiteral("SELECT 参数名,参数值 FROM 系统参数"));
   q.Open();
 
-  QHash<QString, TField> found;
-  for (q.First(); !q.Eof(); q.Next())
-    found.insert(q.Fields(0).AsString(), q.Fields(1));
+  // Every value is read before any copy changes, so an engine error above
+  // leaves the copies as they were. A missing row reads as a null.
+  constexpr int count = int(std::size(parameters));
+  TField found[count];
+  for (q.First(); !q.Eof(); q.Next()) {
+    const QString name = q.Fields(0).AsString();
+    for (int i = 0; i < count; ++i) {
+      if (name == QStringView(parameters[i].key)) {
+        found[i] = q.Fields(1);
+        break;
+      }
+    }
+  }
   q.Close();
 
-  // Every value is read before any copy changes, so an engine error above
-  // leaves the copies as they were.
-  for (const Parameter &p : parameters) {
-    const TField f = found.value(QString::fromUtf16(p.key));
-    if (p.missing == Missing::Keep && f.IsNull())
+  for (int i = 0; i < count; ++i) {
+    const Parameter &p = parameters[i];
+    if (p.missing == Missing::Keep && found[i].IsNull())
       continue;
-    *p.target = f.AsString(); // a missing row reads as a null: empty text
+    *p.target = found[i].AsString(); // null: empty text
   }
 }
 

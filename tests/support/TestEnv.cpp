@@ -2,7 +2,6 @@
 #include "store/BankBuilder.h"
 #include "store/FileError.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>

@@ -1,5 +1,12 @@
 #pragma once
+#if __has_include(<QApplication>)
 #include "mainwin/ui/Application.h"
+#define QBRX_TEST_APPLICATION QbrxApplication
+#else
+// A test of the logic library alone: no widgets, no web engine.
+#include <QGuiApplication>
+#define QBRX_TEST_APPLICATION QGuiApplication
+#endif
 // Headless set-up shared by every test program, and fixtures that make a
 // complete program directory (bank, css/, images/, fonts/) in a temp dir.
 
@@ -41,7 +48,7 @@ private:
   int main(int argc, char **argv) {                                                \
     TestEnv::prepareHeadless();                                                    \
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);                    \
-    QbrxApplication app(argc, argv);                                               \
+    QBRX_TEST_APPLICATION app(argc, argv);                                         \
     TestClass tc;                                                                  \
     QTEST_SET_MAIN_SOURCE_PATH                                                     \
     return QTest::qExec(&tc, argc, argv);                                          \

@@ -21,11 +21,9 @@ constexpr int kBandHeight = 162;
 } // namespace
 
 TFrmErrorReport::TFrmErrorReport(TDataModule1 &dm, int XiaoTiHao, QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint),
-      m_dm(dm), m_XiaoTiHao(XiaoTiHao) {
+    : TFrmBase(QStringLiteral("错题反馈"), parent), m_dm(dm), m_XiaoTiHao(XiaoTiHao) {
+  setWindowFlag(Qt::CustomizeWindowHint);
   setObjectName(QStringLiteral("FrmErrorReport"));
-  setWindowTitle(QStringLiteral("错题反馈"));
   setFont(QFont(QStringLiteral("Tahoma")));
 
   WebBrowser1 = new WebHtmlView(this);
@@ -59,7 +57,7 @@ TFrmErrorReport::TFrmErrorReport(TDataModule1 &dm, int XiaoTiHao, QWidget *paren
   BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
   BitBtn2->setAutoDefault(false);
   connect(BitBtn1, &QPushButton::clicked, this, &TFrmErrorReport::BitBtn1Click);
-  connect(BitBtn2, &QPushButton::clicked, this, &TFrmErrorReport::reject);
+  wireButtons(nullptr, BitBtn2); // 确定 sends first (BitBtn1Click)
 
   // The band under the page: the boxes on the left, the free text and the
   // buttons on the right.

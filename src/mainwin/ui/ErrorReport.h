@@ -5,6 +5,8 @@
 
 #include "mainwin/ErrorReportLogic.h"
 
+#include "render/ui/FrmBase.h"
+
 #include <QDialog>
 #include <array>
 
@@ -16,7 +18,7 @@ class ProgramDir;
 class TDataModule1;
 class WebHtmlView;
 
-class TFrmErrorReport : public QDialog {
+class TFrmErrorReport : public TFrmBase {
   Q_OBJECT
 public:
   // A report on sub-question `XiaoTiHao` (below 1: none, sending fails).

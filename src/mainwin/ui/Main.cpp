@@ -58,7 +58,7 @@ TFrmMain::TFrmMain(const ProgramDir &programDir, QWidget *parent)
   resize(1024, 650);
   DataModule1 = m_dm.get();
   m_context = std::make_unique<AppContext>(AppContext{
-      *m_dm, m_programDir, [](QWidget *parent) { return std::make_unique<WebHtmlView>(parent); }, *this, this});
+      *m_dm, m_programDir, &WebHtmlView::create, *this, this});
 
   registerCommands();
   buildUi();
@@ -92,9 +92,10 @@ TFrmMain::~TFrmMain() {
 
 bool TFrmMain::openDatabase() {
   return RunCommand([this] {
-           const StartupResult result = OpenBankAtStartup(*m_dm, m_programDir.root());
+           QString detail;
+           const StartupResult result = OpenBankAtStartup(*m_dm, m_programDir.root(), {}, &detail);
            if (result != StartupResult::Opened) {
-             dialogs().error(QStringLiteral("打开数据库出现严重的错误，程序将中止！"), QStringLiteral("错误"));
+             ShowStartupFailure(result, detail);
              m_startupFailed = true;
              return;
            }

@@ -1,5 +1,6 @@
 #include "mainwin/ui/PictureButton.h"
 
+#include <QGraphicsOpacityEffect>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -62,4 +63,17 @@ void PictureButton::focusInEvent(QFocusEvent *e) {
 void PictureButton::focusOutEvent(QFocusEvent *e) {
   QLabel::focusOutEvent(e);
   update();
+}
+
+void PictureButton::changeEvent(QEvent *e) {
+  QLabel::changeEvent(e);
+  if (e->type() != QEvent::EnabledChange)
+    return;
+  if (isEnabled()) {
+    setGraphicsEffect(nullptr);
+  } else if (!graphicsEffect()) {
+    auto *fade = new QGraphicsOpacityEffect(this);
+    fade->setOpacity(0.4);
+    setGraphicsEffect(fade);
+  }
 }

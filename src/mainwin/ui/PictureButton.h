@@ -27,4 +27,7 @@ protected:
   void paintEvent(QPaintEvent *e) override;
   void focusInEvent(QFocusEvent *e) override;
   void focusOutEvent(QFocusEvent *e) override;
+  // A disabled button is drawn faded, whatever its colours (white line
+  // pictures on the blue strip do not grey by themselves).
+  void changeEvent(QEvent *e) override;
 };

@@ -9,7 +9,7 @@ TFrmBase::TFrmBase(const QString &caption, QWidget *parent)
 }
 
 HtmlView *TFrmBase::makeView(const HtmlViewFactory &factory, QWidget *parent) {
-  std::unique_ptr<HtmlView> view = factory ? factory(parent) : std::make_unique<WebHtmlView>(parent);
+  std::unique_ptr<HtmlView> view = factory ? factory(parent) : WebHtmlView::create(parent);
   // The widget belongs to its parent from here on.
   HtmlView *raw = view.release();
   Q_ASSERT(raw->widget()->parent() == parent);

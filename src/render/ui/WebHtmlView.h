@@ -33,6 +33,9 @@ class WebHtmlView : public QWidget, public HtmlView {
 public:
   explicit WebHtmlView(QWidget *parent = nullptr);
   ~WebHtmlView() override;
+  // The program's view factory (HtmlViewFactory): a view without a host
+  // object, for a dialog's page.
+  static std::unique_ptr<HtmlView> create(QWidget *parent) { return std::make_unique<WebHtmlView>(parent); }
 
   QWidget *widget() override { return this; }
   QWebEngineView *engineView() const { return m_view; }
