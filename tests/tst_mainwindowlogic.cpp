@@ -4,6 +4,7 @@
 #include "FakeDialogs.h"
 #include "TestEnv.h"
 #include "common/AppError.h"
+#include "mainwin/ui/WidgetDialogs.h"
 #include "render/ActionList.h"
 #include "mainwin/CategoryTree.h"
 #include "mainwin/MainMenuState.h"
@@ -11,6 +12,9 @@
 #include "mainwin/TitleBarLogic.h"
 #include "mainwin/WindowRules.h"
 
+#include <QDialog>
+#include <QMessageBox>
+#include <QPointer>
 #include <QtTest>
 
 namespace {
@@ -55,6 +59,27 @@ QString orderText(const CategoryTree &tree) {
 class TstMainWindowLogic : public QObject {
   Q_OBJECT
 private slots:
+  // The real message boxes are parented to the active window; when that
+  // window goes away while a box waits, the box goes with it and the answer
+  // is No — nothing is freed twice.
+  void questionOutlivesItsParent() {
+    auto *parent = new QDialog;
+    parent->show();
+    parent->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(parent));
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, parent, [parent] {
+      if (qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+        parent->deleteLater();
+    });
+    poll.start();
+    QPointer<QDialog> guard(parent);
+    WidgetDialogs real;
+    QVERIFY(!real.question(QStringLiteral("继续吗？"), QStringLiteral("询问")));
+    QVERIFY(!guard);
+  }
+
   // A feature registers a command with its caption, keys and handler: it
   // runs through the general error handler, and its tooltip carries the key.
   // Without a handler the command exists, disabled, and says so.

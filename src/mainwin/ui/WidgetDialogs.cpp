@@ -7,10 +7,22 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QUrl>
 
 static QWidget *parentWindow() { return QApplication::activeWindow(); }
+
+// A box on the heap: when its parent goes away under exec() the box goes
+// with it, and nothing is freed twice. Such a box counts as closed by No.
+static int execBox(QMessageBox *box) {
+  QPointer<QMessageBox> guard(box);
+  const int result = box->exec();
+  if (!guard)
+    return QMessageBox::No;
+  delete box;
+  return result;
+}
 
 void WidgetDialogs::message(const QString &text, const QString &caption, Icon icon) {
   QMessageBox::Icon i = QMessageBox::Information;
@@ -20,17 +32,18 @@ void WidgetDialogs::message(const QString &text, const QString &caption, Icon ic
     i = QMessageBox::Critical;
   else if (icon == Icon::Question)
     i = QMessageBox::Question;
-  QMessageBox box(i, caption, text, QMessageBox::Ok, parentWindow());
-  box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
-  box.exec();
+  auto *box = new QMessageBox(i, caption, text, QMessageBox::Ok, parentWindow());
+  box->button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+  execBox(box);
 }
 
 bool WidgetDialogs::question(const QString &text, const QString &caption) {
-  QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, parentWindow());
-  box.button(QMessageBox::Yes)->setText(QStringLiteral("是(&Y)"));
-  box.button(QMessageBox::No)->setText(QStringLiteral("否(&N)"));
-  box.setDefaultButton(QMessageBox::Yes);
-  return box.exec() == QMessageBox::Yes;
+  auto *box = new QMessageBox(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
+                              parentWindow());
+  box->button(QMessageBox::Yes)->setText(QStringLiteral("是(&Y)"));
+  box->button(QMessageBox::No)->setText(QStringLiteral("否(&N)"));
+  box->setDefaultButton(QMessageBox::Yes);
+  return execBox(box) == QMessageBox::Yes;
 }
 
 void WidgetDialogs::beep() { QApplication::beep(); }
