@@ -11,6 +11,17 @@
 #include <functional>
 #include <vector>
 
+// The data rows of a benchmark that takes the paper size: column "size",
+// one row per size in QBRX_BENCH_SIZES (default 100, 1,000 and 5,000).
+inline void paperSizeRows() {
+  QTest::addColumn<int>("size");
+  QString list = qEnvironmentVariable("QBRX_BENCH_SIZES");
+  if (list.isEmpty())
+    list = QStringLiteral("100,1000,5000");
+  for (const QString &s : list.split(QLatin1Char(','), Qt::SkipEmptyParts))
+    QTest::newRow(qPrintable(s.trimmed())) << s.trimmed().toInt();
+}
+
 inline double medianOf(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   const size_t n = v.size();

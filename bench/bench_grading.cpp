@@ -65,15 +65,6 @@ class BenchGrading : public QObject {
   int m_size = 0;       // sub-questions of the paper on display
   QString m_readScript; // the bare read of every option input and stem
 
-  static void sizes() {
-    QTest::addColumn<int>("size");
-    QString list = qEnvironmentVariable("QBRX_BENCH_SIZES");
-    if (list.isEmpty())
-      list = QStringLiteral("100,1000,5000");
-    for (const QString &s : list.split(QLatin1Char(','), Qt::SkipEmptyParts))
-      QTest::newRow(qPrintable(s.trimmed())) << s.trimmed().toInt();
-  }
-
   // A paper of `size` choice sub-questions (case sub-questions among them)
   // on display, every other one answered with its first option.
   void showPaper(int size) {
@@ -172,7 +163,7 @@ private slots:
     m_view->resize(1024, 768);
   }
 
-  void gradePaper_data() { sizes(); }
+  void gradePaper_data() { paperSizeRows(); }
   void gradePaper() {
     QFETCH(int, size);
     showPaper(size);
@@ -183,7 +174,7 @@ private slots:
   }
 
   // The floor: one runJavaScript call reading the same elements, and its wait.
-  void bareReadFloor_data() { sizes(); }
+  void bareReadFloor_data() { paperSizeRows(); }
   void bareReadFloor() {
     QFETCH(int, size);
     showPaper(size);
@@ -193,7 +184,7 @@ private slots:
   }
 
   // Grading beside the bare read, alternating (the goal: at most 1.5 x).
-  void gradingOverBareRead_data() { sizes(); }
+  void gradingOverBareRead_data() { paperSizeRows(); }
   void gradingOverBareRead() {
     QFETCH(int, size);
     showPaper(size);
@@ -208,7 +199,7 @@ private slots:
 
   // The report window of the graded paper, from its making until the rows
   // of its page are laid out.
-  void reportWindow_data() { sizes(); }
+  void reportWindow_data() { paperSizeRows(); }
   void reportWindow() {
     QFETCH(int, size);
     showPaper(size);
@@ -221,7 +212,7 @@ private slots:
 
   // The floor: a bare view of the report's size loading the same page from
   // a file until its rows are laid out.
-  void bareReportViewFloor_data() { sizes(); }
+  void bareReportViewFloor_data() { paperSizeRows(); }
   void bareReportViewFloor() {
     QFETCH(int, size);
     showPaper(size);
@@ -246,7 +237,7 @@ private slots:
   }
 
   // The test record of the graded paper and its question rows.
-  void storeTestRecord_data() { sizes(); }
+  void storeTestRecord_data() { paperSizeRows(); }
   void storeTestRecord() {
     QFETCH(int, size);
     showPaper(size);

@@ -63,15 +63,6 @@ class BenchPageBuilder : public QObject {
     return out;
   }
 
-  static void sizes() {
-    QTest::addColumn<int>("size");
-    QString list = qEnvironmentVariable("QBRX_BENCH_SIZES");
-    if (list.isEmpty())
-      list = QStringLiteral("100,1000,5000");
-    for (const QString &s : list.split(QLatin1Char(','), Qt::SkipEmptyParts))
-      QTest::newRow(qPrintable(s.trimmed())) << s.trimmed().toInt();
-  }
-
   // The paper of `size`, built once and checked; its page is on disk after.
   const Paper &paper(int size) {
     auto it = m_papers.find(size);
@@ -151,7 +142,7 @@ private slots:
                   root + QStringLiteral("images/") + QLatin1String(image));
   }
 
-  void buildQuestionPage_data() { sizes(); }
+  void buildQuestionPage_data() { paperSizeRows(); }
   void buildQuestionPage() {
     QFETCH(int, size);
     const Paper &p = paper(size);
@@ -160,7 +151,7 @@ private slots:
     }
   }
 
-  void floorJoinedSelectAndWrite_data() { sizes(); }
+  void floorJoinedSelectAndWrite_data() { paperSizeRows(); }
   void floorJoinedSelectAndWrite() {
     QFETCH(int, size);
     const Paper &p = paper(size);
@@ -170,7 +161,7 @@ private slots:
   }
 
   // The builder beside its floor, alternating (the goal: at most 2 x).
-  void builderOverFloor_data() { sizes(); }
+  void builderOverFloor_data() { paperSizeRows(); }
   void builderOverFloor() {
     QFETCH(int, size);
     const Paper &p = paper(size);
@@ -179,7 +170,7 @@ private slots:
         roundsFor(size / 20.0));
   }
 
-  void viewLoadsAndLaysOutPage_data() { sizes(); }
+  void viewLoadsAndLaysOutPage_data() { paperSizeRows(); }
   void viewLoadsAndLaysOutPage() {
     QFETCH(int, size);
     paper(size);
