@@ -31,6 +31,7 @@ int main(int argc, char **argv) {
   QbrxApplication app(argc, argv);
   QGuiApplication::setApplicationName(QStringLiteral("qbrx"));
   app.installChineseTranslations();
+  app.useProgramFont();
 
   WidgetDialogs realDialogs;
   setDialogs(&realDialogs);

@@ -1,11 +1,18 @@
 #include "mainwin/ui/Application.h"
 #include "common/ErrorHandler.h"
 
+#include <QFont>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
 QbrxApplication::QbrxApplication(int &argc, char **argv) : QApplication(argc, argv) {}
+
+void QbrxApplication::useProgramFont() {
+  QFont f = font();
+  f.setFamilies({QStringLiteral("宋体"), QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Source Han Serif SC")});
+  setFont(f);
+}
 
 bool QbrxApplication::notify(QObject *receiver, QEvent *event) {
   try {

@@ -12,5 +12,10 @@ public:
   // print preview and the file and colour pickers read Chinese. False when
   // they are not installed.
   bool installChineseTranslations();
+  // Every window writes in 宋体 (Noto Serif CJK SC through the program's
+  // fonts.conf), the face the question pages use: the program and the
+  // page's process then load one font file and share its pages, instead
+  // of a second CJK family for widget text (about 10 MB).
+  void useProgramFont();
   bool notify(QObject *receiver, QEvent *event) override;
 };

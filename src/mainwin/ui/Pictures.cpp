@@ -41,9 +41,9 @@ void prepare(QPainter &p) {
 
 QFont labelFont(int pixelSize, QFont::Weight weight = QFont::Medium) {
   QFont f;
-  f.setFamilies({QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Source Han Sans SC"),
-                 QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Microsoft YaHei"),
-                 QStringLiteral("黑体"), QStringLiteral("sans-serif")});
+  // The window's face (see QbrxApplication::useProgramFont).
+  f.setFamilies({QStringLiteral("宋体"), QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Source Han Serif SC"),
+                 QStringLiteral("serif")});
   f.setPixelSize(pixelSize);
   f.setWeight(weight);
   f.setHintingPreference(QFont::PreferNoHinting);
