@@ -11,11 +11,41 @@
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <array>
+#include <thread>
+#include <vector>
 
 class TstGbk : public QObject {
   Q_OBJECT
 
 private slots:
+  // The code table is filled on first use, a block at a time; threads that
+  // meet the same blocks together all get every character's bytes. (First
+  // here, so the blocks are still empty when the program runs it alone.)
+  void threadsFillTheTableAlike() {
+    QString all;
+    for (char32_t c = 0x80; c < 0x10000; ++c)
+      if (c < 0xD800 || c >= 0xE000)
+        all += QChar(char16_t(c));
+    constexpr int kThreads = 4;
+    std::array<QByteArray, kThreads> out;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) // each starts at another place in the range
+      threads.emplace_back([&, t] {
+        const qsizetype from = all.size() * t / kThreads;
+        out[std::size_t(t)] = Gbk::encode(QStringView(all).mid(from)) + Gbk::encode(QStringView(all).left(from));
+      });
+    for (std::thread &th : threads)
+      th.join();
+    const QByteArray expected = Gbk::encode(all);
+    for (int t = 0; t < kThreads; ++t) {
+      const qsizetype from = all.size() * t / kThreads;
+      const QByteArray head = Gbk::encode(QStringView(all).mid(from));
+      QCOMPARE(out[std::size_t(t)], head + expected.left(expected.size() - head.size()));
+    }
+    QVERIFY(!expected.contains("&#x4E2D;")); // 中 was not written as a reference
+  }
+
   void encode_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("css");

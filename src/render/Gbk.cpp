@@ -8,17 +8,24 @@
 #include <QStringEncoder>
 #include <QtEndian>
 #include <array>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <iconv.h>
 #include <memory>
+#include <mutex>
 
 namespace {
 
 // GBK code of every BMP character: 0 = none, below 0x100 = one byte (only
 // the euro sign, 0x80), else lead byte << 8 | trail byte. ASCII is not kept
-// here.
-using CodeTable = std::array<quint16, 0x10000>;
+// here. The table is filled a block of 256 characters at a time, when a
+// character of the block is first met: a page of Chinese text needs a few
+// dozen of the 256 blocks, and asking the converter for all 63,000
+// characters took several milliseconds at the first page.
+constexpr int kBlockBits = 8;
+constexpr int kBlocks = 0x10000 >> kBlockBits;
+constexpr char32_t kBlockSize = 1u << kBlockBits;
 
 // One conversion with iconv; the number of bytes written to `out`, or -1.
 int iconvOne(iconv_t cd, const char *in, size_t inLen, char *out, size_t outLen) {
@@ -31,72 +38,101 @@ int iconvOne(iconv_t cd, const char *in, size_t inLen, char *out, size_t outLen)
   return int(outLen - ol);
 }
 
-// Fills the table from glibc's GBK converter. A character is taken only when
-// its bytes decode back to that same character, so what is written always
-// reads back as it was.
-bool fillFromIconv(CodeTable &table) {
-  iconv_t enc = iconv_open("GBK", "UTF-32LE");
-  if (enc == iconv_t(-1))
-    return false;
-  iconv_t dec = iconv_open("UTF-32LE", "GBK");
-  if (dec == iconv_t(-1)) {
-    iconv_close(enc);
-    return false;
+// The code of one byte sequence, when it is a GBK code: the euro sign's one
+// byte, or a lead byte 0x81-0xFE and a trail byte.
+quint16 gbkCode(const QByteArray &b) {
+  const auto b0 = b.isEmpty() ? 0 : static_cast<unsigned char>(b[0]);
+  if (b.size() == 1 && b0 == 0x80)
+    return 0x80;
+  if (b.size() == 2 && b0 >= 0x81 && b0 <= 0xFE)
+    return quint16(b0 << 8 | static_cast<unsigned char>(b[1]));
+  return 0;
+}
+
+class CodeTable {
+public:
+  CodeTable() {
+    m_enc = iconv_open("GBK", "UTF-32LE");
+    m_dec = iconv_open("UTF-32LE", "GBK");
+    if (m_enc == iconv_t(-1) || m_dec == iconv_t(-1)) {
+      close();
+      m_qt = std::make_unique<QStringEncoder>("GBK", QStringConverter::Flag::Stateless);
+    }
   }
-  for (char32_t c = 0x80; c < 0x10000; ++c) {
-    if (c >= 0xD800 && c < 0xE000)
-      continue;
+  ~CodeTable() { close(); }
+  CodeTable(const CodeTable &) = delete;
+  CodeTable &operator=(const CodeTable &) = delete;
+
+  quint16 operator[](char32_t c) const {
+    const std::size_t block = std::size_t(c >> kBlockBits);
+    if (!m_ready[block].load(std::memory_order_acquire)) {
+      const std::lock_guard<std::mutex> lock(m_mutex);
+      if (!m_ready[block].load(std::memory_order_relaxed)) {
+        fill(block);
+        m_ready[block].store(true, std::memory_order_release);
+      }
+    }
+    return m_codes[c];
+  }
+
+private:
+  void close() {
+    if (m_enc != iconv_t(-1))
+      iconv_close(m_enc);
+    if (m_dec != iconv_t(-1))
+      iconv_close(m_dec);
+    m_enc = m_dec = iconv_t(-1);
+  }
+
+  // The C library's converter where it has GBK: a character is taken only
+  // when its bytes decode back to that same character, so what is written
+  // always reads back as it was. Qt's converter otherwise.
+  void fill(std::size_t block) const {
+    const char32_t first = char32_t(block) << kBlockBits;
+    for (char32_t c = std::max<char32_t>(first, 0x80); c < first + kBlockSize; ++c) {
+      if (c >= 0xD800 && c < 0xE000)
+        continue;
+      m_codes[c] = m_qt ? fromQt(c) : fromIconv(c);
+    }
+  }
+
+  quint16 fromIconv(char32_t c) const {
     const quint32 le = qToLittleEndian(quint32(c));
     char bytes[8];
-    const int n = iconvOne(enc, reinterpret_cast<const char *>(&le), 4, bytes, sizeof bytes);
-    const auto b0 = static_cast<unsigned char>(bytes[0]);
-    const auto b1 = static_cast<unsigned char>(bytes[1]);
-    if (n == 1 ? b0 != 0x80 : !(n == 2 && b0 >= 0x81 && b0 <= 0xFE))
-      continue;
+    const int n = iconvOne(m_enc, reinterpret_cast<const char *>(&le), 4, bytes, sizeof bytes);
+    if (n <= 0)
+      return 0;
+    const quint16 code = gbkCode(QByteArray::fromRawData(bytes, n));
     char back[8];
-    if (iconvOne(dec, bytes, size_t(n), back, sizeof back) != 4)
-      continue;
+    if (code == 0 || iconvOne(m_dec, bytes, size_t(n), back, sizeof back) != 4)
+      return 0;
     quint32 decoded;
     std::memcpy(&decoded, back, 4);
-    if (qFromLittleEndian(decoded) != c)
-      continue;
-    table[c] = n == 1 ? quint16(b0) : quint16(b0 << 8 | b1);
+    return qFromLittleEndian(decoded) == c ? code : 0;
   }
-  iconv_close(dec);
-  iconv_close(enc);
-  return true;
-}
 
-// The same from Qt's converter, where the C library has no GBK.
-void fillFromQt(CodeTable &table) {
-  QStringEncoder enc("GBK", QStringConverter::Flag::Stateless);
-  if (!enc.isValid())
-    return;
-  for (char32_t c = 0x80; c < 0x10000; ++c) {
-    if (c >= 0xD800 && c < 0xE000)
-      continue;
-    enc.resetState();
+  quint16 fromQt(char32_t c) const {
+    if (!m_qt->isValid())
+      return 0;
+    m_qt->resetState();
     const QChar ch(static_cast<char16_t>(c));
-    const QByteArray b = enc.encode(QStringView(&ch, 1));
-    if (enc.hasError())
-      continue;
-    const auto b0 = b.isEmpty() ? 0 : static_cast<unsigned char>(b[0]);
-    if (b.size() == 1 && b0 == 0x80)
-      table[c] = 0x80;
-    else if (b.size() == 2 && b0 >= 0x81 && b0 <= 0xFE)
-      table[c] = quint16(b0 << 8 | static_cast<unsigned char>(b[1]));
+    const QByteArray b = m_qt->encode(QStringView(&ch, 1));
+    return m_qt->hasError() ? 0 : gbkCode(b);
   }
-}
+
+  // Pages may be written from more than one thread: a block is filled
+  // under the lock (the converters are not shared between threads) and
+  // read once it is marked ready.
+  mutable std::array<quint16, 0x10000> m_codes{};
+  mutable std::array<std::atomic<bool>, kBlocks> m_ready{};
+  mutable std::mutex m_mutex;
+  iconv_t m_enc = iconv_t(-1), m_dec = iconv_t(-1);
+  std::unique_ptr<QStringEncoder> m_qt;
+};
 
 const CodeTable &codeTable() {
-  static const std::unique_ptr<CodeTable> table = [] {
-    auto t = std::make_unique<CodeTable>();
-    t->fill(0);
-    if (!fillFromIconv(*t))
-      fillFromQt(*t);
-    return t;
-  }();
-  return *table;
+  static const CodeTable table;
+  return table;
 }
 
 } // namespace
