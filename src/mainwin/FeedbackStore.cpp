@@ -1,4 +1,5 @@
 #include "mainwin/FeedbackStore.h"
+#include "mainwin/LibPq.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -6,27 +7,29 @@
 #include <QTimer>
 
 #include <cerrno>
-#include <libpq-fe.h>
 #include <memory>
 #include <mutex>
 #include <poll.h>
 
 namespace {
 
+// Every call below comes after insert() has loaded the library.
+const LibPq &pq() { return LibPq::loaded(); }
+
 constexpr Oid kInt4Oid = 23;
 constexpr Oid kTextOid = 25;
 
 FeedbackStore::Result failure(const QString &text) { return {false, text.trimmed()}; }
-FeedbackStore::Result failure(PGconn *conn) { return failure(QString::fromUtf8(PQerrorMessage(conn))); }
+FeedbackStore::Result failure(PGconn *conn) { return failure(QString::fromUtf8(pq().PQerrorMessage(conn))); }
 
 // The connect_timeout to use: the string's own when it is 1 second up to the
 // maximum, otherwise the maximum. Empty text when the string does not parse.
 QByteArray connectSeconds(const QByteArray &conninfo, int maxSeconds, QString *error) {
   char *message = nullptr;
-  PQconninfoOption *options = PQconninfoParse(conninfo.constData(), &message);
+  PQconninfoOption *options = pq().PQconninfoParse(conninfo.constData(), &message);
   if (!options) {
     *error = message ? QString::fromUtf8(message) : QStringLiteral("invalid connection string");
-    PQfreemem(message);
+    pq().PQfreemem(message);
     return {};
   }
   int seconds = maxSeconds;
@@ -38,7 +41,7 @@ QByteArray connectSeconds(const QByteArray &conninfo, int maxSeconds, QString *e
         seconds = given;
     }
   }
-  PQconninfoFree(options);
+  pq().PQconninfoFree(options);
   return QByteArray::number(seconds);
 }
 
@@ -60,15 +63,15 @@ bool waitSocket(int fd, bool forRead, bool forWrite, const QDeadlineTimer &deadl
   }
 }
 
-using Connection = std::unique_ptr<PGconn, decltype(&PQfinish)>;
+using Connection = std::unique_ptr<PGconn, void (*)(PGconn *)>;
 
 // Asks the server to stop the statement running on `conn`. PQfinish alone
 // would not: a statement the server is still working on completes.
 void cancelStatement(PGconn *conn) {
-  if (PGcancel *c = PQgetCancel(conn)) {
+  if (PGcancel *c = pq().PQgetCancel(conn)) {
     char message[256];
-    PQcancel(c, message, sizeof message);
-    PQfreeCancel(c);
+    pq().PQcancel(c, message, sizeof message);
+    pq().PQfreeCancel(c);
   }
 }
 
@@ -84,14 +87,14 @@ public:
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_cancelled)
       return false;
-    m_handle = PQgetCancel(conn);
+    m_handle = pq().PQgetCancel(conn);
     return true;
   }
   // After the statement has ended.
   void disarm() {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_handle)
-      PQfreeCancel(m_handle);
+      pq().PQfreeCancel(m_handle);
     m_handle = nullptr;
   }
   void cancel() {
@@ -99,7 +102,7 @@ public:
     m_cancelled = true;
     if (m_handle) {
       char message[256];
-      PQcancel(m_handle, message, sizeof message);
+      pq().PQcancel(m_handle, message, sizeof message);
     }
   }
 
@@ -121,6 +124,8 @@ FeedbackStore::Result FeedbackStore::insert(const FeedbackRow &row, Cancel &canc
   if (m_conninfo.trimmed().isEmpty())
     return failure(QStringLiteral("no connection string for the feedback database"));
   QString parseError;
+  if (!LibPq::load(&parseError))
+    return failure(parseError);
   const QByteArray seconds = connectSeconds(conninfo, m_limits.connectSeconds, &parseError);
   if (seconds.isEmpty())
     return failure(parseError);
@@ -130,10 +135,10 @@ FeedbackStore::Result FeedbackStore::insert(const FeedbackRow &row, Cancel &canc
   const char *keywords[] = {"dbname", "connect_timeout", "client_encoding", "fallback_application_name", nullptr};
   const char *values[] = {conninfo.constData(), seconds.constData(), "UTF8", "qbrx", nullptr};
   const QDeadlineTimer connectDeadline(seconds.toInt() * 1000);
-  Connection conn(PQconnectStartParams(keywords, values, 1), &PQfinish);
+  Connection conn(pq().PQconnectStartParams(keywords, values, 1), pq().PQfinish);
   if (!conn)
     return failure(QStringLiteral("out of memory"));
-  if (PQstatus(conn.get()) == CONNECTION_BAD)
+  if (pq().PQstatus(conn.get()) == CONNECTION_BAD)
     return failure(conn.get());
 
   // Non-blocking connect: libpq's connect_timeout only guards its blocking
@@ -143,13 +148,13 @@ FeedbackStore::Result FeedbackStore::insert(const FeedbackRow &row, Cancel &canc
     if (state == PGRES_POLLING_FAILED)
       return failure(conn.get());
     if (state == PGRES_POLLING_READING || state == PGRES_POLLING_WRITING) {
-      const int fd = PQsocket(conn.get());
+      const int fd = pq().PQsocket(conn.get());
       if (fd < 0)
         return failure(conn.get());
       if (!waitSocket(fd, state == PGRES_POLLING_READING, state == PGRES_POLLING_WRITING, connectDeadline))
         return failure(QStringLiteral("timeout expired while connecting to the feedback database"));
     }
-    state = PQconnectPoll(conn.get());
+    state = pq().PQconnectPoll(conn.get());
   }
 
   // Every value travels as a parameter: nothing of the text is parsed as SQL.
@@ -165,18 +170,18 @@ FeedbackStore::Result FeedbackStore::insert(const FeedbackRow &row, Cancel &canc
       "INSERT INTO ErrorReport(SubjectID, ErrorInfo, OtherInfo, Status, LibraryName) VALUES ($1, $2, $3, $4, $5)";
 
   const QDeadlineTimer statementDeadline(m_limits.statementMs);
-  const int fd = PQsocket(conn.get());
+  const int fd = pq().PQsocket(conn.get());
   if (!cancel.arm(conn.get()))
     return failure(QStringLiteral("given up before the report was sent"));
   struct Disarm {
     Cancel &c;
     ~Disarm() { c.disarm(); }
   } disarm{cancel};
-  if (PQsetnonblocking(conn.get(), 1) != 0 ||
-      !PQsendQueryParams(conn.get(), sql, 5, paramTypes, paramValues, nullptr, nullptr, 0))
+  if (pq().PQsetnonblocking(conn.get(), 1) != 0 ||
+      !pq().PQsendQueryParams(conn.get(), sql, 5, paramTypes, paramValues, nullptr, nullptr, 0))
     return failure(conn.get());
   for (;;) {
-    const int pending = PQflush(conn.get());
+    const int pending = pq().PQflush(conn.get());
     if (pending == 0)
       break;
     if (pending < 0)
@@ -185,29 +190,29 @@ FeedbackStore::Result FeedbackStore::insert(const FeedbackRow &row, Cancel &canc
       cancelStatement(conn.get());
       return failure(QStringLiteral("timeout expired while sending the report"));
     }
-    if (!PQconsumeInput(conn.get()))
+    if (!pq().PQconsumeInput(conn.get()))
       return failure(conn.get());
   }
 
   QString error;
   bool inserted = false;
   for (;;) {
-    while (PQisBusy(conn.get())) {
+    while (pq().PQisBusy(conn.get())) {
       if (!waitSocket(fd, true, false, statementDeadline)) {
         cancelStatement(conn.get());
         return failure(QStringLiteral("timeout expired while waiting for the feedback database"));
       }
-      if (!PQconsumeInput(conn.get()))
+      if (!pq().PQconsumeInput(conn.get()))
         return failure(conn.get());
     }
-    PGresult *result = PQgetResult(conn.get());
+    PGresult *result = pq().PQgetResult(conn.get());
     if (!result)
       break;
-    if (PQresultStatus(result) == PGRES_COMMAND_OK)
+    if (pq().PQresultStatus(result) == PGRES_COMMAND_OK)
       inserted = true;
     else if (error.isEmpty())
-      error = QString::fromUtf8(PQresultErrorMessage(result));
-    PQclear(result);
+      error = QString::fromUtf8(pq().PQresultErrorMessage(result));
+    pq().PQclear(result);
   }
   if (!error.isEmpty())
     return failure(error);
