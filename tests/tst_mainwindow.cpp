@@ -507,6 +507,44 @@ private slots:
              qPrintable(dialogs.shown[0].text));
   }
 
+  // The start paper is built on a worker thread; what it meets reaches the
+  // learner from the window as a command's would: the tree is shown and no
+  // paper is set or written.
+  void startPaperNotBuilt_data() {
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<int>("icon");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("start chapter without questions")
+        << QStringLiteral("INSERT INTO 题目类别(编号,名称,父级编号,属性) VALUES(1,'科目甲',0,'0'),(10,'第一章',1,'1'),"
+                          "(101,'第一节 无题',10,'2');")
+        << int(Dialogs::Icon::Information) << QStringLiteral("没有试题！");
+    QTest::newRow("page cannot be built") << kSmallBankTree + QStringLiteral("DROP TABLE 答案选项;")
+                                          << int(Dialogs::Icon::Error) << QString();
+  }
+  void startPaperNotBuilt() {
+    QFETCH(QString, sql);
+    QFETCH(int, icon);
+    QFETCH(QString, text);
+    FakeDialogs dialogs;
+    ResetPaperState();
+    TestEnv::ProgramDirFixture dir({sql});
+    QFile::remove(dir.path(QStringLiteral("css/Question.html")));
+    TFrmMain win{ProgramDir(dir.root())};
+    QVERIFY(!win.startupFailed());
+    QVERIFY(win.TreeView1->nodeCount() >= 3);
+    QCOMPARE(win.TreeView1->absoluteIndex(win.TreeView1->currentItem()), 2);
+    QCOMPARE(dialogs.shown.size(), 1);
+    QCOMPARE(int(dialogs.shown[0].icon), icon);
+    if (!text.isEmpty())
+      QCOMPARE(dialogs.shown[0].text, text);
+    QVERIFY2(dialogs.shown[0].text.contains(QRegularExpression(QStringLiteral("[\\x{4e00}-\\x{9fff}]"))),
+             qPrintable(dialogs.shown[0].text));
+    QVERIFY(!PaperOnDisplay);
+    QCOMPARE(PaperKind, qint16(0));
+    QVERIFY(CurrentPaper.empty());
+    QVERIFY(!QFile::exists(win.programDir().questionPagePath()));
+  }
+
   void treeWithoutStartNode() {
     FakeDialogs dialogs;
     ResetPaperState();

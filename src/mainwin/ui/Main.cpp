@@ -6,6 +6,7 @@
 #include "exam/ui/ExamCommands.h"
 #include "maintenance/ui/MaintenanceCommands.h"
 #include "mainwin/Grading.h"
+#include "mainwin/StartPaper.h"
 #include "mainwin/WindowRules.h"
 #include "mainwin/ui/CategoryTreeView.h"
 #include "mainwin/ui/ErrorReport.h"
@@ -32,6 +33,7 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 #include <QWebEngineView>
+#include <future>
 
 namespace {
 // The light bar under the strip: the tree column's header and the paper
@@ -60,20 +62,28 @@ TFrmMain::TFrmMain(const ProgramDir &programDir, QWidget *parent)
   m_context = std::make_unique<AppContext>(AppContext{
       *m_dm, m_programDir, &WebHtmlView::create, *this, this});
 
-  registerCommands();
-  buildUi();
-
-  // The page bridge goes on the view before anything else; the window keeps
-  // it for its whole life. It serves the program's own pages only.
-  m_container = std::make_unique<TExternalContainer>(WebBrowser1, m_programDir.root(), m_dm.get());
-  connect(m_container->GetExternal(), &TMyExternal::errorReportRequested, this,
-          [this](int XiaoTiHao) { RunCommand([this, XiaoTiHao] { openErrorReport(XiaoTiHao); }); });
   PaperOnDisplay = false;
-
   if (!openDatabase()) {
     m_startupFailed = true;
     return;
   }
+  // The chapter tree and the start paper are read and built on a worker
+  // thread meanwhile: making the web view (the engine's start) is the
+  // longest step of the start and needs no data. Until the worker is
+  // joined the data module, the tree and the paper state are its alone.
+  std::future<PreparedBank> bank = std::async(std::launch::async, [this] {
+    return PrepareBank(*m_dm, m_programDir, m_tree, TreeViewIndex);
+  });
+
+  registerCommands();
+  buildUi();
+
+  // The page bridge goes on the view before any page is loaded; the window
+  // keeps it for its whole life. It serves the program's own pages only.
+  m_container = std::make_unique<TExternalContainer>(WebBrowser1, m_programDir.root(), m_dm.get());
+  connect(m_container->GetExternal(), &TMyExternal::errorReportRequested, this,
+          [this](int XiaoTiHao) { RunCommand([this, XiaoTiHao] { openErrorReport(XiaoTiHao); }); });
+
   applyTitle();
   if (QScreen *s = screen())
     TaskbarHeight = WindowRules::taskbarHeight(s->geometry().height(), s->availableGeometry().height());
@@ -81,7 +91,8 @@ TFrmMain::TFrmMain(const ProgramDir &programDir, QWidget *parent)
   buildShortcuts();
   Panel1->layoutTitleBar();
 
-  command(QStringLiteral("ActShiTiKu"))->trigger();
+  const PreparedBank prepared = bank.get();
+  RunCommand([this, &prepared] { showPreparedBank(prepared); });
 }
 
 TFrmMain::~TFrmMain() {
@@ -263,6 +274,29 @@ bool TFrmMain::paperOnDisplay() {
 void TFrmMain::showPaper(const PaperRequest &request) {
   BuildRequestedPaper(request, *m_dm, m_programDir);
   showGeneratedPaper();
+}
+
+void TFrmMain::showPreparedBank(const PreparedBank &bank) {
+  LabelMulu->setText(QStringLiteral("题库目录"));
+  PanelPaperToolBar->showPaperGroup();
+  // The tree column comes back after a link page hid it.
+  if (!fullScreenMode())
+    Panel6->setVisible(true);
+  TreeView1->fill(m_tree);
+  if (bank.startNode >= 0)
+    TreeView1->selectNode(bank.startNode);
+  selectMainMenu(0);
+  if (bank.error)
+    std::rethrow_exception(bank.error);
+  if (bank.noQuestions)
+    dialogs().information(QStringLiteral("没有试题！"), QStringLiteral("提示"));
+  if (!bank.paperBuilt)
+    return;
+  showGeneratedPaper();
+  // The paper is on display before the tree position is stored: a bank that
+  // cannot be written (a full disk, a read-only folder) still shows it.
+  TreeViewIndex = bank.startNode;
+  StoreTreeViewIndex(*m_dm, TreeViewIndex);
 }
 
 void TFrmMain::showGeneratedPaper() {

@@ -3,9 +3,11 @@
 // question-bank tree on the left and, on the right, the paper toolbar above
 // the view that shows the question page.
 //
-// Creating it attaches the page bridge to the view, opens the question bank
-// (unmask, open, mask), loads the system parameters, registers every
-// feature's commands and shows the start chapter's paper. When the bank
+// Creating it opens the question bank (unmask, open, mask) and loads the
+// system parameters, then reads the chapter tree and builds the start
+// chapter's paper on a worker thread while it registers every feature's
+// commands, makes its widgets and attaches the page bridge to the view; then
+// it shows that paper. When the bank
 // cannot be opened the learner is told, startupFailed() is true and the
 // program ends.
 //
@@ -23,6 +25,7 @@
 
 class CategoryTreeView;
 class PaperToolbarBar;
+struct PreparedBank;
 class QAction;
 class QLabel;
 class QMenu;
@@ -77,6 +80,10 @@ public:
   // The last steps of showPaper: the paper toolbar's left group and settings
   // button visible, the view on the new page from its top, answers hidden.
   void showGeneratedPaper();
+  // The bank as PrepareBank left it: the tree filled, its start node
+  // selected and, when the node's paper was built, that paper shown and the
+  // tree position stored. Throws what preparing met.
+  void showPreparedBank(const PreparedBank &bank);
   // A command moves the main-menu selection to button i.
   void selectMainMenu(int i);
   bool fullScreenMode() const;

@@ -2,6 +2,7 @@
 #include "common/Dialogs.h"
 #include "exam/ui/ShowTestResult.h"
 #include "mainwin/Grading.h"
+#include "mainwin/StartPaper.h"
 #include "mainwin/VendorInfo.h"
 #include "mainwin/ui/About.h"
 #include "mainwin/ui/CategoryTreeView.h"
@@ -39,15 +40,11 @@ void ActSCSTKST(TFrmMain &w) {
   if (!node)
     return;
   TDataModule1 &dm = *w.dataModule();
-  PaperRequest request;
-  request.paper = ChapterQuestions(dm, node->ID);
+  const PaperRequest request = ChapterPaperRequest(dm, *node);
   if (request.paper.empty()) {
     dialogs().information(QStringLiteral("没有试题！"), QStringLiteral("提示"));
     return;
   }
-  request.kind = PaperKinds::Chapter;
-  request.title = item->text(0);
-  request.chapterId = node->ID;
   w.showPaper(request);
   // The paper is on display before the tree position is stored: a bank that
   // cannot be written (a full disk, a read-only folder) still shows it.
@@ -56,18 +53,10 @@ void ActSCSTKST(TFrmMain &w) {
 }
 
 void ActShiTiKu(TFrmMain &w) {
-  w.LabelMulu->setText(QStringLiteral("题库目录"));
-  w.PanelPaperToolBar->showPaperGroup();
-  // The tree column comes back after a link page hid it.
-  if (!w.fullScreenMode())
-    w.Panel6->setVisible(true);
+  // The tree's items point into the chapter tree: they go before it is read
+  // again.
   w.TreeView1->clearNodes();
-  w.categoryTree().TreeViewLoadFromDB(*w.dataModule());
-  w.TreeView1->fill(w.categoryTree());
-  const int start = w.categoryTree().startNode(w.TreeViewIndex);
-  if (start >= 0)
-    w.TreeView1->selectNode(start);
-  ActSCSTKST(w);
+  w.showPreparedBank(PrepareBank(*w.dataModule(), w.programDir(), w.categoryTree(), w.TreeViewIndex));
 }
 
 void openInShell(const QString &target) {
