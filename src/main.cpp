@@ -40,7 +40,7 @@ int main(int argc, char **argv) {
   {
     TFrmMain window(dir);
     if (!window.startupFailed()) {
-      window.showMaximized();
+      window.showMaximizedOnceLoading();
       rc = app.exec();
     }
   }

@@ -545,6 +545,41 @@ private slots:
     QVERIFY(!QFile::exists(win.programDir().questionPagePath()));
   }
 
+  // The program shows its window once the start paper's request is on its
+  // way: the engine takes a load's first steps from the event loop, which
+  // the window's first paint would hold up. A start without a paper shows
+  // the window at once.
+  void showsOnceThePaperIsRequested_data() {
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<bool>("paper");
+    QTest::newRow("start paper") << kSmallBankTree << true;
+    QTest::newRow("no start node")
+        << QStringLiteral("INSERT INTO 题目类别(编号,名称,父级编号,属性) VALUES(1,'科目甲',0,'0'),(10,'第一章',1,'1');")
+        << false;
+  }
+  void showsOnceThePaperIsRequested() {
+    QFETCH(QString, sql);
+    QFETCH(bool, paper);
+    FakeDialogs dialogs;
+    ResetPaperState();
+    TestEnv::ProgramDirFixture dir({sql});
+    TFrmMain win{ProgramDir(dir.root())};
+    QVERIFY(!win.startupFailed());
+    QCOMPARE(win.WebBrowser1->loadPending(), paper);
+    bool requested = false;
+    connect(win.WebBrowser1, &WebHtmlView::pageRequested, &win, [&requested] { requested = true; });
+    win.showMaximizedOnceLoading();
+    QCOMPARE(win.isVisible(), !paper);
+    QTRY_VERIFY(win.isVisible());
+    QCOMPARE(requested, paper); // shown by the request, not by the fallback
+    QVERIFY(win.isMaximized());
+    if (paper) {
+      QVERIFY(win.WebBrowser1->waitForLoad());
+      QVERIFY(pageText(win).contains(QStringLiteral("第一节 有题")));
+    }
+    win.hide();
+  }
+
   void treeWithoutStartNode() {
     FakeDialogs dialogs;
     ResetPaperState();

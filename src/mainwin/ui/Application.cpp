@@ -2,16 +2,33 @@
 #include "common/ErrorHandler.h"
 
 #include <QFont>
+#include <QFontDatabase>
+#include <QFontMetrics>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
 QbrxApplication::QbrxApplication(int &argc, char **argv) : QApplication(argc, argv) {}
 
+QbrxApplication::~QbrxApplication() {
+  if (m_fontWarmUp.valid())
+    m_fontWarmUp.wait();
+}
+
 void QbrxApplication::useProgramFont() {
   QFont f = font();
   f.setFamilies({QStringLiteral("宋体"), QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Source Han Serif SC")});
   setFont(f);
+  // The font database and fontconfig are shared by every thread (Qt's font
+  // classes may be used from any thread): what the worker reads, matches
+  // and opens the window finds ready.
+  m_fontWarmUp = std::async(std::launch::async, [f] {
+    QFontDatabase::families();
+    QFont bold(f);
+    bold.setBold(true);
+    for (const QFont &face : {f, bold})
+      QFontMetrics(face).horizontalAdvance(QStringLiteral("题库"));
+  });
 }
 
 bool QbrxApplication::notify(QObject *receiver, QEvent *event) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <QApplication>
+#include <future>
 
 // The application object. An exception that escapes an event handler (a
 // command, a click, a timer) reaches the general error handler here instead
@@ -15,7 +16,13 @@ public:
   // Every window writes in 宋体 (Noto Serif CJK SC through the program's
   // fonts.conf), the face the question pages use: the program and the
   // page's process then load one font file and share its pages, instead
-  // of a second CJK family for widget text (about 10 MB).
+  // of a second CJK family for widget text (about 10 MB). Reading the
+  // system's font list and opening the face (about 8 ms) starts on a worker
+  // thread, while the main window starts the web engine.
   void useProgramFont();
   bool notify(QObject *receiver, QEvent *event) override;
+  ~QbrxApplication() override;
+
+private:
+  std::future<void> m_fontWarmUp;
 };

@@ -32,6 +32,7 @@
 #include <QShortcut>
 #include <QSplitter>
 #include <QVBoxLayout>
+#include <QTimer>
 #include <QWebEngineView>
 #include <future>
 
@@ -68,14 +69,21 @@ TFrmMain::TFrmMain(const ProgramDir &programDir, QWidget *parent)
     return;
   }
   // The chapter tree and the start paper are read and built on a worker
-  // thread meanwhile: making the web view (the engine's start) is the
-  // longest step of the start and needs no data. Until the worker is
-  // joined the data module, the tree and the paper state are its alone.
+  // thread meanwhile: the web view and the widgets need no data. Until the
+  // worker is joined the data module, the tree and the paper state are its
+  // alone.
   std::future<PreparedBank> bank = std::async(std::launch::async, [this] {
     return PrepareBank(*m_dm, m_programDir, m_tree, TreeViewIndex);
   });
 
   registerCommands();
+  // The view first: making it starts the web engine, the longest step of the
+  // start, while the worker builds the paper and the application's font
+  // warm-up reads the font list (QbrxApplication::useProgramFont); the
+  // page's process then starts while the widgets are made.
+  WebBrowser1 = new WebHtmlView(this);
+  WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+  WebBrowser1->startPageProcess();
   buildUi();
 
   // The page bridge goes on the view before any page is loaded; the window
@@ -203,8 +211,6 @@ void TFrmMain::buildUi() {
   PanelPaperToolBar = new PaperToolbarBar(*ActionManager1, right);
   styleAsBar(PanelPaperToolBar);
   rl->addWidget(PanelPaperToolBar);
-  WebBrowser1 = new WebHtmlView(right);
-  WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
   rl->addWidget(WebBrowser1, 1);
 
   Splitter2->addWidget(Panel6);
@@ -274,6 +280,20 @@ bool TFrmMain::paperOnDisplay() {
 void TFrmMain::showPaper(const PaperRequest &request) {
   BuildRequestedPaper(request, *m_dm, m_programDir);
   showGeneratedPaper();
+}
+
+void TFrmMain::showMaximizedOnceLoading() {
+  if (!WebBrowser1->loadPending()) {
+    showMaximized();
+    return;
+  }
+  auto shown = std::make_shared<bool>(false);
+  const auto show = [this, shown] {
+    if (!std::exchange(*shown, true))
+      showMaximized();
+  };
+  connect(WebBrowser1, &WebHtmlView::pageRequested, this, show, Qt::SingleShotConnection);
+  QTimer::singleShot(kShowAtLatestMs, this, show);
 }
 
 void TFrmMain::showPreparedBank(const PreparedBank &bank) {

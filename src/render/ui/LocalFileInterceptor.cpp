@@ -43,8 +43,10 @@ bool LocalFileInterceptor::allowed(const QString &file, const QString &pagePath)
 void LocalFileInterceptor::interceptRequest(QWebEngineUrlRequestInfo &info) {
   const QUrl url = info.requestUrl();
   const QUrl page = info.firstPartyUrl();
-  const bool fromLocalPage =
-      page.isLocalFile() && info.resourceType() != QWebEngineUrlRequestInfo::ResourceTypeMainFrame;
+  const bool mainFrame = info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame;
+  if (mainFrame)
+    emit pageRequested(url);
+  const bool fromLocalPage = page.isLocalFile() && !mainFrame;
   if (!url.isLocalFile()) {
     if (fromLocalPage)
       info.block(true); // nothing from the network

@@ -27,6 +27,11 @@ public:
   // The program directory of the local page at `pagePath`, canonical.
   static QString programDirOf(const QString &pagePath);
 
+signals:
+  // A page's own request (main frame) is on its way: the load has reached
+  // the network stage.
+  void pageRequested(const QUrl &url);
+
 private:
   bool allowed(const QString &file, const QString &pagePath);
 

@@ -218,6 +218,7 @@ WebHtmlView::WebHtmlView(QWidget *parent) : QWidget(parent) {
   m_view->setPage(page);
   m_interceptor = new LocalFileInterceptor(this);
   page->setUrlRequestInterceptor(m_interceptor);
+  connect(m_interceptor, &LocalFileInterceptor::pageRequested, this, &WebHtmlView::pageRequested);
 
   auto *layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -268,6 +269,11 @@ void WebHtmlView::startLoad(const QUrl &url) {
   offerExternalTo(url);
   m_loadPending = true;
   m_view->load(url);
+}
+
+void WebHtmlView::startPageProcess() {
+  if (m_view->url().isEmpty() && !m_loadPending)
+    m_view->load(QUrl(QStringLiteral("about:blank")));
 }
 
 void WebHtmlView::navigate(const QString &target) {

@@ -38,6 +38,13 @@ public:
   static std::unique_ptr<HtmlView> create(QWidget *parent) { return std::make_unique<WebHtmlView>(parent); }
 
   QWidget *widget() override { return this; }
+  // A load was started and has not finished.
+  bool loadPending() const { return m_loadPending; }
+  // Starts the page's process on an empty page now, when the view has shown
+  // nothing yet. A view made well before its first page (the main window's,
+  // made before its other widgets) then finds the process running when that
+  // page loads, instead of starting it on the page's way.
+  void startPageProcess();
   QWebEngineView *engineView() const { return m_view; }
   QWebEnginePage *page() const;
   QUrl url() const;
@@ -78,6 +85,10 @@ public:
 signals:
   // A page reported a script error.
   void scriptErrorReported(const QString &message);
+  // The request for a page the view loads has been sent (a load's first
+  // step that needs the network stage; the engine takes it from the event
+  // loop).
+  void pageRequested();
 
 private:
   friend class WebHtmlPage;
