@@ -201,6 +201,11 @@ void TADOConnection::applyPragmas() {
   exec("PRAGMA foreign_keys=OFF");
 }
 
+void TADOConnection::releaseMemory() {
+  if (m_db)
+    sqlite3_db_release_memory(m_db);
+}
+
 void TADOConnection::Close() {
   finalizePrepared();
   if (m_db) {

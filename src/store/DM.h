@@ -76,6 +76,9 @@ public:
   void Close();
   bool Connected() const { return m_db != nullptr; }
   sqlite3 *handle() const { return m_db; }
+  // Gives back the pages the connection keeps in memory (its page cache);
+  // they are read again when a statement needs them.
+  void releaseMemory();
 
   void BeginTrans();
   // A deferred transaction for a run of reads: the file is locked and

@@ -35,6 +35,9 @@
 #include <QTimer>
 #include <QWebEngineView>
 #include <future>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 // The light bar under the strip: the tree column's header and the paper
@@ -73,7 +76,14 @@ TFrmMain::TFrmMain(const ProgramDir &programDir, QWidget *parent)
   // worker is joined the data module, the tree and the paper state are its
   // alone.
   std::future<PreparedBank> bank = std::async(std::launch::async, [this] {
-    return PrepareBank(*m_dm, m_programDir, m_tree, TreeViewIndex);
+    PreparedBank prepared = PrepareBank(*m_dm, m_programDir, m_tree, TreeViewIndex);
+    // The thread's allocator arena outlives it: the page cache the worker
+    // filled and the room the page took go back before it ends.
+    m_dm->ADOConnection1.releaseMemory();
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+    return prepared;
   });
 
   registerCommands();
