@@ -24,10 +24,7 @@ void QbrxApplication::useProgramFont() {
   // and opens the window finds ready.
   m_fontWarmUp = std::async(std::launch::async, [f] {
     QFontDatabase::families();
-    QFont bold(f);
-    bold.setBold(true);
-    for (const QFont &face : {f, bold})
-      QFontMetrics(face).horizontalAdvance(QStringLiteral("题库"));
+    QFontMetrics(f).horizontalAdvance(QStringLiteral("题库"));
   });
 }
 

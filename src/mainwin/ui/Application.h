@@ -16,9 +16,11 @@ public:
   // Every window writes in 宋体 (Noto Serif CJK SC through the program's
   // fonts.conf), the face the question pages use: the program and the
   // page's process then load one font file and share its pages, instead
-  // of a second CJK family for widget text (about 10 MB). Reading the
-  // system's font list and opening the face (about 8 ms) starts on a worker
-  // thread, while the main window starts the web engine.
+  // of a second CJK family for widget text (about 10 MB). The windows use
+  // the regular face only: the bold one would be one more face the program
+  // keeps open (about 2 MB). Reading the system's font list and opening the
+  // face (about 8 ms) starts on a worker thread, while the main window
+  // starts the web engine.
   void useProgramFont();
   bool notify(QObject *receiver, QEvent *event) override;
   ~QbrxApplication() override;

@@ -200,7 +200,6 @@ void TFrmMain::buildUi() {
   LabelMulu->setObjectName(QStringLiteral("LabelMulu"));
   QFont muluFont(QStringLiteral("宋体"));
   muluFont.setPixelSize(13);
-  muluFont.setBold(true);
   LabelMulu->setFont(muluFont);
   LabelMulu->setStyleSheet(QStringLiteral("color: navy;"));
   p8->addWidget(LabelMulu);

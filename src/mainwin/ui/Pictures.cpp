@@ -263,7 +263,7 @@ QPixmap drawMenuPicture(int index, MainMenuState::Picture state) {
   }
   const QStringList labels = menuLabels();
   if (index >= 0 && index < labels.size()) {
-    p.setFont(labelFont(13, state == MainMenuState::Selected ? QFont::Bold : QFont::Medium));
+    p.setFont(labelFont(13, QFont::Medium));
     p.setPen(ink);
     p.drawText(QRectF(0, 44, kMenuSize.width(), 22), Qt::AlignCenter, labels[index]);
   }
@@ -299,7 +299,7 @@ QPixmap drawSysBitmap(const QString &base, int state) {
     p.setPen(linePen(ink, 1.4));
     const QPointF ring(13, c.y());
     p.drawEllipse(ring, 6.5, 6.5);
-    p.setFont(labelFont(10, QFont::Bold));
+    p.setFont(labelFont(10, QFont::Medium));
     p.drawText(QRectF(ring.x() - 6.5, ring.y() - 7, 13, 13), Qt::AlignCenter, QStringLiteral("?"));
     p.setFont(labelFont(12, QFont::Medium));
     p.drawText(QRectF(23, 0, 36, size.height()), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("帮助"));
