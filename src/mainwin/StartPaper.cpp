@@ -17,8 +17,7 @@ PreparedBank PrepareBank(TDataModule1 &dm, const ProgramDir &dir, CategoryTree &
     if (bank.startNode < 0)
       return bank;
     const CategoryNode &node = tree.nodes()[std::size_t(bank.startNode)];
-    bank.chapter = node.level > 1 && node.info;
-    if (!bank.chapter)
+    if (node.level <= 1 || !node.info) // a subject or its child: no paper
       return bank;
     const PaperRequest request = ChapterPaperRequest(dm, *node.info);
     if (request.paper.empty()) {

@@ -15,8 +15,7 @@ class TDataModule1;
 
 struct PreparedBank {
   int startNode = -1;        // absolute index of the node to select; -1 for none
-  bool chapter = false;      // the start node is a chapter (level 2 or deeper)
-  bool noQuestions = false;  // … that has no questions: nothing was built
+  bool noQuestions = false;  // the start node is a chapter without questions
   bool paperBuilt = false;   // the chapter's page is written, the paper state set
   std::exception_ptr error;  // reading or building failed; the tree holds what was read
 };

@@ -499,14 +499,22 @@ template <typename Header> static void fillHeader(const Arc *a, Header *h) {
   h->CmtState = 0;
 }
 
-RAR_EXPORT int RARReadHeaderEx(HANDLE_RAR arc, struct RARHeaderDataEx *h) {
+// The next entry's header into either form of the header structure.
+template <typename Header> static int readInto(HANDLE_RAR arc, Header *h) {
   Arc *a = static_cast<Arc *>(arc);
   if (!a || !h)
     return ERAR_UNKNOWN;
   const int r = readHeader(a);
+  if (r == ERAR_SUCCESS)
+    fillHeader(a, h);
+  return r;
+}
+
+RAR_EXPORT int RARReadHeaderEx(HANDLE_RAR arc, struct RARHeaderDataEx *h) {
+  const int r = readInto(arc, h);
   if (r != ERAR_SUCCESS)
     return r;
-  fillHeader(a, h);
+  const Arc *a = static_cast<Arc *>(arc);
   const rarscan::Entry &e = *a->current;
   toWide(a->path, h->ArcNameW, sizeof h->ArcNameW / sizeof(wchar_t));
   toWide(e.name, h->FileNameW, sizeof h->FileNameW / sizeof(wchar_t));
@@ -515,16 +523,7 @@ RAR_EXPORT int RARReadHeaderEx(HANDLE_RAR arc, struct RARHeaderDataEx *h) {
   return ERAR_SUCCESS;
 }
 
-RAR_EXPORT int RARReadHeader(HANDLE_RAR arc, struct RARHeaderData *h) {
-  Arc *a = static_cast<Arc *>(arc);
-  if (!a || !h)
-    return ERAR_UNKNOWN;
-  const int r = readHeader(a);
-  if (r != ERAR_SUCCESS)
-    return r;
-  fillHeader(a, h);
-  return ERAR_SUCCESS;
-}
+RAR_EXPORT int RARReadHeader(HANDLE_RAR arc, struct RARHeaderData *h) { return readInto(arc, h); }
 
 RAR_EXPORT int RARProcessFile(HANDLE_RAR arc, int operation, const char *destPath, const char *destName) {
   Arc *a = static_cast<Arc *>(arc);

@@ -31,8 +31,8 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
-#include <QVBoxLayout>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QWebEngineView>
 #include <future>
 #ifdef __GLIBC__
@@ -322,9 +322,11 @@ void TFrmMain::showPreparedBank(const PreparedBank &bank) {
   if (!bank.paperBuilt)
     return;
   showGeneratedPaper();
-  // The paper is on display before the tree position is stored: a bank that
-  // cannot be written (a full disk, a read-only folder) still shows it.
-  TreeViewIndex = bank.startNode;
+  storeTreePosition(bank.startNode);
+}
+
+void TFrmMain::storeTreePosition(int index) {
+  TreeViewIndex = index;
   StoreTreeViewIndex(*m_dm, TreeViewIndex);
 }
 

@@ -7,9 +7,8 @@
 // system parameters, then reads the chapter tree and builds the start
 // chapter's paper on a worker thread while it registers every feature's
 // commands, makes its widgets and attaches the page bridge to the view; then
-// it shows that paper. When the bank
-// cannot be opened the learner is told, startupFailed() is true and the
-// program ends.
+// it shows that paper. When the bank cannot be opened the learner is told,
+// startupFailed() is true and the program ends.
 //
 // The window only assembles: each feature registers its own commands from
 // its folder, and every paper reaches the view through showPaper().
@@ -91,6 +90,10 @@ public:
   // selected and, when the node's paper was built, that paper shown and the
   // tree position stored. Throws what preparing met.
   void showPreparedBank(const PreparedBank &bank);
+  // After a chapter paper is on display: node `index` becomes the tree
+  // position and is stored. A bank that cannot be written (a full disk, a
+  // read-only folder) still shows the paper; the error is thrown after.
+  void storeTreePosition(int index);
   // A command moves the main-menu selection to button i.
   void selectMainMenu(int i);
   bool fullScreenMode() const;

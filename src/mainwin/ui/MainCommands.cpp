@@ -39,17 +39,13 @@ void ActSCSTKST(TFrmMain &w) {
   const TTreeNodeInfo *node = tree->info(item);
   if (!node)
     return;
-  TDataModule1 &dm = *w.dataModule();
-  const PaperRequest request = ChapterPaperRequest(dm, *node);
+  const PaperRequest request = ChapterPaperRequest(*w.dataModule(), *node);
   if (request.paper.empty()) {
     dialogs().information(QStringLiteral("没有试题！"), QStringLiteral("提示"));
     return;
   }
   w.showPaper(request);
-  // The paper is on display before the tree position is stored: a bank that
-  // cannot be written (a full disk, a read-only folder) still shows it.
-  w.TreeViewIndex = tree->absoluteIndex(item);
-  StoreTreeViewIndex(dm, w.TreeViewIndex);
+  w.storeTreePosition(tree->absoluteIndex(item));
 }
 
 void ActShiTiKu(TFrmMain &w) {
