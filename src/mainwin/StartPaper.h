@@ -1,29 +1,60 @@
 #pragma once
 // The question bank as the 试题库 command shows it: the chapter tree read and
-// the start node's chapter paper built (paper state set, page file written),
-// apart from the window. It touches only the data module, the tree and the
-// paper state and opens no window, so the window can have it done on a worker
-// thread while it makes its widgets and web view at start-up.
+// the start node's chapter paper rendered, apart from the window. Preparing
+// only reads: it returns the tree, the paper's request and its rendered page
+// and touches neither the paper state nor any file, and opens no window. The
+// user-interface thread applies what it returns (TFrmMain::showPreparedBank).
+//
+// At start-up the preparing runs on a worker thread while the window makes its
+// widgets and web view (BankPreparation): the connection is handed to the
+// worker and taken back when the result is taken.
 
 #include "mainwin/CategoryTree.h"
+#include "render/PageBuilder.h"
 #include "render/PaperPresenter.h"
 
 #include <exception>
+#include <future>
+#include <memory>
+#include <optional>
 
 class ProgramDir;
 class TDataModule1;
 
 struct PreparedBank {
+  std::unique_ptr<CategoryTree> tree = std::make_unique<CategoryTree>(); // what was read
   int startNode = -1;        // absolute index of the node to select; -1 for none
   bool noQuestions = false;  // the start node is a chapter without questions
-  bool paperBuilt = false;   // the chapter's page is written, the paper state set
-  std::exception_ptr error;  // reading or building failed; the tree holds what was read
+  std::optional<PaperRequest> request; // the start node's chapter paper, with
+  std::optional<QuestionPage> page;    // its page rendered, not yet written
+  std::exception_ptr error;  // reading or rendering failed; the tree holds what was read
 };
 
-// Reads the tree into `tree` and builds the paper of the node that
+// Reads the tree and renders the paper of the node that
 // startNode(`treeViewIndex`) names. Never throws: a failure is in `error`.
-PreparedBank PrepareBank(TDataModule1 &dm, const ProgramDir &dir, CategoryTree &tree, int treeViewIndex);
+PreparedBank PrepareBank(TDataModule1 &dm, int treeViewIndex);
 
 // Chapter practice of one node: its sub-questions in ascending 小题号, titled
 // with the node's name. The paper is empty for a chapter without questions.
 PaperRequest ChapterPaperRequest(TDataModule1 &dm, const TTreeNodeInfo &node);
+
+// PrepareBank on a worker thread. The calling thread lets the bank's
+// connection go until take(): meanwhile only the worker may use it, and a
+// statement from the calling thread is refused. The worker gives back the
+// memory it filled (its page cache and allocator arena) before it ends.
+class BankPreparation {
+public:
+  BankPreparation(TDataModule1 &dm, int treeViewIndex);
+  // Waits for the worker when take() was not called.
+  ~BankPreparation();
+  BankPreparation(const BankPreparation &) = delete;
+  BankPreparation &operator=(const BankPreparation &) = delete;
+
+  // Waits for the worker, takes the connection back and returns the result.
+  PreparedBank take();
+
+private:
+  TDataModule1 &m_dm;
+  std::future<PreparedBank> m_result;
+  bool m_taken = false;
+};

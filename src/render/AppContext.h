@@ -1,11 +1,13 @@
 #pragma once
 // What every feature gets from the program: the bank, the program directory,
-// a maker of HTML views for its dialogs, the presenter of papers and the
-// window to centre dialogs on. Messages go through dialogs() (common/Dialogs.h).
+// a maker of HTML views for its dialogs, the presenter of papers, the
+// program's events and the window to centre dialogs on. Messages go through
+// dialogs() (common/Dialogs.h).
 
 #include "common/ProgramDir.h"
 #include "render/HtmlView.h"
 
+class AppEvents;
 class PaperPresenter;
 class QWidget;
 class TDataModule1;
@@ -15,5 +17,6 @@ struct AppContext {
   ProgramDir programDir;
   HtmlViewFactory makeView; // a view for a dialog's page (no page bridge)
   PaperPresenter &presenter;
+  AppEvents &events;
   QWidget *window = nullptr; // parent of the program's dialogs
 };

@@ -1,6 +1,7 @@
 #include "render/MyExternal.h"
 #include "common/ErrorHandler.h"
 #include "store/DM.h"
+#include "store/FavouritesRepository.h"
 
 #include <QTimer>
 
@@ -12,8 +13,10 @@ TMyExternal::TMyExternal(TDataModule1 *dm, QObject *parent) : QObject(parent), m
 QString TMyExternal::DoSeaarchData(const QString &ASQL) {
   QString result;
   RunCommand([&] {
+    // Statements of its own: the call may come while a dialog walks the
+    // data module's queries.
     if (m_dm)
-      result = m_dm->SCBT(ASQL);
+      result = FavouritesRepository(*m_dm).toggleFromPage(ASQL);
   });
   if (result == QLatin1String("ok"))
     emit favouriteToggled(ASQL.trimmed().toInt());

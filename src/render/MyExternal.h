@@ -21,7 +21,8 @@ public:
   void setDataModule(TDataModule1 *dm) { m_dm = dm; }
 
 public slots:
-  // Toggles the favourite mark of a sub-question (TDataModule1::SCBT);
+  // Toggles the favourite mark of a sub-question
+  // (FavouritesRepository::toggleFromPage, on query objects of its own);
   // favouriteToggled follows when the mark changed.
   QString DoSeaarchData(const QString &ASQL);
   // Asks for error feedback on a sub-question: errorReportRequested, emitted

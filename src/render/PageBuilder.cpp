@@ -447,24 +447,42 @@ QString CaseNumeral(int j) {
   return fullNumeral(j);
 }
 
-void BuildQuestionPage(const QString &title, int mode, TDataModule1 &dm, const ProgramDir &dir) {
-  PaperTitle = title;
-  const QString path = dir.questionPagePath();
-
-  PageWriter page(title, mode, CurrentPaper, PaperKind, dm);
+QuestionPage RenderQuestionPage(const QString &title, int mode, const std::vector<TXiaoTi> &paper, qint16 kind,
+                                TDataModule1 &dm) {
+  QuestionPage result;
+  result.title = title;
+  result.mode = mode;
+  PageWriter page(title, mode, paper, kind, dm);
   page.head();
   page.openPaperStatement();
-  if (CurrentPaper.empty()) {
-    page.out.saveTo(path);
-    dialogs().information(QStringLiteral("没有试题！"), QStringLiteral("提示"));
-    return;
+  if (paper.empty()) {
+    result.empty = true;
+  } else {
+    page.body(); // an engine error leaves before anything is written or changed
+    result.questions = std::move(page.questions);
+    result.answerWritten = page.answerWritten;
   }
-  page.body(); // an engine error leaves before anything is written or changed
-  page.out.saveTo(path);
-  if (mode == 0)
+  result.bytes = std::move(page.out);
+  return result;
+}
+
+void ApplyQuestionPage(QuestionPage &&page, const ProgramDir &dir) {
+  page.bytes.saveTo(dir.questionPagePath());
+  PaperTitle = page.title;
+  if (page.empty)
+    return;
+  if (page.mode == 0)
     PaperQuestions = std::move(page.questions);
   if (page.answerWritten)
     PaperOnDisplay = true;
+}
+
+void BuildQuestionPage(const QString &title, int mode, TDataModule1 &dm, const ProgramDir &dir) {
+  QuestionPage page = RenderQuestionPage(title, mode, CurrentPaper, PaperKind, dm);
+  const bool empty = page.empty;
+  ApplyQuestionPage(std::move(page), dir);
+  if (empty)
+    dialogs().information(QStringLiteral("没有试题！"), QStringLiteral("提示"));
 }
 
 QString BuildFeedbackPage(int XiaoTiHao, TDataModule1 &dm, const ProgramDir &dir) {

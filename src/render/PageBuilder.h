@@ -2,7 +2,11 @@
 // The question page: turns CurrentPaper into css/Question.html (GBK, CR LF)
 // with its script, and records the paper in the shared state (Global.h).
 
+#include "render/Gbk.h"
+#include "render/Global.h"
+
 #include <QString>
+#include <vector>
 
 class TDataModule1;
 class ProgramDir;
@@ -16,6 +20,28 @@ class ProgramDir;
 // the page cannot be written; on an engine error (EDatabaseError) the page on
 // disk, PaperQuestions and PaperOnDisplay stay as they were.
 void BuildQuestionPage(const QString &title, int mode, TDataModule1 &dm, const ProgramDir &dir);
+
+// A question page made from a paper but not yet written or applied: the
+// bytes of css/Question.html and what the builder would record.
+struct QuestionPage {
+  QString title;
+  int mode = 0;
+  GbkLineWriter bytes;
+  std::vector<TShiTi> questions; // the choice sub-questions, page order
+  bool answerWritten = false;
+  bool empty = false; // the paper had no sub-questions: the page is the head only
+};
+
+// The reading half of BuildQuestionPage: runs the statements on ADOQuery1 and
+// ADOQuery2 of `dm` and returns the page. Touches no shared state, writes no
+// file and opens no window, so it can run on a thread that holds the
+// connection. Throws EDatabaseError.
+QuestionPage RenderQuestionPage(const QString &title, int mode, const std::vector<TXiaoTi> &paper, qint16 kind,
+                                TDataModule1 &dm);
+// The writing half (user-interface thread): writes the page file, then sets
+// PaperTitle and, as BuildQuestionPage does, PaperQuestions and
+// PaperOnDisplay. Throws FileError with nothing changed.
+void ApplyQuestionPage(QuestionPage &&page, const ProgramDir &dir);
 
 // The one-question page of the error feedback form (the sub-question, or its
 // whole case question, without toolbars), written to css/Feedback.html. The

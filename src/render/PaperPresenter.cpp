@@ -1,7 +1,17 @@
 #include "render/PaperPresenter.h"
 #include "render/PageBuilder.h"
 
-void BuildRequestedPaper(const PaperRequest &request, TDataModule1 &dm, const ProgramDir &dir) {
+PaperRequest PaperRequest::keepingKind(std::vector<TXiaoTi> paper) {
+  PaperRequest request;
+  request.paper = std::move(paper);
+  request.kind = PaperKind;
+  request.title = PaperTitle;
+  request.chapterId = ChapterId;
+  request.redoTestId = RedoTestId;
+  return request;
+}
+
+void ApplyRequestedPaper(const PaperRequest &request, QuestionPage &&page, const ProgramDir &dir) {
   auto paper = CurrentPaper;
   const qint16 kind = PaperKind;
   const QString title = PaperTitle;
@@ -14,7 +24,7 @@ void BuildRequestedPaper(const PaperRequest &request, TDataModule1 &dm, const Pr
   if (request.redoTestId)
     RedoTestId = *request.redoTestId;
   try {
-    BuildQuestionPage(request.title, request.mode, dm, dir);
+    ApplyQuestionPage(std::move(page), dir);
   } catch (...) {
     CurrentPaper = std::move(paper);
     PaperKind = kind;
@@ -23,4 +33,9 @@ void BuildRequestedPaper(const PaperRequest &request, TDataModule1 &dm, const Pr
     RedoTestId = redo;
     throw;
   }
+}
+
+void BuildRequestedPaper(const PaperRequest &request, TDataModule1 &dm, const ProgramDir &dir) {
+  // Rendering changes nothing; an engine error leaves from here.
+  ApplyRequestedPaper(request, RenderQuestionPage(request.title, request.mode, request.paper, request.kind, dm), dir);
 }

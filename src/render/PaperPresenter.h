@@ -12,6 +12,7 @@
 
 class ProgramDir;
 class TDataModule1;
+struct QuestionPage;
 
 struct PaperRequest {
   std::vector<TXiaoTi> paper; // becomes CurrentPaper
@@ -20,17 +21,37 @@ struct PaperRequest {
   int mode = 0;               // the page builder's mode
   std::optional<qint32> chapterId;   // becomes ChapterId when set
   std::optional<quint32> redoTestId; // becomes RedoTestId when set
+
+  // A request for `paper` that keeps the kind, title, chapter and redo
+  // target of the paper on display (a narrower view of the same paper).
+  static PaperRequest keepingKind(std::vector<TXiaoTi> paper);
 };
 
 // Sets the paper state from `request` and builds the question page. When
 // building fails (an engine or file error, thrown) the paper state is what it
-// was before.
+// was before. The request must not be empty (PaperPresenter refuses those).
 void BuildRequestedPaper(const PaperRequest &request, TDataModule1 &dm, const ProgramDir &dir);
+// The same with the page already rendered (RenderQuestionPage) from
+// `request`, e.g. on a worker thread: writes it and sets the paper state.
+void ApplyRequestedPaper(const PaperRequest &request, QuestionPage &&page, const ProgramDir &dir);
+
+// What the presenter says when a request holds no sub-question.
+namespace PaperText {
+inline const QString NoQuestions = QStringLiteral("没有试题！");
+inline const QString NoQuestionsCaption = QStringLiteral("提示");
+} // namespace PaperText
 
 class PaperPresenter {
 public:
   virtual ~PaperPresenter() = default;
-  // BuildRequestedPaper, then the page shown from its top and the paper
-  // toolbar reset.
-  virtual void showPaper(const PaperRequest &request) = 0;
+  // BuildRequestedPaper, then the page shown from its top, the paper toolbar
+  // reset and AppEvents::paperShown. An empty request is refused with
+  // "没有试题！" and changes nothing (false): an empty page must never stand
+  // in for the paper on display, which would then be graded against it.
+  // Throws (nothing changed) when the page cannot be built.
+  virtual bool showPaper(const PaperRequest &request) = 0;
+  // The paper on display built again from the paper state (new settings,
+  // the same questions) and shown where the learner had scrolled to. Does
+  // nothing while no paper is on display.
+  virtual void reloadPaper() = 0;
 };

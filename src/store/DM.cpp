@@ -160,6 +160,7 @@ void TADOConnection::Open(const QString &path, const QByteArray &password, const
     throw EDatabaseError(text, rc);
   }
   m_db = db;
+  m_thread = std::this_thread::get_id();
   try {
     applyPragmas();
     // Reading the schema proves that the image behind the header is sound.
@@ -184,6 +185,7 @@ void TADOConnection::OpenPlain(const QString &path, bool create) {
     throw e;
   }
   m_db = db;
+  m_thread = std::this_thread::get_id();
   try {
     applyPragmas();
   } catch (...) {
@@ -212,11 +214,26 @@ void TADOConnection::Close() {
     sqlite3_close_v2(m_db);
     m_db = nullptr;
   }
+  m_thread = std::thread::id();
+}
+
+void TADOConnection::releaseThread() { m_thread = std::thread::id(); }
+
+void TADOConnection::adoptThread() {
+  std::thread::id none;
+  if (!m_thread.compare_exchange_strong(none, std::this_thread::get_id()) && none != std::this_thread::get_id())
+    throw EDatabaseError(QStringLiteral("数据库连接正由另一个线程使用"), SQLITE_MISUSE);
+}
+
+void TADOConnection::checkThread() const {
+  if (m_db && m_thread.load() != std::this_thread::get_id())
+    throw EDatabaseError(QStringLiteral("数据库连接不属于这个线程，不能在这里使用"), SQLITE_MISUSE);
 }
 
 void TADOConnection::exec(const char *sql) {
   if (!m_db)
     throw EDatabaseError(QStringLiteral("数据库没有连接"), SQLITE_MISUSE);
+  checkThread();
   char *err = nullptr;
   const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, &err);
   if (rc != SQLITE_OK) {
@@ -238,6 +255,7 @@ bool TADOConnection::InTransaction() const { return m_db && !sqlite3_get_autocom
 int TADOConnection::ExecuteScript(const QString &sql) {
   if (!m_db)
     throw EDatabaseError(QStringLiteral("数据库没有连接"), SQLITE_MISUSE);
+  checkThread();
   const QByteArray text = sql.toUtf8();
   const char *rest = text.constData();
   const char *const end = rest + text.size();
@@ -267,6 +285,7 @@ int TADOConnection::ExecuteScript(const QString &sql) {
 void TADOConnection::WriteHeaderBlock(const unsigned char *block40) {
   if (!m_db)
     throw EDatabaseError(QStringLiteral("数据库没有连接"), SQLITE_MISUSE);
+  checkThread();
   const int rc = sqlite3_file_control(m_db, "main", BankFile::kFcntlWriteBlock,
                                       const_cast<unsigned char *>(block40));
   if (rc != SQLITE_OK)
@@ -286,6 +305,7 @@ static void refuseTail(sqlite3_stmt *stmt, const char *tail) {
 sqlite3_stmt *TADOConnection::preparedStatement(const QByteArray &sql) {
   if (!m_db)
     throw EDatabaseError(QStringLiteral("数据库没有连接"), SQLITE_MISUSE);
+  checkThread();
   if (sqlite3_stmt *stmt = m_prepared.value(sql))
     return stmt;
   // The texts kept are the few a program runs in loops; a run of distinct
@@ -344,6 +364,7 @@ void TADOQuery::run(bool wantRows) {
   sqlite3 *db = m_connection.handle();
   if (!db)
     throw EDatabaseError(QStringLiteral("数据库没有连接"), SQLITE_MISUSE);
+  m_connection.checkThread();
   const QByteArray sql = translate(SQL.Text()).toUtf8();
   sqlite3_stmt *stmt = nullptr;
   const char *tail = nullptr;

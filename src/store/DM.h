@@ -15,6 +15,8 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <atomic>
+#include <thread>
 #include <vector>
 
 struct sqlite3;
@@ -101,12 +103,23 @@ public:
   sqlite3_stmt *preparedStatement(const QByteArray &sql);
   int preparedStatementCount() const { return int(m_prepared.size()); }
 
+  // The connection is used by one thread at a time: the thread that opened
+  // it, until that thread lets it go. releaseThread() lets it go (no thread
+  // may use it until one adopts it); adoptThread() makes the calling thread
+  // its user and throws when another thread holds it. Every statement from a
+  // thread that does not hold the connection is refused (EDatabaseError,
+  // SQLITE_MISUSE) instead of racing the holder.
+  void releaseThread();
+  void adoptThread();
+  void checkThread() const;
+
 private:
   void exec(const char *sql);
   void applyPragmas();
   void finalizePrepared();
   sqlite3 *m_db = nullptr;
   QHash<QByteArray, sqlite3_stmt *> m_prepared;
+  std::atomic<std::thread::id> m_thread{};
 };
 
 // A statement as a list of lines; the lines are joined by line breaks.
@@ -184,6 +197,7 @@ public:
 
   // Favourite toggle from the page: flips 小题.是否收藏 of the sub-question
   // whose number the page passes as text. "ok", "" (not found) or "Error".
+  // (FavouritesRepository::toggleFromPage; none of the four queries is used.)
   QString SCBT(const QString &ASQL);
 };
 

@@ -34,10 +34,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEngineView>
-#include <future>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 namespace {
 // The light bar under the strip: the tree column's header and the paper
@@ -64,27 +60,17 @@ TFrmMain::TFrmMain(const ProgramDir &programDir, QWidget *parent)
   resize(1024, 650);
   DataModule1 = m_dm.get();
   m_context = std::make_unique<AppContext>(AppContext{
-      *m_dm, m_programDir, &WebHtmlView::create, *this, this});
+      *m_dm, m_programDir, &WebHtmlView::create, *this, m_events, this});
 
   PaperOnDisplay = false;
   if (!openDatabase()) {
     m_startupFailed = true;
     return;
   }
-  // The chapter tree and the start paper are read and built on a worker
+  // The chapter tree and the start paper are read and rendered on a worker
   // thread meanwhile: the web view and the widgets need no data. Until the
-  // worker is joined the data module, the tree and the paper state are its
-  // alone.
-  std::future<PreparedBank> bank = std::async(std::launch::async, [this] {
-    PreparedBank prepared = PrepareBank(*m_dm, m_programDir, m_tree, TreeViewIndex);
-    // The thread's allocator arena outlives it: the page cache the worker
-    // filled and the room the page took go back before it ends.
-    m_dm->ADOConnection1.releaseMemory();
-#ifdef __GLIBC__
-    malloc_trim(0);
-#endif
-    return prepared;
-  });
+  // result is taken the connection is the worker's alone.
+  BankPreparation bank(*m_dm, TreeViewIndex);
 
   registerCommands();
   // The view first: making it starts the web engine, the longest step of the
@@ -99,8 +85,7 @@ TFrmMain::TFrmMain(const ProgramDir &programDir, QWidget *parent)
   // The page bridge goes on the view before any page is loaded; the window
   // keeps it for its whole life. It serves the program's own pages only.
   m_container = std::make_unique<TExternalContainer>(WebBrowser1, m_programDir.root(), m_dm.get());
-  connect(m_container->GetExternal(), &TMyExternal::errorReportRequested, this,
-          [this](int XiaoTiHao) { RunCommand([this, XiaoTiHao] { openErrorReport(XiaoTiHao); }); });
+  connectEvents();
 
   applyTitle();
   if (QScreen *s = screen())
@@ -109,8 +94,19 @@ TFrmMain::TFrmMain(const ProgramDir &programDir, QWidget *parent)
   buildShortcuts();
   Panel1->layoutTitleBar();
 
-  const PreparedBank prepared = bank.get();
-  RunCommand([this, &prepared] { showPreparedBank(prepared); });
+  RunCommand([this, &bank] { showPreparedBank(bank.take()); });
+}
+
+// The window's part in the program's events: the bridge's calls go out as
+// events, and the window answers the events that concern it.
+void TFrmMain::connectEvents() {
+  TMyExternal *bridge = m_container->GetExternal();
+  connect(bridge, &TMyExternal::favouriteToggled, &m_events, &AppEvents::favouriteToggled);
+  connect(bridge, &TMyExternal::errorReportRequested, &m_events, &AppEvents::errorReportRequested);
+  connect(&m_events, &AppEvents::errorReportRequested, this,
+          [this](int XiaoTiHao) { RunCommand([this, XiaoTiHao] { openErrorReport(XiaoTiHao); }); });
+  connect(&m_events, &AppEvents::settingsChanged, this, [this] { RunCommand([this] { reloadPaper(); }); });
+  connect(&m_events, &AppEvents::bankReplaced, this, [this] { RunCommand([this] { AfterBankUpdate(); }); });
 }
 
 TFrmMain::~TFrmMain() {
@@ -286,9 +282,24 @@ bool TFrmMain::paperOnDisplay() {
 // ---------------------------------------------------------------------------
 // Papers
 
-void TFrmMain::showPaper(const PaperRequest &request) {
+bool TFrmMain::showPaper(const PaperRequest &request) {
+  if (request.paper.empty()) {
+    dialogs().information(PaperText::NoQuestions, PaperText::NoQuestionsCaption);
+    return false;
+  }
   BuildRequestedPaper(request, *m_dm, m_programDir);
   showGeneratedPaper();
+  return true;
+}
+
+void TFrmMain::reloadPaper() {
+  if (!PaperOnDisplay || CurrentPaper.empty())
+    return;
+  BuildRequestedPaper(PaperRequest::keepingKind(CurrentPaper), *m_dm, m_programDir);
+  // The view brings a page loaded again back to where it was scrolled; a
+  // view on another page (a link) shows the new one when it comes back.
+  if (QUrl::fromLocalFile(m_programDir.questionPagePath()).matches(WebBrowser1->url(), QUrl::RemoveQuery))
+    WebBrowser1->reload();
 }
 
 void TFrmMain::showMaximizedOnceLoading() {
@@ -305,22 +316,26 @@ void TFrmMain::showMaximizedOnceLoading() {
   QTimer::singleShot(kShowAtLatestMs, this, show);
 }
 
-void TFrmMain::showPreparedBank(const PreparedBank &bank) {
+void TFrmMain::showPreparedBank(PreparedBank &&bank) {
   LabelMulu->setText(QStringLiteral("题库目录"));
   PanelPaperToolBar->showPaperGroup();
   // The tree column comes back after a link page hid it.
   if (!fullScreenMode())
     Panel6->setVisible(true);
-  TreeView1->fill(m_tree);
+  // The tree's items point into the chapter tree: they go before it does.
+  TreeView1->clearNodes();
+  m_tree = std::move(bank.tree);
+  TreeView1->fill(*m_tree);
   if (bank.startNode >= 0)
     TreeView1->selectNode(bank.startNode);
   selectMainMenu(0);
   if (bank.error)
     std::rethrow_exception(bank.error);
   if (bank.noQuestions)
-    dialogs().information(QStringLiteral("没有试题！"), QStringLiteral("提示"));
-  if (!bank.paperBuilt)
+    dialogs().information(PaperText::NoQuestions, PaperText::NoQuestionsCaption);
+  if (!bank.request || !bank.page)
     return;
+  ApplyRequestedPaper(*bank.request, std::move(*bank.page), m_programDir);
   showGeneratedPaper();
   storeTreePosition(bank.startNode);
 }
@@ -334,6 +349,7 @@ void TFrmMain::showGeneratedPaper() {
   PanelPaperToolBar->showPaperGroup();
   WebBrowser1->navigate(m_programDir.questionPagePath());
   PanelPaperToolBar->InitShowAnswer();
+  emit m_events.paperShown();
 }
 
 // The feedback form shows the question on a page of its own: the paper on
@@ -342,7 +358,6 @@ void TFrmMain::openErrorReport(int XiaoTiHao) { TFrmErrorReport::Open(XiaoTiHao,
 
 void TFrmMain::AfterBankUpdate() {
   TreeViewIndex = 0;
-  LoadSystemParameters(*m_dm);
   applyTitle();
   command(QStringLiteral("ActShiTiKu"))->trigger();
 }

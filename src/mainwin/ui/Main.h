@@ -16,6 +16,7 @@
 #include "common/ProgramDir.h"
 #include "mainwin/CategoryTree.h"
 #include "render/AppContext.h"
+#include "render/AppEvents.h"
 #include "render/PaperPresenter.h"
 
 #include <QWidget>
@@ -78,18 +79,24 @@ public:
   // Absolute index of the node of the last chapter paper. Kept 32 bits wide
   // so that any node of a large tree is found again.
   int TreeViewIndex = 0;
-  CategoryTree &categoryTree() { return m_tree; }
+  CategoryTree &categoryTree() { return *m_tree; }
+  AppEvents &events() { return m_events; }
 
   // Sets the paper state, builds the page, shows it from its top, resets the
-  // paper toolbar. Throws (nothing changed) when the page cannot be built.
-  void showPaper(const PaperRequest &request) override;
+  // paper toolbar, announces paperShown. Refuses an empty request with
+  // "没有试题！" (false). Throws (nothing changed) when the page cannot be
+  // built.
+  bool showPaper(const PaperRequest &request) override;
+  // The paper on display rebuilt from the paper state and reloaded where the
+  // learner had scrolled to.
+  void reloadPaper() override;
   // The last steps of showPaper: the paper toolbar's left group and settings
   // button visible, the view on the new page from its top, answers hidden.
   void showGeneratedPaper();
-  // The bank as PrepareBank left it: the tree filled, its start node
-  // selected and, when the node's paper was built, that paper shown and the
-  // tree position stored. Throws what preparing met.
-  void showPreparedBank(const PreparedBank &bank);
+  // What PrepareBank read, applied: the tree filled, its start node selected
+  // and, when the node's paper was rendered, that paper written, shown and
+  // the tree position stored. Throws what preparing met.
+  void showPreparedBank(PreparedBank &&bank);
   // After a chapter paper is on display: node `index` becomes the tree
   // position and is stored. A bank that cannot be written (a full disk, a
   // read-only folder) still shows the paper; the error is thrown after.
@@ -99,8 +106,9 @@ public:
   bool fullScreenMode() const;
   // "请先选择试卷！" when no question page has been shown yet.
   bool paperOnDisplay();
-  // After a successful online update: back to the first node, parameters
-  // and title reloaded, the tree rebuilt and its selected node practised.
+  // After the bank was replaced (AppEvents::bankReplaced; the parameters are
+  // loaded again by then): back to the first node, the title reloaded, the
+  // tree rebuilt and its selected node's paper shown once.
   void AfterBankUpdate();
   // Title from the system parameters.
   void applyTitle();
@@ -120,11 +128,13 @@ private:
   void splitterMoved();
   void switchFocus();
   void openErrorReport(int XiaoTiHao);
+  void connectEvents();
 
   ProgramDir m_programDir;
+  AppEvents m_events;
   std::unique_ptr<TDataModule1> m_dm;
   std::unique_ptr<AppContext> m_context;
   std::unique_ptr<TExternalContainer> m_container;
-  CategoryTree m_tree;
+  std::unique_ptr<CategoryTree> m_tree = std::make_unique<CategoryTree>();
   bool m_startupFailed = false;
 };

@@ -39,21 +39,11 @@ void ActSCSTKST(TFrmMain &w) {
   const TTreeNodeInfo *node = tree->info(item);
   if (!node)
     return;
-  const PaperRequest request = ChapterPaperRequest(*w.dataModule(), *node);
-  if (request.paper.empty()) {
-    dialogs().information(QStringLiteral("没有试题！"), QStringLiteral("提示"));
-    return;
-  }
-  w.showPaper(request);
-  w.storeTreePosition(tree->absoluteIndex(item));
+  if (w.showPaper(ChapterPaperRequest(*w.dataModule(), *node)))
+    w.storeTreePosition(tree->absoluteIndex(item));
 }
 
-void ActShiTiKu(TFrmMain &w) {
-  // The tree's items point into the chapter tree: they go before it is read
-  // again.
-  w.TreeView1->clearNodes();
-  w.showPreparedBank(PrepareBank(*w.dataModule(), w.programDir(), w.categoryTree(), w.TreeViewIndex));
-}
+void ActShiTiKu(TFrmMain &w) { w.showPreparedBank(PrepareBank(*w.dataModule(), w.TreeViewIndex)); }
 
 void openInShell(const QString &target) {
   if (target.trimmed().isEmpty())
