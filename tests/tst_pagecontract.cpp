@@ -335,6 +335,26 @@ private slots:
     QCOMPARE(favouriteCount(), 1);
   }
 
+  // The toggle runs on statements of its own: a dialog walking the data
+  // module's queries when the page calls keeps its rows.
+  void toggleLeavesTheSharedQueriesAlone() {
+    for (TADOQuery *q : {&m_dm->ADOQuery1, &m_dm->ADOQuery2, &m_dm->ADOQuery3}) {
+      q->Close();
+      q->SQL.Clear();
+      q->SQL.Add(QStringLiteral("SELECT 小题号 FROM 小题 ORDER BY 小题号"));
+      q->Open();
+      q->Next();
+    }
+    QCOMPARE(m_dm->SCBT(QStringLiteral("2")), QStringLiteral("ok"));
+    for (TADOQuery *q : {&m_dm->ADOQuery1, &m_dm->ADOQuery2, &m_dm->ADOQuery3}) {
+      QVERIFY(q->Active());
+      QVERIFY(q->RecordCount() > 2);
+      QCOMPARE(q->Fields(0).AsInteger(), 2);
+      q->Close();
+    }
+    QCOMPARE(favourite(2), 1);
+  }
+
   // An engine error: the message of the toggle, result "Error".
   void toggleEngineError() {
     m_dm->ADOConnection1.ExecuteScript(QStringLiteral("ALTER TABLE 小题 RENAME TO 小题旧;"));

@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cmath>
+#include <future>
 #include <limits>
 #include <sqlite3.h>
 #include <sys/mount.h>
@@ -340,6 +341,39 @@ private slots:
     }
     dm.ADOConnection1.Open(m_bank, kDatabasePassword);
     QCOMPARE(count(), 1);
+  }
+
+  // The connection is used by one thread at a time: a statement from a
+  // thread that does not hold it is refused, not raced; a hand-over lets the
+  // other thread work and the first one take it back.
+  void connectionBelongsToOneThread() {
+    TDataModule1 dm;
+    openSmall(dm);
+    auto countOn = [&dm]() -> QString {
+      try {
+        TADOQuery q(dm.ADOConnection1, QStringLiteral("count"));
+        q.SQL.Add(QStringLiteral("SELECT count(*) FROM 系统参数"));
+        q.Open();
+        return q.Fields(0).AsString();
+      } catch (const EDatabaseError &e) {
+        return e.code() == SQLITE_MISUSE ? QStringLiteral("refused") : e.message();
+      }
+    };
+    const QString count = countOn();
+    QCOMPARE(std::async(std::launch::async, countOn).get(), QStringLiteral("refused"));
+    dm.ADOConnection1.releaseThread();
+    QCOMPARE(countOn(), QStringLiteral("refused"));
+    QCOMPARE(std::async(std::launch::async, [&] {
+               dm.ADOConnection1.adoptThread();
+               const QString c = countOn();
+               dm.ADOConnection1.releaseThread();
+               return c;
+             }).get(),
+             count);
+    dm.ADOConnection1.adoptThread();
+    QCOMPARE(countOn(), count);
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError,
+                             std::async(std::launch::async, [&] { dm.ADOConnection1.adoptThread(); }).get());
   }
 
   void parametersRepository() {

@@ -59,6 +59,22 @@ StartupResult OpenBankAtStartup(TDataModule1 &dm, const QString &programDir,
   }
   reached(StartupStep::LeftoverHandled);
 
+  const StartupResult result = OpenBankFile(dm, bank, reached, detail);
+  lockRelease.keep = result == StartupResult::Opened;
+  return result;
+}
+
+StartupResult OpenBankFile(TDataModule1 &dm, const QString &bank, const std::function<void(StartupStep)> &step,
+                           QString *detail) {
+  auto reached = [&](StartupStep s) {
+    if (step)
+      step(s);
+  };
+  auto fail = [&](StartupResult r, const QString &why) {
+    if (detail)
+      *detail = why;
+    return r;
+  };
   int version = 0;
   switch (UnmaskIfOurs(bank, &version)) {
   case BankHeader::Missing:
@@ -89,7 +105,6 @@ StartupResult OpenBankAtStartup(TDataModule1 &dm, const QString &programDir,
   else
     MaskDatabaseFile(bank);
   reached(StartupStep::Masked);
-  lockRelease.keep = opened;
   return opened ? StartupResult::Opened : StartupResult::OpenFailed;
 }
 

@@ -40,6 +40,13 @@ StartupResult OpenBankAtStartup(TDataModule1 &dm, const QString &programDir,
                                 const std::function<void(StartupStep)> &step = {},
                                 QString *detail = nullptr);
 
+// The unmask/open/mask steps of the start for the bank file `bank` (the
+// lock and any temp.db already dealt with): the genuine block written in
+// place, the connection opened, the masking block written again through the
+// connection (or in place when the open failed).
+StartupResult OpenBankFile(TDataModule1 &dm, const QString &bank, const std::function<void(StartupStep)> &step = {},
+                           QString *detail = nullptr);
+
 // Shows the learner why the start failed, through dialogs(): a second start
 // on the same directory, a bank of a newer format and an unwritable folder
 // get their own message, everything else the fatal one.

@@ -14,6 +14,7 @@
 #include "mainwin/ui/PaperToolbarBar.h"
 #include "mainwin/ui/Pictures.h"
 #include "mainwin/ui/TitleStrip.h"
+#include "mainwin/ui/TreeColumn.h"
 #include "render/ActionList.h"
 #include "render/MyExternal.h"
 #include "render/ui/ExternalContainer.h"
@@ -34,17 +35,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEngineView>
-
-namespace {
-// The light bar under the strip: the tree column's header and the paper
-// toolbar's place.
-void styleAsBar(QWidget *w) {
-  w->setAttribute(Qt::WA_StyledBackground);
-  w->setStyleSheet(QStringLiteral("#%1 { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, "
-                                  "stop:0 #f6f9fd, stop:1 #e2eaf5); border-bottom: 1px solid #c3d1e4; }")
-                       .arg(w->objectName()));
-}
-} // namespace
 
 const std::array<const char *, 8> TFrmMain::kMenuCommands = {
     "ActShiTiKu", "ActMLKC", "ActErrorRedo", "ActShiTiJiQiao", "ActSCJST", "ActTongJiFenXi", "ActSTCZ", "ActYHSZ"};
@@ -180,32 +170,11 @@ void TFrmMain::buildUi() {
                                .arg(Pictures::accentColor().name()));
   outer->addWidget(Splitter2, 1);
 
-  Panel6 = new QWidget(Splitter2);
-  Panel6->setObjectName(QStringLiteral("Panel6"));
-  Panel6->setMinimumWidth(WindowRules::kMinTreeWidth);
-  auto *p6 = new QVBoxLayout(Panel6);
-  p6->setContentsMargins(0, 0, 0, 0);
-  p6->setSpacing(0);
-  Panel8 = new QWidget(Panel6);
-  Panel8->setObjectName(QStringLiteral("Panel8"));
-  Panel8->setFixedHeight(29);
-  styleAsBar(Panel8);
-  auto *p8 = new QHBoxLayout(Panel8);
-  p8->setContentsMargins(10, 0, 6, 0);
-  LabelMulu = new QLabel(QStringLiteral("题库目录"), Panel8);
-  LabelMulu->setObjectName(QStringLiteral("LabelMulu"));
-  QFont muluFont(QStringLiteral("宋体"));
-  muluFont.setPixelSize(13);
-  LabelMulu->setFont(muluFont);
-  LabelMulu->setStyleSheet(QStringLiteral("color: navy;"));
-  p8->addWidget(LabelMulu);
-  p8->addStretch();
-  p6->addWidget(Panel8);
-  TreeView1 = new CategoryTreeView(Panel6);
-  TreeView1->setObjectName(QStringLiteral("TreeView1"));
-  TreeView1->setFrameShape(QFrame::NoFrame);
-  TreeView1->setToolTip(QStringLiteral("方向键移动，Enter 或空格练习所选章节 (F6 在目录与试卷间切换)"));
-  p6->addWidget(TreeView1, 1);
+  auto *column = new TreeColumn(Splitter2);
+  Panel6 = column;
+  Panel8 = column->header;
+  LabelMulu = column->label;
+  TreeView1 = column->tree;
   connect(TreeView1, &CategoryTreeView::nodeChosen, command(QStringLiteral("ActSCSTKST")), &QAction::trigger);
 
   auto *right = new QWidget(Splitter2);
@@ -214,7 +183,7 @@ void TFrmMain::buildUi() {
   rl->setContentsMargins(0, 0, 0, 0);
   rl->setSpacing(0);
   PanelPaperToolBar = new PaperToolbarBar(*ActionManager1, right);
-  styleAsBar(PanelPaperToolBar);
+  TreeColumn::styleAsBar(PanelPaperToolBar);
   rl->addWidget(PanelPaperToolBar);
   rl->addWidget(WebBrowser1, 1);
 
@@ -227,20 +196,7 @@ void TFrmMain::buildUi() {
 }
 
 void TFrmMain::buildHelpMenu() {
-  PopupMenuHelp = new QMenu(this);
-  PopupMenuHelp->setObjectName(QStringLiteral("PopupMenuHelp"));
-  const auto addAll = [this](std::initializer_list<const char *> names) {
-    for (const char *name : names)
-      PopupMenuHelp->addAction(command(QLatin1String(name)));
-  };
-  addAll({"ActShuJuBeiFen", "ActShuJuHuanYuan", "ActAbout", "ActSite"});
-  // The commands that have no button of their own.
-  PopupMenuHelp->addSeparator();
-  addAll({"ActHelp", "ActUpdate", "ActWGZX", "ActCWFK"});
-  PopupMenuHelp->addSeparator();
-  addAll({"ActZKXX", "ActBMBZ", "ActZWCX", "ActZZFW"});
-  PopupMenuHelp->addSeparator();
-  addAll({"ActFullScreen"});
+  PopupMenuHelp = makeHelpMenu(*ActionManager1, this);
   Panel1->setHelpMenu(PopupMenuHelp);
 }
 
@@ -296,10 +252,15 @@ void TFrmMain::reloadPaper() {
   if (!PaperOnDisplay || CurrentPaper.empty())
     return;
   BuildRequestedPaper(PaperRequest::keepingKind(CurrentPaper), *m_dm, m_programDir);
-  // The view brings a page loaded again back to where it was scrolled; a
-  // view on another page (a link) shows the new one when it comes back.
-  if (QUrl::fromLocalFile(m_programDir.questionPagePath()).matches(WebBrowser1->url(), QUrl::RemoveQuery))
-    WebBrowser1->reload();
+  // A view on another page (a link) shows the new paper when it comes back.
+  if (!QUrl::fromLocalFile(m_programDir.questionPagePath()).matches(WebBrowser1->url(), QUrl::RemoveQuery))
+    return;
+  // The engine brings a reloaded page back near its place, not to the
+  // pixel: the place is put back once the page is there.
+  const QVariantList at = WebBrowser1->evaluate(QStringLiteral("[window.scrollX, window.scrollY]")).toList();
+  WebBrowser1->reload();
+  if (at.size() == 2)
+    WebBrowser1->runScript(QStringLiteral("window.scrollTo(%1, %2)").arg(at[0].toInt()).arg(at[1].toInt()));
 }
 
 void TFrmMain::showMaximizedOnceLoading() {

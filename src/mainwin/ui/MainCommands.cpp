@@ -17,6 +17,7 @@
 #include "store/SystemParameters.h"
 
 #include <QLabel>
+#include <QMenu>
 
 void ActSummitPaper(HtmlView &page, TDataModule1 &dm, QWidget *parent, const HtmlViewFactory &reportView) {
   if (GradePaper(page, dm) != GradeStatus::Graded)
@@ -156,4 +157,22 @@ void registerMainCommands(TActionList &commands, TFrmMain &w) {
   add(QStringLiteral("ActZoomOut"), QStringLiteral("缩小"), tb, key(Qt::CTRL | Qt::Key_Minus),
       [&w] { w.WebBrowser1->runScript(QStringLiteral("changeFont(0)")); });
   add(QStringLiteral("ActFullScreen"), QStringLiteral("全屏"), tb, key(Qt::Key_F11), [&w] { ActFullScreen(w); });
+}
+
+QMenu *makeHelpMenu(const TActionList &commands, QWidget *parent) {
+  auto *menu = new QMenu(parent);
+  menu->setObjectName(QStringLiteral("PopupMenuHelp"));
+  const auto addAll = [&](std::initializer_list<const char *> names) {
+    for (const char *name : names)
+      menu->addAction(commands.action(QLatin1String(name)));
+  };
+  addAll({"ActShuJuBeiFen", "ActShuJuHuanYuan", "ActAbout", "ActSite"});
+  // The commands that have no button of their own.
+  menu->addSeparator();
+  addAll({"ActHelp", "ActUpdate", "ActWGZX", "ActCWFK"});
+  menu->addSeparator();
+  addAll({"ActZKXX", "ActBMBZ", "ActZWCX", "ActZZFW"});
+  menu->addSeparator();
+  addAll({"ActFullScreen"});
+  return menu;
 }

@@ -17,3 +17,8 @@ void registerMainCommands(TActionList &commands, TFrmMain &window);
 // the real web view).
 void ActSummitPaper(HtmlView &page, TDataModule1 &dm, QWidget *parent = nullptr,
                     const HtmlViewFactory &reportView = {});
+
+class QMenu;
+// The help button's menu: backup, restore, contact, site, then the commands
+// without a button of their own, the links and full screen.
+QMenu *makeHelpMenu(const TActionList &commands, QWidget *parent);
