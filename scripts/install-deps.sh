@@ -17,6 +17,7 @@ if [ "${1:-}" = "--tests" ]; then
   PACKAGES+=(
     postgresql        # the tests start a throw-away feedback server
     xvfb xauth        # headless screenshots
+    xdotool           # keys pressed in a screenshot's window
   )
 fi
 

@@ -5,7 +5,10 @@
 # the window is written to the PNG and the program is ended.
 #
 # usage: scripts/screenshot.sh [OUTPUT.png]
-# environment: QBRX_BUILD_DIR (default build)
+# environment: QBRX_BUILD_DIR (default build); QBRX_SHOT_BANK, a bank to
+# show instead of the staged one; QBRX_SHOT_KEYS, keys pressed (xdotool
+# names, e.g. "ctrl+6 Tab") once the start paper is drawn, to picture a
+# window the keys open.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -17,22 +20,35 @@ if [ "${1:-}" = "--capture" ]; then
   "$work/prog/qbrx" >"$work/qbrx.log" 2>&1 &
   pid=$!
   fb="$work/fb/Xvfb_screen0"
-  previous="" still=0
-  for second in $(seq 1 90); do
-    sleep 1
-    if ! kill -0 "$pid" 2>/dev/null; then
-      echo "the program ended early; its output:" >&2
-      cat "$work/qbrx.log" >&2
-      exit 1
-    fi
-    sum=$(md5sum <"$fb")
-    if [ "$second" -ge 5 ] && [ "$sum" = "$previous" ]; then
-      still=$((still + 1))
-    else
-      still=0
-    fi
-    previous=$sum
-    [ "$still" -ge 3 ] && break
+  wait_still() {
+    local previous="" still=0 second
+    for second in $(seq 1 90); do
+      sleep 1
+      if ! kill -0 "$pid" 2>/dev/null; then
+        echo "the program ended early; its output:" >&2
+        cat "$work/qbrx.log" >&2
+        exit 1
+      fi
+      sum=$(md5sum <"$fb")
+      if [ "$second" -ge "$1" ] && [ "$sum" = "$previous" ]; then
+        still=$((still + 1))
+      else
+        still=0
+      fi
+      previous=$sum
+      [ "$still" -ge 3 ] && break
+    done
+  }
+  wait_still 5
+  # Keys the learner presses before the picture (QBRX_SHOT_KEYS, xdotool
+  # names separated by blanks, e.g. "ctrl+6"), each followed by a still screen.
+  for key in ${QBRX_SHOT_KEYS:-}; do
+    # No window manager gives the focus: the topmost window of the program
+    # (the main window, or the dialog a key opened) takes it.
+    win=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | tail -1)
+    [ -n "$win" ] && xdotool windowfocus --sync "$win" 2>/dev/null || true
+    xdotool key --clearmodifiers "$key"
+    wait_still 2
   done
   result=$(python3 "$root/scripts/xwd2png.py" "$fb" "$out" 0 0 "$width" "$height")
   kill "$pid" 2>/dev/null || true
@@ -61,6 +77,8 @@ trap 'rm -rf "$work"' EXIT
 # A copy, so that the staged bank and page stay as they are.
 cp -r "$build/qbrx" "$work/prog"
 rm -f "$work/prog/css/Question.html"
+# QBRX_SHOT_BANK: another bank to show (e.g. one with a learner's history).
+[ -n "${QBRX_SHOT_BANK:-}" ] && cp "$QBRX_SHOT_BANK" "$work/prog/QBRX.db"
 mkdir -p "$work/fb" "$work/run"
 chmod 700 "$work/run"
 

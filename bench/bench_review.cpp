@@ -1,0 +1,79 @@
+// The review windows on a long history: a 100,000-question bank with 10,000
+// stored tests (QBRX_BENCH_QUESTIONS, QBRX_BENCH_TESTS). The statistics
+// window is timed from its making to its first page painted, beside the
+// floor of one read of the rows it charts.
+
+#include "BankSynth.h"
+#include "Interleaved.h"
+#include "TestEnv.h"
+#include "review/Statistics.h"
+#include "review/ui/TongJiFenXi.h"
+#include "store/DM.h"
+#include "store/Startup.h"
+
+#include <QChartView>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class BenchReview : public QObject {
+  Q_OBJECT
+  QTemporaryDir m_dir;
+  TDataModule1 m_dm;
+
+  // The chapter tests spread over `chapters` sections, as a learner who
+  // practised the whole bank has them.
+  void spreadOverChapters(int chapters) {
+    TADOQuery q(m_dm.ADOConnection1, QStringLiteral("sections"));
+    q.SQL.Add(QStringLiteral("SELECT 编号 FROM 题目类别 WHERE 属性='2' ORDER BY 编号"));
+    q.Open();
+    std::vector<qint64> sections;
+    for (q.First(); !q.Eof() && int(sections.size()) < chapters; q.Next())
+      sections.push_back(q.Fields(0).AsLargeInt());
+    QVERIFY(!sections.empty());
+    q.Close();
+    q.SQL.Clear();
+    q.SQL.Add(QStringLiteral("SELECT 编号 FROM 测试结果 WHERE 测试类型=1 ORDER BY 编号"));
+    q.Open();
+    std::vector<qint64> tests;
+    for (q.First(); !q.Eof(); q.Next())
+      tests.push_back(q.Fields(0).AsLargeInt());
+    m_dm.ADOConnection1.BeginTrans();
+    TADOQuery u(m_dm.ADOConnection1, QStringLiteral("spread"));
+    u.SQL.Add(QStringLiteral("UPDATE 测试结果 SET 所属章节=? WHERE 编号=?"));
+    for (std::size_t i = 0; i < tests.size(); ++i)
+      u.execSQLWith({sections[i % sections.size()], tests[i]});
+    m_dm.ADOConnection1.CommitTrans();
+  }
+
+private slots:
+  void initTestCase() {
+    const QString root = m_dir.path() + QLatin1Char('/');
+    const int questions = qEnvironmentVariableIntValue("QBRX_BENCH_QUESTIONS");
+    const int tests = qEnvironmentVariableIntValue("QBRX_BENCH_TESTS");
+    SynthesizeBank(root + QStringLiteral("QBRX.db"), questions > 0 ? questions : 100000, 3, tests > 0 ? tests : 10000);
+    QCOMPARE(OpenBankAtStartup(m_dm, root), StartupResult::Opened);
+    spreadOverChapters(1000);
+    qInfo("history: %d tests, %d chapters charted", int(OverallAccuracy(m_dm).size()),
+          int(ChapterAccuracy(m_dm).size()));
+  }
+
+  void statisticsWindow() {
+    const auto open = [this] {
+      TFrmTongJiFenXi form(m_dm);
+      form.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&form));
+      // The first page is painted once its chart has laid out its plot.
+      QTRY_VERIFY(form.Chart1->chart()->plotArea().width() > 0);
+      form.Chart1->grab();
+    };
+    const auto floor = [this] {
+      TADOQuery q(m_dm.ADOConnection1, QStringLiteral("floor"));
+      q.SQL.Add(QStringLiteral("SELECT 答对,试题数,所属章节,测试类型 FROM 测试结果"));
+      q.Open();
+    };
+    reportInterleaved(QStringLiteral("statistics window / one read of the history"), open, floor, 7);
+  }
+};
+
+QBRX_TEST_MAIN(BenchReview)
+#include "bench_review.moc"
