@@ -75,3 +75,9 @@ PreparedBank BankPreparation::take() {
   m_dm.ADOConnection1.adoptThread();
   return prepared;
 }
+
+void BankPreparation::releaseFreedMemory() {
+#ifdef __GLIBC__
+  malloc_trim(0);
+#endif
+}

@@ -52,6 +52,9 @@ public:
 
   // Waits for the worker, takes the connection back and returns the result.
   PreparedBank take();
+  // Once the result is applied and gone: the room it took in the worker's
+  // allocator arena goes back to the system.
+  static void releaseFreedMemory();
 
 private:
   TDataModule1 &m_dm;

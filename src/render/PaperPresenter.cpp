@@ -39,3 +39,10 @@ void BuildRequestedPaper(const PaperRequest &request, TDataModule1 &dm, const Pr
   // Rendering changes nothing; an engine error leaves from here.
   ApplyRequestedPaper(request, RenderQuestionPage(request.title, request.mode, request.paper, request.kind, dm), dir);
 }
+
+QString DatedPaperTitle(const QString &name, const QDateTime &when) {
+  return name + QLatin1Char('(') + when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) +
+         QLatin1Char(')');
+}
+
+QString DatedPaperTitle(const QString &name) { return DatedPaperTitle(name, QDateTime::currentDateTime()); }

@@ -6,6 +6,7 @@
 
 #include "render/Global.h"
 
+#include <QDateTime>
 #include <QString>
 #include <optional>
 #include <vector>
@@ -34,6 +35,11 @@ void BuildRequestedPaper(const PaperRequest &request, TDataModule1 &dm, const Pr
 // The same with the page already rendered (RenderQuestionPage) from
 // `request`, e.g. on a worker thread: writes it and sets the paper state.
 void ApplyRequestedPaper(const PaperRequest &request, QuestionPage &&page, const ProgramDir &dir);
+
+// The title of a paper a dialog composes: `name` + "(" + the local date and
+// time as "yyyy-MM-dd HH:mm:ss" + ")", e.g. "温故知新(2026-12-10 21:46:34)".
+QString DatedPaperTitle(const QString &name, const QDateTime &when);
+QString DatedPaperTitle(const QString &name);
 
 // What the presenter says when a request holds no sub-question.
 namespace PaperText {

@@ -85,6 +85,7 @@ TFrmMain::TFrmMain(const ProgramDir &programDir, QWidget *parent)
   Panel1->layoutTitleBar();
 
   RunCommand([this, &bank] { showPreparedBank(bank.take()); });
+  BankPreparation::releaseFreedMemory();
 }
 
 // The window's part in the program's events: the bridge's calls go out as
