@@ -625,6 +625,38 @@ private slots:
     QCOMPARE(held.readAll(), old);
   }
 
+  // A script is read where it lies: the engine never takes a copy of the
+  // rest of the script per statement (a build then grew with the square of
+  // its script), and a NUL byte, which would end its reading there, is
+  // refused with its offset instead of dropping the rest.
+  void aScriptIsReadInPlace() {
+    TADOConnection c;
+    c.OpenPlain(m_tmp.filePath(QStringLiteral("script.sqlite")), true);
+    QString script = QStringLiteral("CREATE TABLE t(a);\n");
+    const QString comment(1000, QLatin1Char('x'));
+    for (int i = 0; i < 1000; ++i)
+      script += QStringLiteral("INSERT INTO t VALUES(%1); -- %2\n").arg(i).arg(comment);
+    int current = 0, largest = 0;
+    sqlite3_status(SQLITE_STATUS_MALLOC_SIZE, &current, &largest, 1);
+    QCOMPARE(c.ExecuteScript(script), 1001);
+    sqlite3_status(SQLITE_STATUS_MALLOC_SIZE, &current, &largest, 0);
+    QVERIFY(largest > 0); // the engine keeps its statistics
+    QVERIFY2(largest < script.size() / 10, qPrintable(QStringLiteral("largest allocation %1 bytes").arg(largest)));
+
+    const QString withNul = QStringLiteral("INSERT INTO t VALUES(-1);") + QChar(0) + QStringLiteral("INSERT INTO t VALUES(-2);");
+    try {
+      c.ExecuteScript(withNul);
+      QFAIL("a NUL byte was read past");
+    } catch (const EDatabaseError &e) {
+      QVERIFY2(e.message().contains(QStringLiteral("字节偏移 25 处有一个 NUL 字节")), qPrintable(e.message()));
+    }
+    TADOQuery q(c, QStringLiteral("q"));
+    q.SQL.Add(QStringLiteral("SELECT count(*), min(a) FROM t"));
+    q.Open();
+    QCOMPARE(q.Fields(0).AsInteger(), 1000);
+    QCOMPARE(q.Fields(1).AsInteger(), 0);
+  }
+
   // The synthetic history looks like a learner's: every stored kind with the
   // names the program gives them, chapter tests that repeat a section's
   // name, wrong answers in stand-alone and case sub-questions, favourites
