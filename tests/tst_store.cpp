@@ -23,6 +23,7 @@
 #include <sqlite3.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -496,6 +497,42 @@ private slots:
     q.Open();
     QCOMPARE(q.Fields(0).AsString(), QStringLiteral("甲'乙"));
     QCOMPARE(q.Fields(1).AsInteger(), 0);
+  }
+
+  // The bank reached by another name (a linked folder, a link to the file,
+  // a hard link) is the bank itself: a copy onto it is refused, from a path
+  // and from the open connection, and the bank stays as it was.
+  void copyOntoTheBankUnderAnotherNameIsRefused() {
+    QTemporaryDir dir;
+    const QString real = dir.filePath(QStringLiteral("real"));
+    QVERIFY(QDir().mkdir(real));
+    QVERIFY(QFile::link(real, dir.filePath(QStringLiteral("link"))));
+    const QString bank = real + QStringLiteral("/QBRX.db");
+    BuildBankFromTexts(bank, {QString::fromUtf8(kSmallBank)});
+    QVERIFY(QFile::link(bank, dir.filePath(QStringLiteral("file-link.db"))));
+    QCOMPARE(::link(QFile::encodeName(bank).constData(), QFile::encodeName(dir.filePath(QStringLiteral("hard.db"))).constData()), 0);
+    const QByteArray before = readAll(bank);
+    TADOConnection open;
+    open.Open(bank, kDatabasePassword, &kMaskingBlock);
+    for (const char *other : {"link/QBRX.db", "file-link.db", "hard.db"}) {
+      const QString target = dir.filePath(QString::fromUtf8(other));
+      for (bool fromConnection : {false, true}) {
+        try {
+          if (fromConnection)
+            CopyBank(open, target, BankCopyFormat::Plain);
+          else
+            CopyBank(bank, target, BankCopyFormat::Plain);
+          QFAIL(qPrintable(QStringLiteral("copied onto the bank as %1").arg(target)));
+        } catch (const FileError &e) {
+          QCOMPARE(e.message(), QStringLiteral("副本不能写在题库 %1 本身上").arg(target));
+        }
+        QCOMPARE(readAll(bank), before);
+      }
+    }
+    // A new file beside the bank, through the link, is an ordinary copy.
+    CopyBank(open, dir.filePath(QStringLiteral("link/copy.db")), BankCopyFormat::Bank);
+    QCOMPARE(readAll(real + QStringLiteral("/copy.db")).mid(66, 40), blockBytes(kMaskingBlock));
+    QCOMPARE(readAll(bank), before);
   }
 
   void bankToolBuildsFromHandWrittenSql() {
