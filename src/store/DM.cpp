@@ -437,11 +437,14 @@ void TADOQuery::runWith(const QVariantList &values, bool wantRows) {
 
 void TADOQuery::readResults(sqlite3_stmt *stmt, bool wantRows) {
   sqlite3 *db = sqlite3_db_handle(stmt);
-  int rc;
+  // A kept statement whose schema changed since it was prepared (a table
+  // rebuilt, a column added) is prepared again by its first step, with
+  // the columns as they are now: they are named after that step.
+  int rc = sqlite3_step(stmt);
   const int columns = sqlite3_column_count(stmt);
   for (int c = 0; c < columns; ++c)
     m_columns.append(QString::fromUtf8(sqlite3_column_name(stmt, c)));
-  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+  for (; rc == SQLITE_ROW; rc = sqlite3_step(stmt)) {
     if (!wantRows)
       continue;
     std::vector<QVariant> row;
