@@ -15,6 +15,7 @@
 #include <QDialog>
 #include <QMessageBox>
 #include <QPointer>
+#include <QToolButton>
 #include <QtTest>
 
 namespace {
@@ -110,6 +111,37 @@ private slots:
 
     run->setText(QStringLiteral("丙"));
     QCOMPARE(run->toolTip(), QStringLiteral("丙 (Ctrl+J)"));
+  }
+
+  // A placeholder is taken over by the command registered later under its
+  // name: the same action, so a button bound to it follows, now with the
+  // command's caption, keys and handler. A name taken by a command with a
+  // handler is refused, in every build.
+  void placeholderTakesItsCommand() {
+    TActionList list;
+    QAction *placeholder = list.add({QStringLiteral("ActMLKC"), QStringLiteral("模拟考场"), CommandCategory::MainMenu});
+    QToolButton button;
+    button.setDefaultAction(placeholder);
+    QVERIFY(!button.isEnabled());
+    int runs = 0;
+    QAction *command = list.add({QStringLiteral("ActMLKC"), QStringLiteral("模拟考场(&M)"), CommandCategory::MainMenu,
+                                 {QKeySequence(Qt::Key_F5)}, [&runs] { ++runs; }});
+    QCOMPARE(command, placeholder);
+    QCOMPARE(list.actions().size(), 1);
+    QVERIFY(button.isEnabled());
+    QCOMPARE(button.toolTip(), QStringLiteral("模拟考场 (F5)"));
+    button.click();
+    QCOMPARE(runs, 1);
+
+    const auto again = [&](std::function<void()> handler) {
+      list.add({QStringLiteral("ActMLKC"), QStringLiteral("别的"), CommandCategory::HelpMenu, {}, std::move(handler)});
+    };
+    QVERIFY_THROWS_EXCEPTION(std::logic_error, again([&runs] { runs += 100; }));
+    QVERIFY_THROWS_EXCEPTION(std::logic_error, again({}));
+    QCOMPARE(list.actions().size(), 1);
+    command->trigger();
+    QCOMPARE(runs, 2);
+    QCOMPARE(command->text(), QStringLiteral("模拟考场(&M)"));
   }
 
   void menuStates_data() {

@@ -5,8 +5,10 @@
 
 #include "TestEnv.h"
 #include "common/MarkupCheck.h"
+#include "exam/TestReport.h"
 #include "render/Global.h"
 #include "render/PageBuilder.h"
+#include "store/BankBuilder.h"
 #include "store/DM.h"
 #include "store/Startup.h"
 
@@ -94,6 +96,64 @@ INSERT INTO 答案选项(大题号,小题号,答案编号,答题选项) VALUES
     QVERIFY(page.contains(QStringLiteral("\"><i>丙</i></label>")));
     QVERIFY(!page.contains(QStringLiteral("<textarea>")));
     QCOMPARE(PaperQuestions.size(), std::size_t(2));
+  }
+
+  // The section name (the page's title), the answers and the question type
+  // follow the same rule as the stems: a text that would swallow the page is
+  // shown as text, an ordinary one stays as it is; inside an attribute
+  // value every text has its quotes, ampersands and "<" escaped. The bank
+  // tool's check names those fields too.
+  void titleAnswerAndTypeFollowTheRule() {
+    TestEnv::ProgramDirFixture fixture({QString::fromUtf8(R"SQL(
+INSERT INTO 题目类别(编号,名称,父级编号,属性) VALUES (5,'第一节<textarea rows="2">未闭合',0,'2');
+INSERT INTO 类型说明(ID,题目类型,类型说明,分数) VALUES (1,'单项选择题','（单选）',1),(2,'判断<textarea>题','（判断）',1);
+INSERT INTO 小题(小题号,大题号,所属编号,题目类型,题目类型编号,题目内容,答案,解释,是否收藏) VALUES
+ (1,1,5,'单项选择题',1,'第一题','B"><textarea>','',0),
+ (2,2,5,'判断<textarea>题',2,'第二题','A','',0),
+ (3,3,5,'单项选择题',1,'第三题','A&amp;<b>B</b>','',0),
+ (10,10,5,'单项选择题',3,'案例子一','C"','',0),
+ (11,10,5,'单项选择题',3,'案例子二','<title>x','',0);
+INSERT INTO 大题(大题号,大题内容) VALUES (10,'案例材料');
+)SQL")});
+    TDataModule1 dm;
+    QCOMPARE(OpenBankAtStartup(dm, fixture.root()), StartupResult::Opened);
+    const QString problems = CheckBankMarkup(dm.ADOConnection1).join(QLatin1Char('\n'));
+    for (const char *field : {"表“题目类别”第 5 行（编号=5）字段“名称”", "表“小题”第 1 行（小题号=1）字段“答案”",
+                              "表“小题”第 2 行（小题号=2）字段“题目类型”", "表“小题”第 11 行（小题号=11）字段“答案”"})
+      QVERIFY2(problems.contains(QString::fromUtf8(field)), qPrintable(problems));
+
+    CurrentPaper = {TXiaoTi{1}, TXiaoTi{2}, TXiaoTi{3}, TXiaoTi{10}};
+    PaperKind = 1;
+    const ProgramDir dir(fixture.root());
+    const QString title = QStringLiteral("第一节<textarea rows=\"2\">未闭合");
+    BuildQuestionPage(title, 0, dm, dir);
+    QFile f(dir.questionPagePath());
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QStringDecoder gbk("GBK");
+    const QString page = gbk(f.readAll());
+    const QString shownTitle = QStringLiteral("第一节&lt;textarea rows=&quot;2&quot;&gt;未闭合");
+    for (const QString &expected : {
+             QStringLiteral("<title>") + shownTitle + QStringLiteral("</title>"),
+             QStringLiteral("class=\"TestCaption\">\r\n") + shownTitle + QStringLiteral("\r\n"),
+             QStringLiteral("【答案解析】B&quot;&gt;&lt;textarea&gt;<br>"),
+             QStringLiteral("lx=\"单项选择题\" value=\"B&quot;>&lt;textarea>\" />"),
+             QStringLiteral("判断&lt;textarea&gt;题（判断）"),
+             QStringLiteral("lx=\"判断&lt;textarea>题\" value=\"A\" />"),
+             QStringLiteral("【答案解析】A&amp;<b>B</b><br>"), // ordinary: as stored
+             QStringLiteral("value=\"A&amp;amp;&lt;b>B&lt;/b>\" />"),
+             QStringLiteral("【答案解析】4.C\"；5.&lt;title&gt;x。<br>"),
+             QStringLiteral("value=\"4.C&quot;；5.&lt;title>x。\" />"),
+         })
+      QVERIFY2(page.contains(expected), qPrintable(expected));
+    QVERIFY(!page.contains(QStringLiteral("<textarea")));
+    QCOMPARE(page.count(QStringLiteral("<title>")), 1);
+    QCOMPARE(page.count(QStringLiteral("type=\"hidden\"")), 4);
+
+    // The result report names the question types too.
+    TTest result;
+    result.TiMuType = QStringLiteral("判断<textarea>题");
+    const QString report = BuildTestReport({result}).lines.join(QLatin1Char('\n'));
+    QVERIFY2(report.contains(QStringLiteral(">判断&lt;textarea&gt;题</td>")), qPrintable(report));
   }
 };
 

@@ -102,6 +102,32 @@ private slots:
     QCOMPARE(stemOf(dm.ADOQuery1, 7), QStringLiteral("别处"));
   }
 
+  // The engine prepares a kept statement again when the schema changed under
+  // it: the columns are read as they are after that (a table rebuilt with
+  // its columns swapped, a column added), not as they were.
+  void keptStatementFollowsTheSchema() {
+    TDataModule1 dm;
+    openFresh(dm.ADOConnection1);
+    TADOConnection &c = dm.ADOConnection1;
+    c.ExecuteScript(QStringLiteral("CREATE TABLE 表(甲, 乙); INSERT INTO 表 VALUES('甲值', '乙值');"));
+    TADOQuery &q = dm.ADOQuery1;
+    q.SQL.Add(QStringLiteral("SELECT * FROM 表 WHERE rowid=?"));
+    auto read = [&] {
+      q.openWith({qint64(1)});
+      QStringList values;
+      for (const QString &name : q.FieldNames())
+        values << name + QLatin1Char('=') + q.FieldByName(name).AsString();
+      return values.join(QLatin1Char(' '));
+    };
+    QCOMPARE(read(), QStringLiteral("甲=甲值 乙=乙值"));
+    c.ExecuteScript(QStringLiteral("DROP TABLE 表; CREATE TABLE 表(乙, 甲); INSERT INTO 表 VALUES('乙值', '甲值');"));
+    QCOMPARE(read(), QStringLiteral("乙=乙值 甲=甲值"));
+    QCOMPARE(q.FieldByName(QStringLiteral("甲")).AsString(), QStringLiteral("甲值"));
+    c.ExecuteScript(QStringLiteral("ALTER TABLE 表 ADD COLUMN 丙 DEFAULT '丙值';"));
+    QCOMPARE(read(), QStringLiteral("乙=乙值 甲=甲值 丙=丙值"));
+    QCOMPARE(c.preparedStatementCount(), 1);
+  }
+
   // Failures leave the kept statement ready for the next run; closing the
   // connection lets go of every kept statement.
   void failuresAndCloseLeaveNothingBehind() {

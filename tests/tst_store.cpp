@@ -24,6 +24,7 @@
 #include <sqlite3.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -532,6 +533,42 @@ private slots:
     QCOMPARE(q.Fields(1).AsInteger(), 0);
   }
 
+  // The bank reached by another name (a linked folder, a link to the file,
+  // a hard link) is the bank itself: a copy onto it is refused, from a path
+  // and from the open connection, and the bank stays as it was.
+  void copyOntoTheBankUnderAnotherNameIsRefused() {
+    QTemporaryDir dir;
+    const QString real = dir.filePath(QStringLiteral("real"));
+    QVERIFY(QDir().mkdir(real));
+    QVERIFY(QFile::link(real, dir.filePath(QStringLiteral("link"))));
+    const QString bank = real + QStringLiteral("/QBRX.db");
+    BuildBankFromTexts(bank, {QString::fromUtf8(kSmallBank)});
+    QVERIFY(QFile::link(bank, dir.filePath(QStringLiteral("file-link.db"))));
+    QCOMPARE(::link(QFile::encodeName(bank).constData(), QFile::encodeName(dir.filePath(QStringLiteral("hard.db"))).constData()), 0);
+    const QByteArray before = readAll(bank);
+    TADOConnection open;
+    open.Open(bank, kDatabasePassword, &kMaskingBlock);
+    for (const char *other : {"link/QBRX.db", "file-link.db", "hard.db"}) {
+      const QString target = dir.filePath(QString::fromUtf8(other));
+      for (bool fromConnection : {false, true}) {
+        try {
+          if (fromConnection)
+            CopyBank(open, target, BankCopyFormat::Plain);
+          else
+            CopyBank(bank, target, BankCopyFormat::Plain);
+          QFAIL(qPrintable(QStringLiteral("copied onto the bank as %1").arg(target)));
+        } catch (const FileError &e) {
+          QCOMPARE(e.message(), QStringLiteral("副本不能写在题库 %1 本身上").arg(target));
+        }
+        QCOMPARE(readAll(bank), before);
+      }
+    }
+    // A new file beside the bank, through the link, is an ordinary copy.
+    CopyBank(open, dir.filePath(QStringLiteral("link/copy.db")), BankCopyFormat::Bank);
+    QCOMPARE(readAll(real + QStringLiteral("/copy.db")).mid(66, 40), blockBytes(kMaskingBlock));
+    QCOMPARE(readAll(bank), before);
+  }
+
   void bankToolBuildsFromHandWrittenSql() {
     const QString sql = m_tmp.filePath(QStringLiteral("hand.sql"));
     {
@@ -657,6 +694,38 @@ private slots:
     QCOMPARE(build(QByteArray(kSmallBank) + "INSERT INTO 大题 VALUES(1,'新');"), 0);
     QVERIFY(readAll(out) != old);
     QCOMPARE(held.readAll(), old);
+  }
+
+  // A script is read where it lies: the engine never takes a copy of the
+  // rest of the script per statement (a build then grew with the square of
+  // its script), and a NUL byte, which would end its reading there, is
+  // refused with its offset instead of dropping the rest.
+  void aScriptIsReadInPlace() {
+    TADOConnection c;
+    c.OpenPlain(m_tmp.filePath(QStringLiteral("script.sqlite")), true);
+    QString script = QStringLiteral("CREATE TABLE t(a);\n");
+    const QString comment(1000, QLatin1Char('x'));
+    for (int i = 0; i < 1000; ++i)
+      script += QStringLiteral("INSERT INTO t VALUES(%1); -- %2\n").arg(i).arg(comment);
+    int current = 0, largest = 0;
+    sqlite3_status(SQLITE_STATUS_MALLOC_SIZE, &current, &largest, 1);
+    QCOMPARE(c.ExecuteScript(script), 1001);
+    sqlite3_status(SQLITE_STATUS_MALLOC_SIZE, &current, &largest, 0);
+    QVERIFY(largest > 0); // the engine keeps its statistics
+    QVERIFY2(largest < script.size() / 10, qPrintable(QStringLiteral("largest allocation %1 bytes").arg(largest)));
+
+    const QString withNul = QStringLiteral("INSERT INTO t VALUES(-1);") + QChar(0) + QStringLiteral("INSERT INTO t VALUES(-2);");
+    try {
+      c.ExecuteScript(withNul);
+      QFAIL("a NUL byte was read past");
+    } catch (const EDatabaseError &e) {
+      QVERIFY2(e.message().contains(QStringLiteral("字节偏移 25 处有一个 NUL 字节")), qPrintable(e.message()));
+    }
+    TADOQuery q(c, QStringLiteral("q"));
+    q.SQL.Add(QStringLiteral("SELECT count(*), min(a) FROM t"));
+    q.Open();
+    QCOMPARE(q.Fields(0).AsInteger(), 1000);
+    QCOMPARE(q.Fields(1).AsInteger(), 0);
   }
 
   // The synthetic history looks like a learner's: every stored kind with the

@@ -11,6 +11,7 @@
 #include "render/ui/WebHtmlView.h"
 #include "store/DM.h"
 #include "store/Startup.h"
+#include "store/Transaction.h"
 
 #include <QPushButton>
 #include <QRegularExpression>
@@ -422,6 +423,26 @@ private slots:
 
   // A failure in the middle of the writes stores nothing at all and names the
   // step that failed; the connection is usable afterwards.
+  // A store that cannot open its own transaction, because another is
+  // already open on the connection, fails without touching that one: its
+  // writes stay and are kept when it commits.
+  void storeLeavesAnOpenTransactionAlone() {
+    setGradedPaper(1);
+    {
+      Transaction outer(*m_dm);
+      TADOQuery q(m_dm->ADOConnection1, QStringLiteral("outer"));
+      q.SQL.Add(QStringLiteral("INSERT INTO 测试结果(测试名称) VALUES('外层')"));
+      q.ExecSQL();
+      TestRecordStore store(*m_dm);
+      QCOMPARE(store.store(CurrentTestOutcome(BuildTestReport(TypeResults).totals), QDateTime::currentDateTime()),
+               TestRecordStore::Result::RecordFailed);
+      QVERIFY(m_dm->ADOConnection1.InTransaction());
+      outer.commit();
+    }
+    QCOMPARE(recordCount(), 3);
+    QCOMPARE(questionRows().size(), 6);
+  }
+
   void failureStoresNothing_data() {
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("trigger");

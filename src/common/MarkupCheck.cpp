@@ -179,3 +179,21 @@ QString MarkupCheck::pageText(const QString &html) {
     return html;
   return html.toHtmlEscaped();
 }
+
+QString MarkupCheck::attributeText(const QString &text) {
+  if (!text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('&')) && !text.contains(QLatin1Char('<')))
+    return text;
+  QString out;
+  out.reserve(text.size() + 16);
+  for (const QChar c : text) {
+    if (c == QLatin1Char('"'))
+      out += QLatin1String("&quot;");
+    else if (c == QLatin1Char('&'))
+      out += QLatin1String("&amp;");
+    else if (c == QLatin1Char('<'))
+      out += QLatin1String("&lt;");
+    else
+      out += c;
+  }
+  return out;
+}

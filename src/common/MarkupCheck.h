@@ -24,4 +24,7 @@ public:
   // `html` itself when it is safe, otherwise the text escaped so that the page
   // shows it literally.
   static QString pageText(const QString &html);
+  // Any text as the value of a quoted attribute: '"', '&' and '<' escaped,
+  // so that the page reads back exactly the text.
+  static QString attributeText(const QString &text);
 };

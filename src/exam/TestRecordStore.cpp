@@ -2,6 +2,7 @@
 #include "common/Dialogs.h"
 #include "common/AppError.h"
 #include "store/DM.h"
+#include "store/Transaction.h"
 
 #include <charconv>
 #include <exception>
@@ -105,7 +106,9 @@ TestRecordStore::Result TestRecordStore::store(const TestOutcome &o, const QDate
   Result failure = Result::RecordFailed;
   qint64 recordId = 0;
   try {
-    c.BeginTrans();
+    // Refused while another transaction is open on the connection, which
+    // then stays as it is; left by an exception, it rolls back.
+    Transaction transaction(c);
     if (o.kind == 6) {
       updateRecord(o, accuracy, time);
       recordId = o.redoTestId;
@@ -135,14 +138,9 @@ TestRecordStore::Result TestRecordStore::store(const TestOutcome &o, const QDate
     }
     // A failed commit stores nothing of the record.
     failure = Result::RecordFailed;
-    c.CommitTrans();
+    transaction.commit();
   } catch (const std::exception &) {
     q.Close();
-    try {
-      c.RollbackTrans();
-    } catch (const std::exception &) {
-      // The engine has already ended the transaction.
-    }
     return failure;
   }
   m_lastRecordId = recordId;

@@ -1,4 +1,5 @@
 #include "exam/TestReport.h"
+#include "common/MarkupCheck.h"
 
 #include <cmath>
 
@@ -86,7 +87,7 @@ TestReport BuildTestReport(const std::vector<TTest> &results) {
 
   TestTotals &t = r.totals;
   for (const TTest &e : results) {
-    out << row({e.TiMuType, QString::number(e.NumOfShiTi), QString::number(e.Right), ReportFixed2(e.Total),
+    out << row({MarkupCheck::pageText(e.TiMuType), QString::number(e.NumOfShiTi), QString::number(e.Right), ReportFixed2(e.Total),
                 ReportFixed2(e.Score), ReportPercent(e.MNPP)});
     t.SumNumOfShiTi += e.NumOfShiTi;
     t.SumRight += e.Right;

@@ -2,8 +2,13 @@
 #include "common/ErrorHandler.h"
 
 #include <QRegularExpression>
+#include <stdexcept>
 
 QAction *TActionList::add(const QString &name, const QString &caption, const QString &category) {
+  return add(Command{name, caption, category});
+}
+
+QAction *TActionList::create(const QString &name, const QString &caption, const QString &category) {
   auto *a = new QAction(caption, this);
   a->setObjectName(name);
   a->setProperty("category", category);
@@ -14,19 +19,28 @@ QAction *TActionList::add(const QString &name, const QString &caption, const QSt
 }
 
 QAction *TActionList::add(const Command &command) {
-  Q_ASSERT(!action(command.name));
-  QAction *a = add(command.name, command.caption, command.category);
-  a->setShortcuts(command.keys);
-  a->setEnabled(bool(command.handler));
-  if (command.handler)
-    connect(a, &QAction::triggered, this, [handler = command.handler] { RunCommand(handler); });
-  const auto updateTip = [a] {
+  if (m_handled.contains(command.name))
+    throw std::logic_error("command " + command.name.toStdString() + " is registered twice");
+  const auto updateTip = [](QAction *a) {
     const QString tip = tipOf(a);
     if (a->toolTip() != tip)
       a->setToolTip(tip);
   };
-  connect(a, &QAction::changed, a, updateTip);
-  updateTip();
+  QAction *a = action(command.name);
+  if (a) { // a placeholder: the command takes its place
+    a->setText(command.caption);
+    a->setProperty("category", command.category);
+  } else {
+    a = create(command.name, command.caption, command.category);
+    connect(a, &QAction::changed, a, [a, updateTip] { updateTip(a); });
+  }
+  a->setShortcuts(command.keys);
+  a->setEnabled(bool(command.handler));
+  if (command.handler) {
+    m_handled.insert(command.name);
+    connect(a, &QAction::triggered, this, [handler = command.handler] { RunCommand(handler); });
+  }
+  updateTip(a);
   return a;
 }
 

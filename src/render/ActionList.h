@@ -5,13 +5,17 @@
 //
 // A feature registers its commands from its own folder with add(Command):
 // name, caption, category, keys and the handler. A command registered
-// without a handler exists (the window can bind a button to it) but is
-// disabled, and its tooltip says so. Tooltips carry the keys.
+// without a handler is a placeholder: it exists (the window can bind a button
+// to it) but is disabled, and its tooltip says so. The command registered
+// later under its name takes its place: the same QAction, so whatever is
+// bound to it follows. A name taken by a command with a handler cannot be
+// registered again. Tooltips carry the keys.
 
 #include <QAction>
 #include <QKeySequence>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <functional>
 
 class TActionList : public QObject {
@@ -29,6 +33,8 @@ public:
 
   explicit TActionList(QObject *parent = nullptr) : QObject(parent) {}
 
+  // Throws std::logic_error when a command with a handler already has the
+  // name.
   QAction *add(const Command &command);
   QAction *add(const QString &name, const QString &caption, const QString &category);
   // The command of that name; nullptr when there is none.
@@ -48,7 +54,9 @@ public:
   static inline const QString NotAvailable = QStringLiteral("（暂未开放）");
 
 private:
+  QAction *create(const QString &name, const QString &caption, const QString &category);
   QList<QAction *> m_actions;
+  QSet<QString> m_handled; // names of the commands registered with a handler
 };
 
 // The categories of the command list.

@@ -52,7 +52,10 @@ QString fullNumeral(int n) {
 }
 
 // Bank texts are written into the page as stored: they may carry markup.
-// A character outside GBK becomes a numeric reference (GbkLineWriter).
+// A text that would swallow the rest of the page is written as text
+// (MarkupCheck::pageText), and every text inside an attribute value is
+// escaped (MarkupCheck::attributeText). A character outside GBK becomes a
+// numeric reference (GbkLineWriter).
 const QString kTable = QStringLiteral(
     "<table width=\"95%\" border=\"0\" align=\"center\" cellpadding=\"0\" cellspacing=\"3\">");
 
@@ -174,8 +177,10 @@ private:
   void line(const QString &s) { out.writeLine(s); }
   void groupHeader(const QString &type);
   void subQuestion(const TADOQuery &row, int daTiHao);
-  void answerBlock(const QString &answer, const QString &explanation, int first, int favourite,
-                   int hiddenId, const QString &hiddenType);
+  // `shownAnswer` and `explanation` are page text already; `answer` is the
+  // stored answer written into the hidden input's value.
+  void answerBlock(const QString &shownAnswer, const QString &answer, const QString &explanation, int first,
+                   int favourite, int hiddenId, const QString &hiddenType);
   void cases(const std::vector<TBH> &found);
 
   QString m_title;
@@ -195,7 +200,10 @@ void PageWriter::head() {
   line(QStringLiteral("<head>"));
   line(QStringLiteral("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\" />"));
   line(QStringLiteral("<META http-equiv=\"MSThemeCompatible\" content=\"yes\" >"));
-  line(QStringLiteral("<title>") + m_title + QStringLiteral("</title>"));
+  // The title element ends only at "</title": an end tag in an ordinary
+  // title is written as a reference, which the title shows the same.
+  line(QStringLiteral("<title>") + MarkupCheck::pageText(m_title).replace(QLatin1String("</"), QLatin1String("&lt;/")) +
+       QStringLiteral("</title>"));
   line(QStringLiteral("<link href=\"main.css\" rel=\"stylesheet\" type=\"text/css\" />"));
   line(QStringLiteral("<script language=\"JavaScript\">"));
   for (const char16_t *s : kScript)
@@ -238,7 +246,7 @@ void PageWriter::body() {
     line(QStringLiteral("</div> </div></body></html>"));
     return;
   }
-  line(m_title);
+  line(MarkupCheck::pageText(m_title));
   line(QStringLiteral("</td></tr></table>"));
 
   std::vector<TBH> found; // case questions, in the order met
@@ -265,7 +273,8 @@ void PageWriter::body() {
     subQuestion(m_q1, 0);
     if (m_kind != PaperKinds::Feedback) {
       const int x = m_q1.FieldByName(QStringLiteral("小题号")).AsInteger();
-      answerBlock(m_q1.FieldByName(QStringLiteral("答案")).AsString(),
+      const QString answer = m_q1.FieldByName(QStringLiteral("答案")).AsString();
+      answerBlock(MarkupCheck::pageText(answer), answer,
                   MarkupCheck::pageText(m_q1.FieldByName(QStringLiteral("解释")).AsString()), x,
                   m_q1.FieldByName(QStringLiteral("是否收藏")).AsInteger(), x, type);
     }
@@ -289,7 +298,7 @@ void PageWriter::groupHeader(const QString &type) {
   line(QStringLiteral("<div class=\"MiddleFont\" id=\"zoom\">"));
   line(kTable);
   line(QStringLiteral("<tr><td class=\"TestStyleExplain\">"));
-  line(type + MarkupCheck::pageText(m_q2.FieldByName(QStringLiteral("类型说明")).AsString()));
+  line(MarkupCheck::pageText(type) + MarkupCheck::pageText(m_q2.FieldByName(QStringLiteral("类型说明")).AsString()));
   line(QStringLiteral("</td></tr></table>"));
 }
 
@@ -351,8 +360,8 @@ void PageWriter::subQuestion(const TADOQuery &row, int daTiHao) {
   line(QStringLiteral("</table>"));
 }
 
-void PageWriter::answerBlock(const QString &answer, const QString &explanation, int first, int favourite,
-                             int hiddenId, const QString &hiddenType) {
+void PageWriter::answerBlock(const QString &shownAnswer, const QString &answer, const QString &explanation,
+                             int first, int favourite, int hiddenId, const QString &hiddenType) {
   const QString f = num(first);
   const QString n = num(m_n);
   const QString prev = num(qint64(m_n) - 1);
@@ -373,10 +382,10 @@ void PageWriter::answerBlock(const QString &answer, const QString &explanation, 
   line(QStringLiteral("<span id=\"Answer") + n + QStringLiteral("\" style=\"display: none\"> "));
   line(QStringLiteral("<table width=\"95%\" border=\"0\" align=\"center\" cellpadding=\"0\" cellspacing=\"3\" "
                       "class=\"AnswerTable\"> "));
-  line(QStringLiteral("<tr><td>【答案解析】") + answer + QStringLiteral("<br>") + explanation +
+  line(QStringLiteral("<tr><td>【答案解析】") + shownAnswer + QStringLiteral("<br>") + explanation +
        QStringLiteral("</td></tr></table>"));
   line(QStringLiteral("<input id=\"") + h + u'_' + h + QStringLiteral("\" type=\"hidden\" name=\"da\" lx=\"") +
-       hiddenType + QStringLiteral("\" value=\"") + answer +
+       MarkupCheck::attributeText(hiddenType) + QStringLiteral("\" value=\"") + MarkupCheck::attributeText(answer) +
        QStringLiteral("\" /></span><hr size='1px' width='100%' />"));
   answerWritten = true;
 }
@@ -411,23 +420,28 @@ void PageWriter::cases(const std::vector<TBH> &found) {
     m_q1.First();
     const int first = m_q1.FieldByName(QStringLiteral("小题号")).AsInteger();
     const int favourite = m_q1.FieldByName(QStringLiteral("是否收藏")).AsInteger();
-    QString answers, explanations;
+    QString answers, shownAnswers, explanations;
     int lastId = 0;
     QString lastType;
     for (; !m_q1.Eof(); m_q1.Next()) {
       subQuestion(m_q1, b.BH);
       line(QStringLiteral("<hr size='1px' width='100%' />"));
-      if (!answers.isEmpty())
+      if (!answers.isEmpty()) {
         answers += u'；';
-      answers += num(m_n) + u'.' + m_q1.FieldByName(QStringLiteral("答案")).AsString();
+        shownAnswers += u'；';
+      }
+      const QString answer = m_q1.FieldByName(QStringLiteral("答案")).AsString();
+      answers += num(m_n) + u'.' + answer;
+      shownAnswers += num(m_n) + u'.' + MarkupCheck::pageText(answer);
       explanations += num(m_n) + u'.' + MarkupCheck::pageText(m_q1.FieldByName(QStringLiteral("解释")).AsString());
       lastId = m_q1.FieldByName(QStringLiteral("小题号")).AsInteger();
       lastType = m_q1.FieldByName(QStringLiteral("题目类型")).AsString();
       ++m_n;
     }
     answers += u'。';
+    shownAnswers += u'。';
     if (m_kind != PaperKinds::Feedback)
-      answerBlock(answers, explanations, first, favourite, lastId, lastType);
+      answerBlock(shownAnswers, answers, explanations, first, favourite, lastId, lastType);
   }
 }
 

@@ -3,6 +3,7 @@
 #include "store/BankFile.h"
 #include "store/DM.h"
 #include "store/EncryptionMDB.h"
+#include "store/Transaction.h"
 #include "SchemaSql.h"
 #include "common/MarkupCheck.h"
 
@@ -38,9 +39,11 @@ static void buildBankFile(const QString &out, const std::function<void(TADOConne
   try {
     TADOConnection c;
     OpenNewBank(c, partial);
-    c.BeginTrans();
-    body(c);
-    c.CommitTrans();
+    {
+      Transaction transaction(c);
+      body(c);
+      transaction.commit();
+    }
     c.Close();
     MaskDatabaseFile(partial);
     ReplaceWithPartial(partial, out);

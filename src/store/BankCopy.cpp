@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -29,6 +30,21 @@ void backup(TADOConnection &from, TADOConnection &to) {
   const int rc = step == SQLITE_DONE ? finish : step;
   if (rc != SQLITE_OK && rc != SQLITE_DONE)
     throw EDatabaseError(EngineErrorMessage(rc, QString::fromUtf8(sqlite3_errstr(rc))), rc);
+}
+
+// Whether `destination` names the file at `source` by whatever path: an
+// existing destination by its device and inode (through linked folders,
+// links to the file and hard links), a new one by its canonical folder.
+bool sameFile(const QString &source, const QString &destination) {
+  struct stat s {};
+  struct stat d {};
+  if (::stat(QFile::encodeName(source).constData(), &s) != 0)
+    return false;
+  if (::stat(QFile::encodeName(destination).constData(), &d) == 0)
+    return s.st_dev == d.st_dev && s.st_ino == d.st_ino;
+  const QFileInfo info(destination);
+  const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+  return !folder.isEmpty() && folder + QLatin1Char('/') + info.fileName() == QFileInfo(source).canonicalFilePath();
 }
 
 } // namespace
@@ -68,7 +84,7 @@ void CopyBank(TADOConnection &source, const QString &destination, BankCopyFormat
     throw EDatabaseError(QStringLiteral("题库有未完成的事务，现在不能复制。请稍后重试。"), SQLITE_BUSY);
   CheckOutputPath(destination);
   const char *sourceName = sqlite3_db_filename(source.handle(), "main");
-  if (sourceName && QFileInfo(QFile::decodeName(sourceName)).absoluteFilePath() == QFileInfo(destination).absoluteFilePath())
+  if (sourceName && sameFile(QFile::decodeName(sourceName), destination))
     throw FileError(QStringLiteral("副本不能写在题库 %1 本身上").arg(destination));
   const QString partial = destination + QStringLiteral(".partial");
   removePartial(partial);

@@ -257,13 +257,22 @@ int TADOConnection::ExecuteScript(const QString &sql) {
     throw EDatabaseError(QStringLiteral("数据库没有连接"), SQLITE_MISUSE);
   checkThread();
   const QByteArray text = sql.toUtf8();
+  // The engine reads the text up to its terminating NUL: one inside would
+  // end the script there and drop the rest unseen.
+  const qsizetype nul = text.indexOf('\0');
+  if (nul >= 0)
+    throw EDatabaseError(QStringLiteral("SQL 脚本在字节偏移 %1 处有一个 NUL 字节：脚本不能含有 NUL 字节").arg(nul),
+                         SQLITE_MISUSE);
   const char *rest = text.constData();
   const char *const end = rest + text.size();
   int statements = 0;
   while (rest < end) {
     sqlite3_stmt *stmt = nullptr;
     const char *tail = nullptr;
-    int rc = sqlite3_prepare_v2(m_db, rest, int(end - rest), &stmt, &tail);
+    // Read in place up to the terminator (-1). A length that stops short of
+    // it makes the engine copy the whole rest of the script for every
+    // statement: a build then grows with the square of its script.
+    int rc = sqlite3_prepare_v2(m_db, rest, -1, &stmt, &tail);
     if (rc != SQLITE_OK)
       throw engineError(m_db, rc);
     rest = tail;
@@ -315,7 +324,8 @@ sqlite3_stmt *TADOConnection::preparedStatement(const QByteArray &sql) {
     finalizePrepared();
   sqlite3_stmt *stmt = nullptr;
   const char *tail = nullptr;
-  const int rc = sqlite3_prepare_v3(m_db, sql.constData(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt, &tail);
+  const int rc = sqlite3_prepare_v3(m_db, sql.constData(), int(sql.size()) + 1, SQLITE_PREPARE_PERSISTENT, &stmt,
+                                    &tail); // read in place, up to the terminator
   if (rc != SQLITE_OK)
     throw engineError(m_db, rc);
   if (!stmt)
@@ -368,7 +378,9 @@ void TADOQuery::run(bool wantRows) {
   const QByteArray sql = translate(SQL.Text()).toUtf8();
   sqlite3_stmt *stmt = nullptr;
   const char *tail = nullptr;
-  int rc = sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &stmt, &tail);
+  // The length includes the terminator, so the engine reads the text in
+  // place instead of copying it first.
+  int rc = sqlite3_prepare_v2(db, sql.constData(), int(sql.size()) + 1, &stmt, &tail);
   if (rc != SQLITE_OK)
     throw engineError(db, rc);
   if (!stmt)
@@ -446,11 +458,14 @@ void TADOQuery::runWith(const QVariantList &values, bool wantRows) {
 
 void TADOQuery::readResults(sqlite3_stmt *stmt, bool wantRows) {
   sqlite3 *db = sqlite3_db_handle(stmt);
-  int rc;
+  // A kept statement whose schema changed since it was prepared (a table
+  // rebuilt, a column added) is prepared again by its first step, with
+  // the columns as they are now: they are named after that step.
+  int rc = sqlite3_step(stmt);
   const int columns = sqlite3_column_count(stmt);
   for (int c = 0; c < columns; ++c)
     m_columns.append(QString::fromUtf8(sqlite3_column_name(stmt, c)));
-  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+  for (; rc == SQLITE_ROW; rc = sqlite3_step(stmt)) {
     if (!wantRows)
       continue;
     std::vector<QVariant> row;
