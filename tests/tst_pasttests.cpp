@@ -1,0 +1,207 @@
+// "温故知新": the list of stored tests, the questions of one test and the
+// paper made of them, from the logic and through the program's own dialogs.
+// ctest-timeout: 180
+
+#include "FakeDialogs.h"
+#include "TestEnv.h"
+#include "mainwin/ui/WidgetDialogs.h"
+#include "render/ActionList.h"
+#include "render/AppContext.h"
+#include "render/AppEvents.h"
+#include "render/PaperPresenter.h"
+#include "review/PastTests.h"
+#include "review/ui/ReviewCommands.h"
+#include "review/ui/WGZX.h"
+#include "store/DM.h"
+#include "store/Startup.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+// Test 1 holds 3 stand-alone questions (stored out of order); test 2 two
+// sub-questions of case 20 (head 20 stored too); test 3 only the non-head
+// sub-question 31 of case 30 (a written head is never stored); test 4 none.
+const QString kHistory = QStringLiteral(
+    "INSERT INTO 题目类别(编号,名称,父级编号,属性) VALUES(1,'科目',0,'0'),(10,'章',1,'1'),(100,'节',10,'2');\n"
+    "INSERT INTO 小题(小题号,大题号,所属编号,题目类型,题目类型编号,题目内容,答案) VALUES"
+    "(5,5,100,'单项选择题',1,'题五','A'),(6,6,100,'单项选择题',1,'题六','A'),(7,7,100,'判断题',2,'题七','A'),"
+    "(20,20,100,'案例分析题',9,'案例二十','A'),(21,20,100,'单项选择题',9,'二十之一','A'),"
+    "(30,30,100,'简答题',9,'案例三十','x'),(31,30,100,'单项选择题',9,'三十之一','A');\n"
+    "INSERT INTO 测试结果(编号,测试名称,试题数,答对,总分,得分,正确率,测试时间,测试类型,所属章节) VALUES"
+    "(1,'节',3,1,30,10,0.333333333333333,'2026-01-02 03:04:05',1,100),"
+    "(2,'模拟考场',2,1,2,1,0.5,'2026-01-03 00:00:00',2,0),"
+    "(3,'收藏试题',1,0,1,0,0,'2026-01-04 00:00:00',4,0),"
+    "(4,'空',0,0,0,0,0,'2026-01-05 00:00:00',5,0);\n"
+    "INSERT INTO 测试题目(测试编号,小题号,回答正确) VALUES(1,7,0),(1,5,-1),(1,6,0),(2,20,0),(2,21,0),(3,31,0);\n");
+
+struct Bank {
+  TestEnv::ProgramDirFixture dir;
+  TDataModule1 dm;
+  explicit Bank(const QStringList &sql) : dir(sql) {
+    if (OpenBankAtStartup(dm, dir.root()) != StartupResult::Opened)
+      qFatal("bank did not open");
+  }
+};
+
+std::vector<int> numbers(const std::vector<TXiaoTi> &paper) {
+  std::vector<int> out;
+  for (const TXiaoTi &x : paper)
+    out.push_back(x.XiaoTiHao);
+  return out;
+}
+
+class RecordingPresenter : public PaperPresenter {
+public:
+  QList<PaperRequest> shown;
+  bool showPaper(const PaperRequest &r) override {
+    shown.append(r);
+    return true;
+  }
+  void reloadPaper() override {}
+};
+
+} // namespace
+
+class TstPastTests : public QObject {
+  Q_OBJECT
+
+private slots:
+  void cells_data() {
+    QTest::addColumn<double>("ratio");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("half") << 0.5 << QStringLiteral("50.00％");
+    QTest::newRow("10 of 30 marks") << 10.0 / 30.0 << QStringLiteral("33.33％");
+    QTest::newRow("none") << 0.0 << QStringLiteral("0.00％");
+    QTest::newRow("all") << 1.0 << QStringLiteral("100.00％");
+  }
+  void cells() {
+    QFETCH(double, ratio);
+    QFETCH(QString, shown);
+    QCOMPARE(AccuracyCell(ratio), shown);
+    QCOMPARE(MarksCell(30), QStringLiteral("30.00"));
+  }
+
+  void testList() {
+    Bank bank({kHistory});
+    PastTests t(bank.dm);
+    QCOMPARE(t.headers().first(), QStringLiteral("    测试名称"));
+    QCOMPARE(t.headers().last(), QStringLiteral("    测试时间"));
+    QCOMPARE(t.RowNumbers(), (std::vector<qint64>{1, 2, 3, 4}));
+    QCOMPARE(t.rows()[0], (QStringList{QStringLiteral("节"), QStringLiteral("3"), QStringLiteral("1"),
+                                      QStringLiteral("30.00"), QStringLiteral("10.00"), QStringLiteral("33.33％"),
+                                      QStringLiteral("2026-01-02 03:04:05")}));
+  }
+
+  // Which questions a test lists, and the paper each control makes.
+  void questionsAndPapers() {
+    Bank bank({kHistory});
+    PastTests t(bank.dm);
+    using C = PastTests::Control;
+    // 显示试题 on test 1: its questions in 小题号 order.
+    PastTests::Outcome o = t.activate(C::Button, 0, 0);
+    QVERIFY(o.switchedToQuestions && !o.paper);
+    QCOMPARE(t.RowNumbers(), (std::vector<qint64>{5, 6, 7}));
+    QCOMPARE(t.rows()[2], (QStringList{QStringLiteral("3"), QStringLiteral("题七"), QStringLiteral("判断题")}));
+    // 生成试卷: all three, in list order.
+    o = t.activate(C::Button, 1, 1);
+    QCOMPARE(numbers(*o.paper), (std::vector<int>{5, 6, 7}));
+    // A double click on a question: that one alone.
+    o = t.activate(C::Grid, 1, 1);
+    QCOMPARE(numbers(*o.paper), std::vector<int>{6});
+
+    // A case is listed once, by its head, and also when only a non-head
+    // sub-question was stored.
+    t.showAllTests();
+    t.activate(C::Grid, 0, 1);
+    QCOMPARE(t.RowNumbers(), std::vector<qint64>{20});
+    QCOMPARE(numbers(*t.activate(C::Button, 1, 0).paper), std::vector<int>{20});
+    t.showAllTests();
+    t.activate(C::Grid, 0, 2);
+    QCOMPARE(t.RowNumbers(), std::vector<qint64>{30});
+
+    // A test without questions: "没有题目", and no control makes a paper.
+    t.showAllTests();
+    t.activate(C::Grid, 0, 3);
+    QCOMPARE(t.rows().size(), std::size_t(1));
+    QCOMPARE(t.rows()[0][1], QStringLiteral("没有题目"));
+    for (int tag : {0, 1})
+      for (C c : {C::Button, C::Grid}) {
+        o = t.activate(c, tag, 0);
+        QVERIFY(!o.paper && !o.beep && !o.switchedToQuestions);
+      }
+  }
+
+  // An empty history: the placeholder row, which beeps when opened.
+  void emptyHistory() {
+    Bank bank({QString()});
+    PastTests t(bank.dm);
+    QCOMPARE(t.rows().size(), std::size_t(1));
+    QCOMPARE(t.rows()[0][1], QStringLiteral("没有收藏的题目"));
+    QVERIFY(t.RowNumbers().empty());
+    QVERIFY(t.activate(PastTests::Control::Grid, 0, 0).beep);
+  }
+
+  // The command through the production dialogs and a real modal exec():
+  // 显示试题 then 生成试卷 on the first test gives a kind-5 paper of its three
+  // questions; 关闭 gives nothing to show.
+  void commandThroughTheRealDialogs() {
+    Bank bank({kHistory});
+    WidgetDialogs real;
+    setDialogs(&real);
+    RecordingPresenter presenter;
+    AppEvents events;
+    QWidget parent;
+    AppContext context{bank.dm, ProgramDir(bank.dir.root()), {}, presenter, events, &parent};
+    TActionList commands;
+    registerReviewCommands(commands, context);
+
+    QStringList firstRow, captions;
+    int step = 0;
+    QTimer poll;
+    poll.setInterval(20);
+    connect(&poll, &QTimer::timeout, this, [&] {
+      auto *form = qobject_cast<TFrmWGZX *>(QApplication::activeModalWidget());
+      if (!form)
+        return;
+      QAbstractItemModel *m = form->StringGrid1->model();
+      if (step == 0) {
+        for (int c = 0; c < m->columnCount(); ++c)
+          firstRow << m->data(m->index(0, c)).toString();
+        form->StringGrid1->selectRow(0);
+        form->BitBtn2->click();
+        captions << form->BitBtn2->text();
+        step = 1;
+      } else if (step == 1) {
+        captions << m->data(m->index(2, 1)).toString();
+        step = 2;
+        QMetaObject::invokeMethod(form->BitBtn2, &QPushButton::click, Qt::QueuedConnection);
+      } else if (step == 3) {
+        step = 4;
+        QMetaObject::invokeMethod(form->BitBtn3, &QPushButton::click, Qt::QueuedConnection);
+      }
+    });
+    poll.start();
+    commands.action(QStringLiteral("ActWGZX"))->trigger();
+    step = 3;
+    commands.action(QStringLiteral("ActWGZX"))->trigger();
+    poll.stop();
+    setDialogs(nullptr);
+
+    QCOMPARE(firstRow.value(5), QStringLiteral("33.33％"));
+    QCOMPARE(captions, (QStringList{QStringLiteral("生成试卷"), QStringLiteral("题七")}));
+    QCOMPARE(presenter.shown.size(), 1);
+    QCOMPARE(numbers(presenter.shown[0].paper), (std::vector<int>{5, 6, 7}));
+    QCOMPARE(presenter.shown[0].kind, PaperKinds::Review);
+    QVERIFY(presenter.shown[0].title.startsWith(QStringLiteral("温故知新(")));
+    QCOMPARE(step, 4);
+  }
+};
+
+QBRX_TEST_MAIN(TstPastTests)
+#include "tst_pasttests.moc"
