@@ -1,0 +1,18 @@
+#pragma once
+// "读取数据": stands, centred on the screen, while the mock exam's first load
+// reads the bank on a worker thread; its bar moves every half second.
+
+#include "exam/MockExamSetup.h"
+#include "exam/ui/BankReadDialog.h"
+
+class TFrmMLKCPre : public BankReadDialog {
+  Q_OBJECT
+public:
+  TFrmMLKCPre(TADOConnection &connection, QWidget *parent);
+
+  // What was read, once the dialog was accepted.
+  MockExamSetup::FirstLoad load;
+
+protected:
+  void showEvent(QShowEvent *e) override;
+};
