@@ -116,6 +116,14 @@ class TstMockExam : public QObject {
     return out;
   }
 
+  // Until the setup's reads of the learner's changes are applied.
+  static bool settled(TFrmMLKC &form) {
+    QDeadlineTimer deadline(30000);
+    while (form.busy() && !deadline.hasExpired())
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    return !form.busy();
+  }
+
   ExamClockWidget *toolbarClock() { return w().PanelPaperToolBar->FeatureSlot->findChild<ExamClockWidget *>(); }
 
   // The loading and generation dialogs run for real (they close
@@ -219,7 +227,7 @@ private slots:
         return;
       }
       auto *form = qobject_cast<TFrmMLKC *>(modal);
-      if (!form)
+      if (!form || form->busy())
         return;
       if (deadline.hasExpired()) {
         QMetaObject::invokeMethod(form->BitBtn2, &QAbstractButton::click, Qt::QueuedConnection);
@@ -344,6 +352,7 @@ private slots:
     CollectionCounter counter(connection().handle());
     struct {
       int atLoad = -1, subjectClick = -1, chapterClick = -1, rangeClick = -1;
+      bool settled = false;
       QStringList geometry, labels, messages;
       bool emptyRows = false;
     } seen;
@@ -355,16 +364,20 @@ private slots:
         seen.labels << f.TypeCountLabels[i]->toolTip();
       }
       f.CheckListBoxSTLY->item(1)->setCheckState(Qt::Unchecked);
+      seen.settled = settled(f);
       seen.subjectClick = counter.take();
       f.CheckListBoxSTKM->item(0)->setCheckState(Qt::Unchecked);
+      seen.settled &= settled(f);
       seen.chapterClick = counter.take();
       f.RangeButtons->button(1)->click();
+      seen.settled &= settled(f);
       seen.rangeClick = counter.take();
       f.RangeButtons->button(0)->click();
-      counter.take();
+      // Every chapter unticked in a row, faster than the reads.
       for (int i = 0; i < f.CheckListBoxSTKM->count(); ++i)
         f.CheckListBoxSTKM->item(i)->setCheckState(Qt::Unchecked);
-      QCoreApplication::processEvents();
+      seen.settled &= settled(f);
+      counter.take();
       seen.messages = m_dialogs->texts();
       seen.emptyRows = f.TypeCountEdits.empty() && f.LabelSummary->text() == QStringLiteral("共 0 题，满分 0 分");
       m_dialogs->shown.clear();
@@ -375,6 +388,7 @@ private slots:
     });
     w().command(QStringLiteral("ActMLKC"))->trigger();
 
+    QVERIFY(seen.settled);
     QCOMPARE(seen.atLoad, 1);
     QCOMPARE(seen.subjectClick, 1);
     QCOMPARE(seen.chapterClick, 1);
@@ -394,6 +408,30 @@ private slots:
     QCOMPARE(paperNumbers(), paper);
     QVERIFY(!toolbarClock());
     QCOMPARE(value(QStringLiteral("SELECT 参数值 FROM 系统参数 WHERE 参数名='考试时间'")).toString(), QStringLiteral("90"));
+  }
+
+  // 开始考试 pressed while a change is being read starts once it is
+  // applied: the paper comes from the choice as the learner left it.
+  void startWaitsForTheRead() {
+    bool busyAtStart = false;
+    runDialogs([&](TFrmMLKC &f) {
+      f.CheckListBoxSTLY->item(1)->setCheckState(Qt::Unchecked);
+      busyAtStart = f.busy();
+      f.BitBtn1->click();
+      settled(f);
+      return f.result();
+    });
+    w().command(QStringLiteral("ActMLKC"))->trigger();
+    QVERIFY(busyAtStart);
+    QCOMPARE(PaperKind, PaperKinds::MockExam);
+    QStringList listed;
+    for (int x : paperNumbers())
+      listed << QString::number(x);
+    QCOMPARE(value(QStringLiteral("SELECT count(*) FROM 小题 s JOIN 题目类别 j ON j.编号=s.所属编号 JOIN 题目类别 z "
+                                  "ON z.编号=j.父级编号 WHERE z.父级编号<>1 AND s.小题号 IN (%1)")
+                       .arg(listed.join(QLatin1Char(','))))
+                 .toInt(),
+             0);
   }
 
   // An engine error in the generation's read (of the questions, or of the

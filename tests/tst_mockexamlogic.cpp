@@ -94,7 +94,7 @@ QStringList labels(const std::vector<CountRow> &rows) {
 void tickOnly(MockExamSetup &setup, std::set<qint32> keep) {
   for (std::size_t i = 0; i < setup.chapters.size(); ++i)
     if (!keep.count(setup.chapters[i].id) && setup.chapters[i].ticked)
-      setup.setChapterTicked(int(i), false);
+      setup.run(setup.tickChapter(int(i), false));
 }
 
 // Sets the count of the row labelled `label` (the case row when isCase).
@@ -165,7 +165,7 @@ private slots:
     QCOMPARE(setup->subjects.size(), std::size_t(2));
     QCOMPARE(setup->chapters.size(), std::size_t(4));
     if (range != 0)
-      setup->setRange(QuestionRange(range));
+      setup->run(setup->chooseRange(QuestionRange(range)));
     QCOMPARE(sorted(setup->CandidateNumbers), expected);
     QCOMPARE(sorted(setup->CaseNumbers), cases);
     QVERIFY(m_dialogs->shown.isEmpty());
@@ -278,12 +278,12 @@ private slots:
     auto setup = loadedSetup();
     tickOnly(*setup, {11});
     QVERIFY(m_dialogs->shown.isEmpty());
-    setup->setSubjectTicked(1, false);
+    setup->run(setup->tickSubject(1, false));
     QCOMPARE(setup->chapters.size(), std::size_t(2));
     QVERIFY(setup->chapters[0].ticked && setup->chapters[1].ticked);
 
-    setup->setChapterTicked(0, false);
-    setup->setChapterTicked(1, false);
+    setup->run(setup->tickChapter(0, false));
+    setup->run(setup->tickChapter(1, false));
     QCOMPARE(m_dialogs->texts(), QStringList{MockExamText::NoChapter});
     QCOMPARE(m_dialogs->shown[0].caption, MockExamText::NoChapterCaption);
     QCOMPARE(m_dialogs->shown[0].icon, Dialogs::Icon::Question);
@@ -291,14 +291,14 @@ private slots:
     QVERIFY(!setup->hasCounts());
 
     m_dialogs->shown.clear();
-    setup->setSubjectTicked(0, false);
+    setup->run(setup->tickSubject(0, false));
     QVERIFY(setup->chapters.empty() && setup->rows.empty());
     QVERIFY(m_dialogs->shown.isEmpty());
 
     // Chapters with no question in the range: "没有符合要求的题目！".
-    setup->setSubjectTicked(1, true);
+    setup->run(setup->tickSubject(1, true));
     QVERIFY(m_dialogs->shown.isEmpty());
-    setup->setRange(QuestionRange::Favourites);
+    setup->run(setup->chooseRange(QuestionRange::Favourites));
     QCOMPARE(m_dialogs->texts(), QStringList{MockExamText::NoQuestions});
     QCOMPARE(m_dialogs->shown[0].caption, MockExamText::NoQuestionsCaption);
   }
@@ -309,10 +309,10 @@ private slots:
     auto setup = loadedSetup();
     QVERIFY(!setup->rows.empty());
     connection().ExecuteScript(QStringLiteral("ALTER TABLE 小题 RENAME TO 小题旧;"));
-    QVERIFY_THROWS_EXCEPTION(EDatabaseError, setup->setChapterTicked(0, false));
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, setup->run(setup->tickChapter(0, false)));
     QVERIFY(setup->rows.empty() && setup->CandidateNumbers.empty());
     connection().ExecuteScript(QStringLiteral("ALTER TABLE 小题旧 RENAME TO 小题;"));
-    setup->setChapterTicked(0, true);
+    setup->run(setup->tickChapter(0, true));
     QCOMPARE(setup->rows.size(), std::size_t(4));
   }
 

@@ -60,20 +60,19 @@ std::vector<ExamCandidate> MockExamRepository::candidates(QuestionRange range, c
   q.Close();
   q.SQL.Clear();
   q.SQL.Add(candidateStatement(range, chapterIds));
-  q.Open();
+  // Up to every question of the bank: walked once, nothing kept but the
+  // candidates, and one copy of each type name (a few names serve them all).
   std::vector<ExamCandidate> out;
-  out.reserve(std::size_t(q.RecordCount()));
-  // Many questions share a few type names: one copy of each text.
+  QByteArray lastUtf8;
   QString lastType;
-  for (q.First(); !q.Eof(); q.Next()) {
-    QString type = q.Fields(1).AsString();
-    if (type == lastType)
-      type = lastType;
-    else
-      lastType = type;
-    out.push_back({q.Fields(0).AsInteger(), std::move(type), q.Fields(2).AsInteger()});
-  }
-  q.Close();
+  q.OpenForward([&](const TForwardRow &row) {
+    const QByteArrayView type = row.Utf8(1);
+    if (type != QByteArrayView(lastUtf8) || lastType.isNull()) {
+      lastUtf8 = type.toByteArray();
+      lastType = QString::fromUtf8(type);
+    }
+    out.push_back({row.Fields(0).AsInteger(), lastType, row.Fields(2).AsInteger()});
+  });
   return out;
 }
 

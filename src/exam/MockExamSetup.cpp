@@ -149,70 +149,73 @@ void StoreExamMinutes(TADOConnection &connection, int minutes) {
 
 // ---------------------------------------------------------------------------
 
-MockExamSetup::FirstLoad MockExamSetup::readFirstLoad(TADOConnection &connection) {
-  MockExamRepository repository(connection);
-  FirstLoad load;
-  load.subjects = repository.subjects();
-  for (const ExamCategory &s : load.subjects) {
-    std::vector<ExamCategory> chapters = repository.chapters(s.id);
-    load.chapters.insert(load.chapters.end(), chapters.begin(), chapters.end());
-  }
+namespace {
+std::vector<qint32> tickedIds(const std::vector<ExamCategory> &items) {
   std::vector<qint32> ids;
-  for (const ExamCategory &c : load.chapters)
-    ids.push_back(c.id);
-  load.candidates = repository.candidates(QuestionRange::All, ids);
-  if (!load.candidates.empty())
-    load.types = repository.questionTypes();
-  load.examMinutes = ReadExamMinutes(connection);
-  return load;
+  for (const ExamCategory &c : items)
+    if (c.ticked)
+      ids.push_back(c.id);
+  return ids;
+}
+} // namespace
+
+SetupRead MockExamSetup::read(TADOConnection &connection, const SetupChoice &choice, SetupStep from) {
+  MockExamRepository repository(connection);
+  SetupRead r;
+  r.from = from;
+  if (from <= SetupStep::ReadKM) {
+    r.subjects = repository.subjects();
+    r.examMinutes = ReadExamMinutes(connection);
+  }
+  if (from <= SetupStep::ReadZJ) {
+    for (qint32 subject : tickedIds(from <= SetupStep::ReadKM ? r.subjects : choice.subjects)) {
+      std::vector<ExamCategory> more = repository.chapters(subject);
+      r.chapters.insert(r.chapters.end(), more.begin(), more.end());
+    }
+  }
+  if (from <= SetupStep::GetAllXiaoTiHao)
+    r.candidates = repository.candidates(choice.range, tickedIds(from <= SetupStep::ReadZJ ? r.chapters : choice.chapters));
+  r.types = repository.questionTypes();
+  return r;
 }
 
-void MockExamSetup::applyFirstLoad(FirstLoad &&load) {
-  range = QuestionRange::All;
-  subjects = std::move(load.subjects);
-  chapters = std::move(load.chapters);
-  examMinutes = load.examMinutes;
-  m_types = std::move(load.types);
-  setCandidates({});
-  rows.clear();
-  if (!chapters.empty())
-    collected(std::move(load.candidates));
-  rows = BuildCountRows(candidates, m_types);
+void MockExamSetup::apply(SetupRead &&r) {
+  if (r.from <= SetupStep::ReadKM) {
+    subjects = std::move(r.subjects);
+    examMinutes = r.examMinutes;
+  }
+  if (r.from <= SetupStep::ReadZJ)
+    chapters = std::move(r.chapters);
+  if (r.from <= SetupStep::GetAllXiaoTiHao) {
+    setCandidates({});
+    if (chapters.empty()) {
+      // No chapter to choose from: nothing to say.
+    } else if (!tickedChapterIds()) {
+      dialogs().message(MockExamText::NoChapter, MockExamText::NoChapterCaption, Dialogs::Icon::Question);
+    } else {
+      setCandidates(std::move(r.candidates));
+      if (candidates.empty())
+        dialogs().message(MockExamText::NoQuestions, MockExamText::NoQuestionsCaption, Dialogs::Icon::Question);
+    }
+  }
+  rows = candidates.empty() ? std::vector<CountRow>{} : BuildCountRows(candidates, r.types);
   SetupReady = true;
 }
 
-void MockExamSetup::firstLoad() { applyFirstLoad(readFirstLoad(m_connection)); }
-
-void MockExamSetup::ActReadKM() {
-  subjects = m_repository.subjects();
-}
-
-void MockExamSetup::ActReadZJ() {
-  chapters.clear();
-  for (const ExamCategory &s : subjects) {
-    if (!s.ticked)
-      continue;
-    std::vector<ExamCategory> more = m_repository.chapters(s.id);
-    chapters.insert(chapters.end(), more.begin(), more.end());
+void MockExamSetup::run(SetupStep from) {
+  SetupRead r;
+  try {
+    r = read(m_connection, choice(), from);
+  } catch (...) {
+    dropCandidates();
+    throw;
   }
+  apply(std::move(r));
 }
 
-void MockExamSetup::ActGetAllXiaoTiHao() {
+void MockExamSetup::dropCandidates() {
   setCandidates({});
-  if (chapters.empty())
-    return;
-  const std::optional<std::vector<qint32>> ids = tickedChapterIds();
-  if (!ids) {
-    dialogs().message(MockExamText::NoChapter, MockExamText::NoChapterCaption, Dialogs::Icon::Question);
-    return;
-  }
-  collected(m_repository.candidates(range, *ids));
-}
-
-void MockExamSetup::collected(std::vector<ExamCandidate> &&found) {
-  setCandidates(std::move(found));
-  if (candidates.empty())
-    dialogs().message(MockExamText::NoQuestions, MockExamText::NoQuestionsCaption, Dialogs::Icon::Question);
+  rows.clear();
 }
 
 void MockExamSetup::setCandidates(std::vector<ExamCandidate> &&found) {
@@ -227,46 +230,21 @@ void MockExamSetup::setCandidates(std::vector<ExamCandidate> &&found) {
   }
 }
 
-void MockExamSetup::ActSetTXTL() {
-  rows.clear();
-  if (candidates.empty())
-    return;
-  m_types = m_repository.questionTypes();
-  rows = BuildCountRows(candidates, m_types);
-}
-
-// A step that fails leaves no count row: 开始考试 then asks for counts
-// instead of drawing from lists that no longer match the ticks.
-void MockExamSetup::runSteps(bool readChapters) {
-  try {
-    if (readChapters)
-      ActReadZJ();
-    ActGetAllXiaoTiHao();
-    ActSetTXTL();
-  } catch (...) {
-    setCandidates({});
-    rows.clear();
-    throw;
-  }
-}
-
-void MockExamSetup::setRange(QuestionRange r) {
+SetupStep MockExamSetup::chooseRange(QuestionRange r) {
   range = r;
-  runSteps(true);
+  return SetupStep::ReadZJ;
 }
 
-void MockExamSetup::setSubjectTicked(int index, bool ticked) {
-  if (index < 0 || index >= int(subjects.size()))
-    return;
-  subjects[std::size_t(index)].ticked = ticked;
-  runSteps(true);
+SetupStep MockExamSetup::tickSubject(int index, bool ticked) {
+  if (index >= 0 && index < int(subjects.size()))
+    subjects[std::size_t(index)].ticked = ticked;
+  return SetupStep::ReadZJ;
 }
 
-void MockExamSetup::setChapterTicked(int index, bool ticked) {
-  if (index < 0 || index >= int(chapters.size()))
-    return;
-  chapters[std::size_t(index)].ticked = ticked;
-  runSteps(false);
+SetupStep MockExamSetup::tickChapter(int index, bool ticked) {
+  if (index >= 0 && index < int(chapters.size()))
+    chapters[std::size_t(index)].ticked = ticked;
+  return SetupStep::GetAllXiaoTiHao;
 }
 
 int MockExamSetup::setCount(int row, int value) {
@@ -282,18 +260,14 @@ bool MockExamSetup::hasCounts() const {
 }
 
 std::optional<std::vector<qint32>> MockExamSetup::tickedChapterIds() const {
-  std::vector<qint32> ids;
-  for (const ExamCategory &c : chapters)
-    if (c.ticked)
-      ids.push_back(c.id);
+  std::vector<qint32> ids = tickedIds(chapters);
   if (ids.empty())
     return std::nullopt;
   return ids;
 }
 
 std::vector<ExamCandidate> MockExamSetup::collectAgain() {
-  const std::optional<std::vector<qint32>> ids = tickedChapterIds();
-  return ids ? m_repository.candidates(range, *ids) : std::vector<ExamCandidate>{};
+  return MockExamRepository(m_connection).candidates(range, tickedIds(chapters));
 }
 
 PaperRequest MockExamSetup::drawRequest(std::vector<ExamCandidate> &&fresh, std::mt19937_64 &random,

@@ -2,12 +2,8 @@
 // The mock exam's setup as its dialog shows it, without widgets: the question
 // range, the subjects and chapters with their ticks, the candidates of the
 // ticked chapters and one count row per question type (then one for case
-// questions); and the random paper drawn from them.
-//
-// The four loading steps keep their names: ActReadKM reads the subjects,
-// ActReadZJ the chapters of the ticked subjects (every chapter ticked again),
-// ActGetAllXiaoTiHao the candidates, ActSetTXTL builds the count rows. A
-// learner's change runs the steps that follow from it, once.
+// questions); and the random paper drawn from them. A learner's change runs
+// the loading steps that follow from it, once.
 
 #include "exam/MockExamRepository.h"
 #include "render/PaperPresenter.h"
@@ -75,9 +71,32 @@ constexpr int kMaxExamMinutes = 600;
 int ReadExamMinutes(TADOConnection &connection);
 void StoreExamMinutes(TADOConnection &connection, int minutes);
 
+// The loading steps in order: ActReadKM reads the subjects, ActReadZJ the
+// chapters of the ticked subjects (every chapter ticked again),
+// ActGetAllXiaoTiHao the candidates of the ticked chapters, ActSetTXTL builds
+// the count rows. A run from a step runs the steps after it too.
+enum class SetupStep { ReadKM = 1, ReadZJ = 2, GetAllXiaoTiHao = 3, SetTXTL = 4 };
+
+// The learner's choice the steps read with.
+struct SetupChoice {
+  QuestionRange range = QuestionRange::All;
+  std::vector<ExamCategory> subjects, chapters;
+};
+
+// What a run of the steps read. Reading only, so it may run on a thread
+// that holds the connection; the user-interface thread applies it.
+struct SetupRead {
+  SetupStep from = SetupStep::ReadKM;
+  std::vector<ExamCategory> subjects;    // step 1 (from ReadKM)
+  std::vector<ExamCategory> chapters;    // step 2 (from ReadZJ or before)
+  std::vector<ExamCandidate> candidates; // step 3 (from GetAllXiaoTiHao or before)
+  std::vector<ExamQuestionType> types;   // step 4
+  int examMinutes = 0;                   // with step 1
+};
+
 class MockExamSetup {
 public:
-  explicit MockExamSetup(TADOConnection &connection) : m_connection(connection), m_repository(connection) {}
+  explicit MockExamSetup(TADOConnection &connection) : m_connection(connection) {}
 
   QuestionRange range = QuestionRange::All;
   std::vector<ExamCategory> subjects; // CheckListBoxSTLY; SubjectIds are their ids
@@ -86,40 +105,32 @@ public:
   std::vector<int> CandidateNumbers; // every candidate's 小题号, in query order
   std::vector<int> CaseNumbers;      // the case questions among them
   std::vector<CountRow> rows;        // TypeCountLabels / TypeCountEdits
-  bool SetupReady = false;
-  int examMinutes = 0;
+  bool SetupReady = false;           // the first load was applied
+  int examMinutes = 0;               // the stored time limit, read by the first load
 
-  // What the first load reads. It only reads, so it may run on a thread
-  // that holds the connection; the user-interface thread applies it.
-  struct FirstLoad {
-    std::vector<ExamCategory> subjects, chapters;
-    std::vector<ExamCandidate> candidates;
-    std::vector<ExamQuestionType> types;
-    int examMinutes = 0;
-  };
-  static FirstLoad readFirstLoad(TADOConnection &connection);
-  // Steps 1 to 4 from what was read (with the messages of step 3), then
-  // SetupReady.
-  void applyFirstLoad(FirstLoad &&load);
-  // Steps 1 to 4 on this thread.
-  void firstLoad();
+  SetupChoice choice() const { return {range, subjects, chapters}; }
+  // The steps from `from` on, read with `choice`.
+  static SetupRead read(TADOConnection &connection, const SetupChoice &choice, SetupStep from);
+  // What they read applied, with the messages of step 3.
+  void apply(SetupRead &&read);
+  // Both on this thread. When a step fails no candidate and no count row is
+  // left (开始考试 then asks for counts), and the error is thrown.
+  void run(SetupStep from);
+  void firstLoad() { run(SetupStep::ReadKM); }
+  // After a failed read: no candidate, no count row.
+  void dropCandidates();
 
-  void ActReadKM();
-  void ActReadZJ();
-  void ActGetAllXiaoTiHao();
-  void ActSetTXTL();
-
-  // The learner's changes.
-  void setRange(QuestionRange r);               // steps 2, 3, 4
-  void setSubjectTicked(int index, bool ticked); // steps 2, 3, 4
-  void setChapterTicked(int index, bool ticked); // steps 3, 4
+  // The learner's changes of the choice; each returns the step to run from
+  // (the event wiring).
+  SetupStep chooseRange(QuestionRange r);                // steps 2, 3, 4
+  SetupStep tickSubject(int index, bool ticked);          // steps 2, 3, 4
+  SetupStep tickChapter(int index, bool ticked);          // steps 3, 4
   // Sets a row's count within 0 … its maximum; returns what it holds.
   int setCount(int row, int value);
 
   // 开始考试 may start: a row with a count above 0.
   bool hasCounts() const;
-  // The chapters to collect from; nullopt when there is nothing to read
-  // (no chapter listed, or none ticked).
+  // The ticked chapters; nullopt when none is.
   std::optional<std::vector<qint32>> tickedChapterIds() const;
   // A generation's own collection of the candidates, without messages.
   std::vector<ExamCandidate> collectAgain();
@@ -133,12 +144,7 @@ public:
   ExamSummary summary() const { return SummaryOf(rows, candidates); }
 
 private:
-  void runSteps(bool readChapters);
-  void setCandidates(std::vector<ExamCandidate> &&rows);
-  // Step 3 after the read, with its messages.
-  void collected(std::vector<ExamCandidate> &&rows);
+  void setCandidates(std::vector<ExamCandidate> &&found);
 
   TADOConnection &m_connection;
-  MockExamRepository m_repository;
-  std::vector<ExamQuestionType> m_types;
 };

@@ -1,9 +1,11 @@
 #include "exam/ui/MLKC.h"
 #include "common/ErrorHandler.h"
+#include "exam/BankWorker.h"
 #include "exam/ui/CreatePaper.h"
 #include "exam/ui/MLKCPre.h"
 #include "store/DM.h"
 
+#include <QAction>
 #include <QButtonGroup>
 #include <QDateTime>
 #include <QGroupBox>
@@ -21,6 +23,8 @@ TFrmMLKC::TFrmMLKC(TDataModule1 &dm, QWidget *parent)
   setObjectName(QStringLiteral("FrmMLKC"));
   buildUi();
 }
+
+TFrmMLKC::~TFrmMLKC() { delete m_worker; }
 
 void TFrmMLKC::buildUi() {
   auto *outer = new QVBoxLayout(this);
@@ -104,32 +108,50 @@ void TFrmMLKC::buildUi() {
 
   wireButtons(nullptr, BitBtn2);
   connect(BitBtn1, &QPushButton::clicked, this, [this] { RunCommand([this] { start(); }); });
+
+  const auto step = [this](const char *name, const QString &caption, SetupStep from) {
+    auto *a = new QAction(caption, this);
+    a->setObjectName(QLatin1String(name));
+    connect(a, &QAction::triggered, this, [this, from] { queue([from] { return from; }); });
+    return a;
+  };
+  ActReadKM = step("ActReadKM", QStringLiteral("读取试题科目"), SetupStep::ReadKM);
+  ActReadZJ = step("ActReadZJ", QStringLiteral("读取试题章节"), SetupStep::ReadZJ);
+  ActGetAllXiaoTiHao = step("ActGetAllXiaoTiHao", QStringLiteral("取得全部小题编号"), SetupStep::GetAllXiaoTiHao);
+  ActSetTXTL = step("ActSetTXTL", QStringLiteral("生成题型题量选择项"), SetupStep::SetTXTL);
+
+  // The event wiring: the range and a subject re-read the chapters, a
+  // chapter the candidates; the count rows follow either way.
   connect(RangeButtons, &QButtonGroup::idClicked, this, [this](int id) {
     const auto r = QuestionRange(id);
     if (r != m_setup.range)
-      change([this, r] { m_setup.setRange(r); }, true);
+      queue([this, r] { return m_setup.chooseRange(r); });
   });
-  connect(CheckListBoxSTLY, &QListWidget::itemChanged, this, [this](QListWidgetItem *item) {
-    const int row = CheckListBoxSTLY->row(item);
-    const bool ticked = item->checkState() == Qt::Checked;
-    if (row >= 0 && row < int(m_setup.subjects.size()) && m_setup.subjects[std::size_t(row)].ticked != ticked)
-      change([this, row, ticked] { m_setup.setSubjectTicked(row, ticked); }, true);
-  });
-  connect(CheckListBoxSTKM, &QListWidget::itemChanged, this, [this](QListWidgetItem *item) {
-    const int row = CheckListBoxSTKM->row(item);
-    const bool ticked = item->checkState() == Qt::Checked;
-    if (row >= 0 && row < int(m_setup.chapters.size()) && m_setup.chapters[std::size_t(row)].ticked != ticked)
-      change([this, row, ticked] { m_setup.setChapterTicked(row, ticked); }, false);
-  });
+  const auto wireTicks = [this](QListWidget *list, SetupStep (MockExamSetup::*tick)(int, bool)) {
+    connect(list, &QListWidget::itemChanged, this, [this, list, tick](QListWidgetItem *item) {
+      const int row = list->row(item);
+      const bool ticked = item->checkState() == Qt::Checked;
+      queue([this, list, tick, row, ticked] {
+        // The list may have been filled anew since: it shows the tick made.
+        if (QListWidgetItem *now = list->item(row)) {
+          const QSignalBlocker block(list);
+          now->setCheckState(ticked ? Qt::Checked : Qt::Unchecked);
+        }
+        return (m_setup.*tick)(row, ticked);
+      });
+    });
+  };
+  wireTicks(CheckListBoxSTLY, &MockExamSetup::tickSubject);
+  wireTicks(CheckListBoxSTKM, &MockExamSetup::tickChapter);
 }
 
 bool TFrmMLKC::load() {
-  std::optional<MockExamSetup::FirstLoad> read;
+  std::optional<SetupRead> read;
   std::exception_ptr error;
   execOwned(new TFrmMLKCPre(m_dm.ADOConnection1, parentWidget()), [&](TFrmMLKCPre &pre) {
     error = pre.error();
     if (pre.result() == QDialog::Accepted)
-      read = std::move(pre.load);
+      read = std::move(pre.load());
   });
   if (error) {
     try {
@@ -143,7 +165,7 @@ bool TFrmMLKC::load() {
   }
   if (!read)
     return false;
-  m_setup.applyFirstLoad(std::move(*read));
+  m_setup.apply(std::move(*read));
   SpinEditTime->setValue(m_setup.examMinutes);
   showSubjects();
   showChapters();
@@ -153,13 +175,61 @@ bool TFrmMLKC::load() {
 
 int TFrmMLKC::examMinutes() const { return SpinEditTime->value(); }
 
-void TFrmMLKC::change(const std::function<void()> &steps, bool chapters) {
-  // A failed step has left the setup consistent (no count rows); the lists
-  // and rows show what it holds either way.
-  RunCommand(steps);
-  if (chapters)
-    showChapters();
-  showRows();
+void TFrmMLKC::queue(std::function<SetupStep()> change) {
+  m_changes.push_back(std::move(change));
+  if (!m_worker)
+    nextChange();
+}
+
+void TFrmMLKC::nextChange() {
+  if (m_worker)
+    return;
+  if (m_changes.empty()) {
+    if (std::exchange(m_startWhenReady, false))
+      RunCommand([this] { start(); });
+    return;
+  }
+  const SetupStep from = m_changes.front()();
+  m_changes.pop_front();
+  m_read = std::make_shared<SetupRead>();
+  m_worker = new BankWorker(
+      m_dm.ADOConnection1,
+      [&connection = m_dm.ADOConnection1, into = m_read, choice = m_setup.choice(), from] {
+        *into = MockExamSetup::read(connection, choice, from);
+      },
+      this);
+  connect(m_worker, &BankWorker::finished, this, &TFrmMLKC::readDone);
+  try {
+    m_worker->start();
+  } catch (...) {
+    delete std::exchange(m_worker, nullptr);
+    m_changes.clear();
+    m_setup.dropCandidates();
+    showRows();
+    throw;
+  }
+}
+
+void TFrmMLKC::readDone() {
+  // The worker stays set while the outcome is applied: a change made in the
+  // meantime (under a message box) waits its turn.
+  const std::shared_ptr<SetupRead> read = std::move(m_read);
+  const std::exception_ptr error = m_worker->error();
+  if (error) {
+    m_setup.dropCandidates();
+    showRows();
+    RunCommand([&] { std::rethrow_exception(error); });
+  } else {
+    const SetupStep from = read->from;
+    m_setup.apply(std::move(*read));
+    if (from <= SetupStep::ReadKM)
+      showSubjects();
+    if (from <= SetupStep::ReadZJ)
+      showChapters();
+    showRows();
+  }
+  std::exchange(m_worker, nullptr)->deleteLater();
+  nextChange();
 }
 
 void TFrmMLKC::fill(QListWidget *list, const std::vector<ExamCategory> &items) {
@@ -214,6 +284,11 @@ void TFrmMLKC::showRows() {
 void TFrmMLKC::showSummary() { LabelSummary->setText(SummaryText(m_setup.summary())); }
 
 void TFrmMLKC::start() {
+  // The counts shown may be about to change: start once they have.
+  if (busy()) {
+    m_startWhenReady = true;
+    return;
+  }
   if (!m_setup.hasCounts()) {
     dialogs().information(MockExamText::NoCounts, MockExamText::NoCountsCaption);
     return;
@@ -224,7 +299,7 @@ void TFrmMLKC::start() {
   execOwned(new TFrmCreatePaper(m_setup, m_dm.ADOConnection1, this), [&](TFrmCreatePaper &gen) {
     error = gen.error();
     read = gen.result() == QDialog::Accepted;
-    fresh = std::move(gen.candidates);
+    fresh = std::move(gen.candidates());
   });
   // An engine error: one message (the general handler's), the dialog stays
   // and the paper on display is untouched.

@@ -5,14 +5,21 @@
 #include "exam/MockExamSetup.h"
 #include "exam/ui/BankReadDialog.h"
 
+#include <memory>
+
 class TFrmMLKCPre : public BankReadDialog {
   Q_OBJECT
 public:
   TFrmMLKCPre(TADOConnection &connection, QWidget *parent);
 
   // What was read, once the dialog was accepted.
-  MockExamSetup::FirstLoad load;
+  SetupRead &load() { return *m_load; }
 
 protected:
   void showEvent(QShowEvent *e) override;
+
+private:
+  TFrmMLKCPre(TADOConnection &connection, QWidget *parent, std::shared_ptr<SetupRead> load);
+  // Shared with the read, which may outlive the dialog's members.
+  std::shared_ptr<SetupRead> m_load;
 };
