@@ -153,14 +153,9 @@ bool TFrmMLKC::load() {
     if (pre.result() == QDialog::Accepted)
       read = std::move(pre.load());
   });
+  // An engine error: one message; neither dialog stays.
   if (error) {
-    try {
-      std::rethrow_exception(error);
-    } catch (const std::exception &e) {
-      ShowException(e);
-    } catch (...) {
-      ShowUnknownException();
-    }
+    RunCommand([&] { std::rethrow_exception(error); });
     return false;
   }
   if (!read)
