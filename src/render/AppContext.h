@@ -19,4 +19,8 @@ struct AppContext {
   PaperPresenter &presenter;
   AppEvents &events;
   QWidget *window = nullptr; // parent of the program's dialogs
+  // A place in the paper toolbar, right of its left group, where a feature
+  // puts a widget of its own into the layout (the mock exam's clock); null
+  // until the window has made the toolbar.
+  QWidget *paperToolbarSlot = nullptr;
 };

@@ -369,8 +369,8 @@ static QString translate(const QString &text) {
   return out;
 }
 
-void TADOQuery::run(bool wantRows) {
-  Close();
+// The statement of the SQL text, prepared on the connection for one run.
+sqlite3_stmt *TADOQuery::prepare() {
   sqlite3 *db = m_connection.handle();
   if (!db)
     throw EDatabaseError(QStringLiteral("数据库没有连接"), SQLITE_MISUSE);
@@ -386,6 +386,12 @@ void TADOQuery::run(bool wantRows) {
   if (!stmt)
     throw EDatabaseError(QStringLiteral("语句为空"), SQLITE_MISUSE);
   refuseTail(stmt, tail);
+  return stmt;
+}
+
+void TADOQuery::run(bool wantRows) {
+  Close();
+  sqlite3_stmt *stmt = prepare();
   try {
     readResults(stmt, wantRows);
   } catch (...) {
@@ -456,6 +462,52 @@ void TADOQuery::runWith(const QVariantList &values, bool wantRows) {
   readResults(stmt, wantRows);
 }
 
+// A field of the current row of `stmt` as the query keeps it.
+static QVariant columnValue(sqlite3_stmt *stmt, int c) {
+  switch (sqlite3_column_type(stmt, c)) {
+  case SQLITE_INTEGER:
+    return qint64(sqlite3_column_int64(stmt, c));
+  case SQLITE_FLOAT:
+    return sqlite3_column_double(stmt, c);
+  case SQLITE_TEXT:
+    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, c)), sqlite3_column_bytes(stmt, c));
+  case SQLITE_BLOB:
+    return QByteArray(static_cast<const char *>(sqlite3_column_blob(stmt, c)), sqlite3_column_bytes(stmt, c));
+  default:
+    return QVariant();
+  }
+}
+
+TField TForwardRow::Fields(int index) const {
+  if (index < 0 || index >= sqlite3_column_count(m_stmt))
+    throw EDatabaseError(QStringLiteral("字段序号 %1 超出范围").arg(index), SQLITE_RANGE);
+  return TField(columnValue(m_stmt, index));
+}
+
+QByteArrayView TForwardRow::Utf8(int index) const {
+  if (index < 0 || index >= sqlite3_column_count(m_stmt))
+    throw EDatabaseError(QStringLiteral("字段序号 %1 超出范围").arg(index), SQLITE_RANGE);
+  const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, index));
+  return text ? QByteArrayView(text, sqlite3_column_bytes(m_stmt, index)) : QByteArrayView();
+}
+
+void TADOQuery::OpenForward(const std::function<void(const TForwardRow &)> &each) {
+  Close();
+  sqlite3_stmt *stmt = prepare();
+  try {
+    const TForwardRow row(stmt);
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+      each(row);
+    if (rc != SQLITE_DONE)
+      throw engineError(sqlite3_db_handle(stmt), rc);
+  } catch (...) {
+    sqlite3_finalize(stmt);
+    throw;
+  }
+  sqlite3_finalize(stmt);
+}
+
 void TADOQuery::readResults(sqlite3_stmt *stmt, bool wantRows) {
   sqlite3 *db = sqlite3_db_handle(stmt);
   // A kept statement whose schema changed since it was prepared (a table
@@ -470,26 +522,8 @@ void TADOQuery::readResults(sqlite3_stmt *stmt, bool wantRows) {
       continue;
     std::vector<QVariant> row;
     row.reserve(columns);
-    for (int c = 0; c < columns; ++c) {
-      switch (sqlite3_column_type(stmt, c)) {
-      case SQLITE_INTEGER:
-        row.emplace_back(qint64(sqlite3_column_int64(stmt, c)));
-        break;
-      case SQLITE_FLOAT:
-        row.emplace_back(sqlite3_column_double(stmt, c));
-        break;
-      case SQLITE_TEXT:
-        row.emplace_back(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, c)),
-                                           sqlite3_column_bytes(stmt, c)));
-        break;
-      case SQLITE_BLOB:
-        row.emplace_back(QByteArray(static_cast<const char *>(sqlite3_column_blob(stmt, c)),
-                                    sqlite3_column_bytes(stmt, c)));
-        break;
-      default:
-        row.emplace_back(QVariant());
-      }
-    }
+    for (int c = 0; c < columns; ++c)
+      row.push_back(columnValue(stmt, c));
     m_rows.push_back(std::move(row));
   }
   if (rc != SQLITE_DONE) {

@@ -11,11 +11,13 @@
 #include "store/InstanceLock.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <atomic>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -135,6 +137,20 @@ private:
   QStringList m_lines;
 };
 
+// The current row of a forward-only walk (TADOQuery::OpenForward), valid
+// only inside the call it is handed to.
+class TForwardRow {
+public:
+  explicit TForwardRow(sqlite3_stmt *stmt) : m_stmt(stmt) {}
+  TField Fields(int index) const;
+  // A text field as the engine holds it (UTF-8), without a copy; empty for
+  // null.
+  QByteArrayView Utf8(int index) const;
+
+private:
+  sqlite3_stmt *m_stmt;
+};
+
 class TADOQuery {
 public:
   TADOQuery(TADOConnection &connection, const QString &name);
@@ -150,6 +166,10 @@ public:
   // on the connection and reused, so a text run many times with different
   // values costs one preparation.
   void openWith(const QVariantList &values);
+  // Runs the statement and hands each row to `each` as it is read, keeping
+  // none: a read of many rows without a copy of every field. The query stays
+  // closed. Throws EDatabaseError (and what `each` throws).
+  void OpenForward(const std::function<void(const TForwardRow &)> &each);
   void execSQLWith(const QVariantList &values);
   bool Active() const { return m_active; }
 
@@ -167,6 +187,7 @@ public:
   QString Name() const { return m_name; }
 
 private:
+  sqlite3_stmt *prepare();
   void run(bool wantRows);
   void runWith(const QVariantList &values, bool wantRows);
   void readResults(sqlite3_stmt *stmt, bool wantRows);

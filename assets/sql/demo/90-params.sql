@@ -14,3 +14,4 @@ INSERT INTO 系统参数(参数名,参数值) VALUES('招考信息','https://zha
 INSERT INTO 系统参数(参数名,参数值) VALUES('职位查询','https://zhiwei.example.invalid/');
 INSERT INTO 系统参数(参数名,参数值) VALUES('TreeViewIndex','0');
 INSERT INTO 系统参数(参数名,参数值) VALUES('错误反馈数据库','host=127.0.0.1 port=55432 dbname=qbrx_feedback user=qbrx connect_timeout=5');
+INSERT INTO 系统参数(参数名,参数值) VALUES('考试时间','90');

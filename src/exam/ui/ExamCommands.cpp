@@ -1,9 +1,50 @@
 #include "exam/ui/ExamCommands.h"
+#include "common/Dialogs.h"
+#include "exam/MockExamSetup.h"
+#include "exam/ui/ExamClockWidget.h"
+#include "exam/ui/MLKC.h"
 #include "render/ActionList.h"
 #include "render/AppContext.h"
+#include "store/DM.h"
 
-// Commands whose dialogs are not part of the program yet are registered
-// without a handler: they exist, disabled, for the window's buttons and menus.
-void registerExamCommands(TActionList &commands, AppContext &) {
-  commands.add({QStringLiteral("ActMLKC"), QStringLiteral("模拟考场"), CommandCategory::MainMenu});
+namespace {
+
+// 模拟考场: the setup dialog draws a paper; it goes on display as kind 2 and,
+// with a time limit, the clock starts in the paper toolbar. Cancel changes
+// nothing.
+void ActMLKC(TActionList &commands, AppContext &context) {
+  auto *form = new TFrmMLKC(context.dm, context.window);
+  if (!form->load()) {
+    delete form;
+    return;
+  }
+  std::optional<PaperRequest> request;
+  int minutes = 0;
+  execOwned(form, [&](TFrmMLKC &f) {
+    if (f.result() == QDialog::Accepted && f.request()) {
+      request = *f.request();
+      minutes = f.examMinutes();
+    }
+  });
+  if (!request)
+    return;
+  // The time limit chosen is the next exam's default. Not remembering it
+  // never holds up the exam.
+  try {
+    if (ReadExamMinutes(context.dm.ADOConnection1) != minutes)
+      StoreExamMinutes(context.dm.ADOConnection1, minutes);
+  } catch (const std::exception &e) {
+    dialogs().warning(QStringLiteral("考试时间没有保存：") + QString::fromUtf8(e.what()), MockExamText::Caption);
+  }
+  if (!context.presenter.showPaper(*request))
+    return;
+  ExamClockWidget::start(minutes, commands.action(QStringLiteral("ActSummitPaper")), context.events,
+                         context.paperToolbarSlot);
+}
+
+} // namespace
+
+void registerExamCommands(TActionList &commands, AppContext &context) {
+  commands.add({QStringLiteral("ActMLKC"), MockExamText::Caption, CommandCategory::MainMenu, {},
+                [&commands, &context] { ActMLKC(commands, context); }});
 }

@@ -71,6 +71,7 @@ TFrmMain::TFrmMain(const ProgramDir &programDir, QWidget *parent)
   WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
   WebBrowser1->startPageProcess();
   buildUi();
+  m_context->paperToolbarSlot = PanelPaperToolBar->FeatureSlot;
 
   // The page bridge goes on the view before any page is loaded; the window
   // keeps it for its whole life. It serves the program's own pages only.

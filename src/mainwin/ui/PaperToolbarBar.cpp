@@ -43,6 +43,12 @@ PaperToolbarBar::PaperToolbarBar(TActionList &commands, QWidget *parent) : QWidg
   PanelPaperToolbar1->setObjectName(QStringLiteral("PanelPaperToolbar1"));
   PanelPaperToolbar1->setVisible(false);
   tb->addWidget(PanelPaperToolbar1);
+  FeatureSlot = new QWidget(this);
+  FeatureSlot->setObjectName(QStringLiteral("FeatureSlot"));
+  auto *slot = new QHBoxLayout(FeatureSlot);
+  slot->setContentsMargins(8, 0, 8, 0);
+  slot->setSpacing(8);
+  tb->addWidget(FeatureSlot);
   tb->addStretch(1);
   PanelPaperToolbar2 = new QWidget(this);
   PanelPaperToolbar2->setObjectName(QStringLiteral("PanelPaperToolbar2"));

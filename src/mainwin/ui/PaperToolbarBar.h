@@ -21,6 +21,7 @@ public:
 
   QWidget *PanelPaperToolbar1 = nullptr; // the left group
   QWidget *PanelPaperToolbar2 = nullptr; // the right group
+  QWidget *FeatureSlot = nullptr;        // between them: features' widgets (AppContext::paperToolbarSlot)
   PictureButton *ImagePaperTools0 = nullptr, *ImagePaperTools1 = nullptr, *ImagePaperTools2 = nullptr,
                 *ImagePaperTools3 = nullptr, *ImagePaperTools4 = nullptr, *ImagePaperTools5 = nullptr,
                 *ImagePaperTools6 = nullptr, *ImagePaperTools7 = nullptr;
