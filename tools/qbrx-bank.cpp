@@ -3,10 +3,13 @@
 //   qbrx-bank export IN.db OUT.sqlite
 //   qbrx-bank synth OUT.db --questions N [--tests N] [--seed S]
 //   qbrx-bank digest IN.db   (the digest of the learner's data in a bank)
+//   qbrx-bank import OUT.db [--dry-run] [--keep-numbers-from OLD.db] FILE.xlsx|FILE.csv...
+//   qbrx-bank export-sheet IN.db OUT.csv|OUT.xlsx
 
 #include "BankDigest.h"
 #include "BankSynth.h"
 #include "store/BankBuilder.h"
+#include "store/BankImport.h"
 #include "store/FileError.h"
 
 #include <QCoreApplication>
@@ -18,13 +21,52 @@ static int usage() {
              "  qbrx-bank build OUT.db [--no-schema] [--allow-markup-warnings] FILE.sql...\n"
              "  qbrx-bank export IN.db OUT.sqlite\n"
              "  qbrx-bank synth OUT.db --questions N [--tests N] [--seed S]\n"
-             "  qbrx-bank digest IN.db\n",
+             "  qbrx-bank digest IN.db\n"
+             "  qbrx-bank import OUT.db [--dry-run] [--keep-numbers-from OLD.db] FILE.xlsx|FILE.csv...\n"
+             "  qbrx-bank export-sheet IN.db OUT.csv|OUT.xlsx\n",
              stderr);
   return 2;
 }
 
 static void warn(const QString &text) {
   std::fprintf(stderr, "qbrx-bank: 警告：%s\n", text.toUtf8().constData());
+}
+
+static void note(const QString &text) { std::fprintf(stderr, "qbrx-bank: %s\n", text.toUtf8().constData()); }
+
+// import: every problem of every file on stderr, one a line, and nothing
+// written when there is any.
+static int importSheets(QStringList args) {
+  BankImportOptions options;
+  options.note = note;
+  options.dryRun = args.removeAll(QStringLiteral("--dry-run")) > 0;
+  const qsizetype keep = args.indexOf(QStringLiteral("--keep-numbers-from"));
+  if (keep >= 0) {
+    if (keep + 1 >= args.size())
+      return usage();
+    options.keepNumbersFrom = args[keep + 1];
+    args.remove(keep, 2);
+  }
+  if (args.size() < 2)
+    return usage();
+  const QString out = args.takeFirst();
+  const BankImportResult result = ImportBankSheets(out, args, options);
+  if (!result.problems.isEmpty()) {
+    for (const QString &p : result.problems)
+      std::fprintf(stderr, "%s\n", p.toUtf8().constData());
+    std::fprintf(stderr, "qbrx-bank: 共 %lld 处问题，%s\n", qlonglong(result.problems.size()),
+                 options.dryRun ? "请改正后再导入" : "没有写入题库");
+    return 1;
+  }
+  const QString summary = QStringLiteral("%1 道小题（其中 %2 个案例），%3 个目录节点")
+                              .arg(result.questions)
+                              .arg(result.cases)
+                              .arg(result.nodes);
+  if (options.dryRun)
+    std::printf("检查通过：%s（--dry-run，没有写入）\n", summary.toUtf8().constData());
+  else
+    std::printf("已写入 %s：%s\n", out.toUtf8().constData(), summary.toUtf8().constData());
+  return 0;
 }
 
 int main(int argc, char **argv) {
@@ -52,6 +94,10 @@ int main(int argc, char **argv) {
       if (args.isEmpty() && !options.withSchema)
         return usage();
       BuildBank(out, args, options);
+    } else if (command == QLatin1String("import")) {
+      return importSheets(args);
+    } else if (command == QLatin1String("export-sheet") && args.size() == 2) {
+      ExportBankSheet(args[0], args[1], warn);
     } else if (command == QLatin1String("export") && args.size() == 2) {
       ExportBank(args[0], args[1]);
     } else if (command == QLatin1String("synth")) {
