@@ -13,6 +13,7 @@
 #include <archive_entry.h>
 #include <cerrno>
 #include <cmath>
+#include <functional>
 #include <iconv.h>
 #include <memory>
 
@@ -307,19 +308,23 @@ void readXlsx(const QString &path, SheetFileContents &result) {
   };
 
   QHash<QString, QString> targets; // relationship id -> part name
+  QString sharedPart;               // the shared strings, when the workbook has them
   {
     QXmlStreamReader x(parts.value(QStringLiteral("xl/_rels/workbook.xml.rels")));
     while (!x.atEnd()) {
       x.readNext();
-      if (x.isStartElement() && x.name() == QLatin1String("Relationship"))
-        targets.insert(x.attributes().value(QLatin1String("Id")).toString(),
-                       resolveTarget(x.attributes().value(QLatin1String("Target")).toString()));
+      if (!x.isStartElement() || x.name() != QLatin1String("Relationship"))
+        continue;
+      const QString target = resolveTarget(x.attributes().value(QLatin1String("Target")).toString());
+      targets.insert(x.attributes().value(QLatin1String("Id")).toString(), target);
+      if (x.attributes().value(QLatin1String("Type")).endsWith(QLatin1String("/sharedStrings")))
+        sharedPart = target;
     }
   }
 
   QStringList shared;
-  {
-    const QString part = QStringLiteral("xl/sharedStrings.xml");
+  if (parts.contains(sharedPart)) {
+    const QString &part = sharedPart;
     QXmlStreamReader x(parts.value(part));
     while (!x.atEnd()) {
       x.readNext();
@@ -531,11 +536,13 @@ std::vector<std::pair<QString, QByteArray>> workbookParts(const std::vector<Shee
     w.writeEndElement();
     w.writeEndElement();
     w.writeStartElement(QStringLiteral("fills"));
-    w.writeAttribute(QStringLiteral("count"), QStringLiteral("1"));
-    w.writeStartElement(QStringLiteral("fill"));
-    w.writeEmptyElement(QStringLiteral("patternFill"));
-    w.writeAttribute(QStringLiteral("patternType"), QStringLiteral("none"));
-    w.writeEndElement();
+    w.writeAttribute(QStringLiteral("count"), QStringLiteral("2"));
+    for (const char *pattern : {"none", "gray125"}) {
+      w.writeStartElement(QStringLiteral("fill"));
+      w.writeEmptyElement(QStringLiteral("patternFill"));
+      w.writeAttribute(QStringLiteral("patternType"), QLatin1String(pattern));
+      w.writeEndElement();
+    }
     w.writeEndElement();
     w.writeStartElement(QStringLiteral("borders"));
     w.writeAttribute(QStringLiteral("count"), QStringLiteral("1"));
@@ -544,15 +551,30 @@ std::vector<std::pair<QString, QByteArray>> workbookParts(const std::vector<Shee
     w.writeStartElement(QStringLiteral("cellStyleXfs"));
     w.writeAttribute(QStringLiteral("count"), QStringLiteral("1"));
     w.writeEmptyElement(QStringLiteral("xf"));
+    for (const char *a : {"numFmtId", "fontId", "fillId", "borderId"})
+      w.writeAttribute(QLatin1String(a), QStringLiteral("0"));
     w.writeEndElement();
+    auto xfIds = [&] {
+      for (const char *a : {"numFmtId", "fontId", "fillId", "borderId"})
+        w.writeAttribute(QLatin1String(a), QStringLiteral("0"));
+    };
     w.writeStartElement(QStringLiteral("cellXfs"));
     w.writeAttribute(QStringLiteral("count"), QStringLiteral("1"));
     w.writeStartElement(QStringLiteral("xf"));
+    xfIds();
+    w.writeAttribute(QStringLiteral("xfId"), QStringLiteral("0"));
     w.writeAttribute(QStringLiteral("applyAlignment"), QStringLiteral("1"));
     w.writeEmptyElement(QStringLiteral("alignment"));
     w.writeAttribute(QStringLiteral("vertical"), QStringLiteral("top"));
     w.writeAttribute(QStringLiteral("wrapText"), QStringLiteral("1"));
     w.writeEndElement();
+    w.writeEndElement();
+    w.writeStartElement(QStringLiteral("cellStyles"));
+    w.writeAttribute(QStringLiteral("count"), QStringLiteral("1"));
+    w.writeEmptyElement(QStringLiteral("cellStyle"));
+    w.writeAttribute(QStringLiteral("name"), QStringLiteral("Normal"));
+    w.writeAttribute(QStringLiteral("xfId"), QStringLiteral("0"));
+    w.writeAttribute(QStringLiteral("builtinId"), QStringLiteral("0"));
     w.writeEndElement();
     w.writeEndElement();
   }));
