@@ -106,6 +106,7 @@ struct Row {
   // numbering
   int caseLead = -1; // index (in all rows) of the first row of its case; -1 stand-alone
   int number = 0;
+  int caseNumber = 0; // 大题号: its own number, or the smallest of its case's
 };
 
 struct Param {
@@ -559,6 +560,18 @@ void Checker::number(const QString &keepFrom) {
   }
   for (Row *r : fresh)
     r->number = nextNumber++;
+  // A case's number is that of its sub-question numbered first, so the
+  // page, which lists them by number, starts with the one that carries it.
+  for (Row &r : rows)
+    r.caseNumber = r.number;
+  for (Row &r : rows)
+    if (r.caseLead >= 0) {
+      Row &lead = rows[size_t(r.caseLead)];
+      lead.caseNumber = std::min(lead.caseNumber, r.number);
+    }
+  for (Row &r : rows)
+    if (r.caseLead >= 0)
+      r.caseNumber = rows[size_t(r.caseLead)].caseNumber;
 }
 
 // ---------------------------------------------------------------- writing
@@ -587,7 +600,7 @@ void Checker::write(const QString &out) {
     statement(QStringLiteral("INSERT INTO 大题(大题号,大题内容) VALUES(?,?)"));
     for (size_t i = 0; i < rows.size(); ++i)
       if (rows[i].caseLead == int(i))
-        q.execSQLWith({qint64(rows[i].number), rows[i].caseText});
+        q.execSQLWith({qint64(rows[i].caseNumber), rows[i].caseText});
 
     const QString sub = QStringLiteral(
         "INSERT INTO 小题(小题号,大题号,所属编号,题目类型,题目类型编号,题目内容,答案,解释,是否收藏) VALUES(?,?,?,?,?,?,?,?,0)");
@@ -596,7 +609,7 @@ void Checker::write(const QString &out) {
     o.SQL.Add(option);
     statement(sub);
     for (const Row &r : rows) {
-      const qint64 caseNumber = r.caseLead >= 0 ? rows[size_t(r.caseLead)].number : r.number;
+      const qint64 caseNumber = r.caseNumber;
       q.execSQLWith({qint64(r.number), caseNumber, qint64(nodeId.value(r.sectionKey())), r.type,
                      qint64(kTypes[r.typeIdx].id), r.stem, r.answer, r.explanation});
       for (int k = 0; k < r.options.size(); ++k)
