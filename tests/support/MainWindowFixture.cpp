@@ -4,8 +4,10 @@
 #include <QApplication>
 #include <QtTest>
 
-MainWindowFixture::MainWindowFixture() {
+MainWindowFixture::MainWindowFixture(const std::function<void(const QString &root)> &prepare) {
   QApplication::setQuitOnLastWindowClosed(false);
+  if (prepare)
+    prepare(dir.root());
   ResetPaperState();
   window = std::make_unique<TFrmMain>(ProgramDir(dir.root()));
 }

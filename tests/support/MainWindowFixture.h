@@ -9,11 +9,14 @@
 #include "mainwin/ui/TitleStrip.h"
 #include "render/ActionList.h"
 
+#include <functional>
 #include <memory>
 
 class MainWindowFixture {
 public:
-  MainWindowFixture();
+  // `prepare` runs on the program directory's root before the window starts
+  // (a test puts its own bank there).
+  explicit MainWindowFixture(const std::function<void(const QString &root)> &prepare = {});
 
   // Shows the window and waits until it is exposed and active.
   [[nodiscard]] bool showActive();
