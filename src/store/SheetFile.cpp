@@ -87,68 +87,89 @@ bool decodeCsv(const QString &path, const QByteArray &bytes, QString &text, QStr
 // LF or CR); a quoted cell may hold commas, doubled quotes and line breaks
 // (a CR LF inside a cell becomes LF).
 void parseCsv(const QString &text, Sheet &sheet, QStringList &problems) {
+  // Cells are copied out of the text in one piece each; a quoted cell is
+  // rebuilt only when it holds a doubled quote or a CR.
+  const QChar *p = text.constData();
+  const qsizetype n = text.size();
+  qsizetype i = 0;
+  int record = 1;
   SheetRow row;
   row.number = 1;
-  QString cell;
-  bool quoted = false;     // inside quotes
-  bool wasQuoted = false;  // this cell started with a quote
-  bool strayReported = false;
-  int quoteRow = 0;
-  int record = 1;
-  auto endCell = [&] {
-    row.cells << cell;
-    cell.clear();
-    wasQuoted = false;
-  };
   auto endRecord = [&] {
-    endCell();
     sheet.rows.push_back(std::move(row));
     row = SheetRow();
     row.number = ++record;
-    strayReported = false;
   };
-  const qsizetype n = text.size();
-  for (qsizetype i = 0; i < n; ++i) {
-    const QChar c = text[i];
-    if (quoted) {
-      if (c == u'"') {
-        if (i + 1 < n && text[i + 1] == u'"') {
-          cell += u'"';
-          ++i;
-        } else {
-          quoted = false;
+  while (i < n) {
+    QString cell;
+    if (p[i] == u'"') {
+      const int quoteRow = record;
+      const qsizetype start = ++i;
+      bool plain = true; // no doubled quote, no CR: the cell is one slice
+      qsizetype end = -1;
+      while (i < n) {
+        if (p[i] == u'"') {
+          if (i + 1 < n && p[i + 1] == u'"') {
+            plain = false;
+            i += 2;
+            continue;
+          }
+          end = i++;
+          break;
         }
-      } else if (c == u'\r') {
-        cell += u'\n';
-        if (i + 1 < n && text[i + 1] == u'\n')
-          ++i;
-      } else {
-        cell += c;
-      }
-      continue;
-    }
-    if (c == u',') {
-      endCell();
-    } else if (c == u'\r' || c == u'\n') {
-      if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n')
+        if (p[i] == u'\r')
+          plain = false;
         ++i;
-      endRecord();
-    } else if (c == u'"' && cell.isEmpty() && !wasQuoted) {
-      quoted = wasQuoted = true;
-      quoteRow = record;
-    } else {
-      if (wasQuoted && !strayReported) {
+      }
+      if (end < 0) {
+        problems << where(sheet.file, sheet.name, quoteRow, int(row.cells.size())) +
+                        QStringLiteral(": 单元格的左引号一直没有对应的右引号（文件在引号中结束）");
+        end = n;
+      }
+      if (plain) {
+        cell = text.mid(start, end - start);
+      } else {
+        cell.reserve(end - start);
+        for (qsizetype k = start; k < end; ++k) {
+          if (p[k] == u'"')
+            ++k; // the first of a doubled quote
+          else if (p[k] == u'\r' && k + 1 < end && p[k + 1] == u'\n')
+            continue;
+          cell += p[k] == u'\r' ? QChar(u'\n') : p[k];
+        }
+      }
+      // Records count lines outside cells only: a line break inside a cell
+      // belongs to the row it started in.
+      if (i < n && p[i] != u',' && p[i] != u'\r' && p[i] != u'\n') {
         problems << where(sheet.file, sheet.name, record, int(row.cells.size())) +
                         QStringLiteral(": 引号括起的单元格在右引号后还有文字（单元格中的引号应写成两个引号 \"\"）");
-        strayReported = true;
+        const qsizetype start2 = i;
+        while (i < n && p[i] != u',' && p[i] != u'\r' && p[i] != u'\n')
+          ++i;
+        cell += QStringView(p + start2, i - start2);
       }
-      cell += c;
+    } else {
+      const qsizetype start = i;
+      while (i < n && p[i] != u',' && p[i] != u'\r' && p[i] != u'\n')
+        ++i;
+      cell = text.mid(start, i - start);
     }
+    row.cells << cell;
+    if (i >= n)
+      break;
+    if (p[i] == u',') {
+      ++i;
+      if (i == n)
+        row.cells << QString(); // "a," at the very end: an empty last cell
+      continue;
+    }
+    // A line end: CR LF, LF or CR.
+    if (p[i] == u'\r' && i + 1 < n && p[i + 1] == u'\n')
+      ++i;
+    ++i;
+    endRecord();
   }
-  if (quoted)
-    problems << where(sheet.file, sheet.name, quoteRow, int(row.cells.size())) +
-                    QStringLiteral(": 单元格的左引号一直没有对应的右引号（文件在引号中结束）");
-  if (!cell.isEmpty() || !row.cells.isEmpty() || wasQuoted)
+  if (!row.cells.isEmpty())
     endRecord();
 }
 
