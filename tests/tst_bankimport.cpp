@@ -245,6 +245,12 @@ private slots:
     QTest::newRow("no workbook") << "w.xlsx" << zip({{"x.xml", "<x/>"}});
     QTest::newRow("bad xml") << "b.xlsx" << zip({{"xl/workbook.xml", "<workbook><sheets>"}});
     QTest::newRow("sheet part missing") << "m.xlsx" << good;
+    QTest::newRow("column past XFD")
+        << "c.xlsx"
+        << zip({{"xl/workbook.xml", "<workbook xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+                                    "<sheets><sheet name=\"a\" r:id=\"s\"/></sheets></workbook>"},
+                {"xl/_rels/workbook.xml.rels", "<Relationships><Relationship Id=\"s\" Target=\"s.xml\"/></Relationships>"},
+                {"xl/s.xml", "<worksheet><sheetData><row><c r=\"ZZZZZZZZZZZZ1\"><v>1</v></c></row></sheetData></worksheet>"}});
     QTest::newRow("other suffix") << "q.txt" << QByteArray("a,b\n");
   }
   void unreadableFiles() {
@@ -459,7 +465,7 @@ private slots:
   }
 
   // --dry-run checks everything and writes nothing; a real import replaces
-  // an existing bank.
+  // an existing bank, but not a sheet it reads.
   void dryRunWritesNothing() {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("ok.csv"));
@@ -471,6 +477,10 @@ private slots:
     QVERIFY(r.problems.isEmpty());
     QCOMPARE(r.questions, 1);
     QVERIFY(!QFile::exists(out));
+    // Never over one of its own sheets.
+    r = ImportBankSheets(file, {file});
+    QCOMPARE(r.problems.size(), 1);
+    QVERIFY(ReadSheetFile(file).problems.isEmpty());
     writeFile(out, "old");
     r = ImportBankSheets(out, {file});
     QVERIFY(r.problems.isEmpty());

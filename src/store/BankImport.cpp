@@ -622,6 +622,13 @@ void Checker::write(const QString &out) {
 
 BankImportResult ImportBankSheets(const QString &out, const QStringList &files, const BankImportOptions &options) {
   BankImportResult result;
+  // The bank must not be written over one of the sheets it is made from.
+  const QFileInfo target(out);
+  for (const QString &file : files)
+    if (target.exists() && QFileInfo(file).exists() && QFileInfo(file).canonicalFilePath() == target.canonicalFilePath())
+      result.problems << QStringLiteral("%1: 这是要导入的表格文件，不能同时作为输出的题库文件").arg(file);
+  if (!result.problems.isEmpty())
+    return result;
   Checker checker(options);
   checker.read(files);
   if (checker.rows.empty() && checker.problems.isEmpty())

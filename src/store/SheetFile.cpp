@@ -12,6 +12,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <cerrno>
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <iconv.h>
@@ -225,16 +226,20 @@ QString numberText(const QString &v) {
   return QString::number(d, 'g', 15);
 }
 
-// Column index of a cell reference such as "AB12"; -1 when there is none.
+constexpr int kMaxColumns = 16384; // A … XFD
+
+// Column index of a cell reference such as "AB12"; -1 when there is none,
+// kMaxColumns or more when it lies past the last column.
 int columnOf(QStringView ref) {
   int c = 0;
   qsizetype i = 0;
   for (; i < ref.size() && ref[i].isLetter(); ++i)
-    c = c * 26 + (ref[i].toUpper().unicode() - u'A' + 1);
+    c = std::min(c * 26 + (ref[i].toUpper().unicode() - u'A' + 1), kMaxColumns + 1);
   return i == 0 ? -1 : c - 1;
 }
 
-constexpr qint64 kMaxPart = 512LL * 1024 * 1024; // no workbook part is larger
+constexpr qint64 kMaxPart = 512LL * 1024 * 1024;  // no workbook part is larger
+constexpr qint64 kMaxTotal = 1024LL * 1024 * 1024; // nor all of them together
 
 // The parts of a zip file the reader needs, by name.
 bool readZip(const QString &path, QHash<QString, QByteArray> &parts, QString &problem) {
@@ -245,6 +250,7 @@ bool readZip(const QString &path, QHash<QString, QByteArray> &parts, QString &pr
     return false;
   }
   archive_entry *e = nullptr;
+  qint64 total = 0;
   for (;;) {
     const int rc = archive_read_next_header(a.get(), &e);
     if (rc == ARCHIVE_EOF)
@@ -268,11 +274,12 @@ bool readZip(const QString &path, QHash<QString, QByteArray> &parts, QString &pr
       }
       if (got == 0)
         break;
-      if (data.size() + got > kMaxPart) {
-        problem = QStringLiteral("%1: xlsx 工作簿中的“%2”解压后超过 512 MB，不予读取").arg(path, name);
+      if (data.size() + got > kMaxPart || total + got > kMaxTotal) {
+        problem = QStringLiteral("%1: xlsx 工作簿解压后过大（“%2”超过 512 MB 或全部超过 1 GB），不予读取").arg(path, name);
         return false;
       }
       data.append(buf, got);
+      total += got;
     }
     parts.insert(name, data);
   }
@@ -410,6 +417,14 @@ void readXlsx(const QString &path, SheetFileContents &result) {
         int column = columnOf(attrs.value(QLatin1String("r")));
         if (column < 0)
           column = nextColumn;
+        if (column >= kMaxColumns) {
+          result.problems << QStringLiteral("%1:%2:%3: 单元格“%4”超出了工作表的列数（最多 XFD 列），工作簿已损坏")
+                                 .arg(path, sheet.name)
+                                 .arg(row->number)
+                                 .arg(attrs.value(QLatin1String("r")).toString());
+          x.skipCurrentElement();
+          continue;
+        }
         nextColumn = column + 1;
         const QString type = attrs.value(QLatin1String("t")).toString();
         QString value;
