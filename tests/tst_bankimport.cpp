@@ -293,6 +293,7 @@ private slots:
         row("简答题", "题", {}, "答"),                                                  // 20
         row("简答题", "题", {}, "答", {}, {}, "K2"),                                    // 21
         row("简答题", "题", {}, "答", {}, {}, {}, QStringLiteral("第一节 甲"), "<!--"), // 22
+        row("简答题", "题", {}, "答", {}, {}, {}, QStringLiteral("第三节</table>")),     // 23
     };
     writeCsv(file, rows);
     const QString at = file + QStringLiteral(":bad:");
@@ -315,6 +316,7 @@ private slots:
         at + "18: 案例: 案例组“K2”的第一行要填写案例材料",
         at + "21: 案例组: 案例组“K2”在第 18 行开始、已经结束",
         at + "22: 解析: 第 1 个字符：",
+        at + "23: 节: 第 4 个字符：",
     };
     const QString out = dir.filePath(QStringLiteral("out.db"));
     const BankImportResult r = ImportBankSheets(out, {file});

@@ -10,7 +10,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <algorithm>
-#include <map>
+#include <memory>
 
 namespace {
 
@@ -299,9 +299,12 @@ void Checker::readQuestions(const Sheet &s, size_t headerIndex, const QHash<QStr
     row.caseId = cell(r, kCaseGroup);
     const int line = r.number;
 
-    for (const QString *name : {&kSubject, &kChapter, &kSection})
-      if (cell(r, *name).isEmpty())
+    for (const QString *name : {&kSubject, &kChapter, &kSection}) {
+      const QString text = cell(r, *name);
+      if (text.isEmpty())
         problem(s, line, *name, QStringLiteral("不能为空：每道题都要放在某个科目的某章某节下"));
+      checkMarkup(s, line, *name, text); // a section's name is its paper's title
+    }
     if (row.stem.isEmpty())
       problem(s, line, kStem, QStringLiteral("题干不能为空"));
     checkMarkup(s, line, kStem, row.stem);
