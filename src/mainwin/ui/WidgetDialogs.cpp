@@ -52,8 +52,17 @@ QString WidgetDialogs::openFileName(const QString &caption, const QString &dir, 
   return QFileDialog::getOpenFileName(parentWindow(), caption, dir, filter);
 }
 
-QString WidgetDialogs::saveFileName(const QString &caption, const QString &dir, const QString &filter) {
-  return QFileDialog::getSaveFileName(parentWindow(), caption, dir, filter);
+QString WidgetDialogs::saveFileName(const QString &caption, const QString &dir, const QString &filter,
+                                    const QString &defaultSuffix) {
+  // The static picker never adds a suffix: a dialog object does.
+  QFileDialog picker(parentWindow(), caption, dir, filter);
+  picker.setAcceptMode(QFileDialog::AcceptSave);
+  picker.setFileMode(QFileDialog::AnyFile);
+  if (!defaultSuffix.isEmpty())
+    picker.setDefaultSuffix(defaultSuffix);
+  if (picker.exec() != QDialog::Accepted || picker.selectedFiles().isEmpty())
+    return QString();
+  return picker.selectedFiles().first();
 }
 
 std::optional<QColor> WidgetDialogs::pickColor(const QColor &initial, const QString &caption) {
