@@ -236,10 +236,11 @@ private slots:
 
     int step = 0;
     const auto click = [](QPushButton *b) { QMetaObject::invokeMethod(b, &QPushButton::click, Qt::QueuedConnection); };
-    auto backupDriver = std::make_unique<ModalDriver<TFrmDBBackup>>([&](TFrmDBBackup &f) {
+    std::unique_ptr<ModalDriver<TFrmDBBackup>> backupDriver;
+    backupDriver = std::make_unique<ModalDriver<TFrmDBBackup>>([&](TFrmDBBackup &f) {
       if (step == 0) // refused: the box is answered, the dialog stays
         f.LabeledEdit1->setText(other.filePath(QStringLiteral("x.DB")));
-      else if (step == 1)
+      else if (step == 1 && backupDriver && !backupDriver->boxes.isEmpty()) // the refusal was shown
         f.LabeledEdit1->setText(target);
       else
         return;
@@ -273,7 +274,7 @@ private slots:
         for (int i = 0; f.ListBackups && i < f.ListBackups->count(); ++i)
           listed << f.ListBackups->item(i)->text().section(QStringLiteral("    "), 0, 0);
         f.LabeledEdit1->setText(junk);
-      } else if (step == 1) {
+      } else if (step == 1 && !restoreDriver.boxes.isEmpty()) {
         f.ListBackups->setCurrentRow(0);
       } else {
         return;

@@ -2,6 +2,7 @@
 // exec(), the pages and rows read from the live window.
 // ctest-timeout: 180
 
+#include "BankFixture.h"
 #include "TestEnv.h"
 #include "collections/ui/StringGridSC.h"
 #include "mainwin/ui/WidgetDialogs.h"
@@ -34,16 +35,6 @@ const QString kBank = QStringLiteral(
     "(1,'第一节 概述',2,0,'2026-01-01 00:00:00',1,100),(2,'第一节 概述',1,0,'2026-01-02 00:00:00',1,200),"
     "(3,'第一节 概述',2,2,'2026-01-03 00:00:00',1,100),(10,'模拟考场',1,0,'2026-01-04 00:00:00',2,0);\n"
     "INSERT INTO 测试题目(测试编号,小题号,回答正确) VALUES(1,5,0),(1,6,0),(2,7,0),(3,5,-1),(3,6,-1),(10,7,0);\n");
-
-class RecordingPresenter : public PaperPresenter {
-public:
-  QList<PaperRequest> shown;
-  bool showPaper(const PaperRequest &r) override {
-    shown.append(r);
-    return true;
-  }
-  void reloadPaper() override {}
-};
 
 } // namespace
 
@@ -98,7 +89,7 @@ private slots:
         form->testGrid(4)->selectRow(0);
         QMetaObject::invokeMethod(form->BtnDel, &QPushButton::click, Qt::QueuedConnection);
         step = 1;
-      } else if (step == 1) {
+      } else if (step == 1 && !boxes.isEmpty()) { // the delete has been answered
         rowsAfter = rows(form->testGrid(4));
         QMetaObject::invokeMethod(form->BtnShowAll, &QPushButton::click, Qt::QueuedConnection);
         step = 2;
@@ -153,7 +144,7 @@ private slots:
           form->PageControl1->setCurrentIndex(0);
           QMetaObject::invokeMethod(form->BtnDelAll, &QPushButton::click, Qt::QueuedConnection);
           step = 1;
-        } else if (step == 1) {
+        } else if (step == 1 && boxes.size() == 2) { // both questions answered
           enabledAfter = form->BtnDel->isEnabled();
           QMetaObject::invokeMethod(form->BtnClose, &QPushButton::click, Qt::QueuedConnection);
           step = 2;

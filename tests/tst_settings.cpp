@@ -3,6 +3,7 @@
 // ctest-timeout: 240
 
 #include "FakeDialogs.h"
+#include "BankFixture.h"
 #include "TestEnv.h"
 #include "mainwin/ui/WidgetDialogs.h"
 #include "render/ActionList.h"
@@ -38,21 +39,11 @@ const QString kTypes = QStringLiteral(
     "INSERT INTO 系统参数(参数名,参数值) VALUES('字体','宋体'),('字号','abc'),('颜色','#000000'),"
     "('背景色','#FFFFFF'),('行间距','999'),('工具栏字号','10px');\n");
 
-struct Bank {
-  TestEnv::ProgramDirFixture dir;
-  TDataModule1 dm;
-  explicit Bank(const QStringList &sql) : dir(sql) {
-    if (OpenBankAtStartup(dm, dir.root()) != StartupResult::Opened)
-      qFatal("bank did not open");
+struct Bank : OpenedBank {
+  explicit Bank(const QStringList &sql) : OpenedBank(sql) {
     LoadSystemParameters(dm);
   }
   QString param(const QString &key) { return ParametersRepository(dm).value(key); }
-};
-
-class NoPresenter : public PaperPresenter {
-public:
-  bool showPaper(const PaperRequest &) override { return false; }
-  void reloadPaper() override {}
 };
 
 } // namespace
@@ -137,7 +128,7 @@ private slots:
     Bank bank({kTypes});
     WidgetDialogs real;
     setDialogs(&real);
-    NoPresenter presenter;
+    RecordingPresenter presenter;
     AppEvents events;
     QWidget parent;
     AppContext context{bank.dm, ProgramDir(bank.dir.root()), &WebHtmlView::create, presenter, events, &parent};
@@ -175,7 +166,7 @@ private slots:
     Bank bank({kTypes});
     WidgetDialogs real;
     setDialogs(&real);
-    NoPresenter presenter;
+    RecordingPresenter presenter;
     AppEvents events;
     QWidget parent;
     AppContext context{bank.dm, ProgramDir(bank.dir.root()), &WebHtmlView::create, presenter, events, &parent};
