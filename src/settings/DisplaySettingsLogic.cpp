@@ -34,6 +34,21 @@ void ApplyDisplayDefaults(TDisplaySettings &s) {
   s.LineSpacing = QString::number(kDefaultLineSpacing);
 }
 
+void ApplyNightColours(TDisplaySettings &s) {
+  s.FontColor = kNightText;
+  s.BackColor = kNightBack;
+}
+
+SpinStart FitForDialog(TDisplaySettings &s) {
+  SpinStart start;
+  start.fontSize = std::clamp(StoredFontSize(s.FontSize), kMinFontSize, kMaxFontSize);
+  start.lineSpacing = std::clamp(StoredLineSpacing(s.LineSpacing), kMinLineSpacing, kMaxLineSpacing);
+  s.FontSize = FontSizeText(start.fontSize);
+  s.ToolbarFontSize = ToolbarSizeFor(start.fontSize);
+  s.LineSpacing = QString::number(start.lineSpacing);
+  return start;
+}
+
 QStringList FontChoices(const QStringList &installed, const QStringList &aliases) {
   static const QRegularExpression foundry(QStringLiteral("\\s*\\[[^\\]]*\\]$"));
   QStringList out;

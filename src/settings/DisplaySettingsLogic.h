@@ -30,6 +30,23 @@ int StoredLineSpacing(const QString &text);
 
 // 宋体, 14px, #000000, #F9F9F9, 170 (and the toolbar size that goes with 14).
 void ApplyDisplayDefaults(TDisplaySettings &s);
+// The night look: light text on a dark slate background, dark enough for
+// night yet light enough that the page's fixed black labels (显示答案,
+// 收藏本题) stay readable. Font, size and spacing stay as they are.
+void ApplyNightColours(TDisplaySettings &s);
+inline const QString kNightText = QStringLiteral("#F0F0F0");
+inline const QString kNightBack = QStringLiteral("#4F5B66");
+
+// The numbers the dialog's two spin controls open with, and memory made to
+// follow them: the stored size and spacing read as numbers (the defaults
+// when they are none), clamped into their ranges; 字号 becomes "n px",
+// 工具栏字号 max(n − 4, 10) px and 行间距 the clamped number, so what 确定
+// stores is what the controls show.
+struct SpinStart {
+  int fontSize = kDefaultFontSize;
+  int lineSpacing = kDefaultLineSpacing;
+};
+SpinStart FitForDialog(TDisplaySettings &s);
 
 // The font names a page can use: the aliases the program's fonts.conf
 // provides (宋体, 黑体, SimSun …: no font family lists them) first, then the

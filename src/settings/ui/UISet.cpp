@@ -13,6 +13,7 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <functional>
 
 namespace {
 
@@ -39,6 +40,21 @@ const Sample kSamples[] = {
      {u"A．胰岛素", u"B．肾上腺素", u"C．去甲肾上腺素", u"D．胰高血糖素", u"E．肾上腺皮质激素"}},
 };
 
+// The line-spacing control: text it cannot take (empty, or a number below
+// its range that the learner left) is set back to 170 and reported.
+class SpacingSpinBox : public QSpinBox {
+public:
+  using QSpinBox::QSpinBox;
+  std::function<void()> refused;
+
+protected:
+  void fixup(QString &input) const override {
+    input = QString::number(kDefaultLineSpacing);
+    if (refused)
+      refused();
+  }
+};
+
 } // namespace
 
 TFrmUISet::TFrmUISet(TDataModule1 &dm, const ProgramDir &dir, const QStringList &fonts,
@@ -55,7 +71,9 @@ TFrmUISet::TFrmUISet(TDataModule1 &dm, const ProgramDir &dir, const QStringList 
   ComboBox1->addItems(fonts);
   SpinEdit2 = new QSpinBox(this);
   SpinEdit2->setRange(kMinFontSize, kMaxFontSize);
-  SpinEdit1 = new QSpinBox(this);
+  auto *spacing = new SpacingSpinBox(this);
+  spacing->refused = [this] { spacingRefused(); };
+  SpinEdit1 = spacing;
   SpinEdit1->setRange(kMinLineSpacing, kMaxLineSpacing);
   Panel2 = new QPushButton(this);
   Panel3 = new QPushButton(this);
@@ -76,11 +94,15 @@ TFrmUISet::TFrmUISet(TDataModule1 &dm, const ProgramDir &dir, const QStringList 
   layout->addLayout(controls);
   auto *buttons = new QHBoxLayout;
   BitBtn1 = new QPushButton(QStringLiteral("恢复默认值"), this);
+  BitBtn4 = new QPushButton(QStringLiteral("夜间"), this);
+  BitBtn4->setToolTip(QStringLiteral("浅色文字、深色背景"));
   BitBtn2 = new QPushButton(QStringLiteral("确定"), this);
   BitBtn3 = new QPushButton(QStringLiteral("取消"), this);
   BitBtn1->setAutoDefault(false);
+  BitBtn4->setAutoDefault(false);
   BitBtn2->setDefault(true);
   buttons->addWidget(BitBtn1);
+  buttons->addWidget(BitBtn4);
   buttons->addStretch();
   buttons->addWidget(BitBtn2);
   buttons->addWidget(BitBtn3);
@@ -92,12 +114,16 @@ TFrmUISet::TFrmUISet(TDataModule1 &dm, const ProgramDir &dir, const QStringList 
   m_previewTimer->setInterval(0);
   connect(m_previewTimer, &QTimer::timeout, this, [this] { rebuildPreview(); });
 
-  // Opening: the controls from the values in memory; a spin box that
-  // clamps a stored value applies its rule, so memory follows the control.
-  setSpin(SpinEdit1, StoredLineSpacing(DisplaySettings.LineSpacing));
+  // Opening: the controls from the values in memory, and memory made to
+  // follow the two spin controls (a clamped or unreadable stored number).
+  const SpinStart start = FitForDialog(DisplaySettings);
+  {
+    const QSignalBlocker blockSize(SpinEdit2), blockSpacing(SpinEdit1);
+    SpinEdit1->setValue(start.lineSpacing);
+    SpinEdit2->setValue(start.fontSize);
+  }
   ComboBox1->setCurrentIndex(ComboBox1->findText(DisplaySettings.FontName));
   showSwatches();
-  setSpin(SpinEdit2, StoredFontSize(DisplaySettings.FontSize));
 
   connect(ComboBox1, &QComboBox::currentTextChanged, this, [this](const QString &name) {
     if (name.isEmpty())
@@ -125,21 +151,25 @@ TFrmUISet::TFrmUISet(TDataModule1 &dm, const ProgramDir &dir, const QStringList 
     SpinEdit1->setValue(kDefaultLineSpacing);
     schedulePreview();
   });
+  connect(BitBtn4, &QPushButton::clicked, this, [this] {
+    ApplyNightColours(DisplaySettings);
+    showSwatches();
+    schedulePreview();
+  });
   connect(BitBtn2, &QPushButton::clicked, this, [this] { confirm(); });
   rebuildPreview();
 }
 
-void TFrmUISet::setSpin(QSpinBox *spin, int value) {
-  const QSignalBlocker block(spin);
-  spin->setValue(value);
-  // The clamped number is what memory holds from now on (also when the
-  // shown number did not change).
-  if (spin == SpinEdit2 && spin->value() != value) {
-    DisplaySettings.FontSize = FontSizeText(spin->value());
-    DisplaySettings.ToolbarFontSize = ToolbarSizeFor(spin->value());
-  } else if (spin == SpinEdit1 && QString::number(spin->value()) != DisplaySettings.LineSpacing) {
-    DisplaySettings.LineSpacing = QString::number(spin->value());
-  }
+// Shown once the control has taken 170 (fixup runs inside the control's
+// own handling of the text); 确定 waits for it.
+void TFrmUISet::spacingRefused() {
+  if (m_spacingRefused)
+    return;
+  m_spacingRefused = true;
+  QTimer::singleShot(0, this, [this] {
+    dialogs().warning(DisplayText::BadSpacing, DisplayText::BadSpacingCaption);
+    m_spacingRefused = false;
+  });
 }
 
 void TFrmUISet::showSwatches() {
@@ -190,6 +220,8 @@ void TFrmUISet::rebuildPreview() {
 }
 
 void TFrmUISet::confirm() {
+  if (m_spacingRefused)
+    return; // the learner reads the message first
   try {
     StoreDisplaySettings(m_dm, DisplaySettings); // all five or none
   } catch (const AppError &e) {

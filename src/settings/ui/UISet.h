@@ -30,13 +30,14 @@ public:
   QPushButton *BitBtn1 = nullptr; // 恢复默认值
   QPushButton *BitBtn2 = nullptr; // 确定
   QPushButton *BitBtn3 = nullptr; // 取消
+  QPushButton *BitBtn4 = nullptr; // 夜间
 
   void done(int result) override;
   // Rebuilds the preview now (changes coalesce into one rebuild otherwise).
   void rebuildPreview();
 
 private:
-  void setSpin(QSpinBox *spin, int value);
+  void spacingRefused();
   void showSwatches();
   void pickColour(bool text);
   void confirm();
@@ -46,6 +47,7 @@ private:
   ProgramDir m_dir;
   TDisplaySettings m_atOpen; // what 取消 puts back
   QTimer *m_previewTimer = nullptr;
+  bool m_spacingRefused = false; // "请输入正确的行间距值!" is on its way
 };
 
 // Opens the dialog as both its openers do; true when it closed with OK (the
