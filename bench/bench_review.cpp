@@ -1,17 +1,19 @@
 // The review windows on a long history: a 100,000-question bank with 10,000
 // stored tests (QBRX_BENCH_QUESTIONS, QBRX_BENCH_TESTS). The statistics
-// window is timed from its making to its first page painted, beside the
-// floor of one read of the rows it charts.
+// and redo windows are timed from their making to their first page painted,
+// each beside the floor of one read of the rows it shows.
 
 #include "BankSynth.h"
 #include "Interleaved.h"
 #include "TestEnv.h"
 #include "review/Statistics.h"
+#include "review/ui/ErrorRedo.h"
 #include "review/ui/TongJiFenXi.h"
 #include "store/DM.h"
 #include "store/Startup.h"
 
 #include <QChartView>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -72,6 +74,24 @@ private slots:
       q.Open();
     };
     reportInterleaved(QStringLiteral("statistics window / one read of the history"), open, floor, 7);
+  }
+
+  // The redo window: every list with its wrong counts, one tab per chapter
+  // test, the first tab's questions; beside one read of the wrong rows.
+  void redoWindow() {
+    const auto open = [this] {
+      TFrmErrorRedo form(m_dm);
+      form.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&form));
+      form.PageControl1->setCurrentIndex(kFirstTestTab);
+      form.grab();
+    };
+    const auto floor = [this] {
+      TADOQuery q(m_dm.ADOConnection1, QStringLiteral("floor"));
+      q.SQL.Add(QStringLiteral("SELECT 测试编号,小题号 FROM 测试题目 WHERE 回答正确=0"));
+      q.Open();
+    };
+    reportInterleaved(QStringLiteral("redo window / one read of the wrong answers"), open, floor, 7);
   }
 };
 

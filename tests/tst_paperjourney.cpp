@@ -318,8 +318,8 @@ private slots:
     QCOMPARE(w().PanelPaperToolBar->ImagePaperTools1->property("picture").toString(), QStringLiteral("ImageList5[1]"));
     QCOMPARE(w().PanelPaperToolBar->ImagePaperTools1->pixmap().toImage(), Pictures::paperToolPicture(5, 1).toImage());
     QCOMPARE(w().PanelPaperToolBar->ImagePaperTools7->property("picture").toString(), QStringLiteral("ImageList7[3]"));
-    QVERIFY(!w().PanelPaperToolBar->ImagePaperTools3->isEnabled());
-    QVERIFY(w().PanelPaperToolBar->ImagePaperTools3->toolTip().contains(QStringLiteral("暂未开放")));
+    QVERIFY(w().PanelPaperToolBar->ImagePaperTools3->isEnabled()); // 界面设置
+    QVERIFY(!w().PanelPaperToolBar->ImagePaperTools3->toolTip().contains(QStringLiteral("暂未开放")));
 
     // Hover, press and leave show the states of the current picture.
     QTest::mouseMove(w().PanelPaperToolBar->ImagePaperTools5, QPoint(4, 4));

@@ -3,6 +3,7 @@
 // ctest-timeout: 180
 
 #include "FakeDialogs.h"
+#include "BankFixture.h"
 #include "TestEnv.h"
 #include "mainwin/ui/WidgetDialogs.h"
 #include "render/ActionList.h"
@@ -40,31 +41,12 @@ const QString kHistory = QStringLiteral(
     "(4,'空',0,0,0,0,0,'2026-01-05 00:00:00',5,0);\n"
     "INSERT INTO 测试题目(测试编号,小题号,回答正确) VALUES(1,7,0),(1,5,-1),(1,6,0),(2,20,0),(2,21,0),(3,31,0);\n");
 
-struct Bank {
-  TestEnv::ProgramDirFixture dir;
-  TDataModule1 dm;
-  explicit Bank(const QStringList &sql) : dir(sql) {
-    if (OpenBankAtStartup(dm, dir.root()) != StartupResult::Opened)
-      qFatal("bank did not open");
-  }
-};
-
 std::vector<int> numbers(const std::vector<TXiaoTi> &paper) {
   std::vector<int> out;
   for (const TXiaoTi &x : paper)
     out.push_back(x.XiaoTiHao);
   return out;
 }
-
-class RecordingPresenter : public PaperPresenter {
-public:
-  QList<PaperRequest> shown;
-  bool showPaper(const PaperRequest &r) override {
-    shown.append(r);
-    return true;
-  }
-  void reloadPaper() override {}
-};
 
 } // namespace
 
@@ -88,7 +70,7 @@ private slots:
   }
 
   void testList() {
-    Bank bank({kHistory});
+    OpenedBank bank({kHistory});
     PastTests t(bank.dm);
     QCOMPARE(t.headers().first(), QStringLiteral("    测试名称"));
     QCOMPARE(t.headers().last(), QStringLiteral("    测试时间"));
@@ -100,7 +82,7 @@ private slots:
 
   // Which questions a test lists, and the paper each control makes.
   void questionsAndPapers() {
-    Bank bank({kHistory});
+    OpenedBank bank({kHistory});
     PastTests t(bank.dm);
     using C = PastTests::Control;
     // 显示试题 on test 1: its questions in 小题号 order.
@@ -139,7 +121,7 @@ private slots:
 
   // An empty history: the placeholder row, which beeps when opened.
   void emptyHistory() {
-    Bank bank({QString()});
+    OpenedBank bank({QString()});
     PastTests t(bank.dm);
     QCOMPARE(t.rows().size(), std::size_t(1));
     QCOMPARE(t.rows()[0][1], QStringLiteral("没有收藏的题目"));
@@ -151,7 +133,7 @@ private slots:
   // 显示试题 then 生成试卷 on the first test gives a kind-5 paper of its three
   // questions; 关闭 gives nothing to show.
   void commandThroughTheRealDialogs() {
-    Bank bank({kHistory});
+    OpenedBank bank({kHistory});
     WidgetDialogs real;
     setDialogs(&real);
     RecordingPresenter presenter;

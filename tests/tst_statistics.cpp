@@ -3,6 +3,7 @@
 // ctest-timeout: 180
 
 #include "FakeDialogs.h"
+#include "BankFixture.h"
 #include "TestEnv.h"
 #include "mainwin/ui/WidgetDialogs.h"
 #include "render/ActionList.h"
@@ -38,15 +39,6 @@ const QString kHistory = QStringLiteral(
     "(1,'a',20,15,1,100),(2,'b',10,10,2,0),(3,'c',4,1,1,555),(4,'d',3,1,1,100),"
     "(5,'e',8,2,4,0),(6,'f',5,5,1,NULL),(7,'g',0,0,1,101);\n");
 
-struct Bank {
-  TestEnv::ProgramDirFixture dir;
-  TDataModule1 dm;
-  explicit Bank(const QStringList &sql) : dir(sql) {
-    if (OpenBankAtStartup(dm, dir.root()) != StartupResult::Opened)
-      qFatal("bank did not open");
-  }
-};
-
 std::vector<float> seriesOf(QChartView *view) {
   std::vector<float> out;
   auto *s = qobject_cast<QLineSeries *>(view->chart()->series().value(0));
@@ -59,12 +51,6 @@ std::vector<float> seriesOf(QChartView *view) {
 QValueAxis *axis(QChartView *view, Qt::Alignment where) {
   return qobject_cast<QValueAxis *>(view->chart()->axes(where == Qt::AlignBottom ? Qt::Horizontal : Qt::Vertical).value(0));
 }
-
-class NoPresenter : public PaperPresenter {
-public:
-  bool showPaper(const PaperRequest &) override { return false; }
-  void reloadPaper() override {}
-};
 
 } // namespace
 
@@ -92,7 +78,7 @@ private slots:
   // chapter order, a test without a chapter in none, a vanished chapter
   // with an empty caption and no points.
   void seriesFromTheHistory() {
-    Bank bank({kHistory});
+    OpenedBank bank({kHistory});
     QCOMPARE(OverallAccuracy(bank.dm), (std::vector<float>{75.0f, 100.0f, 25.0f, TestAccuracy(1, 3), 25.0f, 100.0f, 0.0f}));
     const std::vector<ChapterSeries> chapters = ChapterAccuracy(bank.dm);
     QCOMPARE(chapters.size(), std::size_t(3));
@@ -136,10 +122,10 @@ private slots:
   // The command as the learner meets it: the production dialogs and a real
   // modal exec(); the charts are read from the live window.
   void windowThroughTheRealDialogs() {
-    Bank bank({kHistory});
+    OpenedBank bank({kHistory});
     WidgetDialogs real;
     setDialogs(&real);
-    NoPresenter presenter;
+    RecordingPresenter presenter;
     AppEvents events;
     QWidget parent;
     AppContext context{bank.dm, ProgramDir(bank.dir.root()), {}, presenter, events, &parent};
@@ -186,7 +172,7 @@ private slots:
 
   // No record: an empty chart from 0 to 24 and no chapter page.
   void noHistory() {
-    Bank bank({QString()});
+    OpenedBank bank({QString()});
     TFrmTongJiFenXi form(bank.dm);
     QCOMPARE(form.PageControl1->count(), 1);
     QVERIFY(seriesOf(form.Chart1).empty());

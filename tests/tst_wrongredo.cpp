@@ -1,6 +1,7 @@
 // test-links: logic
 // The wrong-question redo's lists, papers and deletes on a real bank.
 
+#include "BankFixture.h"
 #include "TestEnv.h"
 #include "review/WrongRedo.h"
 #include "store/DM.h"
@@ -29,21 +30,6 @@ const QString kBank = QStringLiteral(
     "INSERT INTO 测试题目(测试编号,小题号,回答正确) VALUES(1,5,0),(1,6,0),(2,7,0),(3,5,-1),(3,6,-1),"
     "(10,21,0),(10,22,0),(10,40,0),(10,50,0),(10,5,0),(11,5,-1);\n");
 
-struct Bank {
-  TestEnv::ProgramDirFixture dir;
-  TDataModule1 dm;
-  explicit Bank(const QStringList &sql) : dir(sql) {
-    if (OpenBankAtStartup(dm, dir.root()) != StartupResult::Opened)
-      qFatal("bank did not open");
-  }
-  int count(const QString &sql) {
-    TADOQuery q(dm.ADOConnection1, QStringLiteral("count"));
-    q.SQL.Add(sql);
-    q.Open();
-    return q.Fields(0).AsInteger();
-  }
-};
-
 std::vector<int> numbers(const std::vector<TXiaoTi> &paper) {
   std::vector<int> out;
   for (const TXiaoTi &x : paper)
@@ -67,7 +53,7 @@ private slots:
   // Chapters are told apart by number, not by name; a chapter whose newest
   // test has no wrong answer shows its older one, the first row included.
   void lists() {
-    Bank bank({kBank});
+    OpenedBank bank({kBank});
     WrongRedo r(bank.dm);
     r.load();
     QCOMPARE(ids(r.rows(RedoPage::Chapters)), (std::vector<qint64>{1, 2}));
@@ -85,7 +71,7 @@ private slots:
   // A case comes back once by its head; 0 and vanished heads never reach a
   // paper; listing every question keeps a case twice.
   void papers() {
-    Bank bank({kBank});
+    OpenedBank bank({kBank});
     WrongRedo r(bank.dm);
     QCOMPARE(numbers(r.testPaper(10)), (std::vector<int>{5, 20}));
     QCOMPARE(numbers(r.questionPaper(21)), std::vector<int>{20});
@@ -99,7 +85,7 @@ private slots:
   // "删除" on a test tab takes the question off that test only; a whole test
   // goes with its questions, all or nothing.
   void deletes() {
-    Bank bank({kBank});
+    OpenedBank bank({kBank});
     WrongRedo r(bank.dm);
     r.load();
     r.deleteQuestion(1, 5);

@@ -15,7 +15,7 @@ public:
   }
   void beep() override {}
   QString openFileName(const QString &, const QString &, const QString &) override { return {}; }
-  QString saveFileName(const QString &, const QString &, const QString &) override { return {}; }
+  QString saveFileName(const QString &, const QString &, const QString &, const QString &) override { return {}; }
   std::optional<QColor> pickColor(const QColor &, const QString &) override { return std::nullopt; }
   bool openUrl(const QString &) override { return false; }
   int execModal(QDialog &) override { return 0; }

@@ -23,7 +23,10 @@ public:
   virtual void beep() = 0;
   // Empty text when the learner cancels.
   virtual QString openFileName(const QString &caption, const QString &dir, const QString &filter) = 0;
-  virtual QString saveFileName(const QString &caption, const QString &dir, const QString &filter) = 0;
+  // A name typed without an extension gets `defaultSuffix` (e.g. "db") when
+  // one is given. Filters are in Qt's syntax: "数据文件 (*.db)".
+  virtual QString saveFileName(const QString &caption, const QString &dir, const QString &filter,
+                               const QString &defaultSuffix = {}) = 0;
   virtual std::optional<QColor> pickColor(const QColor &initial, const QString &caption) = 0;
   // The desktop shell's "open" of an address or a file; false on failure.
   virtual bool openUrl(const QString &target) = 0;

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -32,10 +33,9 @@ void backup(TADOConnection &from, TADOConnection &to) {
     throw EDatabaseError(EngineErrorMessage(rc, QString::fromUtf8(sqlite3_errstr(rc))), rc);
 }
 
-// Whether `destination` names the file at `source` by whatever path: an
-// existing destination by its device and inode (through linked folders,
-// links to the file and hard links), a new one by its canonical folder.
-bool sameFile(const QString &source, const QString &destination) {
+} // namespace
+
+bool IsSameFile(const QString &source, const QString &destination) {
   struct stat s {};
   struct stat d {};
   if (::stat(QFile::encodeName(source).constData(), &s) != 0)
@@ -46,8 +46,6 @@ bool sameFile(const QString &source, const QString &destination) {
   const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
   return !folder.isEmpty() && folder + QLatin1Char('/') + info.fileName() == QFileInfo(source).canonicalFilePath();
 }
-
-} // namespace
 
 void CheckOutputPath(const QString &path) {
   const QFileInfo info(path);
@@ -71,6 +69,13 @@ void OpenNewBank(TADOConnection &connection, const QString &path) {
 }
 
 void ReplaceWithPartial(const QString &partial, const QString &destination) {
+  // The data reaches the disk before the name does: after a power cut the
+  // name holds the old file or the whole new one.
+  {
+    QFile f(partial);
+    if (!f.open(QIODevice::ReadWrite) || ::fsync(f.handle()) != 0)
+      throw FileError(QStringLiteral("无法写入 %1：%2").arg(partial, f.errorString()));
+  }
   // One rename replaces an existing file: it is never removed first, so
   // there is no moment without one.
   if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(destination).constData()) != 0)
@@ -84,7 +89,7 @@ void CopyBank(TADOConnection &source, const QString &destination, BankCopyFormat
     throw EDatabaseError(QStringLiteral("题库有未完成的事务，现在不能复制。请稍后重试。"), SQLITE_BUSY);
   CheckOutputPath(destination);
   const char *sourceName = sqlite3_db_filename(source.handle(), "main");
-  if (sourceName && sameFile(QFile::decodeName(sourceName), destination))
+  if (sourceName && IsSameFile(QFile::decodeName(sourceName), destination))
     throw FileError(QStringLiteral("副本不能写在题库 %1 本身上").arg(destination));
   const QString partial = destination + QStringLiteral(".partial");
   removePartial(partial);

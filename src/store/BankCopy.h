@@ -27,7 +27,13 @@ void CheckOutputPath(const QString &path);
 // empty image) and opens it on `connection`.
 void OpenNewBank(TADOConnection &connection, const QString &path);
 
-// Renames `partial` over `destination` in one step. Throws FileError.
+// Whether `destination` names the file at `source` by whatever path: an
+// existing destination by its device and inode (through linked folders,
+// links to the file and hard links), a new one by its canonical folder.
+bool IsSameFile(const QString &source, const QString &destination);
+
+// Flushes `partial` to the disk and renames it over `destination` in one
+// step. Throws FileError.
 void ReplaceWithPartial(const QString &partial, const QString &destination);
 
 // Copies the bank file at `source`. Throws AppError (FileError or

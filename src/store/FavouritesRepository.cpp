@@ -41,6 +41,14 @@ void FavouritesRepository::setMarked(const std::vector<int> &xiaoTiHao, bool mar
   t.commit();
 }
 
+int FavouritesRepository::clearAll() {
+  m_write.Close();
+  m_write.SQL.Clear();
+  m_write.SQL.Add(QStringLiteral("UPDATE 小题 SET 是否收藏=0 WHERE 是否收藏<>0"));
+  m_write.ExecSQL();
+  return m_write.RowsAffected();
+}
+
 QString FavouritesRepository::toggleFromPage(const QString &text) {
   bool isNumber = false;
   const qlonglong number = text.trimmed().toLongLong(&isNumber, 10);

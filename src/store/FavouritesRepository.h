@@ -22,6 +22,9 @@ public:
   // Sets (or clears) the mark of every listed sub-question, all or nothing
   // (one transaction). Throws EDatabaseError.
   void setMarked(const std::vector<int> &xiaoTiHao, bool marked);
+  // Clears every mark that is set; the number of marks cleared (0 when none
+  // was left). Throws EDatabaseError.
+  int clearAll();
 
   // The favourite link of the question page: the page passes the number as
   // text, which is read as a decimal integer before it reaches a statement

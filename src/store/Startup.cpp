@@ -2,6 +2,7 @@
 #include "common/Dialogs.h"
 #include "store/DM.h"
 #include "store/EncryptionMDB.h"
+#include "store/PendingRestore.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -57,6 +58,10 @@ StartupResult OpenBankAtStartup(TDataModule1 &dm, const QString &programDir,
     else
       QFile::remove(temp);
   }
+  // A bank replacement cut short, then a restore the learner chose in the
+  // last run: each settles by one rename before the bank is unmasked.
+  RecoverInterruptedReplace(dm.programDir.root());
+  ApplyPendingRestore(dm.programDir.root());
   reached(StartupStep::LeftoverHandled);
 
   const StartupResult result = OpenBankFile(dm, bank, reached, detail);

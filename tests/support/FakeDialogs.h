@@ -46,7 +46,11 @@ public:
   }
   void beep() override { ++beeps; }
   QString openFileName(const QString &, const QString &, const QString &) override { return nextOpenFile; }
-  QString saveFileName(const QString &, const QString &, const QString &) override { return nextSaveFile; }
+  QString saveFileName(const QString &, const QString &, const QString &, const QString &suffix) override {
+    lastSaveSuffix = suffix;
+    return nextSaveFile;
+  }
+  QString lastSaveSuffix;
   std::optional<QColor> pickColor(const QColor &, const QString &) override { return nextColor; }
   bool openUrl(const QString &target) override {
     openedUrls.append(target);

@@ -1,10 +1,42 @@
 #include "collections/ui/CollectionsCommands.h"
+#include "collections/Favourites.h"
+#include "collections/ui/SCJST.h"
+#include "common/Dialogs.h"
 #include "render/ActionList.h"
 #include "render/AppContext.h"
+#include "render/PaperPresenter.h"
+
+#include <optional>
+
+namespace {
+
+// The favourites, kind 4. Cancel (or nothing left) leaves the paper on
+// display and its kind as they were.
+void ActSCJST(AppContext &context) {
+  const std::vector<FavouriteChapter> chapters = ReadFavourites(context.dm);
+  if (chapters.empty()) {
+    dialogs().information(FavouritesText::Empty, FavouritesText::EmptyCaption);
+    return;
+  }
+  std::optional<PaperRequest> request;
+  execOwned(new TFrmSCJST(context.dm, chapters, context.window), [&](TFrmSCJST &form) {
+    if (form.result() != QDialog::Accepted)
+      return;
+    request.emplace();
+    request->paper = form.paper();
+    request->kind = PaperKinds::Favourites;
+    request->title = DatedPaperTitle(FavouritesText::Caption);
+  });
+  if (request)
+    context.presenter.showPaper(*request);
+}
+
+} // namespace
 
 // Commands whose dialogs are not part of the program yet are registered
 // without a handler: they exist, disabled, for the window's buttons and menus.
-void registerCollectionsCommands(TActionList &commands, AppContext &) {
-  commands.add({QStringLiteral("ActSCJST"), QStringLiteral("收藏夹"), CommandCategory::MainMenu});
+void registerCollectionsCommands(TActionList &commands, AppContext &context) {
+  commands.add({QStringLiteral("ActSCJST"), QStringLiteral("收藏夹"), CommandCategory::MainMenu, {},
+                [&context] { ActSCJST(context); }});
   commands.add({QStringLiteral("ActSTCZ"), QStringLiteral("试题查找"), CommandCategory::MainMenu, {QKeySequence(Qt::CTRL | Qt::Key_F)}});
 }

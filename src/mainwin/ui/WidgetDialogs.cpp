@@ -33,6 +33,8 @@ void WidgetDialogs::message(const QString &text, const QString &caption, Icon ic
   else if (icon == Icon::Question)
     i = QMessageBox::Question;
   auto *box = new QMessageBox(i, caption, text, QMessageBox::Ok, parentWindow());
+  // Texts may carry a bank's stem: shown as written, never as markup.
+  box->setTextFormat(Qt::PlainText);
   box->button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
   execBox(box);
 }
@@ -40,6 +42,7 @@ void WidgetDialogs::message(const QString &text, const QString &caption, Icon ic
 bool WidgetDialogs::question(const QString &text, const QString &caption) {
   auto *box = new QMessageBox(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
                               parentWindow());
+  box->setTextFormat(Qt::PlainText);
   box->button(QMessageBox::Yes)->setText(QStringLiteral("是(&Y)"));
   box->button(QMessageBox::No)->setText(QStringLiteral("否(&N)"));
   box->setDefaultButton(QMessageBox::Yes);
@@ -52,8 +55,17 @@ QString WidgetDialogs::openFileName(const QString &caption, const QString &dir, 
   return QFileDialog::getOpenFileName(parentWindow(), caption, dir, filter);
 }
 
-QString WidgetDialogs::saveFileName(const QString &caption, const QString &dir, const QString &filter) {
-  return QFileDialog::getSaveFileName(parentWindow(), caption, dir, filter);
+QString WidgetDialogs::saveFileName(const QString &caption, const QString &dir, const QString &filter,
+                                    const QString &defaultSuffix) {
+  // The static picker never adds a suffix: a dialog object does.
+  QFileDialog picker(parentWindow(), caption, dir, filter);
+  picker.setAcceptMode(QFileDialog::AcceptSave);
+  picker.setFileMode(QFileDialog::AnyFile);
+  if (!defaultSuffix.isEmpty())
+    picker.setDefaultSuffix(defaultSuffix);
+  if (picker.exec() != QDialog::Accepted || picker.selectedFiles().isEmpty())
+    return QString();
+  return picker.selectedFiles().first();
 }
 
 std::optional<QColor> WidgetDialogs::pickColor(const QColor &initial, const QString &caption) {

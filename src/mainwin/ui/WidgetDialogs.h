@@ -9,7 +9,8 @@ public:
   bool question(const QString &text, const QString &caption) override;
   void beep() override;
   QString openFileName(const QString &caption, const QString &dir, const QString &filter) override;
-  QString saveFileName(const QString &caption, const QString &dir, const QString &filter) override;
+  QString saveFileName(const QString &caption, const QString &dir, const QString &filter,
+                       const QString &defaultSuffix = {}) override;
   std::optional<QColor> pickColor(const QColor &initial, const QString &caption) override;
   bool openUrl(const QString &target) override;
   int execModal(QDialog &dialog) override;

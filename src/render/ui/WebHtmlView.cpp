@@ -507,16 +507,33 @@ bool WebHtmlView::printToPdf(const QString &path) {
 void WebHtmlView::printPreview() {
   waitForLoad();
   QPrinter printer(QPrinter::HighResolution);
+  // The engine prints into the printer on a thread of its own. A job that
+  // outlasts the preview's wait (a loaded machine, a long paper) must end
+  // before the next one starts and before the printer goes away.
+  auto printing = std::make_shared<bool>(false);
+  const auto untilPrinted = [this, printing] {
+    if (!*printing)
+      return;
+    auto pending = std::make_shared<Pending>();
+    auto connection = connect(m_view, &QWebEngineView::printFinished, this, [pending] { pending->finish(); });
+    waitFor(pending, 4 * ScriptTimeoutMs);
+    disconnect(connection);
+  };
+  auto ended = connect(m_view, &QWebEngineView::printFinished, this, [printing] { *printing = false; });
   auto *preview = new QPrintPreviewDialog(&printer, this);
-  connect(preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter *target) {
+  connect(preview, &QPrintPreviewDialog::paintRequested, this, [this, printing, untilPrinted](QPrinter *target) {
+    untilPrinted();
     auto pending = std::make_shared<Pending>();
     auto connection = connect(m_view, &QWebEngineView::printFinished, this,
                               [pending](bool ok) { pending->finish(ok); });
+    *printing = true;
     m_view->print(target);
     waitFor(pending, ScriptTimeoutMs);
     disconnect(connection);
   });
   execOwned(preview);
+  untilPrinted();
+  disconnect(ended);
 }
 
 void WebHtmlView::setExternal(QObject *external, const QString &trustedRoot) {

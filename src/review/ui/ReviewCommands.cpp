@@ -2,6 +2,7 @@
 #include "render/ActionList.h"
 #include "render/AppContext.h"
 #include "render/PaperPresenter.h"
+#include "review/ui/ErrorRedo.h"
 #include "review/ui/TongJiFenXi.h"
 #include "review/ui/WGZX.h"
 
@@ -23,12 +24,29 @@ void ActWGZX(AppContext &context) {
     context.presenter.showPaper(*request);
 }
 
+// The wrong questions of a stored test, kind 6: a stored result overwrites
+// that test's record. Cancel leaves the paper on display, its kind and the
+// test it redoes as they were.
+void ActErrorRedo(AppContext &context) {
+  std::optional<PaperRequest> request;
+  execOwned(new TFrmErrorRedo(context.dm, context.window), [&](TFrmErrorRedo &form) {
+    if (form.result() != QDialog::Accepted)
+      return;
+    request.emplace();
+    request->paper = form.paper();
+    request->kind = PaperKinds::Redo;
+    request->redoTestId = form.redoTestId();
+    request->title = DatedPaperTitle(QStringLiteral("错题重做"));
+  });
+  if (request)
+    context.presenter.showPaper(*request);
+}
+
 } // namespace
 
-// Commands whose dialogs are not part of the program yet are registered
-// without a handler: they exist, disabled, for the window's buttons and menus.
 void registerReviewCommands(TActionList &commands, AppContext &context) {
-  commands.add({QStringLiteral("ActErrorRedo"), QStringLiteral("错题重做"), CommandCategory::MainMenu});
+  commands.add({QStringLiteral("ActErrorRedo"), QStringLiteral("错题重做"), CommandCategory::MainMenu, {},
+                [&context] { ActErrorRedo(context); }});
   commands.add({QStringLiteral("ActTongJiFenXi"), QStringLiteral("统计分析"), CommandCategory::MainMenu, {},
                 [&context] { execOwned(new TFrmTongJiFenXi(context.dm, context.window)); }});
   commands.add({QStringLiteral("ActWGZX"), QStringLiteral("温故知新"), CommandCategory::HelpMenu, {},

@@ -1,10 +1,23 @@
 #include "settings/ui/SettingsCommands.h"
 #include "render/ActionList.h"
 #include "render/AppContext.h"
+#include "render/AppEvents.h"
+#include "settings/ui/JMSZ.h"
+#include "settings/ui/UISet.h"
 
-// Commands whose dialogs are not part of the program yet are registered
-// without a handler: they exist, disabled, for the window's buttons and menus.
-void registerSettingsCommands(TActionList &commands, AppContext &) {
-  commands.add({QStringLiteral("ActYHSZ"), QStringLiteral("用户设置"), CommandCategory::MainMenu});
-  commands.add({QStringLiteral("ActUISet"), QStringLiteral("界面设置"), CommandCategory::PaperToolbar});
+namespace {
+// Both openers of the display settings: after OK the program takes the new
+// look (the window reloads the paper on display).
+void ActUISet(AppContext &context) {
+  if (OpenDisplaySettings(context.dm, context.programDir, context.makeView, context.window))
+    emit context.events.settingsChanged();
+}
+} // namespace
+
+void registerSettingsCommands(TActionList &commands, AppContext &context) {
+  commands.add({QStringLiteral("ActYHSZ"), QStringLiteral("用户设置"), CommandCategory::MainMenu, {}, [&context] {
+                  execOwned(new TFrmJMSZ(context.dm, [&context] { ActUISet(context); }, context.window));
+                }});
+  commands.add({QStringLiteral("ActUISet"), QStringLiteral("界面设置"), CommandCategory::PaperToolbar, {},
+                [&context] { ActUISet(context); }});
 }

@@ -1,0 +1,202 @@
+#include "collections/ui/SCJST.h"
+#include "collections/ui/StringGridSC.h"
+#include "common/AppError.h"
+#include "common/Dialogs.h"
+#include "common/ErrorHandler.h"
+#include "store/FavouritesRepository.h"
+
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTabWidget>
+#include <QTableView>
+#include <QVBoxLayout>
+
+TFrmSCJST::TFrmSCJST(TDataModule1 &dm, const std::vector<FavouriteChapter> &chapters, QWidget *parent)
+    : TFrmBase(FavouritesText::Caption, parent), m_dm(dm) {
+  setObjectName(QStringLiteral("FrmSCJST"));
+  resize(820, 520);
+  auto *layout = new QVBoxLayout(this);
+  PageControl1 = new QTabWidget(this);
+  PageControl1->setUsesScrollButtons(true);
+  layout->addWidget(PageControl1, 1);
+
+  StringGrid1 = new QTableView(PageControl1);
+  StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
+  StringGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+  StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+  StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  StringGrid1->verticalHeader()->hide();
+  StringGrid1->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  m_summary = new QStandardItemModel(0, 4, this);
+  m_summary->setHorizontalHeaderLabels(
+      {QStringLiteral("序号"), QStringLiteral("    章节名称"), QStringLiteral("题目数量"), QString()});
+  StringGrid1->setModel(m_summary);
+  const QFontMetrics fm(font());
+  StringGrid1->setColumnWidth(0, fm.horizontalAdvance(QStringLiteral(" 100")) + 8);
+  StringGrid1->setColumnWidth(1, 640);
+  StringGrid1->setColumnWidth(2, fm.horizontalAdvance(QStringLiteral("题目类型")) + 18);
+  StringGrid1->setColumnHidden(3, true);
+  PageControl1->addTab(StringGrid1, QStringLiteral("全部试题"));
+
+  for (const FavouriteChapter &c : chapters) {
+    m_summary->appendRow({new QStandardItem(QString::number(m_summary->rowCount() + 1)), new QStandardItem(c.name),
+                          new QStandardItem(QString::number(c.rows.size())),
+                          new QStandardItem(QString::number(c.id))});
+    m_chapterIds.push_back(c.id);
+    auto *grid = new TStringGridSCJ;
+    std::vector<QuestionListModel::Row> rows;
+    for (const FavouriteRow &r : c.rows)
+      rows.push_back({r.xiaoTiHao, r.content, r.type});
+    grid->setRows(std::move(rows));
+    grid->selectRow(0);
+    PageControl1->addTab(grid, c.name);
+  }
+  StringGrid1->selectRow(0);
+
+  auto *buttons = new QHBoxLayout;
+  buttons->addStretch();
+  const auto button = [&](const QString &name, const QString &text) {
+    auto *b = new QPushButton(text, this);
+    b->setObjectName(name);
+    b->setAutoDefault(false);
+    buttons->addWidget(b);
+    return b;
+  };
+  BitBtn5 = button(QStringLiteral("BitBtn5"), QStringLiteral("显示试题"));
+  BitBtn1 = button(QStringLiteral("BitBtn1"), QStringLiteral("显示全部试题"));
+  BitBtn2 = button(QStringLiteral("BitBtn2"), QStringLiteral("取消收藏"));
+  BitBtn4 = button(QStringLiteral("BitBtn4"), QStringLiteral("全部取消"));
+  BitBtn3 = button(QStringLiteral("BitBtn3"), QStringLiteral("关闭"));
+  layout->addLayout(buttons);
+  wireButtons(nullptr, BitBtn3);
+  connect(BitBtn5, &QPushButton::clicked, this, [this] { RunCommand([this] { ActShowQuestion(); }); });
+  connect(BitBtn1, &QPushButton::clicked, this, [this] { RunCommand([this] { ActCreatePaper(); }); });
+  connect(BitBtn2, &QPushButton::clicked, this, [this] { RunCommand([this] { ActCancel(); }); });
+  connect(BitBtn4, &QPushButton::clicked, this, [this] { RunCommand([this] { ActCancelAll(); }); });
+}
+
+TStringGridSCJ *TFrmSCJST::chapterGrid(int page) const {
+  return page >= 1 ? qobject_cast<TStringGridSCJ *>(PageControl1->widget(page)) : nullptr;
+}
+
+int TFrmSCJST::summaryRows() const { return m_summary->rowCount(); }
+
+int TFrmSCJST::selectedSummaryRow() const {
+  const QModelIndexList rows = StringGrid1->selectionModel()->selectedRows();
+  return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void TFrmSCJST::ActShowQuestion() {
+  const int page = PageControl1->currentIndex();
+  std::vector<TXiaoTi> paper;
+  if (page == 0) {
+    const int row = selectedSummaryRow();
+    if (row < 0) {
+      dialogs().beep();
+      return;
+    }
+    // The chapter's favourites as listed on its page.
+    TStringGridSCJ *grid = chapterGrid(row + 1);
+    for (int r = 0; grid && r < grid->dataRowCount(); ++r)
+      paper.push_back(TXiaoTi{grid->xiaoTiHao(r)});
+  } else {
+    TStringGridSCJ *grid = chapterGrid(page);
+    const int row = grid ? grid->selectedRow() : -1;
+    if (row < 0) {
+      dialogs().beep();
+      return;
+    }
+    paper.push_back(TXiaoTi{grid->xiaoTiHao(row)});
+  }
+  m_paper = std::move(paper);
+  accept();
+}
+
+void TFrmSCJST::ActCreatePaper() {
+  const int page = PageControl1->currentIndex();
+  std::vector<TXiaoTi> paper;
+  const int first = page == 0 ? 1 : page, last = page == 0 ? PageControl1->count() - 1 : page;
+  for (int p = first; p <= last; ++p)
+    if (TStringGridSCJ *grid = chapterGrid(p))
+      for (int r = 0; r < grid->dataRowCount(); ++r)
+        paper.push_back(TXiaoTi{grid->xiaoTiHao(r)});
+  if (paper.empty())
+    return;
+  m_paper = std::move(paper);
+  accept();
+}
+
+void TFrmSCJST::renumber() {
+  for (int r = 0; r < m_summary->rowCount(); ++r)
+    m_summary->item(r, 0)->setText(QString::number(r + 1));
+}
+
+void TFrmSCJST::removeChapter(int page) {
+  QWidget *w = PageControl1->widget(page);
+  PageControl1->removeTab(page);
+  delete w;
+  m_summary->removeRow(page - 1);
+  m_chapterIds.erase(m_chapterIds.begin() + (page - 1));
+  renumber();
+}
+
+void TFrmSCJST::closeIfEmpty() {
+  if (m_summary->rowCount() > 0)
+    return;
+  dialogs().information(FavouritesText::NoneLeft, FavouritesText::NoneLeftCaption);
+  done(FavouritesText::kNoneLeftResult);
+}
+
+void TFrmSCJST::ActCancel() {
+  const int page = PageControl1->currentIndex();
+  if (page == 0) {
+    const int row = selectedSummaryRow();
+    if (row < 0) {
+      dialogs().beep();
+      return;
+    }
+    if (!dialogs().question(QStringLiteral("确定取消章节 ") + m_summary->item(row, 1)->text() +
+                                QStringLiteral(" 下的全部收藏吗？取消后不能恢复！"),
+                            FavouritesText::ConfirmCaption))
+      return;
+    TStringGridSCJ *grid = chapterGrid(row + 1);
+    std::vector<int> ids;
+    for (int r = 0; grid && r < grid->dataRowCount(); ++r)
+      ids.push_back(grid->xiaoTiHao(r));
+    FavouritesRepository(m_dm).setMarked(ids, false); // all or nothing; an error leaves the lists
+    removeChapter(row + 1);
+    StringGrid1->selectRow(std::min(row, m_summary->rowCount() - 1));
+  } else {
+    TStringGridSCJ *grid = chapterGrid(page);
+    const int row = grid ? grid->selectedRow() : -1;
+    if (row < 0) {
+      dialogs().beep();
+      return;
+    }
+    if (!dialogs().question(QStringLiteral("确定取消 ") + grid->content(row) + QStringLiteral(" 的收藏吗？取消后不能恢复！"),
+                            FavouritesText::ConfirmCaption))
+      return;
+    FavouritesRepository(m_dm).setMarked({grid->xiaoTiHao(row)}, false);
+    grid->removeDataRow(row);
+    QStandardItem *count = m_summary->item(page - 1, 2);
+    count->setText(QString::number(grid->dataRowCount()));
+    if (grid->dataRowCount() == 0)
+      removeChapter(page);
+    else
+      grid->selectRow(std::min(row, grid->dataRowCount() - 1));
+  }
+  closeIfEmpty();
+}
+
+void TFrmSCJST::ActCancelAll() {
+  if (!dialogs().question(FavouritesText::ConfirmAll, FavouritesText::ConfirmAllCaption))
+    return;
+  // Only marks that are set: cleared elsewhere already, nothing changes.
+  if (FavouritesRepository(m_dm).clearAll() == 0)
+    return;
+  dialogs().information(FavouritesText::NoneLeft, FavouritesText::NoneLeftCaption);
+  done(FavouritesText::kNoneLeftResult);
+}

@@ -1,0 +1,44 @@
+#pragma once
+// "数据备份" and "数据还原": a path field with "浏览", the explanation, "确定"
+// and "取消". The restore dialog also lists the backups the program keeps.
+
+#include "render/ui/FrmBase.h"
+
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QTextEdit;
+class TDataModule1;
+
+class TFrmDBBackup : public TFrmBase {
+  Q_OBJECT
+public:
+  TFrmDBBackup(TDataModule1 &dm, QWidget *parent = nullptr);
+
+  QLineEdit *LabeledEdit1 = nullptr;
+  QPushButton *BitBtn1 = nullptr; // 浏览
+  QTextEdit *RichEdit1 = nullptr;
+  QPushButton *BitBtn2 = nullptr; // 确定
+  QPushButton *BitBtn3 = nullptr; // 取消
+
+private:
+  void backup();
+  TDataModule1 &m_dm;
+};
+
+class TFrmDBRestore : public TFrmBase {
+  Q_OBJECT
+public:
+  TFrmDBRestore(const ProgramDir &dir, QWidget *parent = nullptr);
+
+  QLineEdit *LabeledEdit1 = nullptr;
+  QPushButton *BitBtn1 = nullptr; // 浏览
+  QListWidget *ListBackups = nullptr; // the program's own backups, newest first
+  QTextEdit *RichEdit1 = nullptr;
+  QPushButton *BitBtn2 = nullptr; // 确定
+  QPushButton *BitBtn3 = nullptr; // 取消
+
+private:
+  void restore();
+  ProgramDir m_dir;
+};

@@ -1,0 +1,291 @@
+#include "review/ui/ErrorRedo.h"
+#include "collections/ui/StringGridSC.h"
+#include "common/Dialogs.h"
+#include "review/ui/RowsTableModel.h"
+
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+const char *const kTestIdProperty = "testId";
+
+QTableView *makeFixedGrid(QWidget *parent, const QString &name) {
+  auto *g = new QTableView(parent);
+  g->setObjectName(name);
+  g->setSelectionBehavior(QAbstractItemView::SelectRows);
+  g->setSelectionMode(QAbstractItemView::SingleSelection);
+  g->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  g->verticalHeader()->hide();
+  g->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  return g;
+}
+} // namespace
+
+TFrmErrorRedo::TFrmErrorRedo(TDataModule1 &dm, QWidget *parent)
+    : TFrmBase(QStringLiteral("错题重做"), parent), m_logic(dm) {
+  setObjectName(QStringLiteral("FrmErrorRedo"));
+  resize(860, 540);
+  auto *layout = new QVBoxLayout(this);
+  PageControl1 = new QTabWidget(this);
+  PageControl1->setObjectName(QStringLiteral("PageControl1"));
+  PageControl1->setUsesScrollButtons(true);
+  layout->addWidget(PageControl1, 1);
+
+  StringGrid2 = makeFixedGrid(PageControl1, QStringLiteral("StringGrid2"));
+  StringGrid3 = makeFixedGrid(PageControl1, QStringLiteral("StringGrid3"));
+  StringGrid4 = makeFixedGrid(PageControl1, QStringLiteral("StringGrid4"));
+  StringGrid1 = makeFixedGrid(PageControl1, QStringLiteral("StringGrid1"));
+  PageControl1->addTab(StringGrid2, QStringLiteral("模拟考试"));
+  PageControl1->addTab(StringGrid3, QStringLiteral("收藏试题"));
+  PageControl1->addTab(StringGrid4, QStringLiteral("温故知新"));
+  PageControl1->addTab(StringGrid1, QStringLiteral("全部章节"));
+
+  m_logic.load();
+  for (int page = 0; page < 4; ++page) {
+    m_models[page] = new RowsTableModel(this);
+    fixedGrid(page)->setModel(m_models[page]);
+    fillFixed(page);
+  }
+  // One test tab per chapter-list row; its grid is filled when first shown.
+  for (const RedoTestRow &row : m_logic.rows(RedoPage::Chapters)) {
+    auto *page = new QWidget;
+    page->setProperty(kTestIdProperty, row.id);
+    PageControl1->addTab(page, row.name);
+  }
+
+  auto *buttons = new QHBoxLayout;
+  buttons->addStretch();
+  const auto button = [&](const QString &text, void (TFrmErrorRedo::*action)()) {
+    auto *b = new QPushButton(text, this);
+    b->setAutoDefault(false);
+    buttons->addWidget(b);
+    if (action)
+      connect(b, &QPushButton::clicked, this, [this, action] { (this->*action)(); });
+    return b;
+  };
+  BtnDel = button(QStringLiteral("删除"), &TFrmErrorRedo::ActDel);
+  BtnDelAll = button(QStringLiteral("全部删除"), &TFrmErrorRedo::ActDelAll);
+  BtnShow = button(QStringLiteral("显示试题"), &TFrmErrorRedo::ActShow);
+  BtnShowAll = button(QStringLiteral("显示全部试题"), &TFrmErrorRedo::ActShowAll);
+  BtnClose = button(QStringLiteral("关闭"), nullptr);
+  layout->addLayout(buttons);
+  wireButtons(nullptr, BtnClose);
+
+  connect(PageControl1, &QTabWidget::currentChanged, this, [this](int i) {
+    testGrid(i);
+    updateButtons();
+  });
+  PageControl1->setCurrentIndex(int(RedoPage::Chapters));
+  updateButtons();
+}
+
+QTableView *TFrmErrorRedo::fixedGrid(int page) const {
+  switch (page) {
+  case 0:
+    return StringGrid2;
+  case 1:
+    return StringGrid3;
+  case 2:
+    return StringGrid4;
+  default:
+    return StringGrid1;
+  }
+}
+
+void TFrmErrorRedo::fillFixed(int page) {
+  std::vector<QStringList> rows;
+  int n = 0;
+  for (const RedoTestRow &r : m_logic.rows(RedoPage(page)))
+    rows.push_back({QString::number(++n), r.name, QString::number(r.wrong), QString::number(r.id)});
+  m_models[page]->setRows({QStringLiteral("序号"),
+                           page == int(RedoPage::Chapters) ? QStringLiteral("章节") : QStringLiteral("测试名称"),
+                           QStringLiteral("错题数"), QString()},
+                          rows);
+  QTableView *g = fixedGrid(page);
+  g->setColumnWidth(0, QFontMetrics(g->font()).horizontalAdvance(QStringLiteral(" 100")) + 8);
+  g->setColumnWidth(1, 560);
+  g->setColumnWidth(2, 100);
+  g->setColumnHidden(3, true); // the test's 编号
+  if (!rows.empty())
+    g->selectRow(0);
+}
+
+TStringGridSCJ *TFrmErrorRedo::testGrid(int index) {
+  if (index < kFirstTestTab || index >= PageControl1->count())
+    return nullptr;
+  QWidget *page = PageControl1->widget(index);
+  if (auto *grid = page->findChild<TStringGridSCJ *>())
+    return grid;
+  auto *grid = new TStringGridSCJ(page);
+  auto *l = new QVBoxLayout(page);
+  l->setContentsMargins(0, 0, 0, 0);
+  l->addWidget(grid);
+  std::vector<QuestionListModel::Row> rows;
+  for (const RedoQuestionRow &q : m_logic.wrongQuestions(tabTest(index)))
+    rows.push_back({q.xiaoTiHao, q.content, q.type});
+  grid->setRows(std::move(rows));
+  if (grid->dataRowCount() > 0)
+    grid->selectRow(0);
+  return grid;
+}
+
+qint64 TFrmErrorRedo::tabTest(int index) const {
+  return PageControl1->widget(index)->property(kTestIdProperty).toLongLong();
+}
+
+int TFrmErrorRedo::tabOfTest(qint64 testId) const {
+  for (int i = kFirstTestTab; i < PageControl1->count(); ++i)
+    if (tabTest(i) == testId)
+      return i;
+  return -1;
+}
+
+int TFrmErrorRedo::selectedFixedRow(int page) const {
+  const QModelIndexList rows = fixedGrid(page)->selectionModel()->selectedRows();
+  return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void TFrmErrorRedo::updateButtons() {
+  const int page = PageControl1->currentIndex();
+  const bool hasRows = page < kFirstTestTab ? !m_logic.rows(RedoPage(page)).empty()
+                                            : (testGrid(page) && testGrid(page)->dataRowCount() > 0);
+  BtnDel->setEnabled(hasRows);
+  BtnDelAll->setEnabled(hasRows);
+  BtnShow->setEnabled(hasRows);
+  BtnShowAll->setEnabled(hasRows && page >= kFirstTestTab);
+}
+
+void TFrmErrorRedo::finish(std::vector<TXiaoTi> paper, qint64 testId) {
+  if (paper.empty()) {
+    dialogs().information(WrongRedoText::NothingToShow, WrongRedoText::Caption);
+    return;
+  }
+  m_paper = std::move(paper);
+  m_redoTestId = quint32(testId);
+  accept();
+}
+
+void TFrmErrorRedo::ActShow() {
+  const int page = PageControl1->currentIndex();
+  if (page < kFirstTestTab) {
+    const int row = selectedFixedRow(page);
+    if (row < 0) {
+      dialogs().beep();
+      return;
+    }
+    const qint64 id = m_logic.rows(RedoPage(page))[std::size_t(row)].id;
+    finish(m_logic.testPaper(id), id);
+    return;
+  }
+  TStringGridSCJ *grid = testGrid(page);
+  const int row = grid ? grid->selectedRow() : -1;
+  if (row < 0) {
+    dialogs().beep();
+    return;
+  }
+  finish(m_logic.questionPaper(grid->xiaoTiHao(row)), tabTest(page));
+}
+
+void TFrmErrorRedo::ActShowAll() {
+  const int page = PageControl1->currentIndex();
+  TStringGridSCJ *grid = testGrid(page);
+  if (!grid)
+    return;
+  std::vector<int> numbers;
+  for (int r = 0; r < grid->dataRowCount(); ++r)
+    numbers.push_back(grid->xiaoTiHao(r));
+  finish(m_logic.questionsPaper(numbers), tabTest(page));
+}
+
+bool TFrmErrorRedo::deleteFixedRow(int page, int row) {
+  const RedoTestRow test = m_logic.rows(RedoPage(page))[std::size_t(row)];
+  if (!dialogs().question(QStringLiteral("确定删除 ") + test.name + QStringLiteral("吗？(Y/N)"),
+                          WrongRedoText::ConfirmCaption))
+    return false;
+  try {
+    m_logic.deleteTest(RedoPage(page), test.id);
+  } catch (const std::exception &) {
+    dialogs().information(WrongRedoText::DeleteFailed, WrongRedoText::Caption);
+    return false;
+  }
+  if (page == int(RedoPage::Chapters)) {
+    const int tab = tabOfTest(test.id);
+    if (tab >= 0) {
+      QWidget *w = PageControl1->widget(tab);
+      PageControl1->removeTab(tab);
+      delete w;
+    }
+    PageControl1->setCurrentIndex(int(RedoPage::Chapters));
+  }
+  fillFixed(page);
+  updateButtons();
+  return true;
+}
+
+void TFrmErrorRedo::ActDel() {
+  const int page = PageControl1->currentIndex();
+  if (page < kFirstTestTab) {
+    const int row = selectedFixedRow(page);
+    if (row >= 0)
+      deleteFixedRow(page, row);
+    return;
+  }
+  TStringGridSCJ *grid = testGrid(page);
+  const int row = grid ? grid->selectedRow() : -1;
+  if (row < 0)
+    return;
+  if (!dialogs().question(QStringLiteral("确定要删除 ") + grid->content(row) + QStringLiteral("吗？(Y/N)"),
+                          WrongRedoText::ConfirmCaption))
+    return;
+  try {
+    m_logic.deleteQuestion(tabTest(page), grid->xiaoTiHao(row));
+  } catch (const std::exception &) {
+    dialogs().information(WrongRedoText::DeleteFailed, WrongRedoText::Caption);
+    return;
+  }
+  grid->removeDataRow(row);
+  if (grid->dataRowCount() > 0)
+    grid->selectRow(std::min(row, grid->dataRowCount() - 1));
+  fillFixed(int(RedoPage::Chapters));
+  updateButtons();
+}
+
+void TFrmErrorRedo::ActDelAll() {
+  const int page = PageControl1->currentIndex();
+  if (!dialogs().question(QStringLiteral("确定将 ") + PageControl1->tabText(page) +
+                              QStringLiteral(" 下的测试记录全部删除吗？(Y/N)"),
+                          WrongRedoText::ConfirmCaption))
+    return;
+  if (page >= kFirstTestTab) {
+    // The tab's whole test goes, with its tab, from the chapter list.
+    const qint64 id = tabTest(page);
+    PageControl1->setCurrentIndex(int(RedoPage::Chapters));
+    const std::vector<RedoTestRow> &rows = m_logic.rows(RedoPage::Chapters);
+    for (std::size_t r = 0; r < rows.size(); ++r)
+      if (rows[r].id == id) {
+        StringGrid1->selectRow(int(r));
+        deleteFixedRow(int(RedoPage::Chapters), int(r));
+        break;
+      }
+    return;
+  }
+  // The tests are collected first, then each is deleted with its own
+  // confirmation, last to first: no row that is already gone is walked.
+  std::vector<qint64> ids;
+  for (const RedoTestRow &r : m_logic.rows(RedoPage(page)))
+    ids.insert(ids.begin(), r.id);
+  for (qint64 id : ids) {
+    const std::vector<RedoTestRow> &rows = m_logic.rows(RedoPage(page));
+    for (std::size_t r = 0; r < rows.size(); ++r)
+      if (rows[r].id == id) {
+        fixedGrid(page)->selectRow(int(r));
+        deleteFixedRow(page, int(r));
+        break;
+      }
+  }
+}

@@ -1,0 +1,55 @@
+#pragma once
+// "错题重做": the stored tests that still hold wrong answers, on four fixed
+// pages (模拟考试, 收藏试题, 温故知新, 全部章节), and one page per chapter test
+// with its wrong questions; a paper that redoes a test or some of its
+// questions, and deletes that trim the history. A shell over WrongRedo.
+
+#include "render/ui/FrmBase.h"
+#include "review/WrongRedo.h"
+
+class QPushButton;
+class QTabWidget;
+class QTableView;
+class RowsTableModel;
+class TStringGridSCJ;
+
+class TFrmErrorRedo : public TFrmBase {
+  Q_OBJECT
+public:
+  explicit TFrmErrorRedo(TDataModule1 &dm, QWidget *parent = nullptr);
+
+  QTabWidget *PageControl1 = nullptr;
+  QTableView *StringGrid1 = nullptr; // 全部章节
+  QTableView *StringGrid2 = nullptr; // 模拟考试
+  QTableView *StringGrid3 = nullptr; // 收藏试题
+  QTableView *StringGrid4 = nullptr; // 温故知新
+  QPushButton *BtnDel = nullptr, *BtnDelAll = nullptr, *BtnShow = nullptr, *BtnShowAll = nullptr,
+              *BtnClose = nullptr;
+
+  // The chosen paper and the test it redoes, once the dialog ended with OK.
+  const std::vector<TXiaoTi> &paper() const { return m_paper; }
+  quint32 redoTestId() const { return m_redoTestId; }
+
+  // The grid of test tab `index` (filled when first asked for).
+  TStringGridSCJ *testGrid(int index);
+
+  void ActDel();
+  void ActDelAll();
+  void ActShow();
+  void ActShowAll();
+
+private:
+  QTableView *fixedGrid(int page) const;
+  void fillFixed(int page);
+  void updateButtons();
+  int selectedFixedRow(int page) const;
+  qint64 tabTest(int index) const;
+  int tabOfTest(qint64 testId) const;
+  bool deleteFixedRow(int page, int row);
+  void finish(std::vector<TXiaoTi> paper, qint64 testId);
+
+  WrongRedo m_logic;
+  RowsTableModel *m_models[4] = {};
+  std::vector<TXiaoTi> m_paper;
+  quint32 m_redoTestId = 0;
+};

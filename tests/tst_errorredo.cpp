@@ -1,0 +1,173 @@
+// "错题重做" as the learner meets it: the production dialogs and a real modal
+// exec(), the pages and rows read from the live window.
+// ctest-timeout: 180
+
+#include "BankFixture.h"
+#include "TestEnv.h"
+#include "collections/ui/StringGridSC.h"
+#include "mainwin/ui/WidgetDialogs.h"
+#include "render/ActionList.h"
+#include "render/AppContext.h"
+#include "render/AppEvents.h"
+#include "render/PaperPresenter.h"
+#include "review/ui/ErrorRedo.h"
+#include "review/ui/ReviewCommands.h"
+#include "store/DM.h"
+#include "store/Startup.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QDeadlineTimer>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+// Chapter tests 1 (two wrong questions, 5 and 6) and 2 (one, 7); test 3 is
+// the newest of chapter 100 but has none. One mock exam (10).
+const QString kBank = QStringLiteral(
+    "INSERT INTO 题目类别(编号,名称,父级编号,属性) VALUES(1,'科目',0,'0'),(10,'章',1,'1'),"
+    "(100,'第一节 概述',10,'2'),(200,'第一节 概述',10,'2');\n"
+    "INSERT INTO 小题(小题号,大题号,所属编号,题目类型,题目类型编号,题目内容,答案) VALUES"
+    "(5,5,100,'单项选择题',1,'<b>题五</b>','A'),(6,6,100,'单项选择题',1,'题六','A'),(7,7,200,'判断题',2,'题七','A');\n"
+    "INSERT INTO 测试结果(编号,测试名称,试题数,答对,测试时间,测试类型,所属章节) VALUES"
+    "(1,'第一节 概述',2,0,'2026-01-01 00:00:00',1,100),(2,'第一节 概述',1,0,'2026-01-02 00:00:00',1,200),"
+    "(3,'第一节 概述',2,2,'2026-01-03 00:00:00',1,100),(10,'模拟考场',1,0,'2026-01-04 00:00:00',2,0);\n"
+    "INSERT INTO 测试题目(测试编号,小题号,回答正确) VALUES(1,5,0),(1,6,0),(2,7,0),(3,5,-1),(3,6,-1),(10,7,0);\n");
+
+} // namespace
+
+class TstErrorRedo : public QObject {
+  Q_OBJECT
+
+private slots:
+  void redoThroughTheRealDialogs() {
+    TestEnv::ProgramDirFixture dir({kBank});
+    TDataModule1 dm;
+    QCOMPARE(OpenBankAtStartup(dm, dir.root()), StartupResult::Opened);
+    WidgetDialogs real;
+    setDialogs(&real);
+    RecordingPresenter presenter;
+    AppEvents events;
+    QWidget parent;
+    AppContext context{dm, ProgramDir(dir.root()), {}, presenter, events, &parent};
+    TActionList commands;
+    registerReviewCommands(commands, context);
+
+    QStringList tabs, boxes, rowsBefore, rowsAfter;
+    QDeadlineTimer deadline(30000);
+    int opened = -1;
+    bool showAllOnChapters = true;
+    int step = 0;
+    QTimer poll;
+    poll.setInterval(20);
+    connect(&poll, &QTimer::timeout, this, [&] {
+      QWidget *modal = QApplication::activeModalWidget();
+      if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+        boxes << box->text();
+        QAbstractButton *yes = box->button(QMessageBox::Yes);
+        QMetaObject::invokeMethod(yes ? yes : box->button(QMessageBox::Ok), &QAbstractButton::click,
+                                  Qt::QueuedConnection);
+        return;
+      }
+      auto *form = qobject_cast<TFrmErrorRedo *>(modal);
+      if (!form)
+        return;
+      const auto rows = [&](TStringGridSCJ *g) {
+        QStringList out;
+        for (int r = 0; r < g->dataRowCount(); ++r)
+          out << g->model()->index(r, 0).data().toString() + QLatin1Char(' ') + g->content(r);
+        return out;
+      };
+      if (step == 0) {
+        for (int i = 0; i < form->PageControl1->count(); ++i)
+          tabs << form->PageControl1->tabText(i);
+        opened = form->PageControl1->currentIndex();
+        showAllOnChapters = form->BtnShowAll->isEnabled();
+        form->PageControl1->setCurrentIndex(4);
+        rowsBefore = rows(form->testGrid(4));
+        form->testGrid(4)->selectRow(0);
+        QMetaObject::invokeMethod(form->BtnDel, &QPushButton::click, Qt::QueuedConnection);
+        step = 1;
+      } else if (step == 1 && (form->testGrid(4)->dataRowCount() < rowsBefore.size() || deadline.hasExpired())) {
+        // (a tick can come while the answered box is still closing)
+        rowsAfter = rows(form->testGrid(4));
+        QMetaObject::invokeMethod(form->BtnShowAll, &QPushButton::click, Qt::QueuedConnection);
+        step = 2;
+      }
+    });
+    poll.start();
+    commands.action(QStringLiteral("ActErrorRedo"))->trigger();
+    poll.stop();
+    setDialogs(nullptr);
+
+    QCOMPARE(tabs, (QStringList{QStringLiteral("模拟考试"), QStringLiteral("收藏试题"), QStringLiteral("温故知新"),
+                                QStringLiteral("全部章节"), QStringLiteral("第一节 概述"), QStringLiteral("第一节 概述")}));
+    QCOMPARE(opened, 3);
+    QVERIFY(!showAllOnChapters);
+    QCOMPARE(rowsBefore, (QStringList{QStringLiteral("1 <b>题五</b>"), QStringLiteral("2 题六")}));
+    QCOMPARE(rowsAfter, QStringList{QStringLiteral("1 题六")});
+    // The stem is asked about as written, then the question leaves test 1
+    // only: test 3 keeps its row for question 5.
+    QCOMPARE(boxes, QStringList{QStringLiteral("确定要删除 <b>题五</b>吗？(Y/N)")});
+    QCOMPARE(presenter.shown.size(), 1);
+    QCOMPARE(presenter.shown[0].kind, PaperKinds::Redo);
+    QCOMPARE(presenter.shown[0].redoTestId, std::optional<quint32>(1));
+    QCOMPARE(presenter.shown[0].paper.size(), std::size_t(1));
+    QCOMPARE(presenter.shown[0].paper[0].XiaoTiHao, 6);
+    QVERIFY(presenter.shown[0].title.startsWith(QStringLiteral("错题重做(")));
+    TADOQuery q(dm.ADOConnection1, QStringLiteral("left"));
+    q.SQL.Add(QStringLiteral("SELECT count(*) FROM 测试题目 WHERE 小题号=5"));
+    q.Open();
+    QCOMPARE(q.Fields(0).AsInteger(), 1);
+  }
+
+  // 全部删除 on the mock-exam page asks once for all and once per test;
+  // Cancel afterwards hands nothing to show.
+  void deleteAllOnAFixedPage() {
+    TestEnv::ProgramDirFixture dir({kBank});
+    TDataModule1 dm;
+    QCOMPARE(OpenBankAtStartup(dm, dir.root()), StartupResult::Opened);
+    WidgetDialogs real;
+    setDialogs(&real);
+    QStringList boxes;
+    QDeadlineTimer deadline(30000);
+    bool enabledAfter = true;
+    int step = 0;
+    QTimer poll;
+    poll.setInterval(20);
+    connect(&poll, &QTimer::timeout, this, [&] {
+      QWidget *modal = QApplication::activeModalWidget();
+      if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+        boxes << box->text();
+        QMetaObject::invokeMethod(box->button(QMessageBox::Yes), &QAbstractButton::click, Qt::QueuedConnection);
+      } else if (auto *form = qobject_cast<TFrmErrorRedo *>(modal)) {
+        if (step == 0) {
+          form->PageControl1->setCurrentIndex(0);
+          QMetaObject::invokeMethod(form->BtnDelAll, &QPushButton::click, Qt::QueuedConnection);
+          step = 1;
+        } else if (step == 1 && (!form->BtnDel->isEnabled() || deadline.hasExpired())) { // the page is empty
+          enabledAfter = form->BtnDel->isEnabled();
+          QMetaObject::invokeMethod(form->BtnClose, &QPushButton::click, Qt::QueuedConnection);
+          step = 2;
+        }
+      }
+    });
+    poll.start();
+    const int result = execOwned(new TFrmErrorRedo(dm));
+    setDialogs(nullptr);
+    QCOMPARE(result, int(QDialog::Rejected));
+    QCOMPARE(boxes, (QStringList{QStringLiteral("确定将 模拟考试 下的测试记录全部删除吗？(Y/N)"),
+                                 QStringLiteral("确定删除 模拟考场吗？(Y/N)")}));
+    QVERIFY(!enabledAfter);
+    TADOQuery q(dm.ADOConnection1, QStringLiteral("left"));
+    q.SQL.Add(QStringLiteral("SELECT count(*) FROM 测试结果 WHERE 编号=10"));
+    q.Open();
+    QCOMPARE(q.Fields(0).AsInteger(), 0);
+  }
+};
+
+QBRX_TEST_MAIN(TstErrorRedo)
+#include "tst_errorredo.moc"

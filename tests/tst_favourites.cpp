@@ -1,0 +1,203 @@
+// The favourites window: what it lists, its removals and papers, through
+// the program's own dialogs and a real modal exec().
+// ctest-timeout: 240
+
+#include "FakeDialogs.h"
+#include "BankFixture.h"
+#include "TestEnv.h"
+#include "collections/Favourites.h"
+#include "collections/ui/CollectionsCommands.h"
+#include "collections/ui/SCJST.h"
+#include "collections/ui/StringGridSC.h"
+#include "common/ErrorHandler.h"
+#include "mainwin/ui/WidgetDialogs.h"
+#include "render/ActionList.h"
+#include "render/AppContext.h"
+#include "render/AppEvents.h"
+#include "render/PaperPresenter.h"
+#include "store/DM.h"
+#include "store/FavouritesRepository.h"
+#include "store/Startup.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QDeadlineTimer>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+// Chapter 100: questions 5 and case 20 (its head, with the shared stem) ;
+// chapter 200: question 7 alone; chapter 300: questions 8 and 9.
+const QString kBank = QStringLiteral(
+    "INSERT INTO 题目类别(编号,名称,父级编号,属性) VALUES(1,'科目',0,'0'),(10,'章',1,'1'),"
+    "(100,'第一节',10,'2'),(200,'第二节',10,'2'),(300,'第三节',10,'2');\n"
+    "INSERT INTO 大题(大题号,大题内容) VALUES(20,'案例材料二十');\n"
+    "INSERT INTO 小题(小题号,大题号,所属编号,题目类型,题目类型编号,题目内容,答案,是否收藏) VALUES"
+    "(5,5,100,'单项选择题',1,'题五','A',1),(20,20,100,'案例分析题',9,'二十之一','A',1),"
+    "(7,7,200,'判断题',2,'题七','A',1),(8,8,300,'单项选择题',1,'题八','A',1),(9,9,300,'单项选择题',1,'题九','A',1),"
+    "(10,10,300,'单项选择题',1,'未收藏','A',0);\n");
+
+struct Bank : OpenedBank {
+  using OpenedBank::OpenedBank;
+  int marked() { return count(QStringLiteral("SELECT count(*) FROM 小题 WHERE 是否收藏=1")); }
+};
+
+std::vector<int> numbers(const std::vector<TXiaoTi> &paper) {
+  std::vector<int> out;
+  for (const TXiaoTi &x : paper)
+    out.push_back(x.XiaoTiHao);
+  return out;
+}
+
+QStringList summary(TFrmSCJST &f) {
+  QStringList out;
+  auto *m = f.StringGrid1->model();
+  for (int r = 0; r < m->rowCount(); ++r)
+    out << m->index(r, 0).data().toString() + QLatin1Char(' ') + m->index(r, 1).data().toString() +
+               QLatin1Char(' ') + m->index(r, 2).data().toString();
+  return out;
+}
+
+// Drives the modal window tick by tick and answers real boxes (Yes where
+// there is one), recording their texts; lives across the exec().
+struct Driver {
+  QStringList boxes;
+  int step = 0;
+  QTimer poll;
+  explicit Driver(std::function<void(TFrmSCJST &, int &)> drive) {
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [this, drive] {
+      QWidget *modal = QApplication::activeModalWidget();
+      if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+        boxes << box->text();
+        QAbstractButton *yes = box->button(QMessageBox::Yes);
+        QMetaObject::invokeMethod(yes ? yes : box->button(QMessageBox::Ok), &QAbstractButton::click,
+                                  Qt::QueuedConnection);
+      } else if (auto *form = qobject_cast<TFrmSCJST *>(modal)) {
+        drive(*form, step);
+      }
+    });
+    poll.start();
+  }
+};
+
+void click(QPushButton *b) { QMetaObject::invokeMethod(b, &QPushButton::click, Qt::QueuedConnection); }
+
+} // namespace
+
+class TstFavourites : public QObject {
+  Q_OBJECT
+
+private slots:
+  // A case favourite is listed under its shared stem, chapters in order.
+  void listing() {
+    Bank bank({kBank});
+    const std::vector<FavouriteChapter> c = ReadFavourites(bank.dm);
+    QCOMPARE(c.size(), std::size_t(3));
+    QCOMPARE(c[0].name, QStringLiteral("第一节"));
+    QCOMPARE(c[0].rows.size(), std::size_t(2));
+    QCOMPARE(c[0].rows[1].content, QStringLiteral("案例材料二十"));
+    QCOMPARE(c[2].rows.size(), std::size_t(2));
+  }
+
+  // Through the command: the last favourite of 第二节 removed from its page
+  // takes page and summary row with it (序号 stays 1 … n, later pages keep
+  // matching); then 显示全部试题 on the summary gives every favourite in
+  // chapter order as a kind-4 paper.
+  void removeAndPractise() {
+    Bank bank({kBank});
+    WidgetDialogs real;
+    setDialogs(&real);
+    RecordingPresenter presenter;
+    AppEvents events;
+    QWidget parent;
+    AppContext context{bank.dm, ProgramDir(bank.dir.root()), {}, presenter, events, &parent};
+    TActionList commands;
+    registerCollectionsCommands(commands, context);
+    QStringList before, after, tabs;
+    QDeadlineTimer deadline(30000);
+    Driver d([&](TFrmSCJST &f, int &step) {
+      if (step == 0) {
+        before = summary(f);
+        f.PageControl1->setCurrentIndex(2);
+        click(f.BitBtn2);
+        step = 1;
+      } else if (step == 1 && (f.summaryRows() < before.size() || deadline.hasExpired())) {
+        // (a tick can come while the answered box is still closing)
+        after = summary(f);
+        for (int i = 0; i < f.PageControl1->count(); ++i)
+          tabs << f.PageControl1->tabText(i);
+        f.PageControl1->setCurrentIndex(0);
+        click(f.BitBtn1);
+        step = 2;
+      }
+    });
+    commands.action(QStringLiteral("ActSCJST"))->trigger();
+    setDialogs(nullptr);
+    QCOMPARE(before, (QStringList{QStringLiteral("1 第一节 2"), QStringLiteral("2 第二节 1"), QStringLiteral("3 第三节 2")}));
+    QCOMPARE(d.boxes, QStringList{QStringLiteral("确定取消 题七 的收藏吗？取消后不能恢复！")});
+    QCOMPARE(after, (QStringList{QStringLiteral("1 第一节 2"), QStringLiteral("2 第三节 2")}));
+    QCOMPARE(tabs, (QStringList{QStringLiteral("全部试题"), QStringLiteral("第一节"), QStringLiteral("第三节")}));
+    QCOMPARE(presenter.shown.size(), 1);
+    QCOMPARE(numbers(presenter.shown[0].paper), (std::vector<int>{5, 20, 8, 9}));
+    QCOMPARE(presenter.shown[0].kind, PaperKinds::Favourites);
+    QVERIFY(presenter.shown[0].title.startsWith(QStringLiteral("收藏试题(")));
+    QCOMPARE(bank.marked(), 4);
+  }
+
+  // A chapter's removal is one transaction: a refused third row leaves
+  // every mark and the page; 全部取消 when the marks are gone already
+  // changes nothing and keeps the window; the last favourite removed
+  // closes it with 11 and no paper.
+  void removalsAreSafe() {
+    Bank bank({kBank});
+    FakeDialogs fake;
+    fake.defaultAnswer = true;
+    bank.dm.ADOConnection1.ExecuteScript(QStringLiteral(
+        "CREATE TRIGGER refuse BEFORE UPDATE ON 小题 WHEN old.小题号=20 BEGIN SELECT RAISE(ABORT,'disk I/O error'); END;"));
+    TFrmSCJST form(bank.dm, ReadFavourites(bank.dm));
+    form.StringGrid1->selectRow(0);
+    const bool ran = RunCommand([&] { form.ActCancel(); });
+    QVERIFY(!ran);
+    QCOMPARE(bank.marked(), 5);
+    QCOMPARE(form.summaryRows(), 3);
+    QCOMPARE(form.PageControl1->count(), 4);
+
+    bank.dm.ADOConnection1.ExecuteScript(QStringLiteral("DROP TRIGGER refuse; UPDATE 小题 SET 是否收藏=0;"));
+    fake.shown.clear();
+    form.ActCancelAll();
+    QCOMPARE(fake.texts(), QStringList{QStringLiteral("确定取消全部收藏吗？取消后不能恢复！")});
+    QVERIFY(form.result() != FavouritesText::kNoneLeftResult);
+
+    bank.dm.ADOConnection1.ExecuteScript(QStringLiteral("UPDATE 小题 SET 是否收藏=1 WHERE 小题号=7;"));
+    TFrmSCJST one(bank.dm, ReadFavourites(bank.dm));
+    one.PageControl1->setCurrentIndex(1);
+    fake.shown.clear();
+    one.ActCancel();
+    QCOMPARE(fake.texts().last(), QStringLiteral("已经没有收藏的试题，程序将关闭收藏夹窗口！"));
+    QCOMPARE(one.result(), FavouritesText::kNoneLeftResult);
+    QVERIFY(one.paper().empty());
+    QCOMPARE(bank.marked(), 0);
+  }
+
+  void emptyFavourites() {
+    Bank bank({QStringLiteral("INSERT INTO 题目类别(编号,名称,父级编号,属性) VALUES(1,'科目',0,'0');")});
+    FakeDialogs fake;
+    RecordingPresenter presenter;
+    AppEvents events;
+    AppContext context{bank.dm, ProgramDir(bank.dir.root()), {}, presenter, events, nullptr};
+    TActionList commands;
+    registerCollectionsCommands(commands, context);
+    commands.action(QStringLiteral("ActSCJST"))->trigger();
+    QCOMPARE(fake.texts(), QStringList{QStringLiteral("收藏夹是空的，没有可以显示的试题信息！")});
+    QVERIFY(fake.modalForms.isEmpty());
+    QVERIFY(presenter.shown.isEmpty());
+  }
+};
+
+QBRX_TEST_MAIN(TstFavourites)
+#include "tst_favourites.moc"
