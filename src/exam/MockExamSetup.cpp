@@ -276,7 +276,7 @@ PaperRequest MockExamSetup::drawRequest(std::vector<ExamCandidate> &&fresh, std:
   PaperRequest request;
   request.paper = DrawPaper(candidates, rows, random);
   request.kind = PaperKinds::MockExam;
-  request.title = QStringLiteral("模拟考场(") + TestTimeText(now) + QLatin1Char(')');
+  request.title = DatedPaperTitle(QStringLiteral("模拟考场"), now);
   request.mode = 0;
   return request;
 }

@@ -1,6 +1,7 @@
 #include "exam/TestRecordStore.h"
 #include "common/Dialogs.h"
 #include "common/AppError.h"
+#include "render/PaperPresenter.h"
 #include "store/DM.h"
 #include "store/Transaction.h"
 
@@ -32,9 +33,7 @@ QString AccuracyText(float score, float total) {
   return QString::number(double(score) / double(total), 'g', 15);
 }
 
-QString TestTimeText(const QDateTime &when) {
-  return when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-}
+QString TestTimeText(const QDateTime &when) { return LocalTimeText(when); }
 
 bool TestRecordStore::isStoredKind(qint16 kind) {
   return kind == 1 || kind == 2 || kind == 4 || kind == 5 || kind == 6;

@@ -40,9 +40,12 @@ void BuildRequestedPaper(const PaperRequest &request, TDataModule1 &dm, const Pr
   ApplyRequestedPaper(request, RenderQuestionPage(request.title, request.mode, request.paper, request.kind, dm), dir);
 }
 
+QString LocalTimeText(const QDateTime &when) {
+  return when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
 QString DatedPaperTitle(const QString &name, const QDateTime &when) {
-  return name + QLatin1Char('(') + when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) +
-         QLatin1Char(')');
+  return name + QLatin1Char('(') + LocalTimeText(when) + QLatin1Char(')');
 }
 
 QString DatedPaperTitle(const QString &name) { return DatedPaperTitle(name, QDateTime::currentDateTime()); }

@@ -36,8 +36,11 @@ void BuildRequestedPaper(const PaperRequest &request, TDataModule1 &dm, const Pr
 // `request`, e.g. on a worker thread: writes it and sets the paper state.
 void ApplyRequestedPaper(const PaperRequest &request, QuestionPage &&page, const ProgramDir &dir);
 
-// The title of a paper a dialog composes: `name` + "(" + the local date and
-// time as "yyyy-MM-dd HH:mm:ss" + ")", e.g. "温故知新(2026-12-10 21:46:34)".
+// The local date and time as the bank stores it and titles show it:
+// "yyyy-MM-dd HH:mm:ss", zero padded, so text order is time order.
+QString LocalTimeText(const QDateTime &when);
+// The title of a paper a dialog composes: `name` + "(" + LocalTimeText +
+// ")", e.g. "温故知新(2026-12-10 21:46:34)".
 QString DatedPaperTitle(const QString &name, const QDateTime &when);
 QString DatedPaperTitle(const QString &name);
 
