@@ -77,6 +77,10 @@ std::string makeCase(std::mt19937 &rng, const std::string &absoluteBase) {
       e.link = a.version == 4 ? RarWriter::Link::Symlink : RarWriter::Link(link + 1);
       e.linkTarget = pick(rng, 2) ? "../../etc" : absoluteBase;
     }
+    e.exactTime = pick(rng, 4) == 0;
+    e.timeFraction = uint32_t(pick(rng, 10000000));
+    e.noTime = a.version == 5 && pick(rng, 8) == 0;
+    e.version = a.version == 5 && pick(rng, 6) == 0 ? unsigned(1 + pick(rng, 3)) : 0u;
     a.entries.push_back(e);
   }
   std::string bytes = RarWriter::build(a);
