@@ -11,13 +11,13 @@
 #include "Interleaved.h"
 #include "TestEnv.h"
 #include "collections/Favourites.h"
+#include "collections/ui/PageControl.h"
 #include "collections/ui/SCJST.h"
 #include "store/DM.h"
 #include "store/Startup.h"
 #include "store/Transaction.h"
 
 #include <QElapsedTimer>
-#include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>

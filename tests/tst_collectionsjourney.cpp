@@ -9,6 +9,7 @@
 #include "FakeDialogs.h"
 #include "MainWindowFixture.h"
 #include "TestEnv.h"
+#include "collections/ui/PageControl.h"
 #include "collections/ui/SCJST.h"
 #include "collections/ui/STGL.h"
 #include "collections/ui/StringGridSC.h"
@@ -24,7 +25,6 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTabWidget>
 #include <QTimer>
 #include <QtTest>
 

@@ -7,6 +7,7 @@
 #include "TestEnv.h"
 #include "collections/Favourites.h"
 #include "collections/ui/CollectionsCommands.h"
+#include "collections/ui/PageControl.h"
 #include "collections/ui/SCJST.h"
 #include "collections/ui/StringGridSC.h"
 #include "common/ErrorHandler.h"
@@ -22,7 +23,6 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTabWidget>
 #include <QTableView>
 #include <QDeadlineTimer>
 #include <QTimer>
