@@ -17,7 +17,7 @@
 TFrmSCJST::TFrmSCJST(TDataModule1 &dm, const std::vector<FavouriteChapter> &chapters, QWidget *parent)
     : TFrmBase(FavouritesText::Caption, parent), m_dm(dm) {
   setObjectName(QStringLiteral("FrmSCJST"));
-  resize(820, 520);
+  resize(1000, 520); // the page list, then the summary's three columns
   auto *layout = new QVBoxLayout(this);
   PageControl1 = new TPageControl(this);
   layout->addWidget(PageControl1, 1);
