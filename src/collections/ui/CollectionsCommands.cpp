@@ -1,6 +1,7 @@
 #include "collections/ui/CollectionsCommands.h"
 #include "collections/Favourites.h"
 #include "collections/ui/SCJST.h"
+#include "collections/ui/STCZ.h"
 #include "common/Dialogs.h"
 #include "render/ActionList.h"
 #include "render/AppContext.h"
@@ -31,6 +32,10 @@ void ActSCJST(AppContext &context) {
     context.presenter.showPaper(*request);
 }
 
+// The question search builds and shows its paper itself (kind 3); Cancel
+// leaves the paper on display and its kind as they were.
+void ActSTCZ(AppContext &context) { execOwned(new TFrmSTCZ(context, context.window)); }
+
 } // namespace
 
 // Commands whose dialogs are not part of the program yet are registered
@@ -38,5 +43,6 @@ void ActSCJST(AppContext &context) {
 void registerCollectionsCommands(TActionList &commands, AppContext &context) {
   commands.add({QStringLiteral("ActSCJST"), QStringLiteral("收藏夹"), CommandCategory::MainMenu, {},
                 [&context] { ActSCJST(context); }});
-  commands.add({QStringLiteral("ActSTCZ"), QStringLiteral("试题查找"), CommandCategory::MainMenu, {QKeySequence(Qt::CTRL | Qt::Key_F)}});
+  commands.add({QStringLiteral("ActSTCZ"), QStringLiteral("试题查找"), CommandCategory::MainMenu, {QKeySequence(Qt::CTRL | Qt::Key_F)},
+                [&context] { ActSTCZ(context); }});
 }

@@ -1,4 +1,5 @@
 #include "collections/ui/SCJST.h"
+#include "collections/QuestionSearch.h"
 #include "collections/ui/StringGridSC.h"
 #include "common/AppError.h"
 #include "common/Dialogs.h"
@@ -8,6 +9,7 @@
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QTabWidget>
@@ -16,30 +18,12 @@
 
 TFrmSCJST::TFrmSCJST(TDataModule1 &dm, const std::vector<FavouriteChapter> &chapters, QWidget *parent)
     : TFrmBase(FavouritesText::Caption, parent), m_dm(dm) {
-  setObjectName(QStringLiteral("FrmSCJST"));
-  resize(820, 520);
-  auto *layout = new QVBoxLayout(this);
-  PageControl1 = new QTabWidget(this);
-  PageControl1->setUsesScrollButtons(true);
-  layout->addWidget(PageControl1, 1);
-
-  StringGrid1 = new QTableView(PageControl1);
-  StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
-  StringGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
-  StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
-  StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  StringGrid1->verticalHeader()->hide();
-  StringGrid1->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  buildWindow();
   m_summary = new QStandardItemModel(0, 4, this);
   m_summary->setHorizontalHeaderLabels(
       {QStringLiteral("序号"), QStringLiteral("    章节名称"), QStringLiteral("题目数量"), QString()});
   StringGrid1->setModel(m_summary);
-  const QFontMetrics fm(font());
-  StringGrid1->setColumnWidth(0, fm.horizontalAdvance(QStringLiteral(" 100")) + 8);
-  StringGrid1->setColumnWidth(1, 640);
-  StringGrid1->setColumnWidth(2, fm.horizontalAdvance(QStringLiteral("题目类型")) + 18);
-  StringGrid1->setColumnHidden(3, true);
-  PageControl1->addTab(StringGrid1, QStringLiteral("全部试题"));
+  sizeSummaryColumns();
 
   for (const FavouriteChapter &c : chapters) {
     m_summary->appendRow({new QStandardItem(QString::number(m_summary->rowCount() + 1)), new QStandardItem(c.name),
@@ -55,8 +39,50 @@ TFrmSCJST::TFrmSCJST(TDataModule1 &dm, const std::vector<FavouriteChapter> &chap
     PageControl1->addTab(grid, c.name);
   }
   StringGrid1->selectRow(0);
+}
+
+TFrmSCJST::TFrmSCJST(TDataModule1 &dm, const std::vector<FavouriteRow> &results, QWidget *parent)
+    : TFrmBase(SearchText::Caption, parent), m_dm(dm) {
+  buildWindow();
+  // The summary lists questions here: the question list's model, with its
+  // headers "序号", "    题目内容", "题目类型".
+  m_results = new QuestionListModel(this);
+  std::vector<QuestionListModel::Row> rows;
+  rows.reserve(results.size());
+  for (const FavouriteRow &r : results)
+    rows.push_back({r.xiaoTiHao, r.content, r.type});
+  m_results->setRows(std::move(rows));
+  StringGrid1->setModel(m_results);
+  sizeSummaryColumns();
+  BitBtn2->hide();
+  BitBtn4->hide();
+  LabelCount->setText(SearchText::FoundCount(int(results.size())));
+  LabelCount->show();
+  StringGrid1->selectRow(0);
+}
+
+void TFrmSCJST::buildWindow() {
+  setObjectName(QStringLiteral("FrmSCJST"));
+  resize(820, 520);
+  auto *layout = new QVBoxLayout(this);
+  PageControl1 = new QTabWidget(this);
+  PageControl1->setUsesScrollButtons(true);
+  layout->addWidget(PageControl1, 1);
+
+  StringGrid1 = new QTableView(PageControl1);
+  StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
+  StringGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+  StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+  StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  StringGrid1->verticalHeader()->hide();
+  StringGrid1->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  PageControl1->addTab(StringGrid1, QStringLiteral("全部试题"));
 
   auto *buttons = new QHBoxLayout;
+  LabelCount = new QLabel(this);
+  LabelCount->setObjectName(QStringLiteral("LabelCount"));
+  LabelCount->hide();
+  buttons->addWidget(LabelCount);
   buttons->addStretch();
   const auto button = [&](const QString &name, const QString &text) {
     auto *b = new QPushButton(text, this);
@@ -78,11 +104,22 @@ TFrmSCJST::TFrmSCJST(TDataModule1 &dm, const std::vector<FavouriteChapter> &chap
   connect(BitBtn4, &QPushButton::clicked, this, [this] { RunCommand([this] { ActCancelAll(); }); });
 }
 
+// Widths as the window's font measures them; column 3 holds the number.
+void TFrmSCJST::sizeSummaryColumns() {
+  const QFontMetrics fm(font());
+  StringGrid1->setColumnWidth(0, fm.horizontalAdvance(QStringLiteral(" 100")) + 8);
+  StringGrid1->setColumnWidth(1, 640);
+  StringGrid1->setColumnWidth(2, fm.horizontalAdvance(QStringLiteral("题目类型")) + 18);
+  StringGrid1->setColumnHidden(3, true);
+}
+
+bool TFrmSCJST::searchMode() const { return windowTitle() == SearchText::Caption; }
+
 TStringGridSCJ *TFrmSCJST::chapterGrid(int page) const {
   return page >= 1 ? qobject_cast<TStringGridSCJ *>(PageControl1->widget(page)) : nullptr;
 }
 
-int TFrmSCJST::summaryRows() const { return m_summary->rowCount(); }
+int TFrmSCJST::summaryRows() const { return StringGrid1->model()->rowCount(); }
 
 int TFrmSCJST::selectedSummaryRow() const {
   const QModelIndexList rows = StringGrid1->selectionModel()->selectedRows();
@@ -98,10 +135,15 @@ void TFrmSCJST::ActShowQuestion() {
       dialogs().beep();
       return;
     }
-    // The chapter's favourites as listed on its page.
-    TStringGridSCJ *grid = chapterGrid(row + 1);
-    for (int r = 0; grid && r < grid->dataRowCount(); ++r)
-      paper.push_back(TXiaoTi{grid->xiaoTiHao(r)});
+    if (m_results) {
+      // The one question of the row.
+      paper.push_back(TXiaoTi{m_results->rowAt(row).xiaoTiHao});
+    } else {
+      // The chapter's favourites as listed on its page.
+      TStringGridSCJ *grid = chapterGrid(row + 1);
+      for (int r = 0; grid && r < grid->dataRowCount(); ++r)
+        paper.push_back(TXiaoTi{grid->xiaoTiHao(r)});
+    }
   } else {
     TStringGridSCJ *grid = chapterGrid(page);
     const int row = grid ? grid->selectedRow() : -1;
@@ -118,6 +160,16 @@ void TFrmSCJST::ActShowQuestion() {
 void TFrmSCJST::ActCreatePaper() {
   const int page = PageControl1->currentIndex();
   std::vector<TXiaoTi> paper;
+  if (m_results) {
+    // Every result in result order.
+    for (int r = 0; r < m_results->rowCount(); ++r)
+      paper.push_back(TXiaoTi{m_results->rowAt(r).xiaoTiHao});
+    if (paper.empty())
+      return;
+    m_paper = std::move(paper);
+    accept();
+    return;
+  }
   const int first = page == 0 ? 1 : page, last = page == 0 ? PageControl1->count() - 1 : page;
   for (int p = first; p <= last; ++p)
     if (TStringGridSCJ *grid = chapterGrid(p))
@@ -151,6 +203,11 @@ void TFrmSCJST::closeIfEmpty() {
 }
 
 void TFrmSCJST::ActCancel() {
+  // The search's results are no favourites: nothing to remove.
+  if (searchMode()) {
+    dialogs().beep();
+    return;
+  }
   const int page = PageControl1->currentIndex();
   if (page == 0) {
     const int row = selectedSummaryRow();
@@ -192,6 +249,10 @@ void TFrmSCJST::ActCancel() {
 }
 
 void TFrmSCJST::ActCancelAll() {
+  if (searchMode()) {
+    dialogs().beep();
+    return;
+  }
   if (!dialogs().question(FavouritesText::ConfirmAll, FavouritesText::ConfirmAllCaption))
     return;
   // Only marks that are set: cleared elsewhere already, nothing changes.

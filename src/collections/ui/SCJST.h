@@ -3,6 +3,10 @@
 // chapter with its questions. Its actions choose a paper and end with OK;
 // removing favourites writes at once (a chapter in one transaction); when
 // none is left the window closes with 11.
+//
+// Search mode, caption "试题查找": the question search's results, one row
+// per question on the one page, with how many were found; "取消收藏" and
+// "全部取消" are hidden and do nothing there (a beep).
 
 #include "collections/Favourites.h"
 #include "render/Global.h"
@@ -10,7 +14,9 @@
 
 #include <vector>
 
+class QLabel;
 class QPushButton;
+class QuestionListModel;
 class QStandardItemModel;
 class QTabWidget;
 class QTableView;
@@ -19,7 +25,10 @@ class TStringGridSCJ;
 class TFrmSCJST : public TFrmBase {
   Q_OBJECT
 public:
+  // Favourites mode.
   TFrmSCJST(TDataModule1 &dm, const std::vector<FavouriteChapter> &chapters, QWidget *parent = nullptr);
+  // Search mode: `results` in their order.
+  TFrmSCJST(TDataModule1 &dm, const std::vector<FavouriteRow> &results, QWidget *parent = nullptr);
 
   QTabWidget *PageControl1 = nullptr;
   QTableView *StringGrid1 = nullptr; // the summary
@@ -28,10 +37,13 @@ public:
   QPushButton *BitBtn2 = nullptr;    // 取消收藏
   QPushButton *BitBtn4 = nullptr;    // 全部取消
   QPushButton *BitBtn3 = nullptr;    // 关闭
+  QLabel *LabelCount = nullptr;      // search mode: how many were found
 
   const std::vector<TXiaoTi> &paper() const { return m_paper; }
   TStringGridSCJ *chapterGrid(int page) const;
   int summaryRows() const;
+  // The window shows search results (its caption is "试题查找").
+  bool searchMode() const;
 
   void ActShowQuestion();
   void ActCreatePaper();
@@ -39,13 +51,16 @@ public:
   void ActCancelAll();
 
 private:
+  void buildWindow();
+  void sizeSummaryColumns();
   int selectedSummaryRow() const;
   void removeChapter(int page);
   void renumber();
   void closeIfEmpty();
 
   TDataModule1 &m_dm;
-  QStandardItemModel *m_summary = nullptr;
+  QStandardItemModel *m_summary = nullptr; // favourites mode
+  QuestionListModel *m_results = nullptr;  // search mode
   std::vector<qint64> m_chapterIds; // index-aligned with the summary rows
   std::vector<TXiaoTi> m_paper;
 };
