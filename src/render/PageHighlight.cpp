@@ -41,7 +41,7 @@ QString HighlightScript(const QString &text) {
   // A JSON string is a JavaScript string literal.
   QByteArray literal = QJsonDocument(QJsonArray{source}).toJson(QJsonDocument::Compact);
   literal = literal.mid(1, literal.size() - 2);
-  return QStringLiteral(R"((function (source) {
+  return QStringLiteral(R"JS((function (source) {
   if (document.querySelector('span.SearchHit')) return 0;
   var re = new RegExp(source, 'gu'), count = 0;
   var stems = document.querySelectorAll('span[id^="T"]');
@@ -71,5 +71,5 @@ QString HighlightScript(const QString &text) {
     });
   }
   return count;
-})(") + QString::fromUtf8(literal) + QStringLiteral(")");
+})()JS") + QString::fromUtf8(literal) + QLatin1Char(')');
 }
