@@ -261,10 +261,15 @@ private slots:
     QCOMPARE(PaperKind, PaperKinds::Search);
     QCOMPARE(PaperTitle, QStringLiteral("试题查找"));
     QCOMPARE(numbers(CurrentPaper), std::vector<int>{86});
-    QTRY_COMPARE(w.WebBrowser1->evaluate(QStringLiteral(
-                     "Array.from(document.querySelectorAll('span.SearchHit')).map(function (e) {"
-                     " return e.parentNode.id + ':' + e.textContent; }).join()")).toString(),
-                 QStringLiteral("T86_86:巡检"));
+    const QString hits = QStringLiteral("Array.from(document.querySelectorAll('span.SearchHit')).map(function (e) {"
+                                        " return e.parentNode.id + ':' + e.textContent; }).join()");
+    QTRY_COMPARE(w.WebBrowser1->evaluate(hits).toString(), QStringLiteral("T86_86:巡检"));
+
+    // New settings rebuild and reload the page: it is marked again.
+    w.WebBrowser1->runScript(QStringLiteral("document.body.setAttribute('data-old', '1')"));
+    emit w.events().settingsChanged();
+    QTRY_COMPARE(w.WebBrowser1->evaluate(QStringLiteral("document.body.hasAttribute('data-old')")).toBool(), false);
+    QTRY_COMPARE(w.WebBrowser1->evaluate(hits).toString(), QStringLiteral("T86_86:巡检"));
     QVERIFY(w.WebBrowser1->scriptErrors().isEmpty());
   }
 };
