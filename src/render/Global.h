@@ -52,6 +52,9 @@ inline std::vector<TTest> TypeResults;
 inline qint32 ChapterId = 0;
 inline quint32 RedoTestId = 0; // 32 bits wide, so any test number works
 inline bool PaperOnDisplay = false;
+// The search text whose matches the page on display marks once loaded
+// (render/PageHighlight.h); empty for a paper that marks nothing.
+inline QString PaperHighlight;
 
 // Back to the state at program start (tests).
 inline void ResetPaperState() {
@@ -63,4 +66,5 @@ inline void ResetPaperState() {
   ChapterId = 0;
   RedoTestId = 0;
   PaperOnDisplay = false;
+  PaperHighlight.clear();
 }

@@ -8,6 +8,7 @@ PaperRequest PaperRequest::keepingKind(std::vector<TXiaoTi> paper) {
   request.title = PaperTitle;
   request.chapterId = ChapterId;
   request.redoTestId = RedoTestId;
+  request.highlight = PaperHighlight;
   return request;
 }
 
@@ -17,7 +18,9 @@ void ApplyRequestedPaper(const PaperRequest &request, QuestionPage &&page, const
   const QString title = PaperTitle;
   const qint32 chapter = ChapterId;
   const quint32 redo = RedoTestId;
+  const QString highlight = PaperHighlight;
   CurrentPaper = request.paper;
+  PaperHighlight = request.highlight;
   PaperKind = request.kind;
   if (request.chapterId)
     ChapterId = *request.chapterId;
@@ -31,6 +34,7 @@ void ApplyRequestedPaper(const PaperRequest &request, QuestionPage &&page, const
     PaperTitle = title;
     ChapterId = chapter;
     RedoTestId = redo;
+    PaperHighlight = highlight;
     throw;
   }
 }

@@ -22,9 +22,11 @@ struct PaperRequest {
   int mode = 0;               // the page builder's mode
   std::optional<qint32> chapterId;   // becomes ChapterId when set
   std::optional<quint32> redoTestId; // becomes RedoTestId when set
+  QString highlight;                 // becomes PaperHighlight: text the page marks
 
-  // A request for `paper` that keeps the kind, title, chapter and redo
-  // target of the paper on display (a narrower view of the same paper).
+  // A request for `paper` that keeps the kind, title, chapter, redo target
+  // and marked text of the paper on display (a narrower view of the same
+  // paper).
   static PaperRequest keepingKind(std::vector<TXiaoTi> paper);
 };
 

@@ -1,6 +1,7 @@
 #include "collections/ui/CollectionsCommands.h"
 #include "collections/Favourites.h"
 #include "collections/ui/SCJST.h"
+#include "collections/ui/STCZ.h"
 #include "collections/ui/STGL.h"
 #include "common/Dialogs.h"
 #include "render/ActionList.h"
@@ -32,6 +33,10 @@ void ActSCJST(AppContext &context) {
     context.presenter.showPaper(*request);
 }
 
+// The question search builds and shows its paper itself (kind 3); Cancel
+// leaves the paper on display and its kind as they were.
+void ActSTCZ(AppContext &context) { execOwned(new TFrmSTCZ(context, context.window)); }
+
 } // namespace
 
 // Commands whose dialogs are not part of the program yet are registered
@@ -41,5 +46,6 @@ void registerCollectionsCommands(TActionList &commands, AppContext &context) {
                 [&context] { ActSCJST(context); }});
   commands.add({QStringLiteral("ActSTGL"), QStringLiteral("试题过滤"), CommandCategory::HelpMenu,
                 {QKeySequence(Qt::CTRL | Qt::Key_G)}, [&context] { ActSTGL(context); }});
-  commands.add({QStringLiteral("ActSTCZ"), QStringLiteral("试题查找"), CommandCategory::MainMenu, {QKeySequence(Qt::CTRL | Qt::Key_F)}});
+  commands.add({QStringLiteral("ActSTCZ"), QStringLiteral("试题查找"), CommandCategory::MainMenu, {QKeySequence(Qt::CTRL | Qt::Key_F)},
+                [&context] { ActSTCZ(context); }});
 }

@@ -1,4 +1,5 @@
 #include "collections/ui/SCJST.h"
+#include "collections/QuestionSearch.h"
 #include "collections/ui/PageControl.h"
 #include "collections/ui/StringGridSC.h"
 #include "common/AppError.h"
@@ -9,6 +10,8 @@
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
+#include <QListView>
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QTableView>
@@ -16,29 +19,12 @@
 
 TFrmSCJST::TFrmSCJST(TDataModule1 &dm, const std::vector<FavouriteChapter> &chapters, QWidget *parent)
     : TFrmBase(FavouritesText::Caption, parent), m_dm(dm) {
-  setObjectName(QStringLiteral("FrmSCJST"));
-  resize(1000, 520); // the page list, then the summary's three columns
-  auto *layout = new QVBoxLayout(this);
-  PageControl1 = new TPageControl(this);
-  layout->addWidget(PageControl1, 1);
-
-  StringGrid1 = new QTableView(PageControl1);
-  StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
-  StringGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
-  StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
-  StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  StringGrid1->verticalHeader()->hide();
-  StringGrid1->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  buildWindow();
   m_summary = new QStandardItemModel(0, 4, this);
   m_summary->setHorizontalHeaderLabels(
       {QStringLiteral("序号"), QStringLiteral("    章节名称"), QStringLiteral("题目数量"), QString()});
   StringGrid1->setModel(m_summary);
-  const QFontMetrics fm(font());
-  StringGrid1->setColumnWidth(0, fm.horizontalAdvance(QStringLiteral(" 100")) + 8);
-  StringGrid1->setColumnWidth(1, 640);
-  StringGrid1->setColumnWidth(2, fm.horizontalAdvance(QStringLiteral("题目类型")) + 18);
-  StringGrid1->setColumnHidden(3, true);
-  PageControl1->addTab(StringGrid1, QStringLiteral("全部试题"));
+  sizeSummaryColumns();
 
   QStringList names;
   for (const FavouriteChapter &c : chapters) {
@@ -53,8 +39,50 @@ TFrmSCJST::TFrmSCJST(TDataModule1 &dm, const std::vector<FavouriteChapter> &chap
   PageControl1->addTabs(names);
   connect(PageControl1, &TPageControl::currentChanged, this, [this](int page) { chapterGrid(page); });
   StringGrid1->selectRow(0);
+}
+
+TFrmSCJST::TFrmSCJST(TDataModule1 &dm, const std::vector<FavouriteRow> &results, QWidget *parent)
+    : TFrmBase(SearchText::Caption, parent), m_dm(dm) {
+  buildWindow();
+  // The summary lists questions here: the question list's model, with its
+  // headers "序号", "    题目内容", "题目类型".
+  m_results = new QuestionListModel(this);
+  std::vector<QuestionListModel::Row> rows;
+  rows.reserve(results.size());
+  for (const FavouriteRow &r : results)
+    rows.push_back({r.xiaoTiHao, r.content, r.type});
+  m_results->setRows(std::move(rows));
+  StringGrid1->setModel(m_results);
+  sizeSummaryColumns();
+  BitBtn2->hide();
+  BitBtn4->hide();
+  PageControl1->pageList()->hide(); // one page: nothing to choose from
+  LabelCount->setText(SearchText::FoundCount(int(results.size())));
+  LabelCount->show();
+  StringGrid1->selectRow(0);
+}
+
+void TFrmSCJST::buildWindow() {
+  setObjectName(QStringLiteral("FrmSCJST"));
+  resize(1000, 520); // the page list, then the summary's three columns
+  auto *layout = new QVBoxLayout(this);
+  PageControl1 = new TPageControl(this);
+  layout->addWidget(PageControl1, 1);
+
+  StringGrid1 = new QTableView(PageControl1);
+  StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
+  StringGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+  StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+  StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  StringGrid1->verticalHeader()->hide();
+  StringGrid1->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  PageControl1->addTab(StringGrid1, QStringLiteral("全部试题"));
 
   auto *buttons = new QHBoxLayout;
+  LabelCount = new QLabel(this);
+  LabelCount->setObjectName(QStringLiteral("LabelCount"));
+  LabelCount->hide();
+  buttons->addWidget(LabelCount);
   buttons->addStretch();
   const auto button = [&](const QString &name, const QString &text) {
     auto *b = new QPushButton(text, this);
@@ -75,6 +103,17 @@ TFrmSCJST::TFrmSCJST(TDataModule1 &dm, const std::vector<FavouriteChapter> &chap
   connect(BitBtn2, &QPushButton::clicked, this, [this] { RunCommand([this] { ActCancel(); }); });
   connect(BitBtn4, &QPushButton::clicked, this, [this] { RunCommand([this] { ActCancelAll(); }); });
 }
+
+// Widths as the window's font measures them; column 3 holds the number.
+void TFrmSCJST::sizeSummaryColumns() {
+  const QFontMetrics fm(font());
+  StringGrid1->setColumnWidth(0, fm.horizontalAdvance(QStringLiteral(" 100")) + 8);
+  StringGrid1->setColumnWidth(1, 640);
+  StringGrid1->setColumnWidth(2, fm.horizontalAdvance(QStringLiteral("题目类型")) + 18);
+  StringGrid1->setColumnHidden(3, true);
+}
+
+bool TFrmSCJST::searchMode() const { return windowTitle() == SearchText::Caption; }
 
 TStringGridSCJ *TFrmSCJST::chapterGrid(int page) const {
   if (page < 1 || page >= PageControl1->count())
@@ -105,7 +144,7 @@ std::vector<int> TFrmSCJST::chapterNumbers(int page) const {
   return out;
 }
 
-int TFrmSCJST::summaryRows() const { return m_summary->rowCount(); }
+int TFrmSCJST::summaryRows() const { return StringGrid1->model()->rowCount(); }
 
 int TFrmSCJST::selectedSummaryRow() const {
   const QModelIndexList rows = StringGrid1->selectionModel()->selectedRows();
@@ -121,9 +160,14 @@ void TFrmSCJST::ActShowQuestion() {
       dialogs().beep();
       return;
     }
-    // The chapter's favourites as listed on its page.
-    for (int x : chapterNumbers(row + 1))
-      paper.push_back(TXiaoTi{x});
+    if (m_results) {
+      // The one question of the row.
+      paper.push_back(TXiaoTi{m_results->rowAt(row).xiaoTiHao});
+    } else {
+      // The chapter's favourites as listed on its page.
+      for (int x : chapterNumbers(row + 1))
+        paper.push_back(TXiaoTi{x});
+    }
   } else {
     TStringGridSCJ *grid = chapterGrid(page);
     const int row = grid ? grid->selectedRow() : -1;
@@ -140,6 +184,16 @@ void TFrmSCJST::ActShowQuestion() {
 void TFrmSCJST::ActCreatePaper() {
   const int page = PageControl1->currentIndex();
   std::vector<TXiaoTi> paper;
+  if (m_results) {
+    // Every result in result order.
+    for (int r = 0; r < m_results->rowCount(); ++r)
+      paper.push_back(TXiaoTi{m_results->rowAt(r).xiaoTiHao});
+    if (paper.empty())
+      return;
+    m_paper = std::move(paper);
+    accept();
+    return;
+  }
   const int first = page == 0 ? 1 : page, last = page == 0 ? PageControl1->count() - 1 : page;
   for (int p = first; p <= last; ++p)
     for (int x : chapterNumbers(p))
@@ -175,6 +229,11 @@ void TFrmSCJST::closeIfEmpty() {
 }
 
 void TFrmSCJST::ActCancel() {
+  // The search's results are no favourites: nothing to remove.
+  if (searchMode()) {
+    dialogs().beep();
+    return;
+  }
   const int page = PageControl1->currentIndex();
   if (page == 0) {
     const int row = selectedSummaryRow();
@@ -212,6 +271,10 @@ void TFrmSCJST::ActCancel() {
 }
 
 void TFrmSCJST::ActCancelAll() {
+  if (searchMode()) {
+    dialogs().beep();
+    return;
+  }
   if (!dialogs().question(FavouritesText::ConfirmAll, FavouritesText::ConfirmAllCaption))
     return;
   // Only marks that are set: cleared elsewhere already, nothing changes.

@@ -17,6 +17,7 @@
 #include "mainwin/ui/TreeColumn.h"
 #include "render/ActionList.h"
 #include "render/MyExternal.h"
+#include "render/PageHighlight.h"
 #include "render/ui/ExternalContainer.h"
 #include "render/ui/WebHtmlView.h"
 #include "review/ui/ReviewCommands.h"
@@ -34,6 +35,7 @@
 #include <QSplitter>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 
 const std::array<const char *, 8> TFrmMain::kMenuCommands = {
@@ -99,6 +101,10 @@ void TFrmMain::connectEvents() {
           [this](int XiaoTiHao) { RunCommand([this, XiaoTiHao] { openErrorReport(XiaoTiHao); }); });
   connect(&m_events, &AppEvents::settingsChanged, this, [this] { RunCommand([this] { reloadPaper(); }); });
   connect(&m_events, &AppEvents::bankReplaced, this, [this] { RunCommand([this] { AfterBankUpdate(); }); });
+  connect(WebBrowser1->page(), &QWebEnginePage::loadFinished, this, [this](bool ok) {
+    if (ok)
+      markFoundText();
+  });
 }
 
 TFrmMain::~TFrmMain() {
@@ -313,6 +319,15 @@ void TFrmMain::showGeneratedPaper() {
   WebBrowser1->navigate(m_programDir.questionPagePath());
   PanelPaperToolBar->InitShowAnswer();
   emit m_events.paperShown();
+}
+
+void TFrmMain::markFoundText() {
+  if (PaperHighlight.isEmpty() ||
+      !QUrl::fromLocalFile(m_programDir.questionPagePath()).matches(WebBrowser1->url(), QUrl::RemoveQuery))
+    return;
+  const QString script = HighlightScript(PaperHighlight);
+  if (!script.isEmpty())
+    WebBrowser1->page()->runJavaScript(script);
 }
 
 // The feedback form shows the question on a page of its own: the paper on

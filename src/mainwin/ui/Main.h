@@ -93,6 +93,9 @@ public:
   // The last steps of showPaper: the paper toolbar's left group and settings
   // button visible, the view on the new page from its top, answers hidden.
   void showGeneratedPaper();
+  // Marks the found text of a search paper (PaperHighlight) in the question
+  // page, each time that page has loaded; the page's file is not changed.
+  void markFoundText();
   // What PrepareBank read, applied: the tree filled, its start node selected
   // and, when the node's paper was rendered, that paper written, shown and
   // the tree position stored. Throws what preparing met.

@@ -1,0 +1,125 @@
+#include "collections/QuestionSearch.h"
+
+#include <QByteArray>
+#include <QSet>
+#include <algorithm>
+#include <QStringList>
+
+QString SearchText::FoundCount(int questions) { return QStringLiteral("共找到 %1 道试题").arg(questions); }
+
+namespace {
+
+QString numberList(const std::vector<qint32> &ids) {
+  QStringList parts;
+  parts.reserve(int(ids.size()));
+  for (qint32 id : ids)
+    parts << QString::number(id);
+  return QStringLiteral("IN(") + parts.join(QLatin1Char(',')) + QLatin1Char(')');
+}
+
+SearchOutcome refused(const QString &message, Dialogs::Icon icon) {
+  SearchOutcome out;
+  out.message = message;
+  out.icon = icon;
+  return out;
+}
+
+} // namespace
+
+QuestionSearch::QuestionSearch(TADOConnection &connection) : m_query(connection, QStringLiteral("QuestionSearch")) {}
+
+QuestionSearch::QuestionSearch(TDataModule1 &dm) : QuestionSearch(dm.ADOConnection1) {}
+
+std::vector<SearchScopeNode> QuestionSearch::scopeNodes() {
+  m_query.Close();
+  m_query.SQL.Clear();
+  m_query.SQL.Add(QStringLiteral("SELECT 编号,名称 FROM 题目类别 WHERE 父级编号 IN"));
+  m_query.SQL.Add(QStringLiteral("(SELECT 编号 FROM 题目类别 WHERE 父级编号=0)"));
+  m_query.Open();
+  std::vector<SearchScopeNode> out;
+  out.reserve(std::size_t(m_query.RecordCount()));
+  for (m_query.First(); !m_query.Eof(); m_query.Next())
+    out.push_back({m_query.Fields(0).AsInteger(), m_query.Fields(1).AsString()});
+  m_query.Close();
+  return out;
+}
+
+std::vector<qint32> QuestionSearch::numbers(const QString &sql) {
+  m_query.Close();
+  m_query.SQL.Clear();
+  m_query.SQL.Add(sql);
+  std::vector<qint32> out;
+  m_query.OpenForward([&](const TForwardRow &row) { out.push_back(row.Fields(0).AsInteger()); });
+  return out;
+}
+
+SearchOutcome QuestionSearch::run(const QString &text, const std::vector<qint32> &scope) {
+  if (text.isEmpty())
+    return refused(SearchText::NoText, Dialogs::Icon::Information);
+  if (scope.empty())
+    return refused(SearchText::NoScope, Dialogs::Icon::Warning);
+  // The ticked nodes as the bank has them now.
+  const std::vector<qint32> nodes = numbers(QStringLiteral("SELECT 编号 FROM 题目类别 WHERE 编号 ") + numberList(scope));
+  if (nodes.empty())
+    return refused(SearchText::NoSubject, Dialogs::Icon::Warning);
+  const std::vector<qint32> chapters =
+      numbers(QStringLiteral("SELECT 编号 FROM 题目类别 WHERE 父级编号 ") + numberList(nodes));
+  if (chapters.empty())
+    return refused(SearchText::NoChapter, Dialogs::Icon::Warning);
+
+  // The scan runs in the table's order and the hits are sorted here: the
+  // engine's sorter would carry every hit's text through a temporary tree.
+  // The order is the statement's "ORDER BY 题目类型,小题号,所属编号", the
+  // types compared as the engine compares texts (their UTF-8 bytes).
+  struct Hit {
+    int xiaoTiHao, daTiHao;
+    qint64 chapter;
+    int type; // index into `types`
+    QString content;
+  };
+  std::vector<QByteArray> types; // the distinct 题目类型, as stored
+  std::vector<Hit> hits;
+  m_query.Close();
+  m_query.SQL.Clear();
+  m_query.SQL.Add(QStringLiteral("SELECT 小题号,大题号,所属编号,题目类型,题目内容 FROM 小题 WHERE 题目内容 LIKE ") +
+                  QuotedStr(QLatin1Char('%') + text + QLatin1Char('%')));
+  m_query.SQL.Add(QStringLiteral(" AND +所属编号 ") + numberList(chapters));
+  m_query.OpenForward([&](const TForwardRow &row) {
+    const QByteArrayView type = row.Utf8(3);
+    auto known = std::find(types.begin(), types.end(), type);
+    if (known == types.end())
+      known = types.insert(types.end(), type.toByteArray());
+    hits.push_back({row.Fields(0).AsInteger(), row.Fields(1).AsInteger(), row.Fields(2).AsLargeInt(),
+                    int(known - types.begin()), QString::fromUtf8(row.Utf8(4))});
+  });
+  std::vector<int> rank(types.size());
+  for (std::size_t i = 0; i < types.size(); ++i)
+    rank[i] = int(std::count_if(types.begin(), types.end(), [&](const QByteArray &t) { return t < types[i]; }));
+  std::sort(hits.begin(), hits.end(), [&](const Hit &a, const Hit &b) {
+    if (a.type != b.type)
+      return rank[std::size_t(a.type)] < rank[std::size_t(b.type)];
+    if (a.xiaoTiHao != b.xiaoTiHao)
+      return a.xiaoTiHao < b.xiaoTiHao;
+    return a.chapter < b.chapter;
+  });
+  std::vector<QString> typeTexts;
+  for (const QByteArray &t : types)
+    typeTexts.push_back(QString::fromUtf8(t));
+
+  SearchOutcome out;
+  QSet<int> listed;
+  listed.reserve(int(hits.size()));
+  out.rows.reserve(hits.size());
+  for (Hit &h : hits) {
+    // A sub-question of a case question carries the number of the case's
+    // head, which is what a paper shows the case by.
+    const int number = h.daTiHao != 0 ? h.daTiHao : h.xiaoTiHao;
+    if (listed.contains(number))
+      continue;
+    listed.insert(number);
+    out.rows.push_back({number, std::move(h.content), typeTexts[std::size_t(h.type)]});
+  }
+  if (out.rows.empty())
+    return refused(SearchText::NotFound, Dialogs::Icon::Warning);
+  return out;
+}
