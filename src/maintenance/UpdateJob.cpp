@@ -64,6 +64,7 @@ void UpdateJob::download(const QString &file, const QString &target, std::functi
 
 void UpdateJob::onVersion() {
   emit line(UpdateText::Analysing);
+  emit progress(0, 1);
   QFile f(m_context.programDir.root() + UpdateFiles::Version);
   if (!f.open(QIODevice::ReadOnly)) {
     fail(QStringLiteral("无法读取 %1：%2").arg(f.fileName(), f.errorString()));
