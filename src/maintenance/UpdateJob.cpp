@@ -14,6 +14,7 @@
 #include <QThread>
 #include <QUrl>
 #include <memory>
+#include <unistd.h>
 
 UpdateJob::UpdateJob(AppContext &context, QObject *parent) : QObject(parent), m_context(context) {}
 
@@ -139,6 +140,14 @@ void UpdateJob::unpack(UpdateArchiveKind kind, const QString &archive, const QSt
       if (!RestoreRefusal(bank, dir).isEmpty()) {
         result->ok = false;
         result->error = QStringLiteral("%1：QBRX.db 不是本程序的有效题库。").arg(UpdateFiles::Bank);
+      } else {
+        // Its bytes reach the disk here, off the window's thread: the flush
+        // before the bank's rename then has little left to write.
+        QFile f(bank);
+        if (!f.open(QIODevice::ReadWrite) || ::fsync(f.handle()) != 0) {
+          result->ok = false;
+          result->error = QStringLiteral("%1：无法写入 QBRX.db（%2）。").arg(UpdateFiles::Bank, f.errorString());
+        }
       }
     }
   });
