@@ -26,6 +26,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -165,6 +166,33 @@ private slots:
     QFETCH(QString, host);
     QFETCH(bool, taken);
     QCOMPARE(UpdateEntryRefusal(UpdateArchiveKind(kind), name, folder, attr, host).isEmpty(), taken);
+  }
+
+  // Entries of a Unix host carry a mode word: a group-writable file is a
+  // file (not a folder), a folder entry makes its folder.
+  void unpackUnixModes() {
+    QTemporaryDir dir;
+    RarWriter::Archive a;
+    a.version = 4;
+    RarWriter::Entry folder;
+    folder.name = "sub";
+    folder.dir = true;
+    folder.hostOS = 3;
+    folder.attr = 0x41ed;
+    RarWriter::Entry file;
+    file.name = "sub/a.gif";
+    file.data = "GIF89a";
+    file.hostOS = 3;
+    file.attr = 0x81b4; // rw-rw-r--
+    a.entries = {folder, file};
+    const QString archive = dir.filePath(QStringLiteral("images.rar"));
+    QVERIFY(RarWriter::save(a, QFile::encodeName(archive).toStdString()));
+    const UpdateArchiveResult r =
+        UnpackUpdateArchive(TestEnv::stagedDir() + QStringLiteral("/libunrar.so"), archive,
+                            dir.filePath(QStringLiteral("out")), UpdateArchiveKind::Pictures);
+    QVERIFY2(r.ok, qPrintable(r.error));
+    QCOMPARE(r.files, QStringList{QStringLiteral("sub/a.gif")});
+    QCOMPARE(readFile(dir.filePath(QStringLiteral("out/sub/a.gif"))), QByteArray("GIF89a"));
   }
 
   // Demo bank with three test records, three favourites and the font 黑体,
@@ -318,6 +346,19 @@ private slots:
     link.linkTarget = "../../../QBRX.db";
     linked.entries.push_back(link);
     const std::string linkBytes = RarWriter::build(linked);
+    RarWriter::Archive hard;
+    hard.version = 5;
+    RarWriter::Entry first;
+    first.name = "a.gif";
+    first.data = "GIF";
+    RarWriter::Entry second;
+    second.name = "b.gif";
+    second.link = RarWriter::Link::HardLink;
+    second.linkTarget = "a.gif";
+    hard.entries = {first, second};
+    const std::string hardBytes = RarWriter::build(hard);
+    QTest::newRow("a RAR 5 hard link") << QByteArray("/update/images.rar") << 0
+                                       << QByteArray(hardBytes.data(), qsizetype(hardBytes.size())) << "b.gif";
     QTest::newRow("a link") << QByteArray("/update/KSDG.rar") << 0
                             << QByteArray(linkBytes.data(), qsizetype(linkBytes.size())) << "a.gif";
   }
@@ -367,6 +408,25 @@ private slots:
     QVERIFY(ListBackups(ProgramDir(root)).empty());
     QVERIFY(!QFileInfo::exists(root + QStringLiteral("../x.gif")));
     QVERIFY(!QFileInfo::exists(root + QStringLiteral("css/x.gif")));
+  }
+
+  // The start removes what an update left in its staging folder; a link in
+  // its place is removed as a link, never followed.
+  void startDiscardsTheStaging() {
+    for (bool linked : {false, true}) {
+      TestEnv::ProgramDirFixture dir;
+      QTemporaryDir outside;
+      QVERIFY(writeFile(outside.filePath(QStringLiteral("keep.txt")), "keep"));
+      const QString staging = UpdateStagingPath(dir.root());
+      if (linked)
+        QVERIFY(QFile::link(outside.path(), staging.chopped(1)));
+      else
+        QVERIFY(writeFile(staging + QStringLiteral("im/a.gif"), "GIF"));
+      TDataModule1 dm;
+      QCOMPARE(OpenBankAtStartup(dm, dir.root()), StartupResult::Opened);
+      QVERIFY(!QFileInfo::exists(staging) && !QFileInfo(staging.chopped(1)).isSymLink());
+      QCOMPARE(readFile(outside.filePath(QStringLiteral("keep.txt"))), QByteArray("keep"));
+    }
   }
 
   // A kill at each step of the swap: the next start opens the old bank or

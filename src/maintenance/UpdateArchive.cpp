@@ -84,7 +84,11 @@ UpdateArchiveResult UnpackUpdateArchive(const QString &unrarLibrary, const QStri
   };
   rar.OnListFile = [&](TRAR *, const TRARFileItem &item) {
     const QString name = item.FileName.isEmpty() ? item.FileNameW : item.FileName;
-    const bool folder = (item.Attributes & 0x10) != 0 || (item.Attributes & 0xf000) == 0x4000;
+    // A Unix host lists a mode word (0x10 is a permission bit there) when
+    // it has a file type, other hosts the Windows attributes.
+    const quint32 type = item.Attributes & 0xf000;
+    const bool folder = item.HostOS == QLatin1String("Unix") && type != 0 ? type == 0x4000
+                                                                          : (item.Attributes & 0x10) != 0;
     QString why = UpdateEntryRefusal(kind, name, folder, item.Attributes, item.HostOS);
     if (why.isEmpty() && item.Encrypted)
       why = QStringLiteral("已加密");
