@@ -98,6 +98,45 @@ private slots:
     QVERIFY(win.dataModule()->ADOConnection1.Connected());
     QCOMPARE(PaperKind, PaperKinds::Chapter);
   }
+
+  // The picture archive cannot be fetched: the failure line, the old bank
+  // open with its title, and the window does nothing.
+  void failedUpdateLeavesTheWindow() {
+    MainWindowFixture fixture([](const QString &root) {
+      QFile::copy(TestEnv::stagedDir() + QStringLiteral("/libunrar.so"), root + QStringLiteral("libunrar.so"));
+    });
+    QVERIFY(fixture.showActive());
+    TFrmMain &win = *fixture.window;
+    HttpTestServer server;
+    UpdateFixture::serveNewer(server, UpdateFixture::newerBankFile());
+    server.routes.remove("/update/images.rar");
+    UpdateUrl = server.url(QStringLiteral("/update/"));
+    fixture.dialogs.defaultAnswer = true;
+    const QString title = win.windowTitle();
+    QSignalSpy shown(&win.events(), &AppEvents::paperShown);
+    QStringList memo;
+    bool status = true;
+    fixture.dialogs.modalHandler = [&](QDialog &d) {
+      auto &form = static_cast<TFrmUpdate &>(d);
+      QSignalSpy ended(&form.job(), &UpdateJob::ended);
+      form.show();
+      if (!ended.wait(60000))
+        return 0;
+      memo = form.Memo1->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+      status = form.updateStatus;
+      return TFrmUpdate::CloseResult;
+    };
+    win.command(QStringLiteral("ActUpdate"))->trigger();
+    QCOMPARE(fixture.dialogs.modalForms, QStringList{QStringLiteral("TFrmUpdate")});
+    QVERIFY(!status);
+    QVERIFY(!memo.isEmpty());
+    QVERIFY2(memo.last().startsWith(UpdateText::Failed) && memo.last().contains(QStringLiteral("images.rar")),
+             qPrintable(memo.last()));
+    QCOMPARE(shown.count(), 0);
+    QCOMPARE(win.windowTitle(), title);
+    QCOMPARE(BankVersion, QStringLiteral("2026.01"));
+    QVERIFY(win.dataModule()->ADOConnection1.Connected());
+  }
 };
 
 QBRX_TEST_MAIN(TstUpdateDialog)
