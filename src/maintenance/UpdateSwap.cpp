@@ -112,9 +112,10 @@ QString ApplyStagedUpdate(AppContext &context, const QString &staging,
 
   // The old bank as it is now, where the restore dialog lists it.
   QDir().mkpath(dir.root() + QStringLiteral("backup"));
-  QString backup = UpdateBackupPath(dir, QDateTime::currentDateTime());
+  const QString dated = UpdateBackupPath(dir, QDateTime::currentDateTime());
+  QString backup = dated;
   for (int n = 2; QFileInfo::exists(backup); ++n)
-    backup = backup.chopped(3) + QStringLiteral("-%1.db").arg(n);
+    backup = dated.chopped(3) + QStringLiteral("-%1.db").arg(n);
   CopyBank(context.dm.ADOConnection1, backup, BankCopyFormat::Bank);
   reached(UpdateSwapStep::BackedUp);
 

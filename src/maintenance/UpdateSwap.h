@@ -38,7 +38,8 @@ enum class UpdateSwapStep {
 // The staging folder holds QBRX.db (checked), im/ and KSDG/ (checked
 // files, possibly none). Runs the swap on the open bank of `context` and
 // announces the new bank (AppEvents::bankReplaced). Throws AppError with a
-// Chinese reason; the old bank is open again then. Returns the backup's
-// path.
+// Chinese reason; the old bank is open again then (pictures and outline
+// already moved stay: they only add to or refresh the old ones). Returns
+// the backup's path.
 QString ApplyStagedUpdate(AppContext &context, const QString &staging,
                           const std::function<void(UpdateSwapStep)> &step = {});
