@@ -119,7 +119,7 @@ private slots:
   }
 
   void versionFileThatIsAPage() {
-    for (const QByteArray page : {QByteArray("<!DOCTYPE html>\n<html>404</html>"), QByteArray("  <html><body>x"),
+    for (const QByteArray &page : {QByteArray("<!DOCTYPE html>\n<html>404</html>"), QByteArray("  <html><body>x"),
                                   QByteArray("9999\0", 5)}) {
       QString error;
       QCOMPARE(ReadVersionText(page, &error), QString());
