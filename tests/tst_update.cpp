@@ -310,6 +310,8 @@ private slots:
     QTest::newRow("version 404") << QByteArray("/update/TKVersion.inf") << 3 << QByteArray() << "404";
     QTest::newRow("version is a page") << QByteArray("/update/TKVersion.inf") << 0
                                        << QByteArray("<html><body>offline</body></html>") << "网页";
+    QTest::newRow("version file too long") << QByteArray("/update/TKVersion.inf") << 0
+                                           << QByteArray("2026.02\n" + QByteArray(100 * 1024, 'x')) << "TKVersion.inf";
     QTest::newRow("bank 404") << QByteArray("/update/QBRX.rar") << 3 << QByteArray() << "QBRX.rar";
     QTest::newRow("bank stalls") << QByteArray("/update/QBRX.rar") << 1 << QByteArray() << "秒没有送来数据";
     QTest::newRow("bank cut short") << QByteArray("/update/QBRX.rar") << 2 << QByteArray() << "QBRX.rar";

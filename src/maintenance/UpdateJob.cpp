@@ -60,6 +60,8 @@ void UpdateJob::download(const QString &file, const QString &target, std::functi
     else
       next();
   });
+  // The version file is one short line: a long body is no version file.
+  m_transfer->setMaxBytes(file == UpdateFiles::Version ? 64 * 1024 : -1);
   m_transfer->start(QUrl(baseUrl + file), target);
 }
 

@@ -83,6 +83,10 @@ void UpdateTransfer::onReadyRead() {
     m_statusChecked = true;
   }
   const QByteArray chunk = m_reply->readAll();
+  if (m_maxBytes >= 0 && m_received + chunk.size() > m_maxBytes) {
+    fail(QStringLiteral("文件大于 %1 字节。").arg(m_maxBytes));
+    return;
+  }
   if (m_file.write(chunk) != chunk.size()) {
     fail(QStringLiteral("无法写入 %1：%2").arg(m_file.fileName(), m_file.errorString()));
     return;

@@ -28,6 +28,8 @@ public:
 
   // No byte for this long ends the transfer as failed.
   void setNoDataTimeout(int ms) { m_timeoutMs = ms; }
+  // A body longer than this ends the transfer as failed (-1: no limit).
+  void setMaxBytes(qint64 bytes) { m_maxBytes = bytes; }
 
   // Starts the GET of `url` into `target`; finished() follows once.
   void start(const QUrl &url, const QString &target);
@@ -54,6 +56,7 @@ private:
   QTimer m_stall;
   int m_timeoutMs = kDefaultNoDataTimeoutMs;
   qint64 m_received = 0;
+  qint64 m_maxBytes = -1;
   QString m_failure;
   bool m_statusChecked = false;
 };
