@@ -99,7 +99,7 @@ private slots:
     QCOMPARE(PaperKind, PaperKinds::Chapter);
   }
 
-  // The picture archive cannot be fetched: the failure line, the old bank
+  // The picture archive stalls: Escape waits for the work, the failure line, the old bank
   // open with its title, and the window does nothing.
   void failedUpdateLeavesTheWindow() {
     MainWindowFixture fixture([](const QString &root) {
@@ -109,25 +109,38 @@ private slots:
     TFrmMain &win = *fixture.window;
     HttpTestServer server;
     UpdateFixture::serveNewer(server, UpdateFixture::newerBankFile());
-    server.routes.remove("/update/images.rar");
+    HttpTestServer::Route stall = server.routes.value("/update/images.rar");
+    stall.mode = HttpTestServer::Mode::Stall;
+    stall.sendBytes = 0;
+    server.route("/update/images.rar", stall);
     UpdateUrl = server.url(QStringLiteral("/update/"));
     fixture.dialogs.defaultAnswer = true;
     const QString title = win.windowTitle();
     QSignalSpy shown(&win.events(), &AppEvents::paperShown);
     QStringList memo;
-    bool status = true;
+    bool status = true, escapeWaited = false, closedByItself = false;
     fixture.dialogs.modalHandler = [&](QDialog &d) {
       auto &form = static_cast<TFrmUpdate &>(d);
       QSignalSpy ended(&form.job(), &UpdateJob::ended);
+      form.job().noDataTimeoutMs = 1500; // (before the one-second start)
       form.show();
-      if (!ended.wait(60000))
+      // Escape while the work runs: the dialog stays until it has ended,
+      // then closes by itself with the result of "关闭".
+      if (!QTest::qWaitFor([&] { return form.job().running(); }, 10000))
         return 0;
+      QTest::keyClick(&form, Qt::Key_Escape);
+      escapeWaited = form.isVisible();
+      if (ended.isEmpty() && !ended.wait(60000))
+        return 0;
+      closedByItself = !form.isVisible() && form.result() == TFrmUpdate::CloseResult;
       memo = form.Memo1->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
       status = form.updateStatus;
       return TFrmUpdate::CloseResult;
     };
     win.command(QStringLiteral("ActUpdate"))->trigger();
     QCOMPARE(fixture.dialogs.modalForms, QStringList{QStringLiteral("TFrmUpdate")});
+    QVERIFY(escapeWaited);
+    QVERIFY(closedByItself);
     QVERIFY(!status);
     QVERIFY(!memo.isEmpty());
     QVERIFY2(memo.last().startsWith(UpdateText::Failed) && memo.last().contains(QStringLiteral("images.rar")),
