@@ -1,6 +1,7 @@
 #include "store/PendingRestore.h"
 #include "store/EncryptionMDB.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cstdio>
@@ -34,4 +35,15 @@ void RecoverInterruptedReplace(const QString &root) {
     renameOver(kept, bank);
   else
     QFile::remove(kept);
+}
+
+QString UpdateStagingPath(const QString &root) { return root + QStringLiteral("QBRX.update/"); }
+
+void DiscardUpdateStaging(const QString &root) {
+  const QString staging = UpdateStagingPath(root);
+  const QFileInfo info(staging.chopped(1));
+  if (info.isSymLink())
+    QFile::remove(info.filePath());
+  else if (info.isDir())
+    QDir(staging).removeRecursively();
 }

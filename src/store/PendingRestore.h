@@ -24,3 +24,12 @@ enum class PendingRestoreResult {
 PendingRestoreResult ApplyPendingRestore(const QString &root);
 // The same start step for an interrupted replacement of the open bank.
 void RecoverInterruptedReplace(const QString &root);
+
+// The folder where an online update gathers and checks its files before
+// anything of the program is replaced (inside the program directory, so that
+// the bank moves into place by one rename).
+QString UpdateStagingPath(const QString &root);
+// Run by the start beside the two above: what an update left in its staging
+// folder never took effect (the bank's rename is the update's last step)
+// and is removed.
+void DiscardUpdateStaging(const QString &root);

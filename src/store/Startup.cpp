@@ -59,8 +59,11 @@ StartupResult OpenBankAtStartup(TDataModule1 &dm, const QString &programDir,
       QFile::remove(temp);
   }
   // A bank replacement cut short, then a restore the learner chose in the
-  // last run: each settles by one rename before the bank is unmasked.
+  // last run: each settles by one rename before the bank is unmasked. An
+  // update that stopped before its bank's rename left only its staging
+  // folder, which goes.
   RecoverInterruptedReplace(dm.programDir.root());
+  DiscardUpdateStaging(dm.programDir.root());
   ApplyPendingRestore(dm.programDir.root());
   reached(StartupStep::LeftoverHandled);
 

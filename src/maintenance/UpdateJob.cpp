@@ -1,0 +1,202 @@
+#include "maintenance/UpdateJob.h"
+#include "common/AppError.h"
+#include "common/Dialogs.h"
+#include "maintenance/BackupRestore.h"
+#include "maintenance/Update.h"
+#include "maintenance/UpdateSwap.h"
+#include "maintenance/UpdateTransfer.h"
+#include "render/AppContext.h"
+#include "store/PendingRestore.h"
+#include "store/SystemParameters.h"
+
+#include <QDir>
+#include <QFile>
+#include <QThread>
+#include <QUrl>
+#include <memory>
+#include <unistd.h>
+
+UpdateJob::UpdateJob(AppContext &context, QObject *parent) : QObject(parent), m_context(context) {}
+
+UpdateJob::~UpdateJob() {
+  if (m_transfer)
+    m_transfer->disconnect(this);
+  if (m_worker) {
+    m_worker->disconnect(this);
+    m_worker->wait();
+  }
+}
+
+void UpdateJob::start() {
+  if (m_running)
+    return;
+  m_running = true;
+  m_updated = false;
+  if (baseUrl.isNull())
+    baseUrl = UpdateUrl;
+  if (storedVersion.isNull())
+    storedVersion = BankVersion;
+  if (unrarLibrary.isEmpty())
+    unrarLibrary = m_context.programDir.root() + QStringLiteral("libunrar.so");
+  m_staging = UpdateStagingPath(m_context.programDir.root());
+  m_transfer = new UpdateTransfer(m_network, this);
+  m_transfer->setNoDataTimeout(noDataTimeoutMs);
+  connect(m_transfer, &UpdateTransfer::progress, this, [this](qint64 received, qint64 total) {
+    emit progress(received, total < 0 ? 0 : total);
+  });
+  if (baseUrl.trimmed().isEmpty()) {
+    fail(QStringLiteral("题库中没有升级地址。"));
+    return;
+  }
+  download(UpdateFiles::Version, m_context.programDir.root() + UpdateFiles::Version, [this] { onVersion(); });
+}
+
+void UpdateJob::download(const QString &file, const QString &target, std::function<void()> next) {
+  emit progress(0, 0);
+  disconnect(m_transfer, &UpdateTransfer::finished, this, nullptr);
+  connect(m_transfer, &UpdateTransfer::finished, this, [this, next](bool ok, const QString &error) {
+    if (!ok)
+      fail(error);
+    else
+      next();
+  });
+  // The version file is one short line: a long body is no version file.
+  m_transfer->setMaxBytes(file == UpdateFiles::Version ? 64 * 1024 : -1);
+  m_transfer->start(QUrl(baseUrl + file), target);
+}
+
+void UpdateJob::onVersion() {
+  emit line(UpdateText::Analysing);
+  emit progress(0, 1);
+  QFile f(m_context.programDir.root() + UpdateFiles::Version);
+  if (!f.open(QIODevice::ReadOnly)) {
+    fail(QStringLiteral("无法读取 %1：%2").arg(f.fileName(), f.errorString()));
+    return;
+  }
+  QString error;
+  const QString offered = ReadVersionText(f.read(64 * 1024), &error);
+  f.close();
+  if (!error.isEmpty()) {
+    fail(error);
+    return;
+  }
+  if (!IsNewerVersion(offered, storedVersion)) {
+    emit line(UpdateText::NoNewer);
+    finish(false);
+    return;
+  }
+  emit line(UpdateText::Offered);
+  if (!dialogs().question(UpdateText::Question, UpdateText::QuestionCaption)) {
+    emit line(UpdateText::Declined);
+    finish(false);
+    return;
+  }
+  emit line(UpdateText::Downloading);
+  DiscardUpdateStaging(m_context.programDir.root());
+  if (!QDir().mkpath(m_staging)) {
+    fail(QStringLiteral("无法在程序目录中建立文件夹 %1。").arg(m_staging));
+    return;
+  }
+  const QString bankArchive = m_staging + UpdateFiles::Bank;
+  download(UpdateFiles::Bank, bankArchive, [this, bankArchive] {
+    emit line(UpdateText::UnpackBank);
+    unpack(UpdateArchiveKind::Bank, bankArchive, m_staging + QStringLiteral("bank"), [this] {
+      emit line(UpdateText::BankUnpacked);
+      const QString pictures = m_staging + UpdateFiles::Pictures;
+      download(UpdateFiles::Pictures, pictures, [this, pictures] {
+        emit line(UpdateText::UnpackPictures);
+        unpack(UpdateArchiveKind::Pictures, pictures, m_staging + QStringLiteral("im"), [this] {
+          emit line(UpdateText::PicturesUnpacked);
+          const QString outline = m_staging + UpdateFiles::Outline;
+          download(UpdateFiles::Outline, outline, [this, outline] {
+            emit line(UpdateText::UnpackOutline);
+            unpack(UpdateArchiveKind::Outline, outline, m_staging + QStringLiteral("KSDG"), [this] {
+              emit line(UpdateText::OutlineUnpacked);
+              swap();
+            });
+          });
+        });
+      });
+    });
+  });
+}
+
+void UpdateJob::unpack(UpdateArchiveKind kind, const QString &archive, const QString &destination,
+                       std::function<void()> next) {
+  emit progress(0, 0);
+  auto result = std::make_shared<UpdateArchiveResult>();
+  const QString library = unrarLibrary;
+  const ProgramDir dir = m_context.programDir;
+  QThread *worker = QThread::create([=] {
+    qint64 shown = -1;
+    *result = UnpackUpdateArchive(library, archive, destination, kind, [&](qint64 done, qint64 total) {
+      // About a hundred steps per archive reach the window.
+      if (total > 0 && done * 100 / total == shown)
+        return;
+      shown = total > 0 ? done * 100 / total : done;
+      // The destructor waits for this thread: `this` outlives the call.
+      QMetaObject::invokeMethod(this, [this, done, total] { emit progress(done, total); }, Qt::QueuedConnection);
+    });
+    if (result->ok && kind == UpdateArchiveKind::Bank) {
+      const QString bank = destination + QStringLiteral("/QBRX.db");
+      if (!RestoreRefusal(bank, dir).isEmpty()) {
+        result->ok = false;
+        result->error = QStringLiteral("%1：QBRX.db 不是本程序的有效题库。").arg(UpdateFiles::Bank);
+      } else {
+        // Its bytes reach the disk here, off the window's thread: the flush
+        // before the bank's rename then has little left to write.
+        QFile f(bank);
+        if (!f.open(QIODevice::ReadWrite) || ::fsync(f.handle()) != 0) {
+          result->ok = false;
+          result->error = QStringLiteral("%1：无法写入 QBRX.db（%2）。").arg(UpdateFiles::Bank, f.errorString());
+        }
+      }
+    }
+  });
+  m_worker = worker;
+  connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+  connect(worker, &QThread::finished, this, [this, result, next, kind, destination] {
+    if (!result->ok) {
+      fail(result->error);
+      return;
+    }
+    if (kind == UpdateArchiveKind::Bank &&
+        !QFile::rename(destination + QStringLiteral("/QBRX.db"), m_staging + QStringLiteral("QBRX.db"))) {
+      fail(QStringLiteral("无法整理暂存的题库文件。"));
+      return;
+    }
+    next();
+  });
+  worker->start();
+}
+
+void UpdateJob::swap() {
+  dialogs().beep();
+  emit line(UpdateText::Finishing);
+  emit progress(0, 0);
+  try {
+    m_backup = ApplyStagedUpdate(m_context, m_staging);
+  } catch (const AppError &e) {
+    fail(e.message());
+    return;
+  } catch (const std::exception &e) {
+    fail(QString::fromUtf8(e.what()));
+    return;
+  }
+  DiscardUpdateStaging(m_context.programDir.root());
+  emit line(UpdateText::Done);
+  finish(true);
+}
+
+void UpdateJob::fail(const QString &reason) {
+  DiscardUpdateStaging(m_context.programDir.root());
+  emit line(UpdateText::Failed + (reason.isEmpty() ? QString() : QStringLiteral("（%1）").arg(reason)));
+  finish(false);
+}
+
+void UpdateJob::finish(bool updated) {
+  m_updated = updated;
+  m_running = false;
+  emit progress(updated ? 1 : 0, 1);
+  emit ended(updated);
+}
