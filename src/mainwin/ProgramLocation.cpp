@@ -138,7 +138,7 @@ ProgramDirChoice ChooseProgramDir(const InstallLayout &layout, const QString &ch
   }
   choice.root = withSlash(dir);
 
-  const QFileInfo info(choice.root);
+  const QFileInfo info(QDir::cleanPath(choice.root));
   if (info.exists() && !info.isDir()) {
     choice.error = QStringLiteral("程序目录不是文件夹，无法启动：%1").arg(QDir::cleanPath(choice.root));
     return choice;
