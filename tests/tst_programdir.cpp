@@ -7,6 +7,7 @@
 #include "FakeDialogs.h"
 #include "TestEnv.h"
 #include "mainwin/ProgramLocation.h"
+#include "maintenance/RAR.h"
 #include "mainwin/ui/Main.h"
 
 #include <QDir>
@@ -101,6 +102,11 @@ private slots:
     QVERIFY(installed.installed());
     QCOMPARE(installed.templateDir, prefix + QStringLiteral("/share/qbrx/template/"));
     QCOMPARE(installed.libraryDir, prefix + QStringLiteral("/lib/qbrx/"));
+    // Its libraries come from the install, never from the learner's folder.
+    ProgramDir::setLibraryDir(installed.libraryDir);
+    QCOMPARE(TRAR(tmp.path() + QStringLiteral("/learner")).DllName(), installed.libraryDir + QStringLiteral("libunrar.so"));
+    ProgramDir::setLibraryDir(QString());
+    QCOMPARE(TRAR(tmp.path() + QStringLiteral("/learner")).DllName(), tmp.path() + QStringLiteral("/learner/libunrar.so"));
     // A bank put beside an installed program turns it into a program folder.
     QVERIFY(QFile::copy(TestEnv::stagedDir() + QStringLiteral("/QBRX.db"), prefix + QStringLiteral("/bin/QBRX.db")));
     QVERIFY(!DetectInstallLayout(prefix + QStringLiteral("/bin")).installed());
