@@ -101,6 +101,8 @@ int main(int argc, char **argv) {
 
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QbrxApplication app(argc, argv);
+  // The menu entry qbrx.desktop: its name and icon go with the window.
+  QGuiApplication::setDesktopFileName(QStringLiteral("qbrx"));
   app.installChineseTranslations();
   app.useProgramFont();
 
