@@ -6,12 +6,14 @@
 
 #include "FakeDialogs.h"
 #include "TestEnv.h"
+#include "mainwin/DisplayCheck.h"
 #include "mainwin/ProgramLocation.h"
 #include "maintenance/RAR.h"
 #include "mainwin/ui/Main.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLocalServer>
 #include <QProcess>
 #include <QtTest>
 
@@ -234,6 +236,44 @@ private slots:
     QVERIFY2(r.err.startsWith(QStringLiteral("需要图形桌面")), qPrintable(r.err));
     QVERIFY2(r.err.contains(expected), qPrintable(r.err));
     QVERIFY(r.err.contains(QStringLiteral("应用程序菜单中打开“考试软件”")));
+  }
+
+  // Which desktops the check lets through, with a Wayland socket that
+  // answers (a local server here) and one that does not.
+  void displayCheck_data() {
+    QTest::addColumn<QString>("platform");
+    QTest::addColumn<QString>("display");
+    QTest::addColumn<QString>("wayland");
+    QTest::addColumn<bool>("plugin");
+    QTest::addColumn<QString>("expected"); // empty: passes
+    int unused = 87;
+    while (QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(unused)))
+      ++unused;
+    const QString deadX = QStringLiteral(":%1").arg(unused);
+    QTest::newRow("offscreen") << "offscreen" << "" << "" << false << "";
+    QTest::newRow("a list, first minimal") << "minimal;xcb" << "" << "" << false << "";
+    QTest::newRow("nothing") << "" << "" << "" << true << "DISPLAY 与 WAYLAND_DISPLAY 都未设置";
+    QTest::newRow("wayland answers") << "" << "" << "live" << true << "";
+    QTest::newRow("wayland answers, no plugin") << "" << "" << "live" << false << "qt6-wayland";
+    QTest::newRow("wayland asked, no answer") << "wayland" << "" << "dead" << true << "无法连接 Wayland 显示 dead";
+    QTest::newRow("wayland silent, X silent") << "" << deadX << "dead" << true
+                                              << QStringLiteral("无法连接显示 DISPLAY=%1").arg(deadX);
+  }
+  void displayCheck() {
+    QFETCH(QString, platform);
+    QFETCH(QString, display);
+    QFETCH(QString, wayland);
+    QFETCH(bool, plugin);
+    QFETCH(QString, expected);
+    QTemporaryDir runtime;
+    QLocalServer server;
+    QVERIFY(server.listen(runtime.path() + QStringLiteral("/live")));
+    const QString text = MissingDisplayMessage(platform, display, wayland, runtime.path(), plugin);
+    if (expected.isEmpty()) {
+      QVERIFY2(text.isEmpty(), qPrintable(text));
+    } else {
+      QVERIFY2(text.startsWith(QStringLiteral("需要图形桌面")) && text.contains(expected), qPrintable(text));
+    }
   }
 
   // A program directory the learner cannot write: the folder is named, in

@@ -1,5 +1,7 @@
 #include "mainwin/DisplayCheck.h"
 
+#include <QDir>
+#include <QLibraryInfo>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -72,7 +74,7 @@ const QString kWhatToDo = QStringLiteral(
 } // namespace
 
 QString MissingDisplayMessage(const QString &platform, const QString &display, const QString &waylandDisplay,
-                              const QString &runtimeDir) {
+                              const QString &runtimeDir, bool waylandPlugin) {
   const QString first = platform.split(QLatin1Char(';')).first().trimmed();
   const bool wantsX = first.isEmpty() || first.startsWith(QLatin1String("xcb"));
   const bool wantsWayland = first.startsWith(QLatin1String("wayland"));
@@ -84,10 +86,15 @@ QString MissingDisplayMessage(const QString &platform, const QString &display, c
       return QStringLiteral("需要图形桌面：没有 Wayland 显示（WAYLAND_DISPLAY 未设置）。\n") + kWhatToDo;
     const QString socket = waylandDisplay.startsWith(QLatin1Char('/')) ? waylandDisplay
                                                                        : runtimeDir + QLatin1Char('/') + waylandDisplay;
-    if (unixSocketAnswers(socket.toLocal8Bit(), false))
-      return {};
-    if (wantsWayland || display.isEmpty())
+    if (unixSocketAnswers(socket.toLocal8Bit(), false)) {
+      if (waylandPlugin)
+        return {};
+      if (wantsWayland || display.isEmpty())
+        return QStringLiteral("需要图形桌面：这是 Wayland 桌面，但没有安装 Qt 的 Wayland 支持，也没有 X11 显示（DISPLAY 未设置）。\n"
+                              "请安装 qt6-wayland 软件包，或在 X11 桌面中启动本程序。");
+    } else if (wantsWayland || display.isEmpty()) {
       return QStringLiteral("需要图形桌面：无法连接 Wayland 显示 %1。\n").arg(waylandDisplay) + kWhatToDo;
+    }
   }
   if (display.isEmpty())
     return QStringLiteral("需要图形桌面：没有找到可用的显示（DISPLAY 与 WAYLAND_DISPLAY 都未设置）。\n") + kWhatToDo;
@@ -99,6 +106,8 @@ QString MissingDisplayMessage(const QString &platform, const QString &display, c
 QString MissingDisplayMessage(const QString &platformArgument) {
   const QString platform =
       platformArgument.isEmpty() ? qEnvironmentVariable("QT_QPA_PLATFORM") : platformArgument;
+  const QDir platforms(QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms"));
+  const bool waylandPlugin = !platforms.entryList({QStringLiteral("libqwayland*.so")}, QDir::Files).isEmpty();
   return MissingDisplayMessage(platform, qEnvironmentVariable("DISPLAY"), qEnvironmentVariable("WAYLAND_DISPLAY"),
-                               qEnvironmentVariable("XDG_RUNTIME_DIR"));
+                               qEnvironmentVariable("XDG_RUNTIME_DIR"), waylandPlugin);
 }

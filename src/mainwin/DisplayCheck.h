@@ -12,8 +12,10 @@
 // XDG_RUNTIME_DIR. Platforms that need no desktop (offscreen, minimal,
 // vnc...) always pass; a local X display must answer on its socket, a
 // remote one on its TCP port.
+// `waylandPlugin` tells whether Qt's Wayland platform plugin is installed:
+// without it a Wayland desktop is reached through X11 (Xwayland) only.
 QString MissingDisplayMessage(const QString &platform, const QString &display, const QString &waylandDisplay,
-                              const QString &runtimeDir);
+                              const QString &runtimeDir, bool waylandPlugin);
 
 // The same for this process's environment and the -platform argument.
 QString MissingDisplayMessage(const QString &platformArgument);
