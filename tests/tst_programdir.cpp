@@ -147,6 +147,14 @@ private slots:
     QCOMPARE(readFile(learner + QStringLiteral("QBRX.db")), QByteArray("the learner's records"));
     QCOMPARE(readFile(learner + QStringLiteral("css/Main.css")), QByteArray("body{}\r\n"));
     QVERIFY(QFileInfo::exists(learner + QStringLiteral("backup/QBRX-1.db")));
+
+    // Two first starts at once: the one that renames second finds the
+    // other's folder in place, keeps it and leaves nothing of its own.
+    QString failed;
+    QVERIFY(SeedFromTemplate(layout.templateDir, learner, &failed));
+    QCOMPARE(readFile(learner + QStringLiteral("QBRX.db")), QByteArray("the learner's records"));
+    QCOMPARE(QDir(tmp.path() + QStringLiteral("/home/.local/share")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("qbrx")});
   }
 
   // --program-dir: a new or empty folder is made from the template of an

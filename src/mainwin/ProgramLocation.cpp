@@ -106,6 +106,10 @@ bool SeedFromTemplate(const QString &templateDir, const QString &target, QString
     QDir().rmdir(dest); // empty (checked by the caller); rename needs it gone
   if (::rename(QFile::encodeName(part).constData(), QFile::encodeName(dest).constData()) != 0) {
     QDir(part).removeRecursively();
+    // A second start of the same learner made the folder meanwhile: theirs
+    // is as good as ours.
+    if (QFileInfo(dest + QStringLiteral("/QBRX.db")).isFile())
+      return true;
     *error = dest;
     return false;
   }
