@@ -7,6 +7,7 @@
 #include "TestEnv.h"
 #include "collections/Favourites.h"
 #include "collections/ui/CollectionsCommands.h"
+#include "collections/ui/PageControl.h"
 #include "collections/ui/SCJST.h"
 #include "collections/ui/StringGridSC.h"
 #include "common/ErrorHandler.h"
@@ -22,7 +23,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTabWidget>
+#include <QListView>
 #include <QTableView>
 #include <QDeadlineTimer>
 #include <QTimer>
@@ -182,6 +183,29 @@ private slots:
     QCOMPARE(one.result(), FavouritesText::kNoneLeftResult);
     QVERIFY(one.paper().empty());
     QCOMPARE(bank.marked(), 0);
+  }
+
+  // The pages are picked from the list beside them; a page's list is made
+  // when it is first shown, from its own chapter's rows, also after an
+  // earlier chapter went away.
+  void pagesFromTheList() {
+    Bank bank({kBank});
+    FakeDialogs fake;
+    fake.defaultAnswer = true;
+    TFrmSCJST form(bank.dm, ReadFavourites(bank.dm));
+    QListView *list = form.PageControl1->pageList();
+    QCOMPARE(list->model()->rowCount(), 4);
+    QVERIFY(!form.PageControl1->widget(3));
+    form.StringGrid1->selectRow(0);
+    form.ActCancel(); // 第一节, from the summary
+    QCOMPARE(form.PageControl1->tabText(1), QStringLiteral("第二节"));
+    list->setCurrentIndex(list->model()->index(2, 0));
+    QCOMPARE(form.PageControl1->currentIndex(), 2);
+    auto *grid = qobject_cast<TStringGridSCJ *>(form.PageControl1->currentWidget());
+    QVERIFY(grid);
+    QCOMPARE(grid->dataRowCount(), 2);
+    QCOMPARE(grid->xiaoTiHao(0), 8);
+    QCOMPARE(grid->content(1), QStringLiteral("题九"));
   }
 
   void emptyFavourites() {

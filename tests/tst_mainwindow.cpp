@@ -299,7 +299,7 @@ private slots:
   void helpMenu() {
     const QList<QAction *> items = w().PopupMenuHelp->actions();
     for (QAction *a : {w().command(QStringLiteral("ActShuJuBeiFen")), w().command(QStringLiteral("ActShuJuHuanYuan")), w().command(QStringLiteral("ActAbout")), w().command(QStringLiteral("ActSite")), w().command(QStringLiteral("ActHelp")),
-                       w().command(QStringLiteral("ActUpdate")), w().command(QStringLiteral("ActWGZX")), w().command(QStringLiteral("ActCWFK")), w().command(QStringLiteral("ActZZFW")), w().command(QStringLiteral("ActZWCX")), w().command(QStringLiteral("ActZKXX")),
+                       w().command(QStringLiteral("ActUpdate")), w().command(QStringLiteral("ActWGZX")), w().command(QStringLiteral("ActSTGL")), w().command(QStringLiteral("ActCWFK")), w().command(QStringLiteral("ActZZFW")), w().command(QStringLiteral("ActZWCX")), w().command(QStringLiteral("ActZKXX")),
                        w().command(QStringLiteral("ActBMBZ")), w().command(QStringLiteral("ActFullScreen"))})
       QVERIFY2(items.contains(a), qPrintable(a->objectName()));
     QCOMPARE(items.first(), w().command(QStringLiteral("ActShuJuBeiFen")));

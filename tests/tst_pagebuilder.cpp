@@ -162,7 +162,7 @@ private slots:
     // The script carries the font colour of the build, on a line of its own.
     const QByteArray script = page.mid(page.indexOf(kScriptStart), page.indexOf(kScriptEnd) - page.indexOf(kScriptStart));
     QVERIFY(script.contains("\r\nvar beforeColor=\"#333333\";\r\n"));
-    for (const char *fn : {"SubmitQuestion(Qid)", "showAnswer()", "changeFont(mode)", "scbt(id)",
+    for (const char *fn : {"SubmitQuestion(Qid)", "showAnswer()", "changeFont(mode)", "scbt(id,mark)",
                            "SubmitErrorQuestion(id)", "showAllAnswer(mode)", "answerAgain()"})
       QVERIFY2(script.contains(QByteArray("function ") + fn), fn);
 

@@ -211,6 +211,35 @@ private slots:
     QCOMPARE(favouriteCount(), 0);
   }
 
+  void favouriteLinkSetsWhatItShows_data() {
+    QTest::addColumn<int>("built"); // the mark when the page was built
+    QTest::newRow("cleared elsewhere (全部取消)") << 1;
+    QTest::newRow("marked elsewhere") << 0;
+  }
+
+  // The marks changed elsewhere (the favourites window) after the page was
+  // built: a click sets the state its link shows afterwards, not the
+  // opposite of what the bank holds by then.
+  void favouriteLinkSetsWhatItShows() {
+    QFETCH(int, built);
+    m_dm->ADOConnection1.ExecuteScript(QStringLiteral("UPDATE 小题 SET 是否收藏=%1 WHERE 小题号=2;").arg(built));
+    BuildQuestionPage(QStringLiteral("第一章"), 0, *m_dm, m_dir);
+    m_view->navigate(m_dir.questionPagePath());
+    QVERIFY(m_view->waitForLoad());
+    const QString span = QStringLiteral("document.querySelectorAll('a[mode=\"sc\"]')[1].firstElementChild");
+    const QString shown = built ? QStringLiteral("取消收藏") : QStringLiteral("收藏本题");
+    QCOMPARE(eval(span + QStringLiteral(".innerHTML")).toString(), shown);
+    m_dm->ADOConnection1.ExecuteScript(QStringLiteral("UPDATE 小题 SET 是否收藏=%1 WHERE 小题号=2;").arg(1 - built));
+
+    QSignalSpy written(m_container->GetExternal(), &TMyExternal::favouriteToggled);
+    m_view->runScript(span + QStringLiteral(".click()"));
+    QTRY_COMPARE(written.count(), 1);
+    QCOMPARE(eval(span + QStringLiteral(".innerHTML")).toString(),
+             built ? QStringLiteral("收藏本题") : QStringLiteral("取消收藏"));
+    QCOMPARE(favourite(2), 1 - built);
+    QCOMPARE(favouriteCount(), 1 - built);
+  }
+
   // Ticks are read back in one call; answering again clears them, closes
   // the answers and gives the stems marked red the page's text colour again.
   void answerAgain() {

@@ -303,6 +303,116 @@ private slots:
       QCOMPARE(progressDone, quint32(200010));
   }
 
+  void linkPassesTest_data() {
+    QTest::addColumn<int>("version");
+    QTest::addColumn<bool>("damaged");
+    QTest::newRow("RAR 4") << 4 << false;
+    QTest::newRow("RAR 4, damaged target") << 4 << true;
+    QTest::newRow("RAR 5") << 5 << false;
+  }
+  // Testing checks a symbolic link by its target (a RAR 4 link stores it as
+  // its data): an intact one is no damage, and the progress reaches the
+  // total. Extracting still refuses the link.
+  void linkPassesTest() {
+    QFETCH(int, version);
+    QFETCH(bool, damaged);
+    RarWriter::Archive a;
+    a.version = version;
+    Entry link = entry("testlink", "");
+    link.link = RarWriter::Link::Symlink;
+    link.linkTarget = "test.txt";
+    link.hostOS = 3;
+    link.badCrc = damaged;
+    a.entries = {entry("test.txt", "test text"), link, entry("after.txt", "after")};
+    TRAR rar(programDir());
+    ErrorLog log;
+    log.attach(rar);
+    QVERIFY(rar.OpenFile(save(a)));
+    quint32 progressDone = 0;
+    rar.OnProgress = [&](TRAR *, const QString &, quint32, quint32 archiveDone, quint32, quint32) {
+      progressDone = archiveDone;
+    };
+    QCOMPARE(rar.Test(), !damaged);
+    QCOMPARE(log.codes(), damaged ? QList<int>{12} : QList<int>());
+    if (!damaged)
+      QCOMPARE(quint64(progressDone), rar.ArchiveInformation().UnCompressedSize);
+
+    log.errors.clear();
+    const QString out = freshFolder();
+    QVERIFY(!rar.Extract(out, true));
+    QCOMPARE(log.codes(), QList<int>{16});
+    QCOMPARE(tree(out), QStringList{"test.txt"});
+  }
+
+  // A RAR 5 entry stored as an older version of its file is listed, tested
+  // and extracted as "name;N" beside the current one, whatever the order.
+  void fileVersions() {
+    RarWriter::Archive a;
+    a.version = 5;
+    Entry older = entry("bin/2to3", "older");
+    older.version = 1;
+    Entry oldest = entry("bin/2to3", "oldest");
+    oldest.version = 2;
+    a.entries = {folder("bin"), oldest, entry("bin/2to3", "current"), older};
+    TRAR rar(programDir());
+    ErrorLog log;
+    log.attach(rar);
+    QStringList names;
+    rar.OnListFile = [&](TRAR *, const TRARFileItem &item) { names.append(item.FileNameW); };
+    QVERIFY(rar.OpenFile(save(a)));
+    QCOMPARE(names, (QStringList{"bin", "bin/2to3;2", "bin/2to3", "bin/2to3;1"}));
+    QVERIFY(rar.Test());
+
+    const QString out = freshFolder();
+    QVERIFY(rar.Extract(out, true));
+    QCOMPARE(tree(out), (QStringList{"bin", "bin/2to3", "bin/2to3;1", "bin/2to3;2"}));
+    QCOMPARE(readFile(out + QStringLiteral("/bin/2to3")), QByteArray("current"));
+    QCOMPARE(readFile(out + QStringLiteral("/bin/2to3;1")), QByteArray("older"));
+    QCOMPARE(readFile(out + QStringLiteral("/bin/2to3;2")), QByteArray("oldest"));
+
+    const QString flat = freshFolder();
+    const QStringList selected{"bin/2to3;1"};
+    QVERIFY(rar.Extract(flat, false, &selected));
+    QCOMPARE(tree(flat), QStringList{"2to3;1"});
+    QCOMPARE(readFile(flat + QStringLiteral("/2to3;1")), QByteArray("older"));
+    QVERIFY(log.errors.isEmpty());
+  }
+
+  void entryTimes_data() {
+    QTest::addColumn<int>("version");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QDateTime>("expected");
+    const QDateTime dos(QDate(2025, 4, 12), QTime(13, 17, 2), Qt::UTC);
+    QTest::newRow("RAR 4, DOS time") << 4 << "dos" << dos;
+    QTest::newRow("RAR 4, extended time") << 4 << "exact" << dos.addMSecs(1123);
+    QTest::newRow("RAR 5, Unix time") << 5 << "dos" << dos;
+    QTest::newRow("RAR 5, Windows time") << 5 << "exact" << dos.addMSecs(1123);
+    QTest::newRow("RAR 5, no time") << 5 << "none" << QDateTime(QDate(1980, 1, 1), QTime(0, 0), Qt::UTC);
+  }
+  // The listed time and the extracted file's time are the same: the
+  // extended time (odd second and fraction) when stored, 1980-01-01 00:00
+  // for an entry without any.
+  void entryTimes() {
+    QFETCH(int, version);
+    QFETCH(QString, stored);
+    QFETCH(QDateTime, expected);
+    RarWriter::Archive a;
+    a.version = version;
+    Entry e = entry("timed.txt", "time");
+    e.exactTime = stored == QLatin1String("exact");
+    e.timeFraction = 1234567; // 0.1234567 s
+    e.noTime = stored == QLatin1String("none");
+    a.entries = {e};
+    TRAR rar(programDir());
+    QList<QDateTime> listed;
+    rar.OnListFile = [&](TRAR *, const TRARFileItem &item) { listed.append(item.Time); };
+    QVERIFY(rar.OpenFile(save(a)));
+    QCOMPARE(listed, QList<QDateTime>{expected});
+    const QString out = freshFolder();
+    QVERIFY(rar.Extract(out, true));
+    QCOMPARE(QFileInfo(out + QStringLiteral("/timed.txt")).lastModified().toUTC(), expected);
+  }
+
   // The password callback is asked for an encrypted entry (and for encrypted
   // headers at open); the entry still fails, since nothing is decrypted.
   void encryptedAsksForPassword_data() {

@@ -142,7 +142,7 @@ private slots:
 
     auto *bridge = qobject_cast<TMyExternal *>(win.WebBrowser1->external());
     QVERIFY(bridge);
-    QCOMPARE(bridge->DoSeaarchData(QStringLiteral("7")), QStringLiteral("ok"));
+    QCOMPARE(bridge->DoSeaarchData(QStringLiteral("7"), QString()), QStringLiteral("ok"));
     QCOMPARE(FavouritesRepository(*win.dataModule()).isMarked(7), std::optional<bool>(true));
     QVERIFY(m_fixture->dialogs.shown.isEmpty());
   }
@@ -186,7 +186,7 @@ private slots:
     QCOMPARE(currentPaperNumbers(), paper);
     // The connection works on the old bank, favourites included.
     auto *bridge = qobject_cast<TMyExternal *>(win.WebBrowser1->external());
-    QCOMPARE(bridge->DoSeaarchData(QString::number(paper.front())), QStringLiteral("ok"));
+    QCOMPARE(bridge->DoSeaarchData(QString::number(paper.front()), QString()), QStringLiteral("ok"));
     QCOMPARE(FavouritesRepository(*win.dataModule()).isMarked(paper.front()), std::optional<bool>(true));
   }
 };

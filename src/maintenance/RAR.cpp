@@ -36,6 +36,16 @@ QDateTime dosDateTime(unsigned dos) {
   return QDateTime(date, time);
 }
 
+// The entry's modification time: the exact one the library gives (since
+// version 9), else the DOS time.
+QDateTime entryTime(const RARHeaderDataEx &h) {
+  const quint64 ticks = quint64(h.MtimeHigh) << 32 | h.MtimeLow; // 100 ns since 1601-01-01 UTC
+  if (ticks == 0)
+    return dosDateTime(h.FileTime);
+  const qint64 kEpochFrom1601Ms = Q_INT64_C(11644473600000);
+  return QDateTime::fromMSecsSinceEpoch(qint64(ticks / 10000) - kEpochFrom1601Ms);
+}
+
 QString wideName(const wchar_t *w) {
   return QString::fromWCharArray(w, int(wcsnlen(w, 1024)));
 }
@@ -319,7 +329,7 @@ void TRAR::recordHeader() {
   item.Attributes = h.FileAttr;
   if (h.CmtState == 1 && h.CmtSize > 0)
     item.Comment = QString::fromUtf8(h.CmtBuf, int(qstrnlen(h.CmtBuf, h.CmtSize)));
-  item.Time = dosDateTime(h.FileTime);
+  item.Time = entryTime(h);
   item.CompressionStrength = int(h.Method);
   item.ArchiverVersion = int(h.UnpVer);
   item.Encrypted = h.Flags & RHDF_ENCRYPTED;
@@ -411,7 +421,7 @@ bool TRAR::processPass(TRAROperation operation, const QString &path, bool restor
         if (OnReplace && existing.exists()) {
           TRARReplaceData existingData{destination, existing.size(), existing.lastModified()};
           TRARReplaceData newData{shown, qint64(quint64(h.UnpSizeHigh) << 32 | h.UnpSize),
-                                  dosDateTime(h.FileTime)};
+                                  entryTime(h)};
           OnReplace(this, existingData, newData, action);
         }
         switch (action) {

@@ -25,7 +25,8 @@ struct TRARFileItem {
   QString CRC32; // hexadecimal, no leading zeros
   quint32 Attributes = 0;
   QString Comment;
-  QDateTime Time;
+  QDateTime Time; // modification time, local: to the fraction of a second when the
+                  // archive stores it, else the DOS time (2-second steps)
   int CompressionStrength = 0; // the method number (0x30 stored ... 0x35 best)
   int ArchiverVersion = 0;     // version needed to unpack, major * 10 + minor
   bool Encrypted = false;

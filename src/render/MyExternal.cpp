@@ -10,13 +10,13 @@
 
 TMyExternal::TMyExternal(TDataModule1 *dm, QObject *parent) : QObject(parent), m_dm(dm) {}
 
-QString TMyExternal::DoSeaarchData(const QString &ASQL) {
+QString TMyExternal::DoSeaarchData(const QString &ASQL, const QString &Mark) {
   QString result;
   RunCommand([&] {
     // Statements of its own: the call may come while a dialog walks the
     // data module's queries.
     if (m_dm)
-      result = FavouritesRepository(*m_dm).toggleFromPage(ASQL);
+      result = FavouritesRepository(*m_dm).markFromPage(ASQL, Mark);
   });
   if (result == QLatin1String("ok"))
     emit favouriteToggled(ASQL.trimmed().toInt());

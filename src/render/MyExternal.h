@@ -1,7 +1,8 @@
 #pragma once
 // The page bridge: what the question page's script calls through
 // window.external. The favourite link calls DoSeaarchData with the
-// sub-question number as text, the feedback link calls SubbitError.
+// sub-question number as text and the state it shows, the feedback link
+// calls SubbitError.
 //
 // The bridge opens no window: it toggles the favourite mark in the bank and
 // tells whoever listens through its signals (the main window opens the
@@ -21,10 +22,11 @@ public:
   void setDataModule(TDataModule1 *dm) { m_dm = dm; }
 
 public slots:
-  // Toggles the favourite mark of a sub-question
-  // (FavouritesRepository::toggleFromPage, on query objects of its own);
-  // favouriteToggled follows when the mark changed.
-  QString DoSeaarchData(const QString &ASQL);
+  // Sets the favourite mark of a sub-question to the state the page's link
+  // shows: `Mark` "1" or "0"; without one (empty) the mark flips
+  // (FavouritesRepository::markFromPage, on query objects of its own).
+  // favouriteToggled follows when the mark was written.
+  QString DoSeaarchData(const QString &ASQL, const QString &Mark);
   // Asks for error feedback on a sub-question: errorReportRequested, emitted
   // after the page's call has returned (a form with a page of its own cannot
   // load while the engine is still delivering this call).

@@ -59,6 +59,9 @@ QString fullNumeral(int n) {
 const QString kTable = QStringLiteral(
     "<table width=\"95%\" border=\"0\" align=\"center\" cellpadding=\"0\" cellspacing=\"3\">");
 
+// The favourite link hands the bridge the state it shows after the click (1
+// marked, 0 not): on a page whose marks were changed elsewhere since it was
+// built (the favourites window), a click still sets what the learner sees.
 const char16_t *const kScript[] = {
     u"function SubmitQuestion(Qid)",
     u"{",
@@ -67,13 +70,13 @@ const char16_t *const kScript[] = {
     u"  {",
     u"    e.style.color=\"red\";",
     u"    e.innerHTML=\"取消收藏\";",
-    u"    scbt(Qid);",
+    u"    scbt(Qid,1);",
     u"  }",
     u"  else",
     u"  {",
     u"    e.style.color=\"black\";",
     u"    e.innerHTML=\"收藏本题\";",
-    u"    scbt(Qid);",
+    u"    scbt(Qid,0);",
     u"  }",
     u"}",
     u"function showAnswer()",
@@ -108,9 +111,9 @@ const char16_t *const kScript[] = {
     u"  for (var i=0;i<document.all.length;i++)",
     u"    document.all[i].style.fontSize=szs[ii];",
     u"}",
-    u"function scbt(id)",
+    u"function scbt(id,mark)",
     u"{",
-    u"  external.DoSeaarchData(id);",
+    u"  external.DoSeaarchData(id,mark);",
     u"}",
     u"function SubmitErrorQuestion(id)",
     u"{",

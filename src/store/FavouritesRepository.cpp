@@ -31,6 +31,16 @@ FavouritesRepository::Toggle FavouritesRepository::toggle(qint64 xiaoTiHao) {
   return *marked ? Toggle::Unmarked : Toggle::Marked;
 }
 
+FavouritesRepository::Toggle FavouritesRepository::mark(qint64 xiaoTiHao, bool marked) {
+  m_write.Close();
+  m_write.SQL.Clear();
+  m_write.SQL.Add(QStringLiteral("UPDATE 小题 SET 是否收藏=? WHERE 小题号=?"));
+  m_write.execSQLWith({marked ? 1 : 0, xiaoTiHao});
+  if (m_write.RowsAffected() == 0)
+    return Toggle::NotFound;
+  return marked ? Toggle::Marked : Toggle::Unmarked;
+}
+
 void FavouritesRepository::setMarked(const std::vector<int> &xiaoTiHao, bool marked) {
   Transaction t(m_connection);
   m_write.Close();
@@ -49,13 +59,19 @@ int FavouritesRepository::clearAll() {
   return m_write.RowsAffected();
 }
 
-QString FavouritesRepository::toggleFromPage(const QString &text) {
+QString FavouritesRepository::toggleFromPage(const QString &text) { return markFromPage(text, QString()); }
+
+QString FavouritesRepository::markFromPage(const QString &text, const QString &wanted) {
   bool isNumber = false;
   const qlonglong number = text.trimmed().toLongLong(&isNumber, 10);
   if (!isNumber)
     return QString();
+  const QString state = wanted.trimmed();
   try {
-    return toggle(number) == Toggle::NotFound ? QString() : QStringLiteral("ok");
+    const Toggle done = state == QLatin1String("1")   ? mark(number, true)
+                        : state == QLatin1String("0") ? mark(number, false)
+                                                      : toggle(number);
+    return done == Toggle::NotFound ? QString() : QStringLiteral("ok");
   } catch (const std::exception &) {
     dialogs().information(QStringLiteral("收藏/取消收藏操作失败，请重新操作!"), QStringLiteral("操作失败"));
     return QStringLiteral("Error");

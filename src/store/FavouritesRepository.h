@@ -17,6 +17,9 @@ public:
   enum class Toggle { NotFound, Marked, Unmarked };
   // Flips the mark of sub-question `xiaoTiHao`. Throws EDatabaseError.
   Toggle toggle(qint64 xiaoTiHao);
+  // Sets the mark of sub-question `xiaoTiHao` to `marked` (Marked or
+  // Unmarked), whatever it was. Throws EDatabaseError.
+  Toggle mark(qint64 xiaoTiHao, bool marked);
   // The mark of sub-question `xiaoTiHao`; nullopt when there is none.
   std::optional<bool> isMarked(qint64 xiaoTiHao);
   // Sets (or clears) the mark of every listed sub-question, all or nothing
@@ -32,6 +35,9 @@ public:
   // such sub-question, "Error" after an engine error, which the learner is
   // told of.
   QString toggleFromPage(const QString &text);
+  // The same, setting the state the page's link shows: `wanted` "1" marks,
+  // "0" clears; any other text (a page that passes none) flips the mark.
+  QString markFromPage(const QString &text, const QString &wanted);
 
 private:
   TADOConnection &m_connection;

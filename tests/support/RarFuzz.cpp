@@ -55,6 +55,9 @@ void mutate(std::mt19937 &rng, std::string &bytes) {
 } // namespace
 
 std::string makeCase(std::mt19937 &rng, const std::string &absoluteBase) {
+  // Times and file versions come from a generator of their own (seeded from
+  // rng without advancing it), so the cases drawn from rng stay as they were.
+  std::mt19937 side(std::mt19937(rng)() ^ 0x5bd1e995u);
   RarWriter::Archive a;
   a.version = pick(rng, 2) ? 5 : 4;
   a.solid = pick(rng, 8) == 0;
@@ -77,6 +80,10 @@ std::string makeCase(std::mt19937 &rng, const std::string &absoluteBase) {
       e.link = a.version == 4 ? RarWriter::Link::Symlink : RarWriter::Link(link + 1);
       e.linkTarget = pick(rng, 2) ? "../../etc" : absoluteBase;
     }
+    e.exactTime = pick(side, 4) == 0;
+    e.timeFraction = uint32_t(pick(side, 10000000));
+    e.noTime = a.version == 5 && pick(side, 8) == 0;
+    e.version = a.version == 5 && pick(side, 6) == 0 ? unsigned(1 + pick(side, 3)) : 0u;
     a.entries.push_back(e);
   }
   std::string bytes = RarWriter::build(a);

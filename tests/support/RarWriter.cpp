@@ -88,6 +88,8 @@ std::string fileBlock4(unsigned type, const Entry &e, const std::string &name, c
     flags |= 0x01;
   if (e.splitAfter)
     flags |= 0x02;
+  if (e.exactTime)
+    flags |= 0x1000;
   const std::string storedName = e.unicode ? packUnicodeName(name) : name;
   uint32_t crc = e.dir ? 0 : crc32(data);
   if (e.badCrc)
@@ -103,6 +105,12 @@ std::string fileBlock4(unsigned type, const Entry &e, const std::string &name, c
   put16(body, uint32_t(storedName.size()));
   put32(body, attr);
   body += storedName;
+  if (e.exactTime) {
+    // The modification time only: present, one second more, three bytes of fraction.
+    put16(body, 0xf000);
+    for (int j = 0; j < 3; ++j)
+      body += char((e.timeFraction >> (8 * j)) & 0xff);
+  }
   return block4(type, flags, body) + data;
 }
 
@@ -178,6 +186,20 @@ uint32_t dosToUnix(uint32_t dos) {
 
 std::string fileBlock5(unsigned type, const Entry &e, const std::string &data) {
   std::string extra;
+  if (e.version != 0) {
+    std::string body;
+    putVint(body, 0); // flags
+    putVint(body, e.version);
+    extra += record(0x04, body);
+  }
+  if (e.exactTime) {
+    std::string body;
+    putVint(body, 0x2); // modification time, Windows format
+    const uint64_t ft = (uint64_t(dosToUnix(e.dosTime)) + 1 + 11644473600ULL) * 10000000ULL + e.timeFraction;
+    put32(body, uint32_t(ft));
+    put32(body, uint32_t(ft >> 32));
+    extra += record(0x03, body);
+  }
   if (e.encrypted) {
     std::string body;
     putVint(body, 0);  // version
@@ -206,10 +228,11 @@ std::string fileBlock5(unsigned type, const Entry &e, const std::string &data) {
   if (!extra.empty())
     putVint(h, extra.size());
   putVint(h, data.size());
-  putVint(h, (e.dir ? 0x1 : 0) | 0x2 | (hasCrc ? 0x4 : 0));
+  putVint(h, (e.dir ? 0x1 : 0) | (e.noTime ? 0 : 0x2) | (hasCrc ? 0x4 : 0));
   putVint(h, data.size());
   putVint(h, e.dir ? 0x10 : e.attr);
-  put32(h, dosToUnix(e.dosTime));
+  if (!e.noTime)
+    put32(h, dosToUnix(e.dosTime));
   if (hasCrc)
     put32(h, crc);
   putVint(h, e.solid ? 0x40 : 0); // version 0, stored

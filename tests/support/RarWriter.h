@@ -21,6 +21,11 @@ struct Entry {
   uint32_t attr = 0x20;         // Windows archive bit; folders get 0x10
   int hostOS = 2;               // RAR 4 numbering: 2 Windows, 3 Unix
   uint32_t dosTime = 0x5a8c6a21; // 2025-04-12 13:17:02
+  bool exactTime = false;       // the time one second past dosTime plus timeFraction: RAR 4 in an
+                                // extended time block, RAR 5 as a Windows time in a time record
+  uint32_t timeFraction = 0;    // 100 ns units
+  bool noTime = false;          // RAR 5: no modification time at all
+  unsigned version = 0;         // RAR 5: stored as this version of its file when not 0
   bool badCrc = false;          // the stored CRC does not match the data
   bool encrypted = false;       // flagged encrypted (the data stays plain)
   bool solid = false;           // entry flag: uses the previous entries' dictionary

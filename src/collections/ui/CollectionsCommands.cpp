@@ -1,6 +1,7 @@
 #include "collections/ui/CollectionsCommands.h"
 #include "collections/Favourites.h"
 #include "collections/ui/SCJST.h"
+#include "collections/ui/STGL.h"
 #include "common/Dialogs.h"
 #include "render/ActionList.h"
 #include "render/AppContext.h"
@@ -38,5 +39,7 @@ void ActSCJST(AppContext &context) {
 void registerCollectionsCommands(TActionList &commands, AppContext &context) {
   commands.add({QStringLiteral("ActSCJST"), QStringLiteral("收藏夹"), CommandCategory::MainMenu, {},
                 [&context] { ActSCJST(context); }});
+  commands.add({QStringLiteral("ActSTGL"), QStringLiteral("试题过滤"), CommandCategory::HelpMenu,
+                {QKeySequence(Qt::CTRL | Qt::Key_G)}, [&context] { ActSTGL(context); }});
   commands.add({QStringLiteral("ActSTCZ"), QStringLiteral("试题查找"), CommandCategory::MainMenu, {QKeySequence(Qt::CTRL | Qt::Key_F)}});
 }

@@ -1,4 +1,5 @@
 #include "collections/ui/SCJST.h"
+#include "collections/ui/PageControl.h"
 #include "collections/ui/StringGridSC.h"
 #include "common/AppError.h"
 #include "common/Dialogs.h"
@@ -10,17 +11,15 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QStandardItemModel>
-#include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
 
 TFrmSCJST::TFrmSCJST(TDataModule1 &dm, const std::vector<FavouriteChapter> &chapters, QWidget *parent)
     : TFrmBase(FavouritesText::Caption, parent), m_dm(dm) {
   setObjectName(QStringLiteral("FrmSCJST"));
-  resize(820, 520);
+  resize(1000, 520); // the page list, then the summary's three columns
   auto *layout = new QVBoxLayout(this);
-  PageControl1 = new QTabWidget(this);
-  PageControl1->setUsesScrollButtons(true);
+  PageControl1 = new TPageControl(this);
   layout->addWidget(PageControl1, 1);
 
   StringGrid1 = new QTableView(PageControl1);
@@ -41,19 +40,18 @@ TFrmSCJST::TFrmSCJST(TDataModule1 &dm, const std::vector<FavouriteChapter> &chap
   StringGrid1->setColumnHidden(3, true);
   PageControl1->addTab(StringGrid1, QStringLiteral("全部试题"));
 
+  QStringList names;
   for (const FavouriteChapter &c : chapters) {
     m_summary->appendRow({new QStandardItem(QString::number(m_summary->rowCount() + 1)), new QStandardItem(c.name),
                           new QStandardItem(QString::number(c.rows.size())),
                           new QStandardItem(QString::number(c.id))});
     m_chapterIds.push_back(c.id);
-    auto *grid = new TStringGridSCJ;
-    std::vector<QuestionListModel::Row> rows;
-    for (const FavouriteRow &r : c.rows)
-      rows.push_back({r.xiaoTiHao, r.content, r.type});
-    grid->setRows(std::move(rows));
-    grid->selectRow(0);
-    PageControl1->addTab(grid, c.name);
+    m_pendingRows.push_back(c.rows);
+    names << c.name;
   }
+  // The chapter pages' lists are made when a page is first shown.
+  PageControl1->addTabs(names);
+  connect(PageControl1, &TPageControl::currentChanged, this, [this](int page) { chapterGrid(page); });
   StringGrid1->selectRow(0);
 
   auto *buttons = new QHBoxLayout;
@@ -79,7 +77,32 @@ TFrmSCJST::TFrmSCJST(TDataModule1 &dm, const std::vector<FavouriteChapter> &chap
 }
 
 TStringGridSCJ *TFrmSCJST::chapterGrid(int page) const {
-  return page >= 1 ? qobject_cast<TStringGridSCJ *>(PageControl1->widget(page)) : nullptr;
+  if (page < 1 || page >= PageControl1->count())
+    return nullptr;
+  if (auto *grid = qobject_cast<TStringGridSCJ *>(PageControl1->widget(page)))
+    return grid;
+  auto *grid = new TStringGridSCJ;
+  std::vector<QuestionListModel::Row> rows;
+  for (const FavouriteRow &r : std::exchange(m_pendingRows[std::size_t(page - 1)], {}))
+    rows.push_back({r.xiaoTiHao, r.content, r.type});
+  grid->setRows(std::move(rows));
+  grid->selectRow(0);
+  PageControl1->setWidget(page, grid);
+  return grid;
+}
+
+std::vector<int> TFrmSCJST::chapterNumbers(int page) const {
+  std::vector<int> out;
+  if (page < 1 || page >= PageControl1->count())
+    return out;
+  if (auto *grid = qobject_cast<TStringGridSCJ *>(PageControl1->widget(page))) {
+    for (int r = 0; r < grid->dataRowCount(); ++r)
+      out.push_back(grid->xiaoTiHao(r));
+  } else {
+    for (const FavouriteRow &r : m_pendingRows[std::size_t(page - 1)])
+      out.push_back(r.xiaoTiHao);
+  }
+  return out;
 }
 
 int TFrmSCJST::summaryRows() const { return m_summary->rowCount(); }
@@ -99,9 +122,8 @@ void TFrmSCJST::ActShowQuestion() {
       return;
     }
     // The chapter's favourites as listed on its page.
-    TStringGridSCJ *grid = chapterGrid(row + 1);
-    for (int r = 0; grid && r < grid->dataRowCount(); ++r)
-      paper.push_back(TXiaoTi{grid->xiaoTiHao(r)});
+    for (int x : chapterNumbers(row + 1))
+      paper.push_back(TXiaoTi{x});
   } else {
     TStringGridSCJ *grid = chapterGrid(page);
     const int row = grid ? grid->selectedRow() : -1;
@@ -120,9 +142,8 @@ void TFrmSCJST::ActCreatePaper() {
   std::vector<TXiaoTi> paper;
   const int first = page == 0 ? 1 : page, last = page == 0 ? PageControl1->count() - 1 : page;
   for (int p = first; p <= last; ++p)
-    if (TStringGridSCJ *grid = chapterGrid(p))
-      for (int r = 0; r < grid->dataRowCount(); ++r)
-        paper.push_back(TXiaoTi{grid->xiaoTiHao(r)});
+    for (int x : chapterNumbers(p))
+      paper.push_back(TXiaoTi{x});
   if (paper.empty())
     return;
   m_paper = std::move(paper);
@@ -135,11 +156,14 @@ void TFrmSCJST::renumber() {
 }
 
 void TFrmSCJST::removeChapter(int page) {
+  // The rows go first: removing the tab shows another page, whose list may
+  // be made from them.
+  m_chapterIds.erase(m_chapterIds.begin() + (page - 1));
+  m_pendingRows.erase(m_pendingRows.begin() + (page - 1));
   QWidget *w = PageControl1->widget(page);
   PageControl1->removeTab(page);
   delete w;
   m_summary->removeRow(page - 1);
-  m_chapterIds.erase(m_chapterIds.begin() + (page - 1));
   renumber();
 }
 
@@ -162,11 +186,7 @@ void TFrmSCJST::ActCancel() {
                                 QStringLiteral(" 下的全部收藏吗？取消后不能恢复！"),
                             FavouritesText::ConfirmCaption))
       return;
-    TStringGridSCJ *grid = chapterGrid(row + 1);
-    std::vector<int> ids;
-    for (int r = 0; grid && r < grid->dataRowCount(); ++r)
-      ids.push_back(grid->xiaoTiHao(r));
-    FavouritesRepository(m_dm).setMarked(ids, false); // all or nothing; an error leaves the lists
+    FavouritesRepository(m_dm).setMarked(chapterNumbers(row + 1), false); // all or nothing; an error leaves the lists
     removeChapter(row + 1);
     StringGrid1->selectRow(std::min(row, m_summary->rowCount() - 1));
   } else {

@@ -12,7 +12,7 @@
 
 class QPushButton;
 class QStandardItemModel;
-class QTabWidget;
+class TPageControl;
 class QTableView;
 class TStringGridSCJ;
 
@@ -21,7 +21,7 @@ class TFrmSCJST : public TFrmBase {
 public:
   TFrmSCJST(TDataModule1 &dm, const std::vector<FavouriteChapter> &chapters, QWidget *parent = nullptr);
 
-  QTabWidget *PageControl1 = nullptr;
+  TPageControl *PageControl1 = nullptr; // 全部试题, then one page per chapter
   QTableView *StringGrid1 = nullptr; // the summary
   QPushButton *BitBtn5 = nullptr;    // 显示试题
   QPushButton *BitBtn1 = nullptr;    // 显示全部试题
@@ -30,6 +30,8 @@ public:
   QPushButton *BitBtn3 = nullptr;    // 关闭
 
   const std::vector<TXiaoTi> &paper() const { return m_paper; }
+  // The list of chapter page `page` (1 …), made when first asked for: a
+  // page that is never opened costs no view.
   TStringGridSCJ *chapterGrid(int page) const;
   int summaryRows() const;
 
@@ -40,6 +42,8 @@ public:
 
 private:
   int selectedSummaryRow() const;
+  // The 小题号 of chapter page `page` in row order, without making its list.
+  std::vector<int> chapterNumbers(int page) const;
   void removeChapter(int page);
   void renumber();
   void closeIfEmpty();
@@ -47,5 +51,8 @@ private:
   TDataModule1 &m_dm;
   QStandardItemModel *m_summary = nullptr;
   std::vector<qint64> m_chapterIds; // index-aligned with the summary rows
+  // The rows of each chapter page whose list is not made yet (aligned with
+  // the summary rows; emptied when the list is made).
+  mutable std::vector<std::vector<FavouriteRow>> m_pendingRows;
   std::vector<TXiaoTi> m_paper;
 };

@@ -155,8 +155,11 @@ void finishName(Entry &e) {
   e.nameSafe = e.nameSafe && e.name.size() <= kMaxNameBytes && isSafeRelativeName(e.name);
 }
 
+// Unix, Mac OS and BeOS store a Unix mode as the attributes.
+bool isUnixLike(unsigned hostOS) { return hostOS == RAR_HOST_UNIX || hostOS == 4 || hostOS == 5; }
+
 bool isLinkMode(unsigned hostOS, uint32_t attr) {
-  if (hostOS == RAR_HOST_UNIX)
+  if (isUnixLike(hostOS))
     return (attr & 0xf000) == 0xa000;
   if (hostOS == RAR_HOST_WINDOWS || hostOS == RAR_HOST_DOS)
     return (attr & 0x400) != 0; // reparse point
@@ -193,6 +196,24 @@ bool unpackOneFile(const std::string &archive, size_t unpSize, std::string &text
 }
 
 // ---- RAR 4 ---------------------------------------------------------------
+
+// The extended time block at `at` (after the name and the salt), when the
+// entry has one: its modification time part adds the second the DOS time
+// cannot hold and the fraction, in 100 ns units stored in 0 to 3 bytes.
+void readExtTime4(const unsigned char *h, size_t headSize, size_t at, unsigned flags, Entry &e) {
+  if (!(flags & 0x1000) || at > headSize || headSize - at < 2)
+    return;
+  const unsigned rmode = le16(h + at) >> 12;
+  at += 2;
+  const unsigned count = rmode & 3;
+  if (!(rmode & 8) || headSize - at < count)
+    return;
+  uint32_t rem = 0;
+  for (unsigned j = 0; j < count; ++j)
+    rem |= uint32_t(h[at + j]) << ((j + 3 - count) * 8);
+  e.mtime += ((rmode & 4) ? 1 : 0) + rem / 10000000;
+  e.mtimeNs = rem % 10000000 * 100;
+}
 
 // A RAR 4 block with its CRC16 (the low half of the CRC32 of all after it).
 std::string block4(unsigned type, unsigned flags, const std::string &body) {
@@ -324,12 +345,14 @@ int scan4(const File &f, uint64_t pos, Archive &out) {
         e.hasCrc = true;
         e.dosTime = le32(h + 20);
         e.mtime = dosToUnix(e.dosTime);
+        readExtTime4(h, headSize, p + nameSize + ((flags & 0x0400) ? 8 : 0), flags, e);
         e.unpVer = h[24];
         e.method = h[25];
         e.attr = le32(h + 28);
         e.isDir = (flags & 0xe0) == 0xe0;
         e.encrypted = flags & 0x04;
         e.isLink = isLinkMode(e.hostOS, e.attr);
+        e.linkTargetIsData = e.isLink && !e.isDir && isUnixLike(e.hostOS);
         e.dataOffset = dataOffset;
         e.nameSafe = true;
         const void *zero = std::memchr(name, 0, nameSize);
@@ -418,8 +441,10 @@ private:
 int64_t fileTimeToUnix(uint64_t ft) { return int64_t(ft / 10000000ULL) - 11644473600LL; }
 
 // The file or service header's own fields and extra records.
+// `versionSuffix`: ";N" for an entry stored as version N of its file (the
+// name it is listed and extracted under, as libarchive gives it).
 bool parseFile5(Reader5 &r, const unsigned char *headBase, uint64_t extraSize, size_t headSize, Entry &e,
-                std::string &rawName) {
+                std::string &rawName, std::string &versionSuffix) {
   uint64_t fileFlags, unpSize, attr, compInfo, hostOS, nameLen;
   if (!r.vint(fileFlags) || !r.vint(unpSize) || !r.vint(attr))
     return false;
@@ -436,6 +461,7 @@ bool parseFile5(Reader5 &r, const unsigned char *headBase, uint64_t extraSize, s
   e.unpSizeKnown = !(fileFlags & 0x8);
   e.attr = uint32_t(attr);
   e.mtime = mtime;
+  bool hasTime = fileFlags & 0x2;
   e.hasCrc = fileFlags & 0x4;
   e.crc = crc;
   e.isDir = fileFlags & 0x1;
@@ -473,16 +499,35 @@ bool parseFile5(Reader5 &r, const unsigned char *headBase, uint64_t extraSize, s
       uint64_t tflags;
       if (rr.vint(tflags) && (tflags & 0x2)) {
         if (tflags & 0x1) {
-          uint32_t t;
-          if (rr.u32(t))
+          // Unix seconds; with flag 0x10 the nanoseconds follow all three times.
+          uint32_t t, ns;
+          const unsigned char *skipped;
+          if (rr.u32(t)) {
             e.mtime = t;
+            e.mtimeNs = 0;
+            hasTime = true;
+            if ((tflags & 0x10) && rr.bytes(((tflags & 0x4) ? 4 : 0) + ((tflags & 0x8) ? 4 : 0), skipped) &&
+                rr.u32(ns) && ns < 1000000000u)
+              e.mtimeNs = ns;
+          }
         } else {
           uint64_t ft;
-          if (rr.u64(ft))
+          if (rr.u64(ft)) {
             e.mtime = fileTimeToUnix(ft);
+            e.mtimeNs = uint32_t(ft % 10000000ULL) * 100;
+            hasTime = true;
+          }
         }
       }
+    } else if (recType == 0x04) {
+      uint64_t vflags, version;
+      if (rr.vint(vflags) && rr.vint(version))
+        versionSuffix = ";" + std::to_string(version);
     }
+  }
+  if (!hasTime) {
+    e.mtime = noTime();
+    e.mtimeNs = 0;
   }
   if (e.encrypted)
     e.flags |= RHDF_ENCRYPTED;
@@ -574,8 +619,8 @@ int scan5(const File &f, uint64_t pos, Archive &out) {
       return 0;
     } else if (type == 2 || type == 3) {
       Entry e;
-      std::string rawName;
-      if (!parseFile5(r, h + sizeLen, extraSize, size_t(headSize), e, rawName)) {
+      std::string rawName, versionSuffix;
+      if (!parseFile5(r, h + sizeLen, extraSize, size_t(headSize), e, rawName, versionSuffix)) {
         return stop(out, true, ERAR_BAD_ARCHIVE);
       }
       e.packSize = dataSize;
@@ -605,6 +650,7 @@ int scan5(const File &f, uint64_t pos, Archive &out) {
           bool dummy = true;
           e.name = gbkToUtf8(rawName, &dummy);
         }
+        e.name += versionSuffix;
         finishName(e);
         out.entries.push_back(std::move(e));
       }
@@ -714,6 +760,8 @@ int64_t dosToUnix(uint32_t dos) {
   tm.tm_isdst = -1;
   return int64_t(mktime(&tm));
 }
+
+int64_t noTime() { return dosToUnix(uint32_t(1) << 21 | uint32_t(1) << 16); }
 
 int scan(const std::string &path, Archive &out) {
   out = Archive();

@@ -19,13 +19,16 @@ struct Entry {
   unsigned hostOS = 0; // RAR_HOST_ numbering
   uint32_t crc = 0;
   bool hasCrc = false;
-  uint32_t dosTime = 0;
-  int64_t mtime = 0; // seconds since the epoch
+  uint32_t dosTime = 0;  // the DOS form of the time below (RAR 4: as stored)
+  int64_t mtime = 0;     // seconds since the epoch: the extended or RAR 5 time when
+                         // stored, else the DOS time; 1980-01-01 00:00 local without any
+  uint32_t mtimeNs = 0;  // and nanoseconds
   unsigned unpVer = 0;
   unsigned method = 0;
   uint32_t attr = 0;
   bool isDir = false;
   bool isLink = false;    // symbolic or hard link, junction, file copy, reparse point
+  bool linkTargetIsData = false; // a RAR 4 symbolic link: its stored data is the target
   bool encrypted = false;
   uint64_t dataOffset = 0;
 };
@@ -52,5 +55,8 @@ std::string gbkToUtf8(const std::string &bytes, bool *ok);
 bool isSafeRelativeName(const std::string &utf8Name);
 uint32_t unixToDos(int64_t t);
 int64_t dosToUnix(uint32_t dos);
+// The time of an entry that stores none: 1980-01-01 00:00 local, the
+// earliest a DOS time can say, so that the file and its listing agree.
+int64_t noTime();
 
 } // namespace rarscan

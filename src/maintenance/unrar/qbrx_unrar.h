@@ -17,7 +17,14 @@
  *  - entries whose names leave the destination (".." parts, absolute paths,
  *    drive letters), links of every kind, file copies and encrypted entries
  *    are refused before anything of them is written;
- *  - files are written with mode 0644 and folders with 0755;
+ *  - a RAR 4 symbolic link is tested by its target (its stored data), which
+ *    is checked for its size and CRC32 like a file's data;
+ *  - files are written with mode 0644 and folders with 0755, files with the
+ *    entry's modification time: the extended time of RAR 4 entries (to the
+ *    second and its fraction) when stored, else the DOS time;
+ *  - a RAR 5 entry stored as version N of its file (rar -ver) is listed and
+ *    extracted as "name;N", as libarchive names it, so that no version
+ *    overwrites another;
  *  - names without the Unicode flag are read as code page 936 (GBK), or as
  *    UTF-8 when the archive was made on Unix and they read as such;
  *  - solid RAR 4 archives and volumes of a multi-volume set are refused when
@@ -44,7 +51,7 @@
 extern "C" {
 #endif
 
-#define RAR_DLL_VERSION 8
+#define RAR_DLL_VERSION 9
 
 /* Result codes. */
 #define ERAR_SUCCESS 0
@@ -178,7 +185,13 @@ struct RARHeaderDataEx {
   unsigned int CmtBufSize; /* in */
   unsigned int CmtSize;    /* size of the entry's comment (0: none) */
   unsigned int CmtState;
-  unsigned int Reserved[1024];
+  /* The modification time in 100 ns units since 1601-01-01 00:00 UTC, to the
+   * precision stored (FileTime is its DOS form, in 2-second steps). An entry
+   * that stores no time has 1980-01-01 00:00 local time, here, in FileTime
+   * and on disk. Since version 9; 0 from older versions. */
+  unsigned int MtimeLow;
+  unsigned int MtimeHigh;
+  unsigned int Reserved[1022];
 };
 
 typedef void *HANDLE_RAR;

@@ -245,6 +245,43 @@ int streamData(Arc *a, int fd) {
   return ERAR_SUCCESS;
 }
 
+// A RAR 4 symbolic link stores its target as its data, which libarchive
+// hands out as the link rather than as data: the target is read from the
+// archive and checked for its size and CRC like any file's data.
+int testLinkTarget(Arc *a) {
+  const rarscan::Entry &e = *a->current;
+  a->currentDataReady = false;
+  const uint64_t kMaxTarget = 65536;
+  if (e.packSize != e.unpSize || e.packSize > kMaxTarget)
+    return ERAR_BAD_DATA;
+  std::string target(size_t(e.packSize), '\0');
+  const int fd = ::open(a->path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0)
+    return ERAR_EOPEN;
+  size_t done = 0;
+  while (done < target.size()) {
+    const ssize_t r = ::pread(fd, &target[done], target.size() - done, off_t(e.dataOffset + done));
+    if (r < 0 && errno == EINTR)
+      continue;
+    if (r <= 0)
+      break;
+    done += size_t(r);
+  }
+  ::close(fd);
+  if (done != target.size())
+    return ERAR_BAD_DATA;
+  if (e.hasCrc && rarscan::crc32(0, target.data(), target.size()) != e.crc)
+    return ERAR_BAD_DATA;
+  if (target.empty())
+    return ERAR_SUCCESS;
+  auto *bytes = reinterpret_cast<unsigned char *>(&target[0]);
+  if (a->callback && a->callback(UCM_PROCESSDATA, a->userData, intptr_t(bytes), intptr_t(target.size())) < 0)
+    return ERAR_UNKNOWN;
+  if (a->processDataProc && a->processDataProc(bytes, int(target.size())) < 0)
+    return ERAR_UNKNOWN;
+  return ERAR_SUCCESS;
+}
+
 std::atomic<unsigned> tempCounter{0};
 const int processId = int(::getpid());
 
@@ -313,7 +350,7 @@ int extractFile(Arc *a, const std::string &destPath, const std::string &destName
     return ERAR_ECREATE;
   int result = streamData(a, fd);
   if (result == ERAR_SUCCESS) {
-    const struct timespec times[2] = {{time_t(e.mtime), 0}, {time_t(e.mtime), 0}};
+    const struct timespec times[2] = {{time_t(e.mtime), long(e.mtimeNs)}, {time_t(e.mtime), long(e.mtimeNs)}};
     ::futimens(fd, times);
     if (::fchmod(fd, 0644) != 0)
       result = ERAR_ECREATE;
@@ -369,8 +406,9 @@ void advanceLibarchive(Arc *a) {
   // The same entry: the same name, or (where libarchive read the 8-bit name
   // in another code page) the same kind and size. The data is checked
   // against the scanner's CRC in any case.
+  // A RAR 4 link's target is not counted as data by libarchive.
   const bool sameKind = (archive_entry_filetype(entry) == AE_IFDIR) == e.isDir &&
-                        (!e.unpSizeKnown || e.isDir || uint64_t(archive_entry_size(entry)) == e.unpSize);
+                        (!e.unpSizeKnown || e.isDir || e.isLink || uint64_t(archive_entry_size(entry)) == e.unpSize);
   if (normalisedName(name) != normalisedName(e.name.c_str()) && !sameKind) {
     // Out of step with the scanner: no data of this archive is trusted.
     a->laBroken = true;
@@ -520,6 +558,11 @@ RAR_EXPORT int RARReadHeaderEx(HANDLE_RAR arc, struct RARHeaderDataEx *h) {
   toWide(e.name, h->FileNameW, sizeof h->FileNameW / sizeof(wchar_t));
   h->PackSizeHigh = uint32_t(e.packSize >> 32);
   h->UnpSizeHigh = uint32_t(e.unpSize >> 32);
+  const int64_t kEpochFrom1601 = 11644473600LL; // seconds from 1601-01-01 to 1970-01-01
+  const uint64_t ticks = e.mtime < -kEpochFrom1601 ? 0
+                         : uint64_t(e.mtime + kEpochFrom1601) * 10000000ULL + e.mtimeNs / 100;
+  h->MtimeLow = uint32_t(ticks);
+  h->MtimeHigh = uint32_t(ticks >> 32);
   return ERAR_SUCCESS;
 }
 
@@ -547,7 +590,7 @@ RAR_EXPORT int RARProcessFile(HANDLE_RAR arc, int operation, const char *destPat
   if (e.isLink && e.packSize == 0)
     return ERAR_SUCCESS; // a RAR 5 link or file copy: no data of its own to test
   if (operation == RAR_TEST)
-    return streamData(a, -1);
+    return e.linkTargetIsData ? testLinkTarget(a) : streamData(a, -1);
   return extractFile(a, destPath ? destPath : "", destName ? destName : "");
 }
 

@@ -169,7 +169,7 @@ QMenu *makeHelpMenu(const TActionList &commands, QWidget *parent) {
   addAll({"ActShuJuBeiFen", "ActShuJuHuanYuan", "ActAbout", "ActSite"});
   // The commands that have no button of their own.
   menu->addSeparator();
-  addAll({"ActHelp", "ActUpdate", "ActWGZX", "ActCWFK"});
+  addAll({"ActHelp", "ActUpdate", "ActWGZX", "ActSTGL", "ActCWFK"});
   menu->addSeparator();
   addAll({"ActZKXX", "ActBMBZ", "ActZWCX", "ActZZFW"});
   menu->addSeparator();

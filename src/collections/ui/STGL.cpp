@@ -1,0 +1,111 @@
+#include "collections/ui/STGL.h"
+#include "common/Dialogs.h"
+#include "common/ErrorHandler.h"
+#include "render/AppContext.h"
+#include "render/PaperPresenter.h"
+
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include <optional>
+
+TFrmSTGL::TFrmSTGL(TDataModule1 &dm, std::vector<TXiaoTi> paper, QWidget *parent)
+    : TFrmBase(QuestionFilterText::Caption, parent), m_dm(dm), m_source(std::move(paper)) {
+  setObjectName(QStringLiteral("FrmSTGL"));
+  auto *layout = new QVBoxLayout(this);
+
+  RadioGroup1 = new QGroupBox(QStringLiteral("试题范围"), this);
+  RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
+  auto *rangeLayout = new QHBoxLayout(RadioGroup1);
+  auto *group = new QButtonGroup(RadioGroup1);
+  for (const QString &text : {QStringLiteral("全部试题"), QStringLiteral("收藏夹"), QStringLiteral("错题重做")}) {
+    auto *b = new QRadioButton(text, RadioGroup1);
+    group->addButton(b, int(ranges.size()));
+    rangeLayout->addWidget(b);
+    ranges.push_back(b);
+  }
+  ranges.front()->setChecked(true);
+  layout->addWidget(RadioGroup1);
+
+  auto *label = new QLabel(QStringLiteral("选择题型"), this);
+  layout->addWidget(label);
+  CheckListBox1 = new QListWidget(this);
+  CheckListBox1->setObjectName(QStringLiteral("CheckListBox1"));
+  label->setBuddy(CheckListBox1);
+  {
+    const QSignalBlocker quiet(CheckListBox1); // items report themselves as they are added
+    for (const QString &type : QuestionFilter(m_dm).types()) {
+      auto *item = new QListWidgetItem(type, CheckListBox1);
+      item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
+      item->setCheckState(Qt::Checked);
+    }
+  }
+  layout->addWidget(CheckListBox1, 1);
+
+  auto *buttons = new QHBoxLayout;
+  buttons->addStretch();
+  BitBtn1 = new QPushButton(QStringLiteral("确定"), this);
+  BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+  BitBtn1->setDefault(true);
+  BitBtn2 = new QPushButton(QStringLiteral("取消"), this);
+  BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+  BitBtn2->setAutoDefault(false);
+  buttons->addWidget(BitBtn1);
+  buttons->addWidget(BitBtn2);
+  layout->addLayout(buttons);
+  wireButtons(nullptr, BitBtn2);
+  connect(BitBtn1, &QPushButton::clicked, this, [this] { RunCommand([this] { apply(); }); });
+  resize(360, 330);
+}
+
+FilterRange TFrmSTGL::range() const {
+  for (std::size_t i = 0; i < ranges.size(); ++i)
+    if (ranges[i]->isChecked())
+      return FilterRange(i);
+  return FilterRange::All;
+}
+
+QStringList TFrmSTGL::tickedTypes() const {
+  QStringList out;
+  for (int i = 0; i < CheckListBox1->count(); ++i)
+    if (CheckListBox1->item(i)->checkState() == Qt::Checked)
+      out << CheckListBox1->item(i)->text();
+  return out;
+}
+
+void TFrmSTGL::apply() {
+  FilterResult r = QuestionFilter(m_dm).apply(m_source, range(), tickedTypes());
+  if (r.status != FilterResult::Status::Narrowed) {
+    dialogs().message(QuestionFilter::message(r.status), QuestionFilter::messageCaption(r.status),
+                      r.status == FilterResult::Status::NoType ? Dialogs::Icon::Warning : Dialogs::Icon::Question);
+    return;
+  }
+  m_paper = std::move(r.paper);
+  accept();
+}
+
+void ActSTGL(AppContext &context) {
+  if (!PaperOnDisplay) {
+    dialogs().information(QuestionFilterText::NoPaper, QuestionFilterText::NoPaperCaption);
+    return;
+  }
+  if (!dialogs().question(QuestionFilterText::Confirm, QuestionFilterText::ConfirmCaption))
+    return;
+  std::optional<PaperRequest> request;
+  execOwned(new TFrmSTGL(context.dm, CurrentPaper, context.window), [&](TFrmSTGL &form) {
+    if (form.result() != QDialog::Accepted)
+      return;
+    request = PaperRequest::keepingKind(form.paper());
+    request->title = QuestionFilterText::Caption;
+  });
+  // A new page: shown from its top with every answer hidden, the toolbar
+  // saying so.
+  if (request)
+    context.presenter.showPaper(*request);
+}
