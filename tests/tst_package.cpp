@@ -42,15 +42,17 @@ QByteArray readFile(const QString &path) {
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-void setTreeReadOnly(const QString &root) {
+// Takes the write bits off the whole tree, or gives the owner's back.
+void setTreeReadOnly(const QString &root, bool readOnly = true) {
   QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
   QStringList all{root};
   while (it.hasNext())
     all << it.next();
+  const QFile::Permissions write = QFile::WriteOwner | QFile::WriteUser | QFile::WriteGroup | QFile::WriteOther;
   for (const QString &p : all)
     if (!QFileInfo(p).isSymLink())
-      QFile::setPermissions(p, QFile::permissions(p) & ~(QFile::WriteOwner | QFile::WriteUser | QFile::WriteGroup |
-                                                         QFile::WriteOther));
+      QFile::setPermissions(p, readOnly ? QFile::permissions(p) & ~write
+                                        : QFile::permissions(p) | QFile::WriteOwner | QFile::WriteUser);
 }
 
 int testRecords(const QString &dir, const QString &name) {
@@ -181,6 +183,12 @@ private slots:
     QCOMPARE(testRecords(learner, QStringLiteral("学员的记录")), 1);
     QVERIFY(QFileInfo::exists(learner + QStringLiteral("backup/QBRX-1.db")));
     QCOMPARE(readFile(m_root + QStringLiteral("/usr/share/qbrx/template/QBRX.db")), templateBank);
+  }
+
+  // The temporary folder can be removed again.
+  void cleanupTestCase() {
+    if (!m_root.isEmpty())
+      setTreeReadOnly(m_root, false);
   }
 
   // lintian reports no error; its warnings are shown in the log.
