@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and running the program needs on Debian 12; with
 # --tests also what the tests need (a PostgreSQL server for the feedback
-# tests, Xvfb for screenshots). Safe to run again: it only installs what is
+# tests, Xvfb for screenshots, lintian for the package). Safe to run again: it only installs what is
 # missing.
 set -euo pipefail
 
@@ -12,12 +12,15 @@ PACKAGES=(
   zlib1g-dev        # libunrar checks the CRC32 of every entry with zlib
   fonts-noto-cjk
   qt6-translations-l10n # Qt's own dialogs and buttons in Chinese
+  qt6-svg-dev       # the icon's PNG sizes are rendered from its SVG at build time
+  dpkg-dev file     # cpack -G DEB: dpkg-shlibdeps derives the package's dependencies
 )
 if [ "${1:-}" = "--tests" ]; then
   PACKAGES+=(
     postgresql        # the tests start a throw-away feedback server
     xvfb xauth        # headless screenshots
     xdotool           # keys pressed in a screenshot's window
+    lintian           # the package test checks the .deb
   )
 fi
 

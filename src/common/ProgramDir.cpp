@@ -9,6 +9,18 @@ ProgramDir::ProgramDir(const QString &root) {
     m_root += QLatin1Char('/');
 }
 
+namespace {
+QString g_libraryDir;
+}
+
+void ProgramDir::setLibraryDir(const QString &dir) {
+  g_libraryDir = dir.isEmpty() ? QString() : ProgramDir(dir).root();
+}
+
+QString ProgramDir::libraryPath(const QString &fileName) const {
+  return (g_libraryDir.isEmpty() ? m_root : g_libraryDir) + fileName;
+}
+
 QString ProgramDir::resolve(const QString &relative) const { return resolvePathNoCase(m_root, relative); }
 
 QString resolvePathNoCase(const QString &base, const QString &relative) {

@@ -23,6 +23,14 @@ public:
   QString feedbackPagePath() const { return resolve(QStringLiteral("css/Feedback.html")); }
   QString styleSheetPath() const { return resolve(QStringLiteral("css/Main.css")); }
 
+  // The program's own shared libraries (libunrar.so) are loaded by full
+  // path from the library folder: by default the program directory itself
+  // (a staged or copied program keeps them beside the program). An
+  // installed program sets its read-only library folder once at start, so
+  // that nothing is ever loaded from the learner's writable folder.
+  static void setLibraryDir(const QString &dir); // empty: the program directory
+  QString libraryPath(const QString &fileName) const;
+
 private:
   QString m_root;
 };

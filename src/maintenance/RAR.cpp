@@ -71,7 +71,7 @@ struct TRAR::Api {
 };
 
 TRAR::TRAR(const QString &programDir)
-    : fDLLName(ProgramDir(programDir).root() + QStringLiteral("libunrar.so")),
+    : fDLLName(ProgramDir(programDir).libraryPath(QStringLiteral("libunrar.so"))),
       ArchiveData(new RAROpenArchiveDataEx), hdrData(new RARHeaderDataEx) {}
 
 TRAR::~TRAR() {

@@ -1,6 +1,6 @@
 #pragma once
 // TRAR lists, tests and extracts RAR archives through libunrar, which it
-// loads by its full path (the program directory + "libunrar.so", or the path
+// loads by its full path (the program's library folder + "libunrar.so", or the path
 // set as DllName) on first need. A library given by a bare name is never
 // loaded.
 //
@@ -21,7 +21,8 @@ struct RARHeaderDataEx;
 
 class TRAR {
 public:
-  // Library file: programDir + "libunrar.so".
+  // Library file: "libunrar.so" in the library folder (ProgramDir::libraryPath:
+  // the program directory, or the installed library folder).
   explicit TRAR(const QString &programDir);
   ~TRAR();
   TRAR(const TRAR &) = delete;

@@ -6,6 +6,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <unistd.h>
 
 namespace TestEnv {
 
@@ -28,6 +29,30 @@ void prepareHeadless() {
 
 QString sourceDir() { return QStringLiteral(QBRX_SOURCE_DIR); }
 QString stagedDir() { return QStringLiteral(QBRX_STAGED_DIR); }
+
+bool runningAsRoot() { return ::geteuid() == 0; }
+
+static const int kNobody = 65534;
+
+QStringList ordinaryUser(const QString &program, const QStringList &arguments) {
+  if (!runningAsRoot())
+    return QStringList{program} + arguments;
+  return QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=%1").arg(kNobody),
+                     QStringLiteral("--regid=%1").arg(kNobody), QStringLiteral("--clear-groups"),
+                     QStringLiteral("--"), program} +
+         arguments;
+}
+
+void handToOrdinaryUser(const QString &path) {
+  if (!runningAsRoot())
+    return;
+  auto give = [](const QString &p) { (void)::lchown(QFile::encodeName(p).constData(), kNobody, kNobody); };
+  give(path);
+  QDirIterator it(path, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                  QDirIterator::Subdirectories);
+  while (it.hasNext())
+    give(it.next());
+}
 
 QStringList demoSqlFiles() {
   QDir dir(sourceDir() + QStringLiteral("/assets/sql/demo"));

@@ -23,6 +23,14 @@ void prepareHeadless();
 QString sourceDir(); // the repository
 QString stagedDir(); // the staged program directory of the build
 
+// Runs as root (CI does)? Then a child that must meet file permissions runs
+// as nobody: ordinaryUser() gives the command line for that (the program
+// as is for an ordinary user) and handToOrdinaryUser() gives a folder
+// (recursively) to that user.
+bool runningAsRoot();
+QStringList ordinaryUser(const QString &program, const QStringList &arguments);
+void handToOrdinaryUser(const QString &path);
+
 // The demo bank's SQL files, in order.
 QStringList demoSqlFiles();
 

@@ -5,6 +5,7 @@
 #include "common/ErrorHandler.h"
 #include "exam/ui/ExamCommands.h"
 #include "maintenance/ui/MaintenanceCommands.h"
+#include "mainwin/BankTrouble.h"
 #include "mainwin/Grading.h"
 #include "mainwin/StartPaper.h"
 #include "mainwin/WindowRules.h"
@@ -118,7 +119,10 @@ bool TFrmMain::openDatabase() {
            QString detail;
            const StartupResult result = OpenBankAtStartup(*m_dm, m_programDir.root(), {}, &detail);
            if (result != StartupResult::Opened) {
-             ShowStartupFailure(result, detail);
+             if (IsBankTrouble(result))
+               dialogs().error(BankTroubleMessage(result, m_programDir, detail), QStringLiteral("错误"));
+             else
+               ShowStartupFailure(result, detail);
              m_startupFailed = true;
              return;
            }
