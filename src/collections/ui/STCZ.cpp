@@ -48,18 +48,7 @@ TFrmSTCZ::TFrmSTCZ(AppContext &context, QWidget *parent)
     item->setData(Qt::UserRole, node.id);
   }
 
-  auto *buttons = new QHBoxLayout;
-  buttons->addStretch();
-  BitBtn1 = new QPushButton(QStringLiteral("开始查找"), this);
-  BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-  BitBtn1->setDefault(true);
-  BitBtn2 = new QPushButton(QStringLiteral("取消"), this);
-  BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-  BitBtn2->setAutoDefault(false);
-  buttons->addWidget(BitBtn1);
-  buttons->addWidget(BitBtn2);
-  layout->addLayout(buttons);
-  wireButtons(nullptr, BitBtn2);
+  std::tie(BitBtn1, BitBtn2) = addButtonRow(layout, QStringLiteral("开始查找"));
   connect(BitBtn1, &QPushButton::clicked, this, [this] { RunCommand([this] { Search(); }); });
   LabeledEdit1->setFocus();
 }

@@ -48,18 +48,7 @@ TFrmSTGL::TFrmSTGL(TDataModule1 &dm, std::vector<TXiaoTi> paper, QWidget *parent
   }
   layout->addWidget(CheckListBox1, 1);
 
-  auto *buttons = new QHBoxLayout;
-  buttons->addStretch();
-  BitBtn1 = new QPushButton(QStringLiteral("确定"), this);
-  BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-  BitBtn1->setDefault(true);
-  BitBtn2 = new QPushButton(QStringLiteral("取消"), this);
-  BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-  BitBtn2->setAutoDefault(false);
-  buttons->addWidget(BitBtn1);
-  buttons->addWidget(BitBtn2);
-  layout->addLayout(buttons);
-  wireButtons(nullptr, BitBtn2);
+  std::tie(BitBtn1, BitBtn2) = addButtonRow(layout, QStringLiteral("确定"));
   connect(BitBtn1, &QPushButton::clicked, this, [this] { RunCommand([this] { apply(); }); });
   resize(360, 330);
 }

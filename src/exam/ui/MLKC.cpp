@@ -94,19 +94,9 @@ void TFrmMLKC::buildUi() {
   countBox->setFixedWidth(230);
   columns->addWidget(countBox);
 
-  auto *buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  BitBtn1 = new QPushButton(QStringLiteral("开始考试"), this);
-  BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-  BitBtn1->setDefault(true);
-  BitBtn2 = new QPushButton(QStringLiteral("取消"), this);
-  BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-  buttons->addWidget(BitBtn1);
-  buttons->addWidget(BitBtn2);
-  outer->addLayout(buttons);
+  std::tie(BitBtn1, BitBtn2) = addButtonRow(outer, QStringLiteral("开始考试"));
   resize(560, 440);
 
-  wireButtons(nullptr, BitBtn2);
   connect(BitBtn1, &QPushButton::clicked, this, [this] { RunCommand([this] { start(); }); });
 
   const auto step = [this](const char *name, const QString &caption, SetupStep from) {

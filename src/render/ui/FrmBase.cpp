@@ -2,6 +2,8 @@
 #include "render/ui/WebHtmlView.h"
 
 #include <QAbstractButton>
+#include <QBoxLayout>
+#include <QPushButton>
 
 TFrmBase::TFrmBase(const QString &caption, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
@@ -21,4 +23,21 @@ void TFrmBase::wireButtons(QAbstractButton *ok, QAbstractButton *cancel) {
     connect(ok, &QAbstractButton::clicked, this, &QDialog::accept);
   if (cancel)
     connect(cancel, &QAbstractButton::clicked, this, &QDialog::reject);
+}
+
+std::pair<QPushButton *, QPushButton *> TFrmBase::addButtonRow(QBoxLayout *layout, const QString &okText,
+                                                               const QString &cancelText) {
+  auto *row = new QHBoxLayout;
+  row->addStretch();
+  auto *ok = new QPushButton(okText, this);
+  ok->setObjectName(QStringLiteral("BitBtn1"));
+  ok->setDefault(true);
+  auto *cancel = new QPushButton(cancelText, this);
+  cancel->setObjectName(QStringLiteral("BitBtn2"));
+  cancel->setAutoDefault(false);
+  row->addWidget(ok);
+  row->addWidget(cancel);
+  layout->addLayout(row);
+  wireButtons(nullptr, cancel);
+  return {ok, cancel};
 }

@@ -11,8 +11,11 @@
 #include <QDialog>
 #include <QPointer>
 #include <memory>
+#include <tuple>
 
 class QAbstractButton;
+class QBoxLayout;
+class QPushButton;
 
 class TFrmBase : public QDialog {
   Q_OBJECT
@@ -25,6 +28,11 @@ protected:
   static HtmlView *makeView(const HtmlViewFactory &factory, QWidget *parent);
   // OK accepts, Cancel rejects; either may be null.
   void wireButtons(QAbstractButton *ok, QAbstractButton *cancel);
+  // The dialog's closing row, right-aligned at the end of `layout`: `okText`
+  // (BitBtn1, the default button; the caller connects what it does) and
+  // `cancelText` (BitBtn2, which rejects). Returns the two buttons.
+  std::pair<QPushButton *, QPushButton *> addButtonRow(QBoxLayout *layout, const QString &okText,
+                                                       const QString &cancelText = QStringLiteral("取消"));
 };
 
 // Shows `form` modally and frees it. `after` runs on the form before it is

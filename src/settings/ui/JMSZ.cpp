@@ -54,15 +54,7 @@ TFrmJMSZ::TFrmJMSZ(TDataModule1 &dm, std::function<void()> openDisplay, QWidget 
     downs.push_back(down);
   }
 
-  auto *buttons = new QHBoxLayout;
-  buttons->addStretch();
-  BitBtn1 = new QPushButton(QStringLiteral("确定"), this);
-  BitBtn2 = new QPushButton(QStringLiteral("取消"), this);
-  BitBtn1->setDefault(true);
-  buttons->addWidget(BitBtn1);
-  buttons->addWidget(BitBtn2);
-  layout->addLayout(buttons);
-  wireButtons(nullptr, BitBtn2);
+  std::tie(BitBtn1, BitBtn2) = addButtonRow(layout, QStringLiteral("确定"));
   connect(BitBtn1, &QPushButton::clicked, this, [this] { confirm(); });
 }
 
