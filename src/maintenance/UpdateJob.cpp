@@ -6,6 +6,8 @@
 #include "maintenance/UpdateSwap.h"
 #include "maintenance/UpdateTransfer.h"
 #include "render/AppContext.h"
+#include "render/BankWorker.h"
+#include "store/DM.h"
 #include "store/PendingRestore.h"
 #include "store/SystemParameters.h"
 
@@ -174,18 +176,43 @@ void UpdateJob::swap() {
   dialogs().beep();
   emit line(UpdateText::Finishing);
   emit progress(0, 0);
-  try {
-    m_backup = ApplyStagedUpdate(m_context, m_staging);
-  } catch (const AppError &e) {
-    fail(e.message());
-    return;
-  } catch (const std::exception &e) {
-    fail(QString::fromUtf8(e.what()));
-    return;
-  }
-  DiscardUpdateStaging(m_context.programDir.root());
-  emit line(UpdateText::Done);
-  finish(true);
+  // The backup and the history read the whole bank: a worker holds the
+  // connection meanwhile, the window keeps painting (this dialog is modal,
+  // nothing else asks the bank). The rename and the reload follow here.
+  auto backup = std::make_shared<QString>();
+  auto *worker = new BankWorker(
+      m_context.dm.ADOConnection1,
+      [backup, &bank = m_context.dm.ADOConnection1, dir = m_context.programDir, staging = m_staging] {
+        *backup = PrepareStagedUpdate(bank, dir, staging);
+      },
+      this);
+  connect(worker, &BankWorker::finished, this, [this, worker, backup] {
+    const std::exception_ptr error = worker->error();
+    worker->deleteLater();
+    const auto failed = [this](const std::exception_ptr &e) {
+      try {
+        std::rethrow_exception(e);
+      } catch (const AppError &a) {
+        fail(a.message());
+      } catch (const std::exception &s) {
+        fail(QString::fromUtf8(s.what()));
+      } catch (...) {
+        fail(QString());
+      }
+    };
+    if (error)
+      return failed(error);
+    try {
+      CommitStagedUpdate(m_context, m_staging);
+    } catch (...) {
+      return failed(std::current_exception());
+    }
+    m_backup = *backup;
+    DiscardUpdateStaging(m_context.programDir.root());
+    emit line(UpdateText::Done);
+    finish(true);
+  });
+  worker->start();
 }
 
 void UpdateJob::fail(const QString &reason) {

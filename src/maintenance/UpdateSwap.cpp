@@ -101,14 +101,13 @@ void CarryLearnerHistory(TADOConnection &oldBank, TADOConnection &newBank) {
   t.commit();
 }
 
-QString ApplyStagedUpdate(AppContext &context, const QString &staging,
-                          const std::function<void(UpdateSwapStep)> &step) {
-  const auto reached = [&](UpdateSwapStep s) {
-    if (step)
-      step(s);
-  };
-  const ProgramDir &dir = context.programDir;
-  const QString stagedBank = staging + QStringLiteral("QBRX.db");
+static void reach(const UpdateSwapProgress &step, UpdateSwapStep s) {
+  if (step)
+    step(s);
+}
+
+QString PrepareStagedUpdate(TADOConnection &bank, const ProgramDir &dir, const QString &staging,
+                            const UpdateSwapProgress &step) {
 
   // The old bank as it is now, where the restore dialog lists it.
   QDir().mkpath(dir.root() + QStringLiteral("backup"));
@@ -116,16 +115,23 @@ QString ApplyStagedUpdate(AppContext &context, const QString &staging,
   QString backup = dated;
   for (int n = 2; QFileInfo::exists(backup); ++n)
     backup = dated.chopped(3) + QStringLiteral("-%1.db").arg(n);
-  CopyBank(context.dm.ADOConnection1, backup, BankCopyFormat::Bank);
-  reached(UpdateSwapStep::BackedUp);
+  CopyBank(bank, backup, BankCopyFormat::Bank);
+  reach(step, UpdateSwapStep::BackedUp);
 
   {
     TADOConnection staged;
-    staged.Open(stagedBank, QByteArray(kDatabasePassword), &kMaskingBlock);
-    CarryLearnerHistory(context.dm.ADOConnection1, staged);
+    staged.Open(staging + QStringLiteral("QBRX.db"), QByteArray(kDatabasePassword), &kMaskingBlock);
+    CarryLearnerHistory(bank, staged);
     staged.Close();
   }
-  reached(UpdateSwapStep::HistoryCarried);
+  reach(step, UpdateSwapStep::HistoryCarried);
+  return backup;
+}
+
+void CommitStagedUpdate(AppContext &context, const QString &staging, const UpdateSwapProgress &step) {
+  const ProgramDir &dir = context.programDir;
+  const QString stagedBank = staging + QStringLiteral("QBRX.db");
+  const auto reached = [&](UpdateSwapStep s) { reach(step, s); };
 
   moveFiles(staging + QStringLiteral("im"), dir.resolve(QStringLiteral("CSS/im")));
   QDir().mkpath(dir.resolve(QStringLiteral("CSS/KSDG")));
@@ -137,5 +143,10 @@ QString ApplyStagedUpdate(AppContext &context, const QString &staging,
     ReplaceWithPartial(stagedBank, bank);
     reached(UpdateSwapStep::Renamed);
   });
+}
+
+QString ApplyStagedUpdate(AppContext &context, const QString &staging, const UpdateSwapProgress &step) {
+  const QString backup = PrepareStagedUpdate(context.dm.ADOConnection1, context.programDir, staging, step);
+  CommitStagedUpdate(context, staging, step);
   return backup;
 }

@@ -35,11 +35,23 @@ enum class UpdateSwapStep {
   Renamed,        // the new bank has the bank's name
 };
 
+using UpdateSwapProgress = std::function<void(UpdateSwapStep)>;
+
 // The staging folder holds QBRX.db (checked), im/ and KSDG/ (checked
-// files, possibly none). Runs the swap on the open bank of `context` and
-// announces the new bank (AppEvents::bankReplaced). Throws AppError with a
-// Chinese reason; the old bank is open again then (pictures and outline
-// already moved stay: they only add to or refresh the old ones). Returns
-// the backup's path.
-QString ApplyStagedUpdate(AppContext &context, const QString &staging,
-                          const std::function<void(UpdateSwapStep)> &step = {});
+// files, possibly none). The swap is in two parts:
+// - PrepareStagedUpdate only reads the open bank `bank` and writes beside
+//   it: the dated backup, and the history carried into the staged bank. It
+//   runs on whichever thread holds the connection (the update hands it to a
+//   worker: a large bank's copy never stalls the window). Returns the
+//   backup's path.
+// - CommitStagedUpdate, on the window's thread: pictures and outline moved
+//   into place, then the bank replaced under the open window and announced
+//   (AppEvents::bankReplaced).
+// Both throw AppError with a Chinese reason; the old bank is open and in use
+// then (pictures and outline already moved stay: they only add to or
+// refresh the old ones).
+QString PrepareStagedUpdate(TADOConnection &bank, const ProgramDir &dir, const QString &staging,
+                            const UpdateSwapProgress &step = {});
+void CommitStagedUpdate(AppContext &context, const QString &staging, const UpdateSwapProgress &step = {});
+// Both parts in turn, on the calling thread. Returns the backup's path.
+QString ApplyStagedUpdate(AppContext &context, const QString &staging, const UpdateSwapProgress &step = {});

@@ -53,6 +53,9 @@ void UpdateTransfer::start(const QUrl &url, const QString &target) {
   request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
   request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
   m_reply = m_network.get(request);
+  // At most this much waits in memory: the rest stays with the socket until
+  // it is written out, and no single write holds the window up for long.
+  m_reply->setReadBufferSize(1 << 20);
   connect(m_reply, &QNetworkReply::readyRead, this, &UpdateTransfer::onReadyRead);
   connect(m_reply, &QNetworkReply::finished, this, &UpdateTransfer::onFinished);
   connect(m_reply, &QNetworkReply::metaDataChanged, this, [this] { m_stall.start(m_timeoutMs); });

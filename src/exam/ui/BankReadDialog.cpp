@@ -1,5 +1,5 @@
 #include "exam/ui/BankReadDialog.h"
-#include "exam/BankWorker.h"
+#include "render/BankWorker.h"
 
 #include <QLabel>
 #include <QProgressBar>
