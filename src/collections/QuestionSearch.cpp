@@ -1,6 +1,7 @@
 #include "collections/QuestionSearch.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QSet>
 #include <algorithm>
 #include <QStringList>
@@ -9,10 +10,10 @@ QString SearchText::FoundCount(int questions) { return QStringLiteral("共找到
 
 namespace {
 
-QString numberList(const std::vector<qint32> &ids) {
+template <typename Int> QString numberList(const std::vector<Int> &ids) {
   QStringList parts;
   parts.reserve(int(ids.size()));
-  for (qint32 id : ids)
+  for (Int id : ids)
     parts << QString::number(id);
   return QStringLiteral("IN(") + parts.join(QLatin1Char(',')) + QLatin1Char(')');
 }
@@ -75,13 +76,12 @@ SearchOutcome QuestionSearch::run(const QString &text, const std::vector<qint32>
     int xiaoTiHao, daTiHao;
     qint64 chapter;
     int type; // index into `types`
-    QString content;
   };
   std::vector<QByteArray> types; // the distinct 题目类型, as stored
   std::vector<Hit> hits;
   m_query.Close();
   m_query.SQL.Clear();
-  m_query.SQL.Add(QStringLiteral("SELECT 小题号,大题号,所属编号,题目类型,题目内容 FROM 小题 WHERE 题目内容 LIKE ") +
+  m_query.SQL.Add(QStringLiteral("SELECT 小题号,大题号,所属编号,题目类型 FROM 小题 WHERE 题目内容 LIKE ") +
                   QuotedStr(QLatin1Char('%') + text + QLatin1Char('%')));
   m_query.SQL.Add(QStringLiteral(" AND +所属编号 ") + numberList(chapters));
   m_query.OpenForward([&](const TForwardRow &row) {
@@ -90,7 +90,7 @@ SearchOutcome QuestionSearch::run(const QString &text, const std::vector<qint32>
     if (known == types.end())
       known = types.insert(types.end(), type.toByteArray());
     hits.push_back({row.Fields(0).AsInteger(), row.Fields(1).AsInteger(), row.Fields(2).AsLargeInt(),
-                    int(known - types.begin()), QString::fromUtf8(row.Utf8(4))});
+                    int(known - types.begin())});
   });
   std::vector<int> rank(types.size());
   for (std::size_t i = 0; i < types.size(); ++i)
@@ -110,16 +110,32 @@ SearchOutcome QuestionSearch::run(const QString &text, const std::vector<qint32>
   QSet<int> listed;
   listed.reserve(int(hits.size()));
   out.rows.reserve(hits.size());
-  for (Hit &h : hits) {
+  for (const Hit &h : hits) {
     // A sub-question of a case question carries the number of the case's
     // head, which is what a paper shows the case by.
     const int number = h.daTiHao != 0 ? h.daTiHao : h.xiaoTiHao;
     if (listed.contains(number))
       continue;
     listed.insert(number);
-    out.rows.push_back({number, std::move(h.content), typeTexts[std::size_t(h.type)]});
+    out.rows.push_back({number, h.xiaoTiHao, typeTexts[std::size_t(h.type)]});
   }
   if (out.rows.empty())
     return refused(SearchText::NotFound, Dialogs::Icon::Warning);
+  return out;
+}
+
+std::vector<QString> QuestionSearch::texts(const std::vector<int> &numbers) {
+  std::vector<QString> out(numbers.size());
+  if (numbers.empty())
+    return out;
+  QHash<int, QString> found;
+  found.reserve(int(numbers.size()));
+  m_query.Close();
+  m_query.SQL.Clear();
+  m_query.SQL.Add(QStringLiteral("SELECT 小题号,题目内容 FROM 小题 WHERE 小题号 ") + numberList(numbers));
+  m_query.OpenForward(
+      [&](const TForwardRow &row) { found.insert(row.Fields(0).AsInteger(), QString::fromUtf8(row.Utf8(1))); });
+  for (std::size_t i = 0; i < numbers.size(); ++i)
+    out[i] = found.value(numbers[i]);
   return out;
 }
