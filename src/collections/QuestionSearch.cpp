@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QSet>
 #include <algorithm>
+#include <numeric>
 #include <QStringList>
 
 QString SearchText::FoundCount(int questions) { return QStringLiteral("共找到 %1 道试题").arg(questions); }
@@ -83,25 +84,45 @@ SearchOutcome QuestionSearch::run(const QString &text, const std::vector<qint32>
   m_query.SQL.Clear();
   m_query.SQL.Add(QStringLiteral("SELECT 小题号,大题号,所属编号,题目类型 FROM 小题 WHERE 题目内容 LIKE ") +
                   QuotedStr(QLatin1Char('%') + text + QLatin1Char('%')));
-  m_query.SQL.Add(QStringLiteral(" AND +所属编号 ") + numberList(chapters));
+  // The chapters are checked here (the engine's IN looks every row up in a
+  // temporary tree): as "+所属编号 IN(…)" compares, only a stored integer
+  // can be one of them.
+  std::vector<qint64> inScope(chapters.begin(), chapters.end());
+  std::sort(inScope.begin(), inScope.end());
   m_query.OpenForward([&](const TForwardRow &row) {
+    if (!row.HoldsInteger(2))
+      return;
+    const qint64 chapter = row.LargeInt(2);
+    if (!std::binary_search(inScope.begin(), inScope.end(), chapter))
+      return;
     const QByteArrayView type = row.Utf8(3);
     auto known = std::find(types.begin(), types.end(), type);
     if (known == types.end())
       known = types.insert(types.end(), type.toByteArray());
-    hits.push_back({row.Fields(0).AsInteger(), row.Fields(1).AsInteger(), row.Fields(2).AsLargeInt(),
-                    int(known - types.begin())});
+    hits.push_back({row.Integer(0), row.Integer(1), chapter, int(known - types.begin())});
   });
   std::vector<int> rank(types.size());
   for (std::size_t i = 0; i < types.size(); ++i)
     rank[i] = int(std::count_if(types.begin(), types.end(), [&](const QByteArray &t) { return t < types[i]; }));
-  std::sort(hits.begin(), hits.end(), [&](const Hit &a, const Hit &b) {
-    if (a.type != b.type)
-      return rank[std::size_t(a.type)] < rank[std::size_t(b.type)];
-    if (a.xiaoTiHao != b.xiaoTiHao)
-      return a.xiaoTiHao < b.xiaoTiHao;
-    return a.chapter < b.chapter;
-  });
+  // Placed by type, keeping the table's order (nearly always that of
+  // 小题号); a type's run is sorted only when it is out of order.
+  std::vector<std::size_t> start(types.size() + 1, 0);
+  for (const Hit &h : hits)
+    ++start[std::size_t(rank[std::size_t(h.type)]) + 1];
+  std::partial_sum(start.begin(), start.end(), start.begin());
+  std::vector<Hit> ordered(hits.size());
+  std::vector<std::size_t> next(start.begin(), start.end() - 1);
+  for (const Hit &h : hits)
+    ordered[next[std::size_t(rank[std::size_t(h.type)])]++] = h;
+  const auto before = [](const Hit &a, const Hit &b) {
+    return a.xiaoTiHao != b.xiaoTiHao ? a.xiaoTiHao < b.xiaoTiHao : a.chapter < b.chapter;
+  };
+  for (std::size_t k = 0; k + 1 < start.size(); ++k) {
+    const auto first = ordered.begin() + std::ptrdiff_t(start[k]), last = ordered.begin() + std::ptrdiff_t(start[k + 1]);
+    if (!std::is_sorted(first, last, before))
+      std::sort(first, last, before);
+  }
+  hits = std::move(ordered);
   std::vector<QString> typeTexts;
   for (const QByteArray &t : types)
     typeTexts.push_back(QString::fromUtf8(t));

@@ -484,6 +484,28 @@ TField TForwardRow::Fields(int index) const {
   return TField(columnValue(m_stmt, index));
 }
 
+// A column out of range reads as null here, so Fields() reports it.
+qint64 TForwardRow::LargeInt(int index) const {
+  if (sqlite3_column_type(m_stmt, index) == SQLITE_INTEGER)
+    return sqlite3_column_int64(m_stmt, index);
+  return Fields(index).AsLargeInt();
+}
+
+int TForwardRow::Integer(int index) const {
+  if (sqlite3_column_type(m_stmt, index) == SQLITE_INTEGER) {
+    const qint64 v = sqlite3_column_int64(m_stmt, index);
+    if (v >= std::numeric_limits<int>::min() && v <= std::numeric_limits<int>::max())
+      return int(v);
+  }
+  return Fields(index).AsInteger(); // converts, or throws as a field does
+}
+
+bool TForwardRow::HoldsInteger(int index) const {
+  if (index < 0 || index >= sqlite3_column_count(m_stmt))
+    throw EDatabaseError(QStringLiteral("字段序号 %1 超出范围").arg(index), SQLITE_RANGE);
+  return sqlite3_column_type(m_stmt, index) == SQLITE_INTEGER;
+}
+
 QByteArrayView TForwardRow::Utf8(int index) const {
   if (index < 0 || index >= sqlite3_column_count(m_stmt))
     throw EDatabaseError(QStringLiteral("字段序号 %1 超出范围").arg(index), SQLITE_RANGE);
