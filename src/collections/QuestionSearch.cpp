@@ -90,16 +90,14 @@ SearchOutcome QuestionSearch::run(const QString &text, const std::vector<qint32>
   std::vector<qint64> inScope(chapters.begin(), chapters.end());
   std::sort(inScope.begin(), inScope.end());
   m_query.OpenForward([&](const TForwardRow &row) {
-    if (!row.HoldsInteger(2))
-      return;
-    const qint64 chapter = row.LargeInt(2);
-    if (!std::binary_search(inScope.begin(), inScope.end(), chapter))
+    const std::optional<qint64> chapter = row.StoredInteger(2);
+    if (!chapter || !std::binary_search(inScope.begin(), inScope.end(), *chapter))
       return;
     const QByteArrayView type = row.Utf8(3);
     auto known = std::find(types.begin(), types.end(), type);
     if (known == types.end())
       known = types.insert(types.end(), type.toByteArray());
-    hits.push_back({row.Integer(0), row.Integer(1), chapter, int(known - types.begin())});
+    hits.push_back({row.Integer(0), row.Integer(1), *chapter, int(known - types.begin())});
   });
   std::vector<int> rank(types.size());
   for (std::size_t i = 0; i < types.size(); ++i)

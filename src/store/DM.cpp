@@ -484,33 +484,41 @@ TField TForwardRow::Fields(int index) const {
   return TField(columnValue(m_stmt, index));
 }
 
-// A column out of range reads as null here, so Fields() reports it.
+// One engine call a field: the connection serves one thread at a time
+// (TADOConnection), so the row's values are read without the engine's lock
+// around each. A column out of range reads as null here; Fields() reports it.
+std::optional<qint64> TForwardRow::StoredInteger(int index) const {
+  sqlite3_value *v = sqlite3_column_value(m_stmt, index);
+  if (sqlite3_value_type(v) == SQLITE_INTEGER)
+    return sqlite3_value_int64(v);
+  if (index < 0 || index >= sqlite3_column_count(m_stmt))
+    Fields(index); // throws
+  return std::nullopt;
+}
+
 qint64 TForwardRow::LargeInt(int index) const {
-  if (sqlite3_column_type(m_stmt, index) == SQLITE_INTEGER)
-    return sqlite3_column_int64(m_stmt, index);
+  sqlite3_value *v = sqlite3_column_value(m_stmt, index);
+  if (sqlite3_value_type(v) == SQLITE_INTEGER)
+    return sqlite3_value_int64(v);
   return Fields(index).AsLargeInt();
 }
 
 int TForwardRow::Integer(int index) const {
-  if (sqlite3_column_type(m_stmt, index) == SQLITE_INTEGER) {
-    const qint64 v = sqlite3_column_int64(m_stmt, index);
-    if (v >= std::numeric_limits<int>::min() && v <= std::numeric_limits<int>::max())
-      return int(v);
+  sqlite3_value *v = sqlite3_column_value(m_stmt, index);
+  if (sqlite3_value_type(v) == SQLITE_INTEGER) {
+    const qint64 n = sqlite3_value_int64(v);
+    if (n >= std::numeric_limits<int>::min() && n <= std::numeric_limits<int>::max())
+      return int(n);
   }
   return Fields(index).AsInteger(); // converts, or throws as a field does
-}
-
-bool TForwardRow::HoldsInteger(int index) const {
-  if (index < 0 || index >= sqlite3_column_count(m_stmt))
-    throw EDatabaseError(QStringLiteral("字段序号 %1 超出范围").arg(index), SQLITE_RANGE);
-  return sqlite3_column_type(m_stmt, index) == SQLITE_INTEGER;
 }
 
 QByteArrayView TForwardRow::Utf8(int index) const {
   if (index < 0 || index >= sqlite3_column_count(m_stmt))
     throw EDatabaseError(QStringLiteral("字段序号 %1 超出范围").arg(index), SQLITE_RANGE);
-  const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, index));
-  return text ? QByteArrayView(text, sqlite3_column_bytes(m_stmt, index)) : QByteArrayView();
+  sqlite3_value *v = sqlite3_column_value(m_stmt, index);
+  const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(v));
+  return text ? QByteArrayView(text, sqlite3_value_bytes(v)) : QByteArrayView();
 }
 
 void TADOQuery::OpenForward(const std::function<void(const TForwardRow &)> &each) {

@@ -18,6 +18,7 @@
 #include <QVariant>
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -147,8 +148,9 @@ public:
   // for a stored integer (a walk of many rows makes no QVariant).
   qint64 LargeInt(int index) const;
   int Integer(int index) const;
-  // The field is stored as an integer (not null, a real, a text or a blob).
-  bool HoldsInteger(int index) const;
+  // The field when it is stored as an integer (not null, a real, a text or a
+  // blob).
+  std::optional<qint64> StoredInteger(int index) const;
   // A text field as the engine holds it (UTF-8), without a copy; empty for
   // null.
   QByteArrayView Utf8(int index) const;
