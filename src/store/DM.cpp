@@ -484,9 +484,10 @@ TField TForwardRow::Fields(int index) const {
   return TField(columnValue(m_stmt, index));
 }
 
-// One engine call a field: the connection serves one thread at a time
-// (TADOConnection), so the row's values are read without the engine's lock
-// around each. A column out of range reads as null here; Fields() reports it.
+// One locked engine call a field (sqlite3_column_value); what is read from
+// the value after it takes no lock, which is sound as the connection serves
+// one thread at a time (TADOConnection). A column out of range reads as null
+// here; Fields() reports it.
 std::optional<qint64> TForwardRow::StoredInteger(int index) const {
   sqlite3_value *v = sqlite3_column_value(m_stmt, index);
   if (sqlite3_value_type(v) == SQLITE_INTEGER)
