@@ -4,8 +4,8 @@
 // rows) beside its floor, the same LIKE scan alone over 小题 walked to its
 // end; and the same with the result list made, filled and painted. For a
 // word of two syllables (about 1% of the questions), one of three (a few),
-// and "%" (every question: the scan alone reads no text, the search keeps
-// the text of every question for the list).
+// and "%" (every question: neither reads a question's text; the list reads
+// those of the rows it shows).
 
 #include "BankSynth.h"
 #include "Interleaved.h"

@@ -36,7 +36,7 @@ const QString kBank = QStringLiteral(
 
 std::vector<int> numbers(const SearchOutcome &o) {
   std::vector<int> out;
-  for (const FavouriteRow &r : o.rows)
+  for (const SearchResult &r : o.rows)
     out.push_back(r.xiaoTiHao);
   return out;
 }
@@ -122,13 +122,17 @@ private slots:
 
   // Hits in two sub-questions of a case question that are not its head
   // bring the case once, by its head's number, at its first hit's place
-  // and with that hit's text: a paper of it is never empty.
+  // and with that hit's text: a paper of it is never empty. The texts are
+  // read by number, in the order asked, empty for a number not in the bank.
   void caseQuestionOnce() {
     OpenedBank bank({kBank});
-    const SearchOutcome o = QuestionSearch(bank.dm).run(QStringLiteral("命中"), {10});
+    QuestionSearch search(bank.dm);
+    const SearchOutcome o = search.run(QStringLiteral("命中"), {10});
     QCOMPARE(numbers(o), std::vector<int>{40});
-    QCOMPARE(o.rows[0].content, QStringLiteral("案例第二问 命中")); // 单 sorts before 多
+    QCOMPARE(o.rows[0].textOf, 41); // 单 sorts before 多
     QCOMPARE(o.rows[0].type, QStringLiteral("单项选择题"));
+    QCOMPARE(search.texts({41, 999, 40}),
+             (std::vector<QString>{QStringLiteral("案例第二问 命中"), QString(), QStringLiteral("案例首问")}));
   }
 
   void likeFragmentRegExp_data() {

@@ -13,6 +13,7 @@
 #include "collections/ui/PageControl.h"
 #include "collections/ui/SCJST.h"
 #include "collections/ui/STCZ.h"
+#include "collections/ui/StringGridSC.h"
 #include "mainwin/ui/WidgetDialogs.h"
 #include "render/ActionList.h"
 #include "render/AppContext.h"
@@ -78,8 +79,8 @@ private slots:
     OpenedBank bank({kBank});
     FakeDialogs fake;
     fake.defaultAnswer = true;
-    const std::vector<FavouriteRow> rows = {{40, QStringLiteral("第二问 命中"), QStringLiteral("单项选择题")},
-                                            {1, QStringLiteral("题一"), QStringLiteral("单项选择题")}};
+    const std::vector<SearchResult> rows = {{40, 41, QStringLiteral("单项选择题")},
+                                            {1, 1, QStringLiteral("单项选择题")}};
     TFrmSCJST form(bank.dm, rows);
     QCOMPARE(form.windowTitle(), QStringLiteral("试题查找"));
     QVERIFY(form.searchMode());
@@ -89,6 +90,7 @@ private slots:
     QVERIFY(!form.LabelCount->isHidden());
     QAbstractItemModel *m = form.StringGrid1->model();
     QCOMPARE(m->headerData(1, Qt::Horizontal).toString(), QStringLiteral("    题目内容"));
+    QCOMPARE(m->index(0, 1).data().toString(), QStringLiteral("第二问 命中")); // the first hit's text
     QCOMPARE(m->index(1, 0).data().toString() + m->index(1, 1).data().toString(), QStringLiteral("2题一"));
     QCOMPARE(form.PageControl1->count(), 1);
 
@@ -110,6 +112,62 @@ private slots:
     QCOMPARE(fake.beeps, 3);
     all.ActCreatePaper();
     QCOMPARE(numbers(all.paper()), (std::vector<int>{40, 1}));
+  }
+
+  // A long result list reads the texts of the rows it shows, a block at a
+  // time: scrolled to its end it shows the last rows' texts from the bank,
+  // the texts asked for stay a few blocks, a number the bank lacks and a
+  // block that fails to load show empty cells.
+  void resultListReadsShownTexts() {
+    OpenedBank bank({QStringLiteral("INSERT INTO 题目类别(编号,名称,父级编号,属性) VALUES(1,'科目',0,'0'),"
+                                    "(10,'第一章',1,'1'),(100,'第一节',10,'2');"),
+                     QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<12000) "
+                                    "INSERT INTO 小题(小题号,大题号,所属编号,题目类型,题目类型编号,题目内容,答案,是否收藏) "
+                                    "SELECT i,i,100,'单项选择题',1,'题'||i,'A',0 FROM n;")});
+    std::vector<SearchResult> rows;
+    for (int i = 12000; i >= 1; --i)
+      rows.push_back({i, i, QStringLiteral("单项选择题")});
+    rows.push_back({99999, 99999, QStringLiteral("单项选择题")}); // gone from the bank
+    TFrmSCJST form(bank.dm, rows);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.StringGrid1->scrollToBottom();
+    form.grab();
+    QAbstractItemModel *m = form.StringGrid1->model();
+    QCOMPARE(form.LabelCount->text(), QStringLiteral("共找到 12001 道试题"));
+    const QModelIndex last = form.StringGrid1->indexAt(QPoint(1, form.StringGrid1->viewport()->height() - 2));
+    QCOMPARE(last.row(), 12000);
+    QCOMPARE(m->index(11999, 0).data().toString() + m->index(11999, 1).data().toString(), QStringLiteral("12000题1"));
+    QCOMPARE(m->index(12000, 1).data().toString(), QString());
+    QCOMPARE(m->index(0, 1).data().toString(), QStringLiteral("题12000"));
+
+    // The same rows on a loader that counts, then one that fails.
+    QuestionListModel model;
+    std::vector<QuestionListModel::Row> listRows;
+    for (const SearchResult &r : rows)
+      listRows.push_back({r.xiaoTiHao, QString(), r.type, r.textOf});
+    int asked = 0;
+    model.setRows(listRows, [&](const std::vector<int> &numbers) {
+      asked += int(numbers.size());
+      return QuestionSearch(bank.dm).texts(numbers);
+    });
+    QTableView view;
+    view.setModel(&model);
+    view.resize(600, 400);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    view.scrollToBottom();
+    view.grab();
+    QCOMPARE(model.index(12000 - 1, 1).data().toString(), QStringLiteral("题1"));
+    QVERIFY2(asked <= 800, qPrintable(QString::number(asked)));
+
+    model.setRows(listRows, [](const std::vector<int> &) -> std::vector<QString> {
+      throw EDatabaseError(QStringLiteral("磁盘 I/O 错误"), 10);
+    });
+    view.scrollToBottom();
+    view.grab();
+    QCOMPARE(model.index(12000 - 1, 1).data().toString(), QString());
+    QCOMPARE(model.index(12000 - 1, 2).data().toString(), QStringLiteral("单项选择题"));
   }
 
   // The dialog through the command: every scope node ticked with its number;

@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cmath>
+#include <functional>
 #include <future>
 #include <limits>
 #include <sqlite3.h>
@@ -212,6 +213,34 @@ private slots:
     } catch (const EDatabaseError &e) {
       QVERIFY2(e.message().contains(QStringLiteral("超出整数的范围")), qPrintable(e.message()));
     }
+  }
+
+  // A forward walk's integer readers give what its fields give (or fail as
+  // they do), for each kind of stored value and for a column out of range;
+  // only a stored integer counts as one for StoredInteger.
+  void forwardRowIntegersAsFields() {
+    TDataModule1 dm;
+    openSmall(dm);
+    TADOQuery q(dm.ADOConnection1, QStringLiteral("q"));
+    q.SQL.Add(QStringLiteral("SELECT 7, NULL, 2.9, ' 42 ', 'abc', 1099511627776, -3"));
+    const auto outcome = [](const std::function<qint64()> &read) {
+      try {
+        return QString::number(read());
+      } catch (const EDatabaseError &) {
+        return QStringLiteral("error");
+      }
+    };
+    QStringList small, stored;
+    q.OpenForward([&](const TForwardRow &row) {
+      for (int c = 0; c <= 7; ++c) {
+        QCOMPARE(outcome([&] { return row.LargeInt(c); }), outcome([&] { return row.Fields(c).AsLargeInt(); }));
+        QCOMPARE(outcome([&] { return row.Integer(c); }), outcome([&] { return row.Fields(c).AsInteger(); }));
+        small << outcome([&] { return row.Integer(c); });
+        stored << outcome([&] { return row.StoredInteger(c).value_or(-1); });
+      }
+    });
+    QCOMPARE(small.join(QLatin1Char(' ')), QStringLiteral("7 0 2 42 error error -3 error"));
+    QCOMPARE(stored.join(QLatin1Char(' ')), QStringLiteral("7 -1 -1 -1 -1 1099511627776 -3 error"));
   }
 
   // The engine's errors reach the learner as a Chinese sentence saying what

@@ -34,10 +34,19 @@ struct SearchScopeNode {
   QString name;  // 名称
 };
 
+// One question found: the number a paper shows it by, the sub-question whose
+// text the result list shows (the first hit; read when the list shows it)
+// and that hit's type.
+struct SearchResult {
+  int xiaoTiHao = 0;
+  int textOf = 0;
+  QString type;
+};
+
 // What a search came to: the questions found, or the message that refuses
 // it (the dialog shows it and stays open).
 struct SearchOutcome {
-  std::vector<FavouriteRow> rows; // one per question, in result order
+  std::vector<SearchResult> rows; // one per question, in result order
   QString message;                // empty when rows were found
   Dialogs::Icon icon = Dialogs::Icon::Information;
   bool found() const { return message.isEmpty(); }
@@ -55,8 +64,13 @@ public:
   // the direct children of the nodes `scope`. Rows are sorted by question
   // type, then sub-question number, then chapter; a row's number is the one
   // a paper shows it by (a case question's head), its text and type those of
-  // the first hit. Throws EDatabaseError.
+  // the first hit. Reads no question text. Throws EDatabaseError.
   SearchOutcome run(const QString &text, const std::vector<qint32> &scope);
+
+  // The 题目内容 of the sub-questions `numbers`, aligned with them; empty
+  // for a number the bank does not have (or whose text is null). Throws
+  // EDatabaseError.
+  std::vector<QString> texts(const std::vector<int> &numbers);
 
 private:
   std::vector<qint32> numbers(const QString &sql);

@@ -484,11 +484,42 @@ TField TForwardRow::Fields(int index) const {
   return TField(columnValue(m_stmt, index));
 }
 
+// One locked engine call a field (sqlite3_column_value); what is read from
+// the value after it takes no lock, which is sound as the connection serves
+// one thread at a time (TADOConnection). A column out of range reads as null
+// here; Fields() reports it.
+std::optional<qint64> TForwardRow::StoredInteger(int index) const {
+  sqlite3_value *v = sqlite3_column_value(m_stmt, index);
+  if (sqlite3_value_type(v) == SQLITE_INTEGER)
+    return sqlite3_value_int64(v);
+  if (index < 0 || index >= sqlite3_column_count(m_stmt))
+    Fields(index); // throws
+  return std::nullopt;
+}
+
+qint64 TForwardRow::LargeInt(int index) const {
+  sqlite3_value *v = sqlite3_column_value(m_stmt, index);
+  if (sqlite3_value_type(v) == SQLITE_INTEGER)
+    return sqlite3_value_int64(v);
+  return Fields(index).AsLargeInt();
+}
+
+int TForwardRow::Integer(int index) const {
+  sqlite3_value *v = sqlite3_column_value(m_stmt, index);
+  if (sqlite3_value_type(v) == SQLITE_INTEGER) {
+    const qint64 n = sqlite3_value_int64(v);
+    if (n >= std::numeric_limits<int>::min() && n <= std::numeric_limits<int>::max())
+      return int(n);
+  }
+  return Fields(index).AsInteger(); // converts, or throws as a field does
+}
+
 QByteArrayView TForwardRow::Utf8(int index) const {
   if (index < 0 || index >= sqlite3_column_count(m_stmt))
     throw EDatabaseError(QStringLiteral("字段序号 %1 超出范围").arg(index), SQLITE_RANGE);
-  const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, index));
-  return text ? QByteArrayView(text, sqlite3_column_bytes(m_stmt, index)) : QByteArrayView();
+  sqlite3_value *v = sqlite3_column_value(m_stmt, index);
+  const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(v));
+  return text ? QByteArrayView(text, sqlite3_value_bytes(v)) : QByteArrayView();
 }
 
 void TADOQuery::OpenForward(const std::function<void(const TForwardRow &)> &each) {

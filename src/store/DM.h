@@ -18,6 +18,7 @@
 #include <QVariant>
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -143,6 +144,13 @@ class TForwardRow {
 public:
   explicit TForwardRow(sqlite3_stmt *stmt) : m_stmt(stmt) {}
   TField Fields(int index) const;
+  // Fields(index).AsLargeInt() / AsInteger(), read straight from the engine
+  // for a stored integer (a walk of many rows makes no QVariant).
+  qint64 LargeInt(int index) const;
+  int Integer(int index) const;
+  // The field when it is stored as an integer (not null, a real, a text or a
+  // blob).
+  std::optional<qint64> StoredInteger(int index) const;
   // A text field as the engine holds it (UTF-8), without a copy; empty for
   // null.
   QByteArrayView Utf8(int index) const;

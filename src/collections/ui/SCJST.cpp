@@ -41,7 +41,7 @@ TFrmSCJST::TFrmSCJST(TDataModule1 &dm, const std::vector<FavouriteChapter> &chap
   StringGrid1->selectRow(0);
 }
 
-TFrmSCJST::TFrmSCJST(TDataModule1 &dm, const std::vector<FavouriteRow> &results, QWidget *parent)
+TFrmSCJST::TFrmSCJST(TDataModule1 &dm, const std::vector<SearchResult> &results, QWidget *parent)
     : TFrmBase(SearchText::Caption, parent), m_dm(dm) {
   buildWindow();
   // The summary lists questions here: the question list's model, with its
@@ -49,9 +49,11 @@ TFrmSCJST::TFrmSCJST(TDataModule1 &dm, const std::vector<FavouriteRow> &results,
   m_results = new QuestionListModel(this);
   std::vector<QuestionListModel::Row> rows;
   rows.reserve(results.size());
-  for (const FavouriteRow &r : results)
-    rows.push_back({r.xiaoTiHao, r.content, r.type});
-  m_results->setRows(std::move(rows));
+  for (const SearchResult &r : results)
+    rows.push_back({r.xiaoTiHao, QString(), r.type, r.textOf});
+  m_results->setRows(std::move(rows), [&dm](const std::vector<int> &numbers) {
+    return QuestionSearch(dm).texts(numbers);
+  });
   StringGrid1->setModel(m_results);
   sizeSummaryColumns();
   BitBtn2->hide();

@@ -9,6 +9,7 @@
 // "全部取消" are hidden and do nothing there (a beep).
 
 #include "collections/Favourites.h"
+#include "collections/QuestionSearch.h"
 #include "render/Global.h"
 #include "render/ui/FrmBase.h"
 
@@ -27,8 +28,9 @@ class TFrmSCJST : public TFrmBase {
 public:
   // Favourites mode.
   TFrmSCJST(TDataModule1 &dm, const std::vector<FavouriteChapter> &chapters, QWidget *parent = nullptr);
-  // Search mode: `results` in their order.
-  TFrmSCJST(TDataModule1 &dm, const std::vector<FavouriteRow> &results, QWidget *parent = nullptr);
+  // Search mode: `results` in their order, their texts read from the bank
+  // as the list shows them.
+  TFrmSCJST(TDataModule1 &dm, const std::vector<SearchResult> &results, QWidget *parent = nullptr);
 
   TPageControl *PageControl1 = nullptr; // 全部试题, then one page per chapter
   QTableView *StringGrid1 = nullptr; // the summary

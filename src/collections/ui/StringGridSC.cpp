@@ -2,17 +2,51 @@
 
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <algorithm>
 
-void QuestionListModel::setRows(std::vector<Row> rows) {
+void QuestionListModel::setRows(std::vector<Row> rows) { setRows(std::move(rows), {}); }
+
+void QuestionListModel::setRows(std::vector<Row> rows, TextLoader loader) {
   beginResetModel();
   m_rows = std::move(rows);
+  m_loader = std::move(loader);
+  m_pending.assign(m_loader ? m_rows.size() : 0, true);
   endResetModel();
 }
 
 void QuestionListModel::appendRow(const Row &row) {
   beginInsertRows({}, int(m_rows.size()), int(m_rows.size()));
   m_rows.push_back(row);
+  if (m_loader)
+    m_pending.push_back(false);
   endInsertRows();
+}
+
+const QString &QuestionListModel::content(int row) const {
+  if (m_loader && m_pending[std::size_t(row)])
+    loadBlock(row);
+  return m_rows[std::size_t(row)].content;
+}
+
+void QuestionListModel::loadBlock(int row) const {
+  const int first = row - row % kBlock, end = std::min(int(m_rows.size()), first + kBlock);
+  std::vector<int> rows, numbers;
+  for (int r = first; r < end; ++r)
+    if (m_pending[std::size_t(r)]) {
+      rows.push_back(r);
+      numbers.push_back(m_rows[std::size_t(r)].textOf);
+    }
+  std::vector<QString> texts;
+  try {
+    texts = m_loader(numbers);
+  } catch (...) {
+    // Asked for while painting: the block stays empty, the list usable.
+    texts.clear();
+  }
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    m_rows[std::size_t(rows[i])].content = i < texts.size() ? std::move(texts[i]) : QString();
+    m_pending[std::size_t(rows[i])] = false;
+  }
 }
 
 void QuestionListModel::removeRowAt(int row) {
@@ -20,6 +54,8 @@ void QuestionListModel::removeRowAt(int row) {
     return;
   beginRemoveRows({}, row, row);
   m_rows.erase(m_rows.begin() + row);
+  if (m_loader)
+    m_pending.erase(m_pending.begin() + row);
   endRemoveRows();
   // 序号 of the rows below changed.
   if (row < int(m_rows.size()))
@@ -34,7 +70,7 @@ QVariant QuestionListModel::data(const QModelIndex &index, int role) const {
   case 0:
     return QString::number(index.row() + 1);
   case 1:
-    return r.content;
+    return content(index.row());
   case 2:
     return r.type;
   default:

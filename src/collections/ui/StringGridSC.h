@@ -3,9 +3,12 @@
 // without gaps after removals), "    题目内容", 题目类型 and a hidden column
 // holding the 小题号. A model and a view, so thousands of rows fill and
 // scroll at once. Used by the favourites window and the wrong-question redo.
+// The search's results come without their texts: the model reads the texts
+// of the rows it is asked for, a block at a time, through a loader.
 
 #include <QAbstractTableModel>
 #include <QTableView>
+#include <functional>
 #include <vector>
 
 class QuestionListModel : public QAbstractTableModel {
@@ -15,13 +18,21 @@ public:
     int xiaoTiHao = 0;
     QString content;
     QString type;
+    int textOf = 0; // with a loader: the sub-question whose 题目内容 is the content
   };
+  // The texts of the sub-questions `numbers`, aligned with them; may throw.
+  using TextLoader = std::function<std::vector<QString>(const std::vector<int> &numbers)>;
   using QAbstractTableModel::QAbstractTableModel;
 
   void setRows(std::vector<Row> rows);
+  // Rows whose content is read by `loader` when first asked for (by
+  // textOf). A block that fails to load shows empty texts.
+  void setRows(std::vector<Row> rows, TextLoader loader);
   void appendRow(const Row &row);
   void removeRowAt(int row);
   const Row &rowAt(int row) const { return m_rows[std::size_t(row)]; }
+  // The content of `row`, read first if it is not yet.
+  const QString &content(int row) const;
 
   int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : int(m_rows.size()); }
   int columnCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : 4; }
@@ -29,7 +40,11 @@ public:
   QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
-  std::vector<Row> m_rows;
+  static constexpr int kBlock = 200; // rows whose texts are read together
+  void loadBlock(int row) const;
+  mutable std::vector<Row> m_rows;
+  mutable std::vector<bool> m_pending; // aligned with m_rows while a loader is set
+  TextLoader m_loader;
 };
 
 class TStringGridSCJ : public QTableView {
@@ -46,7 +61,7 @@ public:
   int selectedRow() const;
   // The 小题号 of data row `row` (the hidden column).
   int xiaoTiHao(int row) const { return m_model->rowAt(row).xiaoTiHao; }
-  QString content(int row) const { return m_model->rowAt(row).content; }
+  QString content(int row) const { return m_model->content(row); }
   // Removes a data row; the rows below move up and 序号 stays 1 … n.
   void removeDataRow(int row);
   QuestionListModel *model() const { return m_model; }
