@@ -44,7 +44,7 @@ private slots:
     // first line shows (the dialog waits for the work) and records what the
     // learner saw.
     QStringList boxes, boxCaptions, memo;
-    bool closePressed = false, status = false, stayedOpen = false, hooked = false;
+    bool clickQueued = false, closePressed = false, status = false, stayedOpen = false, hooked = false;
     int result = 0;
     QTimer poll;
     poll.setInterval(20);
@@ -64,12 +64,22 @@ private slots:
             memo = form->Memo1->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
             status = form->updateStatus;
           });
+          // A line of the work arriving after 关闭 was pressed, with the
+          // dialog still up: it waited (however fast the work is).
+          connect(&form->job(), &UpdateJob::line, form, [&, form] {
+            stayedOpen = stayedOpen || (closePressed && form->isVisible());
+          });
         }
         memo = form->Memo1->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        stayedOpen = stayedOpen || (closePressed && form->job().running());
-        if (!closePressed && !memo.isEmpty()) {
-          closePressed = true;
-          QMetaObject::invokeMethod(form->BitBtn1, &QPushButton::click, Qt::QueuedConnection);
+        if (!clickQueued && !memo.isEmpty()) {
+          clickQueued = true;
+          QMetaObject::invokeMethod(
+              form->BitBtn1,
+              [&, form] {
+                form->BitBtn1->click();
+                closePressed = true;
+              },
+              Qt::QueuedConnection);
         }
       }
     });
