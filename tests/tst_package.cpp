@@ -96,7 +96,10 @@ class TstPackage : public QObject {
       p.kill();
       p.waitForFinished();
     }
-    QVERIFY2(ran, qPrintable(QString::fromUtf8(p.readAll())));
+    QVERIFY2(ran, qPrintable(QStringLiteral("exit %1 (%2): %3")
+                                 .arg(p.exitCode())
+                                 .arg(p.exitStatus() == QProcess::CrashExit ? QStringLiteral("crash") : QStringLiteral("normal"))
+                                 .arg(QString::fromUtf8(p.readAll()))));
   }
 
 private slots:
