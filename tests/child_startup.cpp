@@ -4,6 +4,8 @@
 // With "race" it starts up, stores one test record and ends normally: exit
 // code 0 when it did, 4 when another program held the directory, 3 when the
 // start failed otherwise (the fatal message).
+// With "report" it starts up and ends: exit code 10 + the StartupResult, the
+// detail and the notice on standard output.
 
 #include "store/DM.h"
 #include "store/Startup.h"
@@ -21,10 +23,18 @@ int main(int argc, char **argv) {
   const QByteArray where = argv[2];
   auto die = [] { ::kill(::getpid(), SIGKILL); };
   TDataModule1 dm;
-  const StartupResult r = OpenBankAtStartup(dm, dir, [&](StartupStep s) {
-    if (QByteArray::number(int(s)) == where)
-      die();
-  });
+  QString detail, notice;
+  const StartupResult r = OpenBankAtStartup(
+      dm, dir,
+      [&](StartupStep s) {
+        if (QByteArray::number(int(s)) == where)
+          die();
+      },
+      &detail, &notice);
+  if (where == "report") {
+    std::printf("%s\n%s\n", detail.toUtf8().constData(), notice.toUtf8().constData());
+    return 10 + int(r);
+  }
   if (r == StartupResult::AlreadyRunning)
     return 4;
   if (r != StartupResult::Opened)

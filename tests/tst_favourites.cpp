@@ -158,8 +158,10 @@ private slots:
     Bank bank({kBank});
     FakeDialogs fake;
     fake.defaultAnswer = true;
+    // The fault comes from a TEMP trigger of the connection: the program
+    // runs no trigger of a bank file.
     bank.dm.ADOConnection1.ExecuteScript(QStringLiteral(
-        "CREATE TRIGGER refuse BEFORE UPDATE ON 小题 WHEN old.小题号=20 BEGIN SELECT RAISE(ABORT,'disk I/O error'); END;"));
+        "CREATE TEMP TRIGGER refuse BEFORE UPDATE ON 小题 WHEN old.小题号=20 BEGIN SELECT RAISE(ABORT,'disk I/O error'); END;"));
     TFrmSCJST form(bank.dm, ReadFavourites(bank.dm));
     form.StringGrid1->selectRow(0);
     const bool ran = RunCommand([&] { form.ActCancel(); });

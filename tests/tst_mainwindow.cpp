@@ -4,6 +4,7 @@
 // window and closing it.
 // ctest-timeout: 300
 
+#include "BankFixture.h"
 #include "FakeDialogs.h"
 #include "MainWindowFixture.h"
 #include "TestEnv.h"
@@ -492,14 +493,31 @@ private slots:
 
   // A tree of fewer than three nodes has no start node: no paper, no message.
   // A bank that refuses the write of the tree position (as a full disk or a
-  // read-only folder does) still shows the start paper; the learner is told
-  // in Chinese what failed.
+  // read-only folder does), or whose write runs away (an endless query, met
+  // by the statement budget), still shows the start paper; the learner is
+  // told in Chinese what failed. The faults are TEMP triggers the test puts
+  // on the program's connection when it opens.
+  void startShowsPaperWhenPositionCannotBeStored_data() {
+    QTest::addColumn<QString>("trigger");
+    QTest::addColumn<QString>("told");
+    QTest::newRow("refused write") << QStringLiteral("CREATE TEMP TRIGGER refuse BEFORE UPDATE ON 系统参数 "
+                                                     "BEGIN SELECT RAISE(ABORT, 'disk I/O error'); END;")
+                                   << QStringLiteral("disk I/O error");
+    QTest::newRow("runaway write")
+        << QStringLiteral("CREATE TEMP TRIGGER spin BEFORE UPDATE ON 系统参数 BEGIN SELECT count(*) FROM "
+                          "(WITH RECURSIVE r(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM r) SELECT i FROM r); END;")
+        << QStringLiteral("时间过长");
+  }
   void startShowsPaperWhenPositionCannotBeStored() {
+    QFETCH(QString, trigger);
+    QFETCH(QString, told);
     FakeDialogs dialogs;
     ResetPaperState();
-    TestEnv::ProgramDirFixture dir(
-        {kSmallBankTree, QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON 系统参数 "
-                                        "BEGIN SELECT RAISE(ABORT, 'disk I/O error'); END;")});
+    TestEnv::ProgramDirFixture dir({kSmallBankTree});
+    OpenedHook hook([&](TADOConnection &c) {
+      c.setStatementBudget(1000);
+      c.ExecuteScript(trigger);
+    });
     TFrmMain win{ProgramDir(dir.root())};
     QVERIFY(!win.startupFailed());
     QVERIFY(PaperOnDisplay);
@@ -511,6 +529,7 @@ private slots:
     QCOMPARE(dialogs.shown[0].icon, Dialogs::Icon::Error);
     QVERIFY2(dialogs.shown[0].text.contains(QRegularExpression(QStringLiteral("[\\x{4e00}-\\x{9fff}]"))),
              qPrintable(dialogs.shown[0].text));
+    QVERIFY2(dialogs.shown[0].text.contains(told), qPrintable(dialogs.shown[0].text));
   }
 
   // The start paper is built on a worker thread; what it meets reaches the

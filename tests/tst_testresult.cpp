@@ -447,22 +447,24 @@ private slots:
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("trigger");
     QTest::addColumn<QString>("warning");
+    // Faults come from TEMP triggers of the connection: the program runs no
+    // trigger of a bank file.
     const QString rowsFailed = QStringLiteral("保存测试题目到测试历史中出错，请重新操作！");
     const QString recordFailed = QStringLiteral("保存测试结果到测试历史中出错，请重新操作！");
     QTest::newRow("third question row") << 1
-        << "CREATE TRIGGER fail_third BEFORE INSERT ON 测试题目 "
+        << "CREATE TEMP TRIGGER fail_third BEFORE INSERT ON 测试题目 "
            "WHEN (SELECT count(*) FROM 测试题目 WHERE 测试编号=NEW.测试编号) >= 2 "
            "BEGIN SELECT RAISE(ABORT, 'disk is full'); END;"
         << rowsFailed;
     QTest::newRow("the record") << 2
-        << "CREATE TRIGGER fail_record BEFORE INSERT ON 测试结果 BEGIN SELECT RAISE(ABORT, 'disk is full'); END;"
+        << "CREATE TEMP TRIGGER fail_record BEFORE INSERT ON 测试结果 BEGIN SELECT RAISE(ABORT, 'disk is full'); END;"
         << recordFailed;
     QTest::newRow("redo, second question row") << 6
-        << "CREATE TRIGGER fail_second BEFORE UPDATE ON 测试题目 WHEN NEW.小题号 = 12 "
+        << "CREATE TEMP TRIGGER fail_second BEFORE UPDATE ON 测试题目 WHEN NEW.小题号 = 12 "
            "BEGIN SELECT RAISE(ABORT, 'disk is full'); END;"
         << rowsFailed;
     QTest::newRow("redo, the record") << 6
-        << "CREATE TRIGGER fail_record BEFORE UPDATE ON 测试结果 BEGIN SELECT RAISE(ABORT, 'disk is full'); END;"
+        << "CREATE TEMP TRIGGER fail_record BEFORE UPDATE ON 测试结果 BEGIN SELECT RAISE(ABORT, 'disk is full'); END;"
         << recordFailed;
   }
   void failureStoresNothing() {

@@ -20,6 +20,12 @@ QByteArray LearnerDataDigest(const QString &bankPath) {
     sqlite3_close(db);
     throw AppError(QStringLiteral("无法读取题库副本：") + why);
   }
+  // The copy's schema was checked when the bank was opened for the copy;
+  // nothing of it runs here either.
+  sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
   QCryptographicHash hash(QCryptographicHash::Sha256);
   const char *statements[] = {
       "SELECT * FROM 测试结果 ORDER BY 编号",

@@ -7,6 +7,7 @@
 #include "maintenance/UpdateTransfer.h"
 #include "render/AppContext.h"
 #include "render/BankWorker.h"
+#include "store/BankCheck.h"
 #include "store/DM.h"
 #include "store/PendingRestore.h"
 #include "store/SystemParameters.h"
@@ -141,9 +142,13 @@ void UpdateJob::unpack(UpdateArchiveKind kind, const QString &archive, const QSt
     });
     if (result->ok && kind == UpdateArchiveKind::Bank) {
       const QString bank = destination + QStringLiteral("/QBRX.db");
-      if (!RestoreRefusal(bank, dir).isEmpty()) {
+      // The same check as a restore's, before anything of the program
+      // changes: a bank whose schema holds a trigger, a view... is refused,
+      // named in the line.
+      const QString refusal = BankFileRefusal(bank);
+      if (!refusal.isEmpty()) {
         result->ok = false;
-        result->error = QStringLiteral("%1：QBRX.db 不是本程序的有效题库。").arg(UpdateFiles::Bank);
+        result->error = QStringLiteral("%1：QBRX.db 不是本程序的有效题库（%2）。").arg(UpdateFiles::Bank, refusal);
       } else {
         // Its bytes reach the disk here, off the window's thread: the flush
         // before the bank's rename then has little left to write.

@@ -109,6 +109,15 @@ static void reach(const UpdateSwapProgress &step, UpdateSwapStep s) {
 QString PrepareStagedUpdate(TADOConnection &bank, const ProgramDir &dir, const QString &staging,
                             const UpdateSwapProgress &step) {
 
+  // The new bank opens defensively and its schema is checked again before
+  // anything is written: the history goes only into a bank that passed.
+  TADOConnection staged;
+  try {
+    staged.Open(staging + QStringLiteral("QBRX.db"), QByteArray(kDatabasePassword), &kMaskingBlock);
+  } catch (const EDatabaseError &e) {
+    throw AppError(QStringLiteral("新题库不是本程序的有效题库（%1）").arg(e.message()));
+  }
+
   // The old bank as it is now, where the restore dialog lists it.
   QDir().mkpath(dir.root() + QStringLiteral("backup"));
   const QString dated = UpdateBackupPath(dir, QDateTime::currentDateTime());
@@ -118,12 +127,8 @@ QString PrepareStagedUpdate(TADOConnection &bank, const ProgramDir &dir, const Q
   CopyBank(bank, backup, BankCopyFormat::Bank);
   reach(step, UpdateSwapStep::BackedUp);
 
-  {
-    TADOConnection staged;
-    staged.Open(staging + QStringLiteral("QBRX.db"), QByteArray(kDatabasePassword), &kMaskingBlock);
-    CarryLearnerHistory(bank, staged);
-    staged.Close();
-  }
+  CarryLearnerHistory(bank, staged);
+  staged.Close();
   reach(step, UpdateSwapStep::HistoryCarried);
   return backup;
 }

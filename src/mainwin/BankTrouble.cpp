@@ -6,7 +6,7 @@
 
 bool IsBankTrouble(StartupResult result) {
   return result == StartupResult::Missing || result == StartupResult::NotOurs ||
-         result == StartupResult::OpenFailed;
+         result == StartupResult::OpenFailed || result == StartupResult::ForeignSchema;
 }
 
 QString BankTroubleMessage(StartupResult result, const ProgramDir &dir, const QString &detail) {
@@ -18,6 +18,13 @@ QString BankTroubleMessage(StartupResult result, const ProgramDir &dir, const QS
     break;
   case StartupResult::NotOurs:
     why = QStringLiteral("这个文件不是本软件的题库（可能已损坏）。");
+    break;
+  case StartupResult::ForeignSchema:
+    // The detail names the objects: a trigger, a view... that the file's
+    // author put there and that would run inside the program.
+    why = QStringLiteral("这个文件含有本软件的题库不会有的内容，可能被人改动过，不能使用。");
+    if (!detail.isEmpty())
+      why += QStringLiteral("\n%1").arg(detail);
     break;
   default:
     why = QStringLiteral("这个文件已损坏或无法读取。");

@@ -7,7 +7,8 @@
 
 #include <QString>
 
-// True for a bank that is missing, not ours or that the engine refused.
+// True for a bank that is missing, not ours, that the engine refused or
+// whose schema the program does not accept.
 bool IsBankTrouble(StartupResult result);
 
 // The message for such a start; `detail` is the engine's reason, if any.

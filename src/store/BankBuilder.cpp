@@ -1,6 +1,7 @@
 #include "store/BankBuilder.h"
 #include "store/BankCopy.h"
 #include "store/BankFile.h"
+#include "store/BankSchema.h"
 #include "store/DM.h"
 #include "store/EncryptionMDB.h"
 #include "store/Transaction.h"
@@ -79,6 +80,11 @@ void BuildBank(const QString &out, const QStringList &sqlFiles, const BankBuildO
         throw EDatabaseError(QStringLiteral("%1：%2").arg(sqlFiles[i], e.message()), e.code());
       }
     }
+    // A bank the program would refuse is not made: a trigger, a view... of
+    // the scripts is named here, at the vendor's desk.
+    const QString refusal = BankSchemaRefusal(c.handle());
+    if (!refusal.isEmpty())
+      throw AppError(refusal);
     const QStringList problems = CheckBankMarkup(c);
     if (problems.isEmpty())
       return;

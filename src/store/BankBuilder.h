@@ -23,7 +23,9 @@ struct BankBuildOptions {
 };
 
 // Creates a new bank file at `out`: header page, schema unless switched off,
-// then each SQL file in order; the result is masked. The bank is made as
+// then each SQL file in order; the result is masked. A result whose schema
+// the program would refuse (BankSchemaRefusal: a trigger, a view...) is not
+// made. The bank is made as
 // OUT.partial and renamed over `out` in one step when complete, so an
 // existing `out` is replaced atomically or not at all. An SQL file with a NUL
 // byte is refused with its name and the byte's offset; an output that is a
@@ -32,7 +34,8 @@ struct BankBuildOptions {
 void BuildBank(const QString &out, const QStringList &sqlFiles, const BankBuildOptions &options);
 void BuildBank(const QString &out, const QStringList &sqlFiles, bool withSchema = true);
 
-// Same, with the SQL given as texts and without the markup check; `fill`,
+// Same, with the SQL given as texts and without the markup and schema
+// checks (tests make hostile banks with it); `fill`,
 // when given, runs on the open connection after the scripts (the synthetic
 // generator uses it).
 void BuildBankFromTexts(const QString &out, const QStringList &sqlTexts, bool withSchema = true,

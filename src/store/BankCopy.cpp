@@ -56,10 +56,11 @@ void CheckOutputPath(const QString &path) {
     throw FileError(QStringLiteral("输出文件所在的文件夹 %1 不存在").arg(folder.filePath()));
 }
 
-void OpenNewBank(TADOConnection &connection, const QString &path) {
+void OpenNewBank(TADOConnection &connection, const QString &path, QFileDevice::Permissions permissions) {
   {
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
+    const bool created = permissions ? f.open(QIODevice::WriteOnly, permissions) : f.open(QIODevice::WriteOnly);
+    if (!created)
       throw FileError(QStringLiteral("无法创建 %1：%2").arg(path, f.errorString()));
     const QByteArray page = BankFile::headerPage(kGenuineBlock);
     if (f.write(page) != page.size() || !f.flush())
@@ -82,7 +83,8 @@ void ReplaceWithPartial(const QString &partial, const QString &destination) {
     throw FileError(QStringLiteral("无法创建 %1：%2").arg(destination, QString::fromLocal8Bit(std::strerror(errno))));
 }
 
-void CopyBank(TADOConnection &source, const QString &destination, BankCopyFormat format) {
+void CopyBank(TADOConnection &source, const QString &destination, BankCopyFormat format,
+              QFileDevice::Permissions permissions) {
   if (!source.Connected())
     throw EDatabaseError(QStringLiteral("数据库没有连接"), SQLITE_MISUSE);
   if (source.InTransaction())
@@ -96,7 +98,7 @@ void CopyBank(TADOConnection &source, const QString &destination, BankCopyFormat
   try {
     TADOConnection to;
     if (format == BankCopyFormat::Bank) {
-      OpenNewBank(to, partial);
+      OpenNewBank(to, partial, permissions);
     } else {
       to.OpenPlain(partial, true);
     }

@@ -9,6 +9,7 @@
 // one step once complete; on any error nothing is left at either name and an
 // existing DESTINATION is untouched.
 
+#include <QFileDevice>
 #include <QString>
 
 class TADOConnection;
@@ -24,8 +25,9 @@ enum class BankCopyFormat {
 void CheckOutputPath(const QString &path);
 
 // Creates a bank file at `path` (a header page with the genuine block and an
-// empty image) and opens it on `connection`.
-void OpenNewBank(TADOConnection &connection, const QString &path);
+// empty image) and opens it on `connection`. With `permissions`, the file is
+// made with those (its journal takes them too) instead of the default ones.
+void OpenNewBank(TADOConnection &connection, const QString &path, QFileDevice::Permissions permissions = {});
 
 // Whether `destination` names the file at `source` by whatever path: an
 // existing destination by its device and inode (through linked folders,
@@ -44,5 +46,7 @@ void CopyBank(const QString &source, const QString &destination, BankCopyFormat 
 
 // Same from a connection already open on a bank (the running program's
 // own). Refused while that connection has a transaction open, whose
-// uncommitted changes a copy must not hold.
-void CopyBank(TADOConnection &source, const QString &destination, BankCopyFormat format);
+// uncommitted changes a copy must not hold. With `permissions`, the copy is
+// made with those from its first byte (OpenNewBank).
+void CopyBank(TADOConnection &source, const QString &destination, BankCopyFormat format,
+              QFileDevice::Permissions permissions = {});

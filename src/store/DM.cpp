@@ -1,10 +1,13 @@
 #include "store/DM.h"
 #include "store/BankFile.h"
+#include "store/BankSchema.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <chrono>
 #include <limits>
+#include <mutex>
 #include <sqlite3.h>
 
 TDataModule1 *DataModule1 = nullptr;
@@ -120,6 +123,9 @@ QString EngineErrorMessage(int rc, const QString &engineText) {
   case SQLITE_TOOBIG:
     sentence = QStringLiteral("数据太大，数据库无法处理。");
     break;
+  case SQLITE_INTERRUPT:
+    sentence = QStringLiteral("数据库语句运行的时间过长，已被中止。题库可能已损坏或含有不属于本程序的内容，请用备份还原题库。");
+    break;
   default:
     sentence = QStringLiteral("数据库操作失败。");
   }
@@ -131,9 +137,56 @@ static EDatabaseError engineError(sqlite3 *db, int rc) {
   return EDatabaseError(EngineErrorMessage(rc, text), rc);
 }
 
+EBankSchema::EBankSchema(const QString &message) : EDatabaseError(message, SQLITE_NOTADB) {}
+
+namespace {
+
+std::mutex g_hookMutex;
+std::function<void(TADOConnection &)> g_openedHook;
+
+qint64 steadyNowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// The engine asks after this many virtual machine instructions whether the
+// running call is to stop: a few microseconds apart.
+constexpr int kProgressInstructions = 4096;
+
+// Done on a connection before it reads a single page: nothing of the file's
+// schema may run code of the file's author.
+void harden(sqlite3 *db) {
+  sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+}
+
+} // namespace
+
+void TADOConnection::setOpenedHookForTests(std::function<void(TADOConnection &)> hook) {
+  const std::lock_guard<std::mutex> lock(g_hookMutex);
+  g_openedHook = std::move(hook);
+}
+
+TADOConnection::BudgetScope::BudgetScope(TADOConnection &connection)
+    : m_connection(connection), m_previous(connection.m_deadlineNs) {
+  if (connection.m_budgetMs > 0)
+    connection.m_deadlineNs = steadyNowNs() + qint64(connection.m_budgetMs) * 1000000;
+}
+
+TADOConnection::BudgetScope::~BudgetScope() { m_connection.m_deadlineNs = m_previous; }
+
+int TADOConnection::onProgress(void *connection) {
+  const qint64 deadline = static_cast<TADOConnection *>(connection)->m_deadlineNs;
+  return deadline != 0 && steadyNowNs() > deadline ? 1 : 0;
+}
+
 TADOConnection::~TADOConnection() { Close(); }
 
-void TADOConnection::Open(const QString &path, const QByteArray &password, const BankFile::Block *alsoAccepted) {
+void TADOConnection::Open(const QString &path, const QByteArray &password, const BankFile::Block *alsoAccepted,
+                          Access access) {
   Close();
   BankFile::registerVfs();
   const QFileInfo info(path);
@@ -142,9 +195,13 @@ void TADOConnection::Open(const QString &path, const QByteArray &password, const
   // The engine would wait for ever on a FIFO: only regular files are opened.
   if (!info.isFile())
     throw EDatabaseError(QStringLiteral("%1 不是普通文件，不能作为题库打开").arg(path), SQLITE_CANTOPEN);
-  const QByteArray uri = BankFile::openUri(path, password, alsoAccepted);
+  const bool readOnly = access == Access::ReadOnly;
+  QByteArray uri = BankFile::openUri(path, password, alsoAccepted);
+  if (readOnly)
+    uri += "&mode=ro&immutable=1";
   sqlite3 *db = nullptr;
-  const int rc = sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI, nullptr);
+  const int rc = sqlite3_open_v2(uri.constData(), &db,
+                                 (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_URI, nullptr);
   if (rc != SQLITE_OK) {
     // The shim's own refusals carry no engine message of their own.
     QString text;
@@ -159,16 +216,7 @@ void TADOConnection::Open(const QString &path, const QByteArray &password, const
     sqlite3_close(db);
     throw EDatabaseError(text, rc);
   }
-  m_db = db;
-  m_thread = std::this_thread::get_id();
-  try {
-    applyPragmas();
-    // Reading the schema proves that the image behind the header is sound.
-    exec("SELECT count(*) FROM sqlite_master");
-  } catch (...) {
-    Close();
-    throw;
-  }
+  opened(db, readOnly);
 }
 
 void TADOConnection::OpenPlain(const QString &path, bool create) {
@@ -184,22 +232,49 @@ void TADOConnection::OpenPlain(const QString &path, bool create) {
     sqlite3_close(db);
     throw e;
   }
+  opened(db, false);
+}
+
+// The steps every open shares once the engine has the file: hardened before
+// the first page is read, the pragmas, the schema read (which proves that
+// the image behind the header is sound, and rolls back a hot journal) and
+// checked.
+void TADOConnection::opened(sqlite3 *db, bool readOnly) {
+  harden(db);
+  sqlite3_progress_handler(db, kProgressInstructions, &TADOConnection::onProgress, this);
   m_db = db;
   m_thread = std::this_thread::get_id();
   try {
-    applyPragmas();
+    applyPragmas(readOnly);
+    exec("SELECT count(*) FROM sqlite_master");
+    QString refusal;
+    {
+      BudgetScope budget(*this);
+      refusal = BankSchemaRefusal(m_db);
+    }
+    if (!refusal.isEmpty())
+      throw EBankSchema(refusal);
+    std::function<void(TADOConnection &)> hook;
+    {
+      const std::lock_guard<std::mutex> lock(g_hookMutex);
+      hook = g_openedHook;
+    }
+    if (hook)
+      hook(*this);
   } catch (...) {
     Close();
     throw;
   }
 }
 
-void TADOConnection::applyPragmas() {
+void TADOConnection::applyPragmas(bool readOnly) {
   // Another connection writing at the same moment is waited for, not
   // reported as "database is locked" at once.
   sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
-  exec("PRAGMA journal_mode=DELETE");
-  exec("PRAGMA synchronous=FULL");
+  if (!readOnly) {
+    exec("PRAGMA journal_mode=DELETE");
+    exec("PRAGMA synchronous=FULL");
+  }
   exec("PRAGMA foreign_keys=OFF");
 }
 
@@ -235,7 +310,11 @@ void TADOConnection::exec(const char *sql) {
     throw EDatabaseError(QStringLiteral("数据库没有连接"), SQLITE_MISUSE);
   checkThread();
   char *err = nullptr;
-  const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, &err);
+  int rc;
+  {
+    BudgetScope budget(*this);
+    rc = sqlite3_exec(m_db, sql, nullptr, nullptr, &err);
+  }
   if (rc != SQLITE_OK) {
     const QString text = err ? QString::fromUtf8(err) : QString::fromUtf8(sqlite3_errstr(rc));
     sqlite3_free(err);
@@ -278,8 +357,10 @@ int TADOConnection::ExecuteScript(const QString &sql) {
     rest = tail;
     if (!stmt) // only white space or comments were left
       break;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-    }
+    do {
+      BudgetScope budget(*this);
+      rc = sqlite3_step(stmt);
+    } while (rc == SQLITE_ROW);
     if (rc != SQLITE_DONE) {
       EDatabaseError e = engineError(m_db, rc);
       sqlite3_finalize(stmt);
@@ -527,8 +608,12 @@ void TADOQuery::OpenForward(const std::function<void(const TForwardRow &)> &each
   sqlite3_stmt *stmt = prepare();
   try {
     const TForwardRow row(stmt);
+    const auto step = [&] {
+      TADOConnection::BudgetScope budget(m_connection);
+      return sqlite3_step(stmt);
+    };
     int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+    while ((rc = step()) == SQLITE_ROW)
       each(row);
     if (rc != SQLITE_DONE)
       throw engineError(sqlite3_db_handle(stmt), rc);
@@ -544,11 +629,15 @@ void TADOQuery::readResults(sqlite3_stmt *stmt, bool wantRows) {
   // A kept statement whose schema changed since it was prepared (a table
   // rebuilt, a column added) is prepared again by its first step, with
   // the columns as they are now: they are named after that step.
-  int rc = sqlite3_step(stmt);
+  const auto step = [&] {
+    TADOConnection::BudgetScope budget(m_connection);
+    return sqlite3_step(stmt);
+  };
+  int rc = step();
   const int columns = sqlite3_column_count(stmt);
   for (int c = 0; c < columns; ++c)
     m_columns.append(QString::fromUtf8(sqlite3_column_name(stmt, c)));
-  for (; rc == SQLITE_ROW; rc = sqlite3_step(stmt)) {
+  for (; rc == SQLITE_ROW; rc = step()) {
     if (!wantRows)
       continue;
     std::vector<QVariant> row;

@@ -34,6 +34,15 @@ private:
   int m_code;
 };
 
+// A bank whose schema holds what this program does not accept (a trigger, a
+// view, a virtual table...; store/BankSchema): refused by
+// TADOConnection::Open. message() names the objects; code() is
+// SQLITE_NOTADB.
+class EBankSchema : public EDatabaseError {
+public:
+  explicit EBankSchema(const QString &message);
+};
+
 // The message of an engine error for the learner: a Chinese sentence saying
 // what failed and what to do, chosen by the SQLite result code, followed by
 // the engine's own text.
@@ -71,13 +80,58 @@ public:
   TADOConnection(const TADOConnection &) = delete;
   TADOConnection &operator=(const TADOConnection &) = delete;
 
+  // Every open is defensive: SQLITE_DBCONFIG_DEFENSIVE on, the schema not
+  // trusted (SQLITE_DBCONFIG_TRUSTED_SCHEMA off), triggers and views of the
+  // file switched off (only TEMP ones of the connection itself run), and
+  // the schema checked against the program's own (BankSchemaRefusal): a
+  // file holding what the program does not accept is refused with
+  // EBankSchema before any statement of the caller runs.
+  enum class Access {
+    ReadWrite,
+    // Read-only and immutable: the file, its journal and any WAL beside it
+    // are never written, locked or read (a check of a file that is not in
+    // use; a journal or WAL it needs is not applied).
+    ReadOnly,
+  };
   // Opens a bank file through the shim. Throws EDatabaseError; code() is
   // SQLITE_AUTH for a masked file or a wrong password, SQLITE_NOTADB for a
-  // file whose header page is not ours, SQLITE_CANTOPEN for a missing one.
-  // With `alsoAccepted`, a file carrying that block at offset 66 opens too.
-  void Open(const QString &path, const QByteArray &password, const BankFile::Block *alsoAccepted = nullptr);
-  // Opens an ordinary SQLite file (tools and benchmarks only).
+  // file whose header page is not ours (or, as EBankSchema, whose schema is
+  // not accepted), SQLITE_CANTOPEN for a missing one. With `alsoAccepted`, a
+  // file carrying that block at offset 66 opens too.
+  void Open(const QString &path, const QByteArray &password, const BankFile::Block *alsoAccepted = nullptr,
+            Access access = Access::ReadWrite);
+  // Opens an ordinary SQLite file (tools and benchmarks only), as
+  // defensively.
   void OpenPlain(const QString &path, bool create = false);
+
+  // A time budget for the statements of this connection: each engine call
+  // (one step of a query, one statement run by exec) may take at most `ms`
+  // milliseconds; one that runs longer is interrupted and fails with
+  // SQLITE_INTERRUPT, whose message says so in Chinese. 0 (the default)
+  // sets none. Kept across Close() and Open(): set before Open(), it covers
+  // the open's own statements.
+  void setStatementBudget(int ms) { m_budgetMs = ms; }
+  int statementBudget() const { return m_budgetMs; }
+  // Arms the budget for the engine calls made while it lives; calls nest (a
+  // statement run while a walk's row is handled has its own budget, and the
+  // walk's next step its own again).
+  class BudgetScope {
+  public:
+    explicit BudgetScope(TADOConnection &connection);
+    ~BudgetScope();
+    BudgetScope(const BudgetScope &) = delete;
+    BudgetScope &operator=(const BudgetScope &) = delete;
+
+  private:
+    TADOConnection &m_connection;
+    qint64 m_previous;
+  };
+
+  // Seam for tests: called with every connection that Open() or OpenPlain()
+  // has just opened and checked. A test injects a fault there with a TEMP
+  // trigger, which lives on the connection and never in a file; the checks
+  // of the file stay as they are. Unset (empty) in the program.
+  static void setOpenedHookForTests(std::function<void(TADOConnection &)> hook);
   void Close();
   bool Connected() const { return m_db != nullptr; }
   sqlite3 *handle() const { return m_db; }
@@ -118,9 +172,13 @@ public:
 
 private:
   void exec(const char *sql);
-  void applyPragmas();
+  void applyPragmas(bool readOnly);
+  void opened(sqlite3 *db, bool readOnly);
   void finalizePrepared();
+  static int onProgress(void *connection);
   sqlite3 *m_db = nullptr;
+  int m_budgetMs = 0;
+  qint64 m_deadlineNs = 0; // of the engine call running now; 0 when none is armed
   QHash<QByteArray, sqlite3_stmt *> m_prepared;
   std::atomic<std::thread::id> m_thread{};
 };

@@ -8,7 +8,7 @@
 #include <QFileInfo>
 
 StartupResult OpenBankAtStartup(TDataModule1 &dm, const QString &programDir,
-                                const std::function<void(StartupStep)> &step, QString *detail) {
+                                const std::function<void(StartupStep)> &step, QString *detail, QString *notice) {
   auto reached = [&](StartupStep s) {
     if (step)
       step(s);
@@ -64,7 +64,21 @@ StartupResult OpenBankAtStartup(TDataModule1 &dm, const QString &programDir,
   // folder, which goes.
   RecoverInterruptedReplace(dm.programDir.root());
   DiscardUpdateStaging(dm.programDir.root());
-  ApplyPendingRestore(dm.programDir.root());
+  QString restoreDetail;
+  switch (ApplyPendingRestore(dm.programDir.root(), &restoreDetail)) {
+  case PendingRestoreResult::Discarded:
+    if (notice)
+      *notice = QStringLiteral("上次选择还原的数据文件没有通过启动时的检查，没有还原，题库保持原样。\n（%1）\n"
+                               "这个文件已改名为 %2。")
+                    .arg(restoreDetail, PendingRestorePath(dm.programDir.root()) + QStringLiteral("-refused"));
+    break;
+  case PendingRestoreResult::Deferred:
+    if (notice)
+      *notice = QStringLiteral("上次选择的数据还原这次没有进行：%1\n题库保持原样，下次启动时会再试。").arg(restoreDetail);
+    break;
+  default:
+    break;
+  }
   reached(StartupStep::LeftoverHandled);
 
   const StartupResult result = OpenBankFile(dm, bank, reached, detail);
@@ -99,9 +113,15 @@ StartupResult OpenBankFile(TDataModule1 &dm, const QString &bank, const std::fun
   reached(StartupStep::Unmasked);
 
   bool opened = false;
+  bool foreign = false;
   try {
+    dm.ADOConnection1.setStatementBudget(kBankStatementBudgetMs);
     dm.ADOConnection1.Open(bank, QByteArray(kDatabasePassword));
     opened = true;
+  } catch (const EBankSchema &e) {
+    foreign = true;
+    if (detail)
+      *detail = e.message();
   } catch (const EDatabaseError &e) {
     if (detail)
       *detail = e.message();
@@ -113,7 +133,9 @@ StartupResult OpenBankFile(TDataModule1 &dm, const QString &bank, const std::fun
   else
     MaskDatabaseFile(bank);
   reached(StartupStep::Masked);
-  return opened ? StartupResult::Opened : StartupResult::OpenFailed;
+  if (opened)
+    return StartupResult::Opened;
+  return foreign ? StartupResult::ForeignSchema : StartupResult::OpenFailed;
 }
 
 void ShowStartupFailure(StartupResult result, const QString &detail) {

@@ -9,6 +9,18 @@
 
 #include <QList>
 
+// While it lives, every connection the program opens runs `hook` right
+// after its checks (TADOConnection::setOpenedHookForTests): a test injects a
+// fault there with a TEMP trigger.
+struct OpenedHook {
+  explicit OpenedHook(std::function<void(TADOConnection &)> hook) {
+    TADOConnection::setOpenedHookForTests(std::move(hook));
+  }
+  ~OpenedHook() { TADOConnection::setOpenedHookForTests({}); }
+  OpenedHook(const OpenedHook &) = delete;
+  OpenedHook &operator=(const OpenedHook &) = delete;
+};
+
 struct OpenedBank {
   TestEnv::ProgramDirFixture dir;
   TDataModule1 dm;

@@ -4,6 +4,8 @@
 #include "maintenance/BackupRestore.h"
 
 #include <QApplication>
+#include <QEventLoop>
+#include <QThread>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -13,6 +15,8 @@
 #include <QPushButton>
 #include <QTextEdit>
 #include <QVBoxLayout>
+#include <exception>
+#include <memory>
 
 namespace {
 
@@ -162,7 +166,26 @@ void TFrmDBRestore::restore() {
     return;
   }
   try {
-    busy(this, [&] { StageRestore(source, m_dir); });
+    // The check and the copy read the whole file: on a worker, while the
+    // window goes on painting.
+    busy(this, [&] {
+      std::exception_ptr error;
+      const ProgramDir dir = m_dir;
+      QEventLoop loop;
+      std::unique_ptr<QThread> worker(QThread::create([&error, source, dir] {
+        try {
+          StageRestore(source, dir);
+        } catch (...) {
+          error = std::current_exception();
+        }
+      }));
+      connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+      worker->start();
+      loop.exec();
+      worker->wait();
+      if (error)
+        std::rethrow_exception(error);
+    });
   } catch (const AppError &e) {
     dialogs().warning(e.message(), BackupText::ErrorCaption);
     return;

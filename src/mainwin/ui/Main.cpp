@@ -116,8 +116,10 @@ TFrmMain::~TFrmMain() {
 
 bool TFrmMain::openDatabase() {
   return RunCommand([this] {
-           QString detail;
-           const StartupResult result = OpenBankAtStartup(*m_dm, m_programDir.root(), {}, &detail);
+           QString detail, notice;
+           const StartupResult result = OpenBankAtStartup(*m_dm, m_programDir.root(), {}, &detail, &notice);
+           if (!notice.isEmpty())
+             dialogs().warning(notice, QStringLiteral("数据还原"));
            if (result != StartupResult::Opened) {
              if (IsBankTrouble(result))
                dialogs().error(BankTroubleMessage(result, m_programDir, detail), QStringLiteral("错误"));
