@@ -116,6 +116,10 @@ class TstHostileBanks : public QObject {
         << QStringLiteral("ALTER TABLE 小题 ADD COLUMN 算 AS (length(题目内容));") << QStringLiteral("计算列“算”");
     QTest::newRow("a unique index on a table of ours")
         << QStringLiteral("CREATE UNIQUE INDEX 唯一 ON 测试题目(小题号);") << QStringLiteral("唯一索引“唯一”");
+    QTest::newRow("an unknown column in a table of ours")
+        << QStringLiteral("ALTER TABLE 测试结果 ADD COLUMN 备注 TEXT;") << QStringLiteral("不认识的列“备注”");
+    QTest::newRow("an older bank, a column and an index fewer: accepted")
+        << QStringLiteral("DROP INDEX 测试结果_测试类型; ALTER TABLE 小题 DROP COLUMN 解释;") << QString();
     QTest::newRow("a table and indexes of its own: accepted")
         << QStringLiteral("CREATE TABLE 笔记(内容); CREATE INDEX 笔记_内容 ON 笔记(内容); CREATE INDEX 小题_答案 ON 小题(答案);")
         << QString();
@@ -253,6 +257,22 @@ private slots:
     QVERIFY2(message.startsWith(QStringLiteral("打开数据库出现严重的错误，程序将中止！")) && message.contains(named) &&
                  message.contains(QStringLiteral("QBRX-升级前-20260101-080000.db")),
              qPrintable(message));
+  }
+
+  // The vendor's tool does not make a bank the program would refuse.
+  void theBankToolMakesNoHostileBank() {
+    QTemporaryDir dir;
+    const QString sql = dir.filePath(QStringLiteral("hostile.sql"));
+    QVERIFY(writeFile(sql, "CREATE TRIGGER wipe AFTER INSERT ON 测试结果 BEGIN DELETE FROM 测试题目; END;"));
+    const QString out = dir.filePath(QStringLiteral("QBRX.db"));
+    QString message;
+    try {
+      BuildBank(out, {sql});
+    } catch (const AppError &e) {
+      message = e.message();
+    }
+    QVERIFY2(message.contains(QStringLiteral("触发器“wipe”")), qPrintable(message));
+    QVERIFY(!QFileInfo::exists(out));
   }
 
   // The pending restore is checked in full again by the next start: a file

@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QSet>
+#include <cctype>
 #include <sqlite3.h>
 #include <vector>
 
@@ -39,6 +40,11 @@ public:
     if (rc != SQLITE_DONE)
       fail(m_db);
     return false;
+  }
+  // The field's bytes, valid until the next step: no copy.
+  QByteArray raw(int c) const {
+    return QByteArray::fromRawData(reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, c)),
+                                   sqlite3_column_bytes(m_stmt, c));
   }
   QString text(int c) const {
     return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, c)),
@@ -91,11 +97,71 @@ QString keyIndexSignature(const Index &i) {
          QLatin1Char('|') + fold(i.columns);
 }
 
-// The program's own schema, as SQLite reads it: built once from the schema
-// text in a database in memory.
-struct Reference {
+// The program's own schema as text: SQLite keeps a CREATE TABLE or CREATE
+// INDEX statement as it was written (without its ";"), so a bank made from
+// this schema holds exactly these texts, and is recognised without a
+// further look.
+struct OwnTexts {
+  QSet<QByteArray> statements; // UTF-8, as the engine hands them out
   QStringList tables;
-  QByteArray tableList; // the names quoted for SQL
+  QSet<QString> folded; // the tables, folded
+  QByteArray tableList; // the tables quoted for SQL
+};
+
+OwnTexts readOwnTexts() {
+  OwnTexts t;
+  QStringList quoted;
+  // Read in place: the statements are slices of the compiled-in text.
+  const QByteArray all = QByteArray::fromRawData(kBankSchemaSql, qsizetype(sizeof kBankSchemaSql) - 1);
+  qsizetype from = 0;
+  while (from < all.size()) {
+    qsizetype end = all.indexOf(';', from);
+    if (end < 0)
+      end = all.size();
+    qsizetype begin = from;
+    // Blank lines and comment lines before the statement are not kept.
+    for (;;) {
+      while (begin < end && std::isspace(uchar(all[begin])))
+        ++begin;
+      if (begin + 1 < end && all[begin] == '-' && all[begin + 1] == '-') {
+        const qsizetype line = all.indexOf('\n', begin);
+        begin = line < 0 || line > end ? end : line + 1;
+        continue;
+      }
+      break;
+    }
+    qsizetype last = end;
+    while (last > begin && std::isspace(uchar(all[last - 1])))
+      --last;
+    from = end + 1;
+    if (last <= begin)
+      continue;
+    const QByteArray statement = all.mid(begin, last - begin);
+    t.statements.insert(statement);
+    const QByteArray table("CREATE TABLE ");
+    if (statement.startsWith(table)) {
+      qsizetype stop = table.size();
+      while (stop < statement.size() && !std::isspace(uchar(statement[stop])) && statement[stop] != '(')
+        ++stop;
+      const QString name = QString::fromUtf8(statement.mid(table.size(), stop - table.size()));
+      t.tables << name;
+      t.folded.insert(fold(name));
+      quoted << QLatin1Char('\'') + QString(name).replace(QLatin1Char('\''), QLatin1String("''")) + QLatin1Char('\'');
+    }
+  }
+  t.tableList = quoted.join(QLatin1Char(',')).toUtf8();
+  return t;
+}
+
+const OwnTexts &ownTexts() {
+  static const OwnTexts t = readOwnTexts();
+  return t;
+}
+
+// The program's own schema as SQLite reads it, for a bank whose texts
+// differ (an older bank lacks a column): built once, when first needed,
+// from the schema text in a database in memory.
+struct Reference {
   QHash<QString, QSet<QString>> columns;
   QHash<QString, std::pair<int, int>> shape; // WITHOUT ROWID, STRICT
   QSet<QString> keyIndexes;
@@ -114,22 +180,12 @@ Reference buildReference() {
   if (sqlite3_exec(db, kBankSchemaSql, nullptr, nullptr, nullptr) != SQLITE_OK)
     fail(db);
   Reference r;
-  {
-    Statement s(db, "SELECT name FROM main.sqlite_schema WHERE type='table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'"
-                    " ORDER BY rowid");
-    QStringList quoted;
-    while (s.next()) {
-      r.tables << s.text(0);
-      quoted << QLatin1Char('\'') + QString(s.text(0)).replace(QLatin1Char('\''), QLatin1String("''")) +
-                    QLatin1Char('\'');
-    }
-    r.tableList = quoted.join(QLatin1Char(',')).toUtf8();
-  }
-  for (const Column &c : readColumns(db, r.tableList)) {
+  const QByteArray tables = ownTexts().tableList;
+  for (const Column &c : readColumns(db, tables)) {
     r.columns[fold(c.table)].insert(fold(c.name));
     r.shape[fold(c.table)] = {c.withoutRowid, c.strict};
   }
-  for (const Index &i : readIndexes(db, r.tableList))
+  for (const Index &i : readIndexes(db, tables))
     if (i.origin != QLatin1String("c"))
       r.keyIndexes.insert(keyIndexSignature(i));
   return r;
@@ -140,20 +196,33 @@ const Reference &reference() {
   return r;
 }
 
+QByteArray sqlList(const QStringList &names) {
+  QStringList quoted;
+  for (const QString &name : names)
+    quoted << QLatin1Char('\'') + QString(name).replace(QLatin1Char('\''), QLatin1String("''")) + QLatin1Char('\'');
+  return quoted.join(QLatin1Char(',')).toUtf8();
+}
+
 QString quoted(const QString &name) { return QStringLiteral("“%1”").arg(name); }
 
 } // namespace
 
-QStringList BankTableNames() { return reference().tables; }
+QStringList BankTableNames() { return ownTexts().tables; }
 
 QString BankSchemaRefusal(sqlite3 *db) {
-  const Reference &ref = reference();
+  const OwnTexts &own = ownTexts();
   QStringList found;
-  bool ownTables = false;
+  // Tables of the program's whose statement, or that of an index on them,
+  // differs from the program's text: looked at column by column.
+  QStringList differing;
   {
     Statement s(db, "SELECT type, name, tbl_name, sql FROM main.sqlite_schema ORDER BY rowid");
     while (s.next()) {
-      const QString type = s.text(0), name = s.text(1), table = s.text(2);
+      // A statement of the program's own, as a bank made from its schema
+      // holds every one: recognised by its bytes alone.
+      if (own.statements.contains(s.raw(3)))
+        continue;
+      const QString type = s.text(0), name = s.text(1), table = s.text(2), sql = s.text(3);
       if (type == QLatin1String("trigger")) {
         found << QStringLiteral("触发器%1（表%2）").arg(quoted(name), quoted(table));
       } else if (type == QLatin1String("view")) {
@@ -163,24 +232,32 @@ QString BankSchemaRefusal(sqlite3 *db) {
                                             QStringLiteral("sqlite_stat2"), QStringLiteral("sqlite_stat3"),
                                             QStringLiteral("sqlite_stat4")};
         const QString folded = fold(name);
-        if (s.text(3).startsWith(QLatin1String("CREATE VIRTUAL"), Qt::CaseInsensitive)) {
+        if (sql.startsWith(QLatin1String("CREATE VIRTUAL"), Qt::CaseInsensitive)) {
           found << QStringLiteral("虚拟表%1").arg(quoted(name));
         } else if (folded.startsWith(QLatin1String("sqlite_"))) {
           if (!internal.contains(folded))
             found << QStringLiteral("内部表%1").arg(quoted(name));
-        } else if (ref.columns.contains(folded)) {
-          ownTables = true;
+        } else if (own.folded.contains(folded)) {
+          differing << name;
         }
-      } else if (type != QLatin1String("index")) {
+      } else if (type == QLatin1String("index")) {
+        // An automatic index (no text) follows its table's statement: it
+        // is looked at when that differs.
+        if (!sql.isEmpty() && own.folded.contains(fold(table)))
+          differing << table;
+      } else {
         found << QStringLiteral("对象%1（%2）").arg(quoted(name), type);
       }
     }
   }
   // A virtual table's columns cannot be listed without its module: the
   // tables are looked at only when nothing of that kind was found.
-  if (found.isEmpty() && ownTables) {
+  if (found.isEmpty() && !differing.isEmpty()) {
+    const Reference &ref = reference();
+    differing.removeDuplicates();
+    const QByteArray tables = sqlList(differing);
     QSet<QString> shapesSeen;
-    for (const Column &c : readColumns(db, ref.tableList)) {
+    for (const Column &c : readColumns(db, tables)) {
       const QString table = fold(c.table);
       if (!shapesSeen.contains(table)) {
         shapesSeen.insert(table);
@@ -195,7 +272,7 @@ QString BankSchemaRefusal(sqlite3 *db) {
       else if (!ref.columns.value(table).contains(fold(c.name)))
         found << QStringLiteral("表%1中本程序不认识的列%2").arg(quoted(c.table), quoted(c.name));
     }
-    for (const Index &i : readIndexes(db, ref.tableList)) {
+    for (const Index &i : readIndexes(db, tables)) {
       if (i.origin != QLatin1String("c")) {
         if (!ref.keyIndexes.contains(keyIndexSignature(i)))
           found << QStringLiteral("表%1上与本程序不同的主键或唯一约束（索引%2）").arg(quoted(i.table), quoted(i.name));

@@ -236,9 +236,9 @@ void TADOConnection::OpenPlain(const QString &path, bool create) {
 }
 
 // The steps every open shares once the engine has the file: hardened before
-// the first page is read, the pragmas, the schema read (which proves that
-// the image behind the header is sound, and rolls back a hot journal) and
-// checked.
+// the first page is read, the pragmas, the schema read and checked (the
+// read proves that the image behind the header is sound, and rolls back a
+// hot journal).
 void TADOConnection::opened(sqlite3 *db, bool readOnly) {
   harden(db);
   sqlite3_progress_handler(db, kProgressInstructions, &TADOConnection::onProgress, this);
@@ -246,7 +246,6 @@ void TADOConnection::opened(sqlite3 *db, bool readOnly) {
   m_thread = std::this_thread::get_id();
   try {
     applyPragmas(readOnly);
-    exec("SELECT count(*) FROM sqlite_master");
     QString refusal;
     {
       BudgetScope budget(*this);
