@@ -132,6 +132,8 @@ void CopyBank(const QString &source, const QString &destination, BankCopyFormat 
     // Opened as it rests, masked or not; the open reads the schema, which
     // rolls back a hot journal before a single page is copied.
     from.Open(source, QByteArray(kDatabasePassword), &kMaskingBlock);
+  } catch (const EBankSchema &e) {
+    throw EBankSchema(QStringLiteral("%1 不是本程序的题库：%2").arg(source, e.message()));
   } catch (const EDatabaseError &e) {
     throw EDatabaseError(QStringLiteral("无法打开题库 %1 来复制（一个未完成的事务必须先撤销）：%2").arg(source, e.message()),
                          e.code());
