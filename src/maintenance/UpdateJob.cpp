@@ -68,6 +68,8 @@ void UpdateJob::cancel() {
 }
 
 void UpdateJob::download(const QString &file, const QString &target, std::function<void()> next) {
+  if (m_cancelled) // asked for between two steps
+    return stopped();
   emit progress(0, 0);
   disconnect(m_transfer, &UpdateTransfer::finished, this, nullptr);
   connect(m_transfer, &UpdateTransfer::finished, this, [this, next](bool ok, const QString &error) {
