@@ -3,7 +3,8 @@
 // The online update against a server of its own on loopback, with real RAR
 // archives and real banks: the version rule, the journey that keeps the
 // learner's history, every failure leaving the old bank in use, hostile
-// archives refused, and a kill at each step of the swap.
+// archives refused, limits of size, speed and time, a full disk, the
+// learner stopping it at each step, and a kill at each step of the swap.
 
 #include "BankFixture.h"
 #include "FakeDialogs.h"
@@ -26,7 +27,11 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QStorageInfo>
 #include <QTemporaryDir>
+#include <atomic>
+#include <cerrno>
+#include <sys/mount.h>
 
 namespace {
 
@@ -69,17 +74,84 @@ struct Run {
     writeFile(bank.dir.path(QStringLiteral("css/im/PIC1.gif")), "GIF89a-old-1");
     dialogs.defaultAnswer = true;
   }
-  // Runs the update to its end; true when it ended within the time.
-  bool update(int timeoutMs = 300) {
+  // A job on the bank, its lines recorded: a transfer with no byte for
+  // `stallMs` has stalled (a window that short asks for bytes, not a rate).
+  UpdateJob &newJob(int stallMs = 300) {
     job = std::make_unique<UpdateJob>(context);
     job->baseUrl = server.url(QStringLiteral("/update/"));
-    job->noDataTimeoutMs = timeoutMs;
+    job->limits.stallWindowMs = stallMs;
+    job->limits.stallMinBytes = 1;
     QObject::connect(job.get(), &UpdateJob::line, [this](const QString &l) { lines << l; });
+    return *job;
+  }
+  // Runs the job (a new one unless made) to its end; true when it ended
+  // within the time.
+  bool update(int stallMs = 300) {
+    if (!job)
+      newJob(stallMs);
     QSignalSpy ended(job.get(), &UpdateJob::ended);
     job->start();
     return ended.wait(60000);
   }
   QString version() { return text(bank.dm, QStringLiteral("SELECT 参数值 FROM 系统参数 WHERE 参数名='题库版本'")); }
+  QByteArray bankBytes() { return readFile(bank.dir.path(QStringLiteral("QBRX.db"))); }
+};
+
+// After a run that failed or was stopped: the old bank byte for byte,
+// open, with its pictures; no outline, no staging folder, no backup.
+void oldVersionKept(Run &run, const QByteArray &bankBefore) {
+  const QString root = run.bank.dir.root();
+  QVERIFY(!run.job->updated());
+  QVERIFY(!run.lines.contains(UpdateText::Done));
+  QVERIFY(run.bankBytes() == bankBefore);
+  QCOMPARE(run.version(), QStringLiteral("2026.01"));
+  QCOMPARE(readFile(root + QStringLiteral("css/im/PIC1.gif")), QByteArray("GIF89a-old-1"));
+  QVERIFY(!QFile::exists(root + QStringLiteral("css/KSDG/index.html")));
+  QVERIFY(!QFileInfo::exists(UpdateStagingPath(root)));
+  QVERIFY(ListBackups(ProgramDir(root)).empty());
+}
+
+// A tmpfs of its own, to be filled: the program directories made while it
+// is `current()` live on it. Needs root (CI runs the tests as root).
+class SmallDisk {
+public:
+  SmallDisk() {
+    m_mounted = ::mount("tmpfs", QFile::encodeName(m_point.path()).constData(), "tmpfs", MS_NOSUID | MS_NODEV,
+                        "size=256m,mode=0700") == 0;
+    if (!m_mounted)
+      m_error = QString::fromLocal8Bit(std::strerror(errno));
+  }
+  ~SmallDisk() {
+    if (m_mounted)
+      ::umount2(QFile::encodeName(m_point.path()).constData(), MNT_DETACH);
+  }
+  bool mounted() const { return m_mounted; }
+  QString error() const { return m_error; }
+  QString path() const { return m_point.path(); }
+  // Temporary folders (QTemporaryDir) are made on this disk meanwhile.
+  struct Current {
+    QByteArray old = qgetenv("TMPDIR");
+    explicit Current(const SmallDisk &d) { qputenv("TMPDIR", QFile::encodeName(d.path())); }
+    ~Current() {
+      if (old.isNull())
+        qunsetenv("TMPDIR");
+      else
+        qputenv("TMPDIR", old);
+    }
+  };
+  // Shrinks the disk to what it holds now plus `free` bytes.
+  bool leaveFree(qint64 free) {
+    const QStorageInfo now(path());
+    const qint64 used = now.bytesTotal() - now.bytesFree();
+    const QByteArray size = "size=" + QByteArray::number((used + free + 4095) / 4096 * 4096);
+    return ::mount("tmpfs", QFile::encodeName(path()).constData(), "tmpfs", MS_REMOUNT | MS_NOSUID | MS_NODEV,
+                   size.constData()) == 0;
+  }
+
+private:
+  QTemporaryDir m_point;
+  bool m_mounted = false;
+  QString m_error;
 };
 
 const QStringList kJourney{UpdateText::Analysing,    UpdateText::Offered,        UpdateText::Downloading,
@@ -249,6 +321,8 @@ private slots:
     QCOMPARE(readFile(root + QStringLiteral("css/im/PIC1.gif")), QByteArray("GIF89a-new-1"));
     QVERIFY(!QFile::exists(root + QStringLiteral("css/im/pic1.gif")));
     QCOMPARE(readFile(root + QStringLiteral("css/im/sub/pic2.png")), QByteArray("PNG-new-2"));
+    // Files in a folder whose name begins with "." arrive like the others.
+    QCOMPARE(readFile(root + QStringLiteral("css/im/.thumbs/pic1.gif")), QByteArray("GIF89a-thumb-1"));
     QCOMPARE(readFile(root + QStringLiteral("css/KSDG/index.html")), QByteArray("<html>outline 2026</html>"));
     QVERIFY(!QFileInfo::exists(UpdateStagingPath(root)));
     QVERIFY(!QFileInfo::exists(root + QStringLiteral("QBRX.db.replacing")));
@@ -313,7 +387,7 @@ private slots:
     QTest::newRow("version file too long") << QByteArray("/update/TKVersion.inf") << 0
                                            << QByteArray("2026.02\n" + QByteArray(100 * 1024, 'x')) << "TKVersion.inf";
     QTest::newRow("bank 404") << QByteArray("/update/QBRX.rar") << 3 << QByteArray() << "QBRX.rar";
-    QTest::newRow("bank stalls") << QByteArray("/update/QBRX.rar") << 1 << QByteArray() << "秒没有送来数据";
+    QTest::newRow("bank stalls") << QByteArray("/update/QBRX.rar") << 1 << QByteArray() << "传输停滞";
     QTest::newRow("bank cut short") << QByteArray("/update/QBRX.rar") << 2 << QByteArray() << "QBRX.rar";
     QTest::newRow("outline stalls") << QByteArray("/update/KSDG.rar") << 1 << QByteArray() << "KSDG.rar";
     QTest::newRow("error page as archive") << QByteArray("/update/images.rar") << 0
@@ -410,6 +484,177 @@ private slots:
     QVERIFY(ListBackups(ProgramDir(root)).empty());
     QVERIFY(!QFileInfo::exists(root + QStringLiteral("../x.gif")));
     QVERIFY(!QFileInfo::exists(root + QStringLiteral("css/x.gif")));
+  }
+
+  // A server that goes on too long, or an archive too large: too slow, past
+  // the deadline, a body without a length that never ends, a length over
+  // the limit, a bank that unpacks to more than a bank may be. Each ends
+  // the run with its reason and leaves the old version.
+  void limitsEndTheUpdate_data() {
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<int>("mode"); // HttpTestServer::Mode
+    QTest::addColumn<int>("intervalMs");
+    QTest::addColumn<int>("bodyBytes"); // the served body ('x'), else the fixture's archive
+    QTest::addColumn<qint64>("bankLimit");
+    QTest::addColumn<QString>("named");
+    using M = HttpTestServer::Mode;
+    // The windows: at least 100 bytes a second, a file done in 2.5 s.
+    QTest::newRow("100 bytes every 2 s") << QByteArray("/update/images.rar") << int(M::Trickle) << 2000 << 1024 * 1024
+                                           << qint64(-1) << "传输停滞或太慢";
+    QTest::newRow("fast enough, past the deadline")
+        << QByteArray("/update/images.rar") << int(M::Trickle) << 50 << 1024 * 1024 << qint64(-1) << "仍未完成";
+    QTest::newRow("endless body, no length") << QByteArray("/update/images.rar") << int(M::Endless) << 0 << 0
+                                             << qint64(-1) << "images.rar 失败：文件大于上限 4.0 MB";
+    QTest::newRow("length over the limit") << QByteArray("/update/KSDG.rar") << int(M::Serve) << 0 << 5 * 1024 * 1024
+                                           << qint64(-1) << "KSDG.rar 失败：文件有 5.0 MB，超过上限 4.0 MB";
+    QTest::newRow("bank unpacks past its limit") << QByteArray("/update/QBRX.rar") << int(M::Serve) << 0 << 0
+                                                 << qint64(64 * 1024) << "超过上限 64 KB";
+  }
+  void limitsEndTheUpdate() {
+    QFETCH(QByteArray, path);
+    QFETCH(int, mode);
+    QFETCH(int, intervalMs);
+    QFETCH(int, bodyBytes);
+    QFETCH(qint64, bankLimit);
+    QFETCH(QString, named);
+    Run run;
+    UpdateFixture::serveNewer(run.server, UpdateFixture::newerBankFile());
+    HttpTestServer::Route r = run.server.routes.value(path);
+    r.mode = HttpTestServer::Mode(mode);
+    r.intervalMs = intervalMs;
+    if (r.mode == HttpTestServer::Mode::Trickle)
+      r.sendBytes = 100; // per tick
+    if (bodyBytes > 0)
+      r.body = QByteArray(bodyBytes, 'x');
+    run.server.route(path, r);
+    UpdateJob &job = run.newJob();
+    job.limits.stallWindowMs = 1000;
+    job.limits.stallMinBytes = 100;
+    job.limits.deadlineMs = 2500;
+    job.limits.picturesArchiveBytes = job.limits.outlineArchiveBytes = 4 * 1024 * 1024;
+    if (bankLimit > 0)
+      job.limits.bankBytes = bankLimit;
+    const QByteArray before = run.bankBytes();
+    QVERIFY(run.update());
+    QVERIFY2(run.lines.last().startsWith(UpdateText::Failed), qPrintable(run.lines.last()));
+    QVERIFY2(run.lines.last().contains(named), qPrintable(run.lines.last()));
+    oldVersionKept(run, before);
+  }
+
+  // The learner stops the run during a transfer (a server trickling one
+  // byte every 20 s), an unpacking and the preparing of the swap: it ends
+  // at once, its last line says it was stopped, and nothing has changed.
+  void cancelAtEachStep_data() {
+    QTest::addColumn<int>("step");
+    QTest::newRow("transfer") << 0;
+    QTest::newRow("unpacking") << 1;
+    QTest::newRow("preparing the swap") << 2;
+  }
+  void cancelAtEachStep() {
+    QFETCH(int, step);
+    Run run;
+    UpdateFixture::serveNewer(run.server, UpdateFixture::newerBankFile());
+    if (step == 0) {
+      HttpTestServer::Route r = run.server.routes.value("/update/images.rar");
+      r.mode = HttpTestServer::Mode::Trickle;
+      r.intervalMs = 20000;
+      run.server.route("/update/images.rar", r);
+    }
+    // Windows long enough that only the learner ends the trickle.
+    UpdateJob &job = run.newJob(120000);
+    const QByteArray before = run.bankBytes();
+    bool unpacking = false;
+    QObject::connect(&job, &UpdateJob::line, [&](const QString &l) {
+      unpacking = step == 1 && l == UpdateText::UnpackPictures;
+      if (step == 2 && l == UpdateText::Finishing)
+        job.cancel();
+    });
+    // The unpacking's own progress (from its worker): it is at work.
+    QObject::connect(&job, &UpdateJob::progress, [&](qint64, qint64 maximum) {
+      if (unpacking && maximum > 0)
+        job.cancel();
+    });
+    QSignalSpy ended(&job, &UpdateJob::ended);
+    job.start();
+    if (step == 0) {
+      QTRY_VERIFY_WITH_TIMEOUT(run.server.paths().contains(QStringLiteral("/update/images.rar")), 30000);
+      QVERIFY(job.running());
+      job.cancel();
+    }
+    QVERIFY(!ended.isEmpty() || ended.wait(10000));
+    QCOMPARE(ended.count(), 1);
+    QVERIFY(job.cancelled());
+    QCOMPARE(run.lines.last(), UpdateText::Cancelled);
+    QVERIFY(!run.lines.join(QString()).contains(UpdateText::Failed));
+    oldVersionKept(run, before);
+  }
+
+  // Stopped within a block: the unpacking reports `cancelled` and leaves no
+  // file, not even the one it was writing.
+  void unpackStopsWhenCancelled() {
+    QTemporaryDir dir;
+    const QString archive = dir.filePath(QStringLiteral("images.rar"));
+    QVERIFY(writeFile(archive, UpdateFixture::rar({{"a.gif", QByteArray(3 * 1024 * 1024, 'a')}, {"b.gif", "GIF"}})));
+    std::atomic<bool> cancel{false};
+    UpdateArchiveLimits limits;
+    limits.cancel = &cancel;
+    int reports = 0;
+    const QString out = dir.filePath(QStringLiteral("out"));
+    const UpdateArchiveResult r = UnpackUpdateArchive(
+        TestEnv::stagedDir() + QStringLiteral("/libunrar.so"), archive, out, UpdateArchiveKind::Pictures,
+        [&](qint64, qint64) {
+          ++reports;
+          cancel = true;
+        },
+        limits);
+    QVERIFY(!r.ok);
+    QVERIFY(r.cancelled);
+    QCOMPARE(reports, 1);
+    QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+  }
+
+  // A small disk (a tmpfs of the test's own): the failure line says
+  // 磁盘空间不足 and names the folder, whether the length told it before
+  // the body, the disk filled under a body without a length, or the
+  // unpacking needed more than was left; the old version stays.
+  void diskFull_data() {
+    QTest::addColumn<int>("how");
+    QTest::addColumn<QString>("folder"); // the one named, below the program directory
+    QTest::newRow("length known, larger than the room") << 0 << "QBRX.update";
+    QTest::newRow("no length: the disk fills") << 1 << "QBRX.update";
+    QTest::newRow("unpacking needs more than is left") << 2 << "QBRX.update/im";
+  }
+  void diskFull() {
+    QFETCH(int, how);
+    QFETCH(QString, folder);
+    SmallDisk disk;
+    if (!disk.mounted())
+      QSKIP(qPrintable(QStringLiteral("a tmpfs cannot be mounted here (%1); the test runs as root").arg(disk.error())));
+    std::unique_ptr<Run> run;
+    {
+      SmallDisk::Current on(disk);
+      run = std::make_unique<Run>();
+    }
+    const QString root = run->bank.dir.root();
+    QVERIFY(root.startsWith(disk.path()));
+    UpdateFixture::serveNewer(run->server, UpdateFixture::newerBankFile());
+    const qint64 MiB = 1024 * 1024;
+    HttpTestServer::Route r = run->server.routes.value("/update/images.rar");
+    if (how == 0)
+      r.body = QByteArray(6 * MiB, 'x');
+    if (how == 1)
+      r.mode = HttpTestServer::Mode::Endless;
+    if (how == 2)
+      r.body = UpdateFixture::rar({{"big.gif", QByteArray(3 * MiB, 'g')}});
+    run->server.route("/update/images.rar", r);
+    run->newJob().limits.diskReserveBytes = 0; // up to the last byte: a write meets the full disk
+    const QByteArray before = run->bankBytes();
+    QVERIFY(disk.leaveFree(4 * MiB));
+    QVERIFY(run->update());
+    const QString line = run->lines.last();
+    QVERIFY2(line.startsWith(UpdateText::Failed) && line.contains(QStringLiteral("磁盘空间不足")), qPrintable(line));
+    QVERIFY2(line.contains(QDir::toNativeSeparators(root + folder)), qPrintable(line));
+    oldVersionKept(*run, before);
   }
 
   // The start removes what an update left in its staging folder; a link in

@@ -324,6 +324,7 @@ void TRAR::recordHeader() {
   item.FileNameW = wideName(h.FileNameW);
   item.CompressedSize = quint32(packSize);
   item.UnCompressedSize = h.UnpSize;
+  item.UnCompressedSize64 = quint64(h.UnpSizeHigh) << 32 | h.UnpSize;
   item.HostOS = hostName(h.HostOS);
   item.CRC32 = QString::number(h.FileCRC, 16).toUpper();
   item.Attributes = h.FileAttr;

@@ -21,6 +21,7 @@ struct TRARFileItem {
   QString FileNameW; // the wide name, at most 1024 characters
   quint32 CompressedSize = 0;
   quint32 UnCompressedSize = 0;
+  quint64 UnCompressedSize64 = 0; // the whole unpacked size (UnCompressedSize is its lower 32 bits)
   QString HostOS;
   QString CRC32; // hexadecimal, no leading zeros
   quint32 Attributes = 0;

@@ -24,7 +24,9 @@ inline const QString UnpackOutline = QStringLiteral("下载完成，开始解压
 inline const QString OutlineUnpacked = QStringLiteral("解压考试大纲完成。");
 inline const QString Finishing = QStringLiteral("本次升级即将完成，正在进行最后的更新工作。");
 inline const QString Done = QStringLiteral("本次升级完成。");
-// The failure line; the reason follows it on the next line.
+// The learner stopped the run (关闭 or Escape while it worked).
+inline const QString Cancelled = QStringLiteral("升级已取消：题库和文件保持原样。");
+// The failure line; the reason follows it in brackets.
 inline const QString Failed = QStringLiteral("读取软件升级信息出错！在线升级失败，请稍后再试！");
 } // namespace UpdateText
 

@@ -1,12 +1,15 @@
 #include "maintenance/UpdateArchive.h"
 #include "common/AppError.h"
 #include "maintenance/RAR.h"
+#include "maintenance/UpdateLimits.h"
+#include "maintenance/unrar/qbrx_unrar.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <cerrno>
 
 namespace {
 
@@ -55,13 +58,19 @@ QString UpdateEntryRefusal(UpdateArchiveKind kind, const QString &name, bool fol
 
 UpdateArchiveResult UnpackUpdateArchive(const QString &unrarLibrary, const QString &archive,
                                         const QString &destination, UpdateArchiveKind kind,
-                                        const std::function<void(qint64, qint64)> &progress) {
+                                        const std::function<void(qint64, qint64)> &progress,
+                                        const UpdateArchiveLimits &limits) {
   UpdateArchiveResult result;
   const QString label = archiveLabel(archive);
   const auto fail = [&](const QString &why) {
     result.ok = false;
     result.error = QStringLiteral("%1：%2").arg(label, why);
     return result;
+  };
+  const auto cancelled = [&] { return limits.cancel && limits.cancel->load(); };
+  const auto stopped = [&] {
+    result.cancelled = true;
+    return fail(QStringLiteral("升级已取消。"));
   };
   {
     QFile f(archive);
@@ -78,11 +87,18 @@ UpdateArchiveResult UnpackUpdateArchive(const QString &unrarLibrary, const QStri
   QSet<QString> seen; // names folded to lower case: one file per name
   qint64 total = 0;
   int errorCode = 0;
+  int errorErrno = 0; // errno at the first error: a full disk tells itself there
   rar.OnError = [&](TRAR *, int code, TRAROperation) {
-    if (code != 0 && errorCode == 0)
+    if (code != 0 && errorCode == 0) {
       errorCode = code;
+      errorErrno = errno;
+    }
   };
-  rar.OnListFile = [&](TRAR *, const TRARFileItem &item) {
+  rar.OnListFile = [&](TRAR *sender, const TRARFileItem &item) {
+    if (cancelled()) {
+      sender->Abort();
+      return;
+    }
     const QString name = item.FileName.isEmpty() ? item.FileNameW : item.FileName;
     // A Unix host lists a mode word (0x10 is a permission bit there) when
     // it has a file type, other hosts the Windows attributes.
@@ -101,7 +117,7 @@ UpdateArchiveResult UnpackUpdateArchive(const QString &unrarLibrary, const QStri
     if (!folder) {
       seen.insert(name.toLower());
       taken << name;
-      total += item.UnCompressedSize;
+      total += qint64(qMin<quint64>(item.UnCompressedSize64, quint64(1) << 62));
     }
   };
   bool listed = false;
@@ -110,6 +126,8 @@ UpdateArchiveResult UnpackUpdateArchive(const QString &unrarLibrary, const QStri
   } catch (const AppError &e) {
     return fail(e.message());
   }
+  if (cancelled())
+    return stopped();
   if (!listed) {
     if (errorCode == 99 && !rar.isDLLLoaded())
       return fail(QStringLiteral("无法载入解压库 %1。").arg(unrarLibrary));
@@ -121,14 +139,42 @@ UpdateArchiveResult UnpackUpdateArchive(const QString &unrarLibrary, const QStri
     return fail(QStringLiteral("压缩包里没有 QBRX.db。"));
   if (rar.ArchiveInformation().Encryption || rar.ArchiveInformation().HeaderEncrypted)
     return fail(QStringLiteral("压缩文件已加密。"));
+  const auto tooLarge = [&](qint64 size) {
+    return fail(QStringLiteral("解压后有 %1，超过上限 %2。").arg(ShownSize(size), ShownSize(limits.maxUnpackedBytes)));
+  };
+  if (limits.maxUnpackedBytes >= 0 && total > limits.maxUnpackedBytes)
+    return tooLarge(total);
+  const qint64 availableBefore = FreeDiskBytes(destination);
+  if (availableBefore >= 0 && availableBefore < total + limits.diskReserve)
+    return fail(DiskFullReason(destination, availableBefore, total + limits.diskReserve));
 
   if (!QDir().mkpath(destination))
     return fail(QStringLiteral("无法建立文件夹 %1。").arg(destination));
-  if (progress) {
-    rar.OnProgress = [&](TRAR *, const QString &, quint32, quint32 done, quint32, quint32) {
-      progress(qint64(done), total);
-    };
-  }
+  // The bytes written, counted from the library's progress (its 32-bit
+  // running total advances by each block).
+  enum class Stop { None, Cancelled, TooLarge, DiskFull } stop = Stop::None;
+  qint64 written = 0, checkedDiskAt = 0, availableAtStop = -1;
+  quint32 lastDone = 0;
+  rar.OnProgress = [&](TRAR *sender, const QString &, quint32, quint32 done, quint32, quint32) {
+    written += qint64(quint32(done - lastDone));
+    lastDone = done;
+    if (cancelled())
+      stop = Stop::Cancelled;
+    else if (limits.maxUnpackedBytes >= 0 && written > limits.maxUnpackedBytes)
+      stop = Stop::TooLarge;
+    else if (written - checkedDiskAt >= UpdateLimit::kDiskCheckBytes) {
+      checkedDiskAt = written;
+      const qint64 available = FreeDiskBytes(destination);
+      if (available >= 0 && available < limits.diskReserve) {
+        stop = Stop::DiskFull;
+        availableAtStop = available;
+      }
+    }
+    if (stop != Stop::None)
+      sender->Abort();
+    else if (progress)
+      progress(written, total);
+  };
   errorCode = 0;
   const QStringList selection = taken; // names as the component matches them
   bool extracted = false;
@@ -137,6 +183,14 @@ UpdateArchiveResult UnpackUpdateArchive(const QString &unrarLibrary, const QStri
   } catch (const AppError &e) {
     return fail(e.message());
   }
+  if (stop == Stop::Cancelled || cancelled())
+    return stopped();
+  if (stop == Stop::TooLarge)
+    return tooLarge(written);
+  if (stop == Stop::DiskFull)
+    return fail(DiskFullReason(destination, availableAtStop));
+  if ((errorCode == ERAR_EWRITE || errorCode == ERAR_ECREATE) && IsDiskFullErrno(errorErrno))
+    return fail(DiskFullReason(destination, FreeDiskBytes(destination)));
 
   // Exactly the taken files, as regular files, and nothing else.
   QSet<QString> expected(taken.begin(), taken.end());

@@ -27,8 +27,17 @@ QString UpdateEntryRefusal(UpdateArchiveKind kind, const QString &name, bool fol
 
 struct UpdateArchiveResult {
   bool ok = false;
+  bool cancelled = false; // stopped because `cancel` was set
   QString error;     // a Chinese sentence naming the archive, and the entry when one is at fault
   QStringList files; // the files taken, relative to the destination ("/" separated)
+};
+
+struct UpdateArchiveLimits {
+  qint64 maxUnpackedBytes = -1; // the taken files together, as listed and as written (-1: none)
+  qint64 diskReserve = 0;       // free bytes left on the destination's disk
+  // Asked at every entry listed and every block written: once set, the
+  // unpacking stops within a block and the result says `cancelled`.
+  const std::atomic<bool> *cancel = nullptr;
 };
 
 // Lists `archive` with the RAR component (libunrar at `unrarLibrary`),
@@ -38,6 +47,13 @@ struct UpdateArchiveResult {
 // file is named QBRX.db afterwards. `progress` receives unpacked bytes out
 // of the listed total. Runs on any thread; touches nothing outside
 // `destination`.
+//
+// Limits: a listed total over `maxUnpackedBytes`, or more than the disk
+// holds with `diskReserve` kept free, refuses the archive before a byte is
+// written; the bytes actually written are counted against both as well (a
+// listing may lie), and a write that finds the disk full says so
+// ("磁盘空间不足", naming the folder).
 UpdateArchiveResult UnpackUpdateArchive(const QString &unrarLibrary, const QString &archive,
                                         const QString &destination, UpdateArchiveKind kind,
-                                        const std::function<void(qint64 done, qint64 total)> &progress = {});
+                                        const std::function<void(qint64 done, qint64 total)> &progress = {},
+                                        const UpdateArchiveLimits &limits = {});

@@ -14,6 +14,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 #include <QUrl>
 #include <memory>
@@ -22,6 +23,7 @@
 UpdateJob::UpdateJob(AppContext &context, QObject *parent) : QObject(parent), m_context(context) {}
 
 UpdateJob::~UpdateJob() {
+  m_cancelFlag->store(true);
   if (m_transfer)
     m_transfer->disconnect(this);
   if (m_worker) {
@@ -35,6 +37,8 @@ void UpdateJob::start() {
     return;
   m_running = true;
   m_updated = false;
+  m_cancelled = false;
+  m_cancelFlag->store(false);
   if (baseUrl.isNull())
     baseUrl = UpdateUrl;
   if (storedVersion.isNull())
@@ -43,7 +47,6 @@ void UpdateJob::start() {
     unrarLibrary = m_context.programDir.root() + QStringLiteral("libunrar.so");
   m_staging = UpdateStagingPath(m_context.programDir.root());
   m_transfer = new UpdateTransfer(m_network, this);
-  m_transfer->setNoDataTimeout(noDataTimeoutMs);
   connect(m_transfer, &UpdateTransfer::progress, this, [this](qint64 received, qint64 total) {
     emit progress(received, total < 0 ? 0 : total);
   });
@@ -54,17 +57,40 @@ void UpdateJob::start() {
   download(UpdateFiles::Version, m_context.programDir.root() + UpdateFiles::Version, [this] { onVersion(); });
 }
 
+void UpdateJob::cancel() {
+  if (!m_running || m_cancelled)
+    return;
+  m_cancelled = true;
+  m_cancelFlag->store(true);
+  // The transfer's finished() comes back at once and ends the run; an
+  // extraction or the swap's preparation ends it when it returns.
+  if (m_transfer && m_transfer->running())
+    m_transfer->abort();
+}
+
 void UpdateJob::download(const QString &file, const QString &target, std::function<void()> next) {
+  if (m_cancelled) // asked for between two steps
+    return stopped();
   emit progress(0, 0);
   disconnect(m_transfer, &UpdateTransfer::finished, this, nullptr);
   connect(m_transfer, &UpdateTransfer::finished, this, [this, next](bool ok, const QString &error) {
-    if (!ok)
+    if (m_cancelled)
+      stopped();
+    else if (!ok)
       fail(error);
     else
       next();
   });
-  // The version file is one short line: a long body is no version file.
-  m_transfer->setMaxBytes(file == UpdateFiles::Version ? 64 * 1024 : -1);
+  UpdateTransfer::Limits transfer;
+  transfer.maxBytes = file == UpdateFiles::Version ? limits.versionFileBytes
+                      : file == UpdateFiles::Bank  ? limits.bankArchiveBytes
+                      : file == UpdateFiles::Pictures ? limits.picturesArchiveBytes
+                                                      : limits.outlineArchiveBytes;
+  transfer.windowMs = limits.stallWindowMs;
+  transfer.minBytes = limits.stallMinBytes;
+  transfer.deadlineMs = limits.deadlineMs;
+  transfer.diskReserve = limits.diskReserveBytes;
+  m_transfer->setLimits(transfer);
   m_transfer->start(QUrl(baseUrl + file), target);
 }
 
@@ -77,7 +103,7 @@ void UpdateJob::onVersion() {
     return;
   }
   QString error;
-  const QString offered = ReadVersionText(f.read(64 * 1024), &error);
+  const QString offered = ReadVersionText(f.read(limits.versionFileBytes), &error);
   f.close();
   if (!error.isEmpty()) {
     fail(error);
@@ -130,16 +156,23 @@ void UpdateJob::unpack(UpdateArchiveKind kind, const QString &archive, const QSt
   auto result = std::make_shared<UpdateArchiveResult>();
   const QString library = unrarLibrary;
   const ProgramDir dir = m_context.programDir;
+  UpdateArchiveLimits archiveLimits;
+  archiveLimits.maxUnpackedBytes = limits.unpackedBytes(kind);
+  archiveLimits.diskReserve = limits.diskReserveBytes;
+  const std::shared_ptr<std::atomic<bool>> cancelFlag = m_cancelFlag;
   QThread *worker = QThread::create([=] {
     qint64 shown = -1;
-    *result = UnpackUpdateArchive(library, archive, destination, kind, [&](qint64 done, qint64 total) {
+    UpdateArchiveLimits withCancel = archiveLimits;
+    withCancel.cancel = cancelFlag.get();
+    const auto report = [&](qint64 done, qint64 total) {
       // About a hundred steps per archive reach the window.
       if (total > 0 && done * 100 / total == shown)
         return;
       shown = total > 0 ? done * 100 / total : done;
       // The destructor waits for this thread: `this` outlives the call.
       QMetaObject::invokeMethod(this, [this, done, total] { emit progress(done, total); }, Qt::QueuedConnection);
-    });
+    };
+    *result = UnpackUpdateArchive(library, archive, destination, kind, report, withCancel);
     if (result->ok && kind == UpdateArchiveKind::Bank) {
       const QString bank = destination + QStringLiteral("/QBRX.db");
       // The same check as a restore's, before anything of the program
@@ -163,6 +196,8 @@ void UpdateJob::unpack(UpdateArchiveKind kind, const QString &archive, const QSt
   m_worker = worker;
   connect(worker, &QThread::finished, worker, &QObject::deleteLater);
   connect(worker, &QThread::finished, this, [this, result, next, kind, destination] {
+    if (m_cancelled)
+      return stopped();
     if (!result->ok) {
       fail(result->error);
       return;
@@ -178,6 +213,8 @@ void UpdateJob::unpack(UpdateArchiveKind kind, const QString &archive, const QSt
 }
 
 void UpdateJob::swap() {
+  if (!roomForSwap())
+    return;
   dialogs().beep();
   emit line(UpdateText::Finishing);
   emit progress(0, 0);
@@ -194,6 +231,12 @@ void UpdateJob::swap() {
   connect(worker, &BankWorker::finished, this, [this, worker, backup] {
     const std::exception_ptr error = worker->error();
     worker->deleteLater();
+    if (m_cancelled) {
+      // Only the backup and the staging folder were written: both go.
+      if (!backup->isEmpty())
+        QFile::remove(*backup);
+      return stopped();
+    }
     const auto failed = [this](const std::exception_ptr &e) {
       try {
         std::rethrow_exception(e);
@@ -218,6 +261,25 @@ void UpdateJob::swap() {
     finish(true);
   });
   worker->start();
+}
+
+// The dated backup copies the bank in use: room for it on the disk, with
+// the reserve kept, before the swap starts.
+bool UpdateJob::roomForSwap() {
+  const QString folder = m_context.programDir.root() + QStringLiteral("backup");
+  const qint64 bank = QFileInfo(m_context.programDir.root() + QStringLiteral("QBRX.db")).size();
+  const qint64 available = FreeDiskBytes(folder);
+  if (available >= 0 && available < bank + limits.diskReserveBytes) {
+    fail(DiskFullReason(folder, available, bank + limits.diskReserveBytes));
+    return false;
+  }
+  return true;
+}
+
+void UpdateJob::stopped() {
+  DiscardUpdateStaging(m_context.programDir.root());
+  emit line(UpdateText::Cancelled);
+  finish(false);
 }
 
 void UpdateJob::fail(const QString &reason) {

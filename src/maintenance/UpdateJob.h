@@ -5,6 +5,11 @@
 // through line(); the one question goes through dialogs(). Every archive is
 // downloaded and checked in the staging folder before anything of the
 // program changes; then UpdateSwap puts the new files in place.
+//
+// cancel() stops a run at any step before the new bank takes the old one's
+// place: a transfer is aborted at once, an unpacking within a block, the
+// preparing of the swap when it returns. The staging folder is removed, the
+// old bank and files stay in use and the last line is UpdateText::Cancelled.
 
 #include <QNetworkAccessManager>
 #include <QObject>
@@ -13,6 +18,10 @@
 #include <functional>
 
 #include "maintenance/UpdateArchive.h"
+#include "maintenance/UpdateLimits.h"
+
+#include <atomic>
+#include <memory>
 
 struct AppContext;
 class QThread;
@@ -22,7 +31,8 @@ class UpdateJob : public QObject {
   Q_OBJECT
 public:
   explicit UpdateJob(AppContext &context, QObject *parent = nullptr);
-  // Waits for a running extraction; a running transfer is aborted.
+  // A running transfer is aborted, a running extraction stopped and waited
+  // for.
   ~UpdateJob() override;
 
   // Taken when start() runs unless set before: the update address and the
@@ -30,10 +40,15 @@ public:
   QString baseUrl;
   QString storedVersion;
   QString unrarLibrary;
-  int noDataTimeoutMs = 30000;
+  // Sizes, transfer windows and the room kept on the disk.
+  UpdateLimits limits;
 
   void start();
+  // The learner stops the run; ended(false) follows (at once during a
+  // transfer, else when the step at work has stopped).
+  void cancel();
   bool running() const { return m_running; }
+  bool cancelled() const { return m_cancelled; }
   bool updated() const { return m_updated; }
   QString backupPath() const { return m_backup; }
 
@@ -51,7 +66,9 @@ private:
               std::function<void()> next);
   void onVersion();
   void swap();
+  bool roomForSwap();
   void fail(const QString &reason);
+  void stopped();
   void finish(bool updated);
 
   AppContext &m_context;
@@ -62,4 +79,7 @@ private:
   QString m_backup;
   bool m_running = false;
   bool m_updated = false;
+  bool m_cancelled = false;
+  // Read by the extraction's worker thread.
+  std::shared_ptr<std::atomic<bool>> m_cancelFlag = std::make_shared<std::atomic<bool>>(false);
 };

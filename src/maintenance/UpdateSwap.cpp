@@ -36,12 +36,16 @@ void exec(TADOConnection &c, const QString &sql, const QVariantList &values = {}
 }
 
 // Moves every file below `from` to the same relative place below `to`,
-// matching existing names without regard to letter case.
+// matching existing names without regard to letter case. Names beginning
+// with "." (".thumbs/a.gif") are files like any other: the unpacking
+// checked them all, and a file left behind would be lost with the staging
+// folder while the update says it is complete.
 void moveFiles(const QString &from, const QString &to) {
   if (!QFileInfo(from).isDir())
     return;
   const QString base = QDir(from).absolutePath() + QLatin1Char('/');
-  QDirIterator it(from, QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+  const QDir::Filters all = QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+  QDirIterator it(from, all, QDirIterator::Subdirectories);
   while (it.hasNext()) {
     const QString source = it.next();
     const QString relative = source.mid(base.size());
@@ -51,6 +55,9 @@ void moveFiles(const QString &from, const QString &to) {
       throw FileError(QStringLiteral("无法把 %1 放到 %2：%3")
                           .arg(relative, target, QString::fromLocal8Bit(std::strerror(errno))));
   }
+  QDirIterator left(from, all, QDirIterator::Subdirectories);
+  if (left.hasNext())
+    throw FileError(QStringLiteral("无法把 %1 放到 %2。").arg(left.next().mid(base.size()), to));
 }
 
 } // namespace

@@ -2,7 +2,10 @@
 
 #include <QHostAddress>
 #include <QTcpServer>
+#include <QElapsedTimer>
 #include <QTcpSocket>
+#include <QTimer>
+#include <memory>
 
 HttpTestServer::HttpTestServer() : m_server(new QTcpServer(this)) {
   if (!m_server->listen(QHostAddress::LocalHost, 0))
@@ -67,8 +70,10 @@ void HttpTestServer::answer(QTcpSocket *s, const Request &req) {
     s->disconnectFromHost();
     return;
   }
-  head += "Content-Type: " + r.contentType + "\r\nContent-Length: " + QByteArray::number(r.body.size()) + "\r\n\r\n";
-  s->write(head);
+  head += "Content-Type: " + r.contentType + "\r\n";
+  if (r.mode != Mode::Endless)
+    head += "Content-Length: " + QByteArray::number(r.body.size()) + "\r\n";
+  s->write(head + "\r\n");
   switch (r.mode) {
   case Mode::Serve:
     s->write(r.body);
@@ -83,5 +88,51 @@ void HttpTestServer::answer(QTcpSocket *s, const Request &req) {
     break;
   case Mode::Redirect:
     break;
+  case Mode::Trickle:
+    trickle(s, r);
+    break;
+  case Mode::Endless:
+    endless(s, r);
+    break;
   }
+}
+
+void HttpTestServer::trickle(QTcpSocket *s, const Route &r) {
+  auto *timer = new QTimer(s); // ends with the socket
+  auto sent = std::make_shared<qsizetype>(0);
+  const qsizetype step = r.sendBytes > 0 ? qsizetype(r.sendBytes) : 1;
+  connect(timer, &QTimer::timeout, s, [s, timer, sent, step, body = r.body] {
+    if (*sent >= body.size()) {
+      timer->stop();
+      s->disconnectFromHost();
+      return;
+    }
+    s->write(body.mid(*sent, step));
+    *sent += step;
+  });
+  timer->start(r.intervalMs);
+}
+
+void HttpTestServer::endless(QTcpSocket *s, const Route &r) {
+  const qint64 most = r.sendBytes > 0 ? r.sendBytes : qint64(4) << 30;
+  const QByteArray block(256 * 1024, 'x');
+  auto sent = std::make_shared<qint64>(0);
+  auto clock = std::make_shared<QElapsedTimer>();
+  clock->start();
+  const auto more = [s, block, sent, clock, most, limitMs = r.sendMs] {
+    if (s->state() != QAbstractSocket::ConnectedState)
+      return;
+    // A few blocks queued at a time: the client's reading paces the rest.
+    while (s->bytesToWrite() < 4 * block.size()) {
+      if (*sent >= most || clock->elapsed() > limitMs) {
+        s->disconnectFromHost();
+        return;
+      }
+      const qint64 n = qMin<qint64>(block.size(), most - *sent);
+      s->write(block.constData(), n);
+      *sent += n;
+    }
+  };
+  connect(s, &QTcpSocket::bytesWritten, s, more);
+  more();
 }

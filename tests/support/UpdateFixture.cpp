@@ -46,7 +46,9 @@ QByteArray rar(const std::vector<std::pair<std::string, QByteArray>> &entries, i
 void serveNewer(HttpTestServer &server, const QByteArray &bankFile, const QByteArray &version) {
   server.serve("/update/TKVersion.inf", version);
   server.serve("/update/QBRX.rar", rar({{"qbrx.db", bankFile}}));
-  server.serve("/update/images.rar", rar({{"pic1.gif", "GIF89a-new-1"}, {"sub/pic2.png", "PNG-new-2"}}));
+  server.serve("/update/images.rar", rar({{"pic1.gif", "GIF89a-new-1"},
+                                          {"sub/pic2.png", "PNG-new-2"},
+                                          {".thumbs/pic1.gif", "GIF89a-thumb-1"}}));
   server.serve("/update/KSDG.rar", rar({{"index.html", "<html>outline 2026</html>"}}));
 }
 

@@ -21,8 +21,8 @@ QByteArray newerBankFile(const QString &version = QStringLiteral("2026.02"),
 QByteArray rar(const std::vector<std::pair<std::string, QByteArray>> &entries, int version = 5);
 
 // Serves, under /update/, the version file and the three archives: the
-// bank as entry "qbrx.db", the pictures pic1.gif and sub/pic2.png, the
-// outline index.html.
+// bank as entry "qbrx.db", the pictures pic1.gif, sub/pic2.png and
+// .thumbs/pic1.gif, the outline index.html.
 void serveNewer(HttpTestServer &server, const QByteArray &bankFile, const QByteArray &version = "2026.02\r\n");
 
 // Learner's own state on an opened demo bank: favourites 1, 2 and 3, the

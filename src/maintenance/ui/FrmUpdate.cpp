@@ -60,11 +60,12 @@ TFrmUpdate::TFrmUpdate(AppContext &context, QWidget *parent) : TFrmBase(UpdateTe
 
 TFrmUpdate::~TFrmUpdate() = default;
 
-// Closing waits for the work: asked for while it runs, the dialog closes
-// as soon as it has ended.
+// Closing stops the work: asked for while it runs, the dialog closes as
+// soon as the work has stopped (its last line says so).
 void TFrmUpdate::requestClose() {
   if (m_job->running()) {
     m_closeWanted = true;
+    m_job->cancel();
     return;
   }
   done(CloseResult);

@@ -1,8 +1,10 @@
 #pragma once
 // "在线升级": the update's lines in a text box, a progress bar and "关闭".
 // The work starts one second after the dialog opens and runs without
-// blocking the window; "关闭", Escape and the close box wait until it has
-// ended and then close the dialog.
+// blocking the window. "关闭", Escape and the close box while it works stop
+// it (UpdateJob::cancel: the old bank and files stay) and close the dialog
+// as soon as it has stopped, which is at once during a transfer and within
+// a moment during an unpacking.
 
 #include "render/ui/FrmBase.h"
 

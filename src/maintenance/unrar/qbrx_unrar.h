@@ -65,7 +65,7 @@ extern "C" {
 #define ERAR_ECREATE 16        /* the entry cannot be created (also: unsafe name, link) */
 #define ERAR_ECLOSE 17
 #define ERAR_EREAD 18
-#define ERAR_EWRITE 19
+#define ERAR_EWRITE 19         /* errno tells why (ENOSPC: the disk is full) */
 #define ERAR_SMALL_BUF 20
 #define ERAR_UNKNOWN 21
 #define ERAR_MISSING_PASSWORD 22 /* encrypted, and no password was given */

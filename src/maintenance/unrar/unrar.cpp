@@ -349,18 +349,26 @@ int extractFile(Arc *a, const std::string &destPath, const std::string &destName
   if (fd < 0)
     return ERAR_ECREATE;
   int result = streamData(a, fd);
+  // The caller tells a full disk by errno after ERAR_EWRITE: the clean-up
+  // below must not lose it.
+  int writeErrno = result == ERAR_EWRITE ? errno : 0;
   if (result == ERAR_SUCCESS) {
     const struct timespec times[2] = {{time_t(e.mtime), long(e.mtimeNs)}, {time_t(e.mtime), long(e.mtimeNs)}};
     ::futimens(fd, times);
     if (::fchmod(fd, 0644) != 0)
       result = ERAR_ECREATE;
   }
-  if (::close(fd) != 0 && result == ERAR_SUCCESS)
+  if (::close(fd) != 0 && result == ERAR_SUCCESS) {
     result = ERAR_EWRITE;
+    writeErrno = errno;
+  }
   if (result == ERAR_SUCCESS && !moveIntoPlace(dirFd, tempName, fileName.c_str()))
     result = ERAR_ECREATE;
-  if (result != ERAR_SUCCESS)
+  if (result != ERAR_SUCCESS) {
     ::unlinkat(dirFd, tempName, 0);
+    if (writeErrno != 0)
+      errno = writeErrno;
+  }
   return result;
 }
 
