@@ -334,7 +334,7 @@ private slots:
       paperNumbers.push_back(s.XiaoTiHao);
 
     WebHtmlView mainView;
-    TExternalContainer container(&mainView, m_dm->programDir.root(), m_dm.get());
+    TExternalContainer container(&mainView, m_dm->programDir.root());
     connect(container.GetExternal(), &TMyExternal::errorReportRequested, this,
             [&](int n) { TFrmErrorReport::Open(n, *m_dm, m_dm->programDir, &mainView); });
     mainView.resize(800, 600);

@@ -171,6 +171,9 @@ private slots:
 
     QCOMPARE(PaperTitle, QStringLiteral("第一章 概论"));
     QVERIFY(PaperOnDisplay);
+    // The numbers the page's links pass: every stand-alone question with a
+    // type (a 填空题 too), a case by its first sub-question.
+    QCOMPARE(PaperLinkNumbers, (std::vector<int>{7, 12, 20, 30}));
     QCOMPARE(int(PaperQuestions.size()), 4);
     const struct {
       int x, sel, da;
@@ -315,6 +318,7 @@ private slots:
     QVERIFY(bank.opened);
     FakeDialogs dialogs;
     PaperQuestions = {TShiTi{999, 4, QStringLiteral("单项选择题"), QStringLiteral("A"), false, 0}};
+    PaperLinkNumbers = {999};
     setPaper({}, PaperKinds::Favourites);
     BuildQuestionPage(QStringLiteral("收藏试题"), 0, bank.dm, bank.dir);
 
@@ -324,6 +328,7 @@ private slots:
     QCOMPARE(dialogs.shown[0].icon, Dialogs::Icon::Information);
     QCOMPARE(PaperTitle, QStringLiteral("收藏试题"));
     QCOMPARE(int(PaperQuestions.size()), 1);
+    QVERIFY(PaperLinkNumbers.empty()); // the page has no link
     QVERIFY(!PaperOnDisplay);
     // Head and body start only.
     QVERIFY(bank.bytes().endsWith("<tr><td width=\"77%\" align=\"center\" class=\"TestCaption\">\r\n"));
@@ -360,6 +365,7 @@ private slots:
     QVERIFY_THROWS_EXCEPTION(EDatabaseError, BuildQuestionPage(QStringLiteral("第二页"), 0, bank.dm, bank.dir));
     QCOMPARE(bank.bytes(), before);
     QCOMPARE(int(PaperQuestions.size()), 4);
+    QCOMPARE(PaperLinkNumbers, (std::vector<int>{5, 20}));
   }
 
   void unwritablePageRaisesFileError() {

@@ -5,6 +5,7 @@
 
 #include "FakeDialogs.h"
 #include "TestEnv.h"
+#include "collections/FavouritesWriter.h"
 #include "render/ui/ExternalContainer.h"
 #include "render/Global.h"
 #include "render/MyExternal.h"
@@ -63,6 +64,7 @@ class TstPageContract : public QObject {
   std::unique_ptr<FakeDialogs> m_dialogs;
   std::unique_ptr<WebHtmlView> m_view;
   std::unique_ptr<TExternalContainer> m_container;
+  std::unique_ptr<FavouritesWriter> m_writer;
 
   QVariant eval(const QString &script) { return m_view->evaluate(script); }
   void click(const QString &selector) {
@@ -104,12 +106,15 @@ private slots:
     WriteStyleSheet(m_dir);
     m_dialogs = std::make_unique<FakeDialogs>();
     m_view = std::make_unique<WebHtmlView>();
-    m_container = std::make_unique<TExternalContainer>(m_view.get(), m_fixture->root(), m_dm.get());
+    m_container = std::make_unique<TExternalContainer>(m_view.get(), m_fixture->root());
+    m_writer = std::make_unique<FavouritesWriter>(*m_dm);
+    connect(m_container->GetExternal(), &TMyExternal::favouriteRequested, m_writer.get(), &FavouritesWriter::request);
     m_view->resize(900, 700);
     m_view->show();
   }
 
   void cleanupTestCase() {
+    m_writer.reset();
     m_container.reset();
     m_view.reset();
     DataModule1 = nullptr;
@@ -231,7 +236,7 @@ private slots:
     QCOMPARE(eval(span + QStringLiteral(".innerHTML")).toString(), shown);
     m_dm->ADOConnection1.ExecuteScript(QStringLiteral("UPDATE 小题 SET 是否收藏=%1 WHERE 小题号=2;").arg(1 - built));
 
-    QSignalSpy written(m_container->GetExternal(), &TMyExternal::favouriteToggled);
+    QSignalSpy written(m_writer.get(), &FavouritesWriter::favouriteToggled);
     m_view->runScript(span + QStringLiteral(".click()"));
     QTRY_COMPARE(written.count(), 1);
     QCOMPARE(eval(span + QStringLiteral(".innerHTML")).toString(),

@@ -3,6 +3,8 @@
 // connects to these once; a feature emits or listens without including the
 // window.
 
+#include "render/FavouriteMark.h"
+
 #include <QObject>
 
 class AppEvents : public QObject {
@@ -11,7 +13,10 @@ public:
   explicit AppEvents(QObject *parent = nullptr) : QObject(parent) {}
 
 signals:
-  // The page's favourite link flipped the mark of a sub-question.
+  // The page's favourite link asks for the mark of a sub-question (the page
+  // bridge; collections/FavouritesWriter decides and writes).
+  void favouriteRequested(int XiaoTiHao, FavouriteMark mark);
+  // The mark of a sub-question was written as the page's link asked.
   void favouriteToggled(int XiaoTiHao);
   // The page's feedback link asked for the error-feedback form.
   void errorReportRequested(int XiaoTiHao);

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <algorithm>
 #include <vector>
 
 // A sub-question number of the paper to build.
@@ -52,6 +53,11 @@ inline std::vector<TTest> TypeResults;
 inline qint32 ChapterId = 0;
 inline quint32 RedoTestId = 0; // 32 bits wide, so any test number works
 inline bool PaperOnDisplay = false;
+// The sub-question numbers that the favourite and feedback links of the
+// question page pass (a stand-alone question's own, a case question's first
+// sub-question's), sorted, no number twice; recorded with the page by the
+// page builder. The page bridge accepts favourite changes for these alone.
+inline std::vector<int> PaperLinkNumbers;
 // The search text whose matches the page on display marks once loaded
 // (render/PageHighlight.h); empty for a paper that marks nothing.
 inline QString PaperHighlight;
@@ -66,5 +72,11 @@ inline void ResetPaperState() {
   ChapterId = 0;
   RedoTestId = 0;
   PaperOnDisplay = false;
+  PaperLinkNumbers.clear();
   PaperHighlight.clear();
+}
+
+// Whether the question page has a link that passes `XiaoTiHao`.
+inline bool PaperLinks(int XiaoTiHao) {
+  return std::binary_search(PaperLinkNumbers.begin(), PaperLinkNumbers.end(), XiaoTiHao);
 }

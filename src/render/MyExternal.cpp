@@ -1,28 +1,35 @@
 #include "render/MyExternal.h"
-#include "common/ErrorHandler.h"
-#include "store/DM.h"
-#include "store/FavouritesRepository.h"
 
 #include <QTimer>
 
-// The page does not look at what these return, and an error must not travel
-// back into the web engine: what fails goes to the general error handler.
+TMyExternal::TMyExternal(QObject *parent) : QObject(parent) {}
 
-TMyExternal::TMyExternal(TDataModule1 *dm, QObject *parent) : QObject(parent), m_dm(dm) {}
+bool TMyExternal::readFavouriteCall(const QString &ASQL, const QString &Mark, int *XiaoTiHao, FavouriteMark *mark) {
+  bool isNumber = false;
+  const int number = ASQL.trimmed().toInt(&isNumber, 10);
+  if (!isNumber)
+    return false;
+  const QString state = Mark.trimmed();
+  *XiaoTiHao = number;
+  *mark = state == QLatin1String("1")   ? FavouriteMark::Set
+          : state == QLatin1String("0") ? FavouriteMark::Clear
+                                        : FavouriteMark::Flip;
+  return true;
+}
 
-QString TMyExternal::DoSeaarchData(const QString &ASQL, const QString &Mark) {
-  QString result;
-  RunCommand([&] {
-    // Statements of its own: the call may come while a dialog walks the
-    // data module's queries.
-    if (m_dm)
-      result = FavouritesRepository(*m_dm).markFromPage(ASQL, Mark);
-  });
-  if (result == QLatin1String("ok"))
-    emit favouriteToggled(ASQL.trimmed().toInt());
-  return result;
+void TMyExternal::DoSeaarchData(const QString &ASQL, const QString &Mark) {
+  int number = 0;
+  FavouriteMark mark = FavouriteMark::Flip;
+  if (readFavouriteCall(ASQL, Mark, &number, &mark))
+    emit favouriteRequested(number, mark);
 }
 
 void TMyExternal::SubbitError(int XiaoTiHao) {
-  QTimer::singleShot(0, this, [this, XiaoTiHao] { emit errorReportRequested(XiaoTiHao); });
+  if (m_reportPending)
+    return;
+  m_reportPending = true;
+  QTimer::singleShot(0, this, [this, XiaoTiHao] {
+    m_reportPending = false;
+    emit errorReportRequested(XiaoTiHao);
+  });
 }

@@ -8,6 +8,8 @@
 #include "store/DM.h"
 #include "store/SystemParameters.h"
 
+#include <algorithm>
+
 namespace {
 
 const char16_t kNumerals[] = u"十一二三四五六七八九"; // index 0 is 十
@@ -174,6 +176,7 @@ public:
 
   GbkLineWriter out;
   std::vector<TShiTi> questions;
+  std::vector<int> links; // what the favourite and feedback links pass
   bool answerWritten = false;
 
 private:
@@ -390,6 +393,7 @@ void PageWriter::answerBlock(const QString &shownAnswer, const QString &answer, 
   line(QStringLiteral("<input id=\"") + h + u'_' + h + QStringLiteral("\" type=\"hidden\" name=\"da\" lx=\"") +
        MarkupCheck::attributeText(hiddenType) + QStringLiteral("\" value=\"") + MarkupCheck::attributeText(answer) +
        QStringLiteral("\" /></span><hr size='1px' width='100%' />"));
+  links.push_back(first);
   answerWritten = true;
 }
 
@@ -477,6 +481,7 @@ QuestionPage RenderQuestionPage(const QString &title, int mode, const std::vecto
   } else {
     page.body(); // an engine error leaves before anything is written or changed
     result.questions = std::move(page.questions);
+    result.links = std::move(page.links);
     result.answerWritten = page.answerWritten;
   }
   result.bytes = std::move(page.out);
@@ -486,6 +491,9 @@ QuestionPage RenderQuestionPage(const QString &title, int mode, const std::vecto
 void ApplyQuestionPage(QuestionPage &&page, const ProgramDir &dir) {
   page.bytes.saveTo(dir.questionPagePath());
   PaperTitle = page.title;
+  std::sort(page.links.begin(), page.links.end());
+  page.links.erase(std::unique(page.links.begin(), page.links.end()), page.links.end());
+  PaperLinkNumbers = std::move(page.links);
   if (page.empty)
     return;
   if (page.mode == 0)

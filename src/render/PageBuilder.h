@@ -14,7 +14,8 @@ class ProgramDir;
 // Writes the page of the sub-questions in CurrentPaper under `title`.
 // mode 0 replaces PaperQuestions with the choice sub-questions written;
 // mode 1 (the one-question feedback page) leaves PaperQuestions alone.
-// Sets PaperTitle, and PaperOnDisplay once an answer block is written.
+// Sets PaperTitle and PaperLinkNumbers (the numbers the page's links pass),
+// and PaperOnDisplay once an answer block is written.
 // Uses ADOQuery1 and ADOQuery2 of `dm`. An empty CurrentPaper shows
 // "没有试题！" and leaves a page with the head only. Throws FileError when
 // the page cannot be written; on an engine error (EDatabaseError) the page on
@@ -28,6 +29,7 @@ struct QuestionPage {
   int mode = 0;
   GbkLineWriter bytes;
   std::vector<TShiTi> questions; // the choice sub-questions, page order
+  std::vector<int> links;        // the numbers its favourite links pass, page order
   bool answerWritten = false;
   bool empty = false; // the paper had no sub-questions: the page is the head only
 };
@@ -39,8 +41,8 @@ struct QuestionPage {
 QuestionPage RenderQuestionPage(const QString &title, int mode, const std::vector<TXiaoTi> &paper, qint16 kind,
                                 TDataModule1 &dm);
 // The writing half (user-interface thread): writes the page file, then sets
-// PaperTitle and, as BuildQuestionPage does, PaperQuestions and
-// PaperOnDisplay. Throws FileError with nothing changed.
+// PaperTitle, PaperLinkNumbers and, as BuildQuestionPage does,
+// PaperQuestions and PaperOnDisplay. Throws FileError with nothing changed.
 void ApplyQuestionPage(QuestionPage &&page, const ProgramDir &dir);
 
 // The one-question page of the error feedback form (the sub-question, or its

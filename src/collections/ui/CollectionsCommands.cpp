@@ -1,11 +1,13 @@
 #include "collections/ui/CollectionsCommands.h"
 #include "collections/Favourites.h"
+#include "collections/FavouritesWriter.h"
 #include "collections/ui/SCJST.h"
 #include "collections/ui/STCZ.h"
 #include "collections/ui/STGL.h"
 #include "common/Dialogs.h"
 #include "render/ActionList.h"
 #include "render/AppContext.h"
+#include "render/AppEvents.h"
 #include "render/PaperPresenter.h"
 
 #include <optional>
@@ -42,6 +44,9 @@ void ActSTCZ(AppContext &context) { execOwned(new TFrmSTCZ(context, context.wind
 // Commands whose dialogs are not part of the program yet are registered
 // without a handler: they exist, disabled, for the window's buttons and menus.
 void registerCollectionsCommands(TActionList &commands, AppContext &context) {
+  // The marks the page's favourite links ask for, as long as the program's
+  // events live.
+  (new FavouritesWriter(context.dm, &context.events))->listenTo(context.events);
   commands.add({QStringLiteral("ActSCJST"), QStringLiteral("收藏夹"), CommandCategory::MainMenu, {},
                 [&context] { ActSCJST(context); }});
   commands.add({QStringLiteral("ActSTGL"), QStringLiteral("试题过滤"), CommandCategory::HelpMenu,

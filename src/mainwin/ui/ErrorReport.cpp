@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -130,8 +131,15 @@ void TFrmErrorReport::closeEvent(QCloseEvent *event) {
 }
 
 void TFrmErrorReport::Open(int XiaoTiHao, TDataModule1 &dm, const ProgramDir &dir, QWidget *parent) {
+  // One form at a time: the page can ask again while one is up (its own
+  // event loop delivers the calls), and a second form would take the page
+  // file of the first. The form up is modal: it stays in front as it is.
+  static QPointer<TFrmErrorReport> open;
+  if (open)
+    return;
   const QString page = BuildFeedbackPage(XiaoTiHao, dm, dir);
   auto *form = new TFrmErrorReport(dm, XiaoTiHao, parent);
+  open = form;
   form->WebBrowser1->navigate(page);
   execOwned(form);
 }

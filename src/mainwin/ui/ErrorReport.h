@@ -37,6 +37,8 @@ public:
   // Error feedback for one sub-question: the question alone (or its whole
   // case question) on a page of its own (css/Feedback.html), the form shown
   // modally and freed. The paper on display and its state stay as they were.
+  // While a form opened here is up, a further call does nothing: one form
+  // at a time.
   static void Open(int XiaoTiHao, TDataModule1 &dm, const ProgramDir &dir, QWidget *parent);
 
   ErrorReportLogic::Ticks ticked() const;

@@ -78,7 +78,7 @@ TFrmMain::TFrmMain(const ProgramDir &programDir, QWidget *parent)
 
   // The page bridge goes on the view before any page is loaded; the window
   // keeps it for its whole life. It serves the program's own pages only.
-  m_container = std::make_unique<TExternalContainer>(WebBrowser1, m_programDir.root(), m_dm.get());
+  m_container = std::make_unique<TExternalContainer>(WebBrowser1, m_programDir.root());
   connectEvents();
 
   applyTitle();
@@ -96,7 +96,7 @@ TFrmMain::TFrmMain(const ProgramDir &programDir, QWidget *parent)
 // events, and the window answers the events that concern it.
 void TFrmMain::connectEvents() {
   TMyExternal *bridge = m_container->GetExternal();
-  connect(bridge, &TMyExternal::favouriteToggled, &m_events, &AppEvents::favouriteToggled);
+  connect(bridge, &TMyExternal::favouriteRequested, &m_events, &AppEvents::favouriteRequested);
   connect(bridge, &TMyExternal::errorReportRequested, &m_events, &AppEvents::errorReportRequested);
   connect(&m_events, &AppEvents::errorReportRequested, this,
           [this](int XiaoTiHao) { RunCommand([this, XiaoTiHao] { openErrorReport(XiaoTiHao); }); });

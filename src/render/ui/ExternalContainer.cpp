@@ -1,8 +1,8 @@
 #include "render/ui/ExternalContainer.h"
 #include "render/ui/WebHtmlView.h"
 
-TExternalContainer::TExternalContainer(WebHtmlView *browser, const QString &programRoot, TDataModule1 *dm)
-    : TNulWBContainer(browser), fExternalObj(std::make_unique<TMyExternal>(dm)) {
+TExternalContainer::TExternalContainer(WebHtmlView *browser, const QString &programRoot)
+    : TNulWBContainer(browser), fExternalObj(std::make_unique<TMyExternal>()) {
   fHostedBrowser->setExternal(fExternalObj.get(), programRoot);
 }
 

@@ -8,13 +8,10 @@
 
 #include <memory>
 
-class TDataModule1;
-
 class TExternalContainer : public TNulWBContainer {
 public:
-  // Pages below `programRoot` get the bridge; `dm` is the bank it works on
-  // (may be null, or set later on the bridge object).
-  TExternalContainer(WebHtmlView *browser, const QString &programRoot, TDataModule1 *dm = nullptr);
+  // Pages below `programRoot` get the bridge.
+  TExternalContainer(WebHtmlView *browser, const QString &programRoot);
   ~TExternalContainer() override;
 
   TMyExternal *GetExternal() const override { return fExternalObj.get(); }
