@@ -32,7 +32,9 @@
 
 namespace {
 
-QString sqlText(const QString &text) { return QLatin1Char('\'') + QString(text).replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\''); }
+QString sqlText(const QString &text) {
+  return QLatin1Char('\'') + QString(text).replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\'');
+}
 
 // A bank of single-choice questions with the given texts (小题号 1, 2, ...).
 QString bankSql(const QStringList &texts) {
