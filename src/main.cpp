@@ -5,6 +5,7 @@
 #include "mainwin/ui/Application.h"
 #include "mainwin/ui/Main.h"
 #include "mainwin/ui/WidgetDialogs.h"
+#include "render/ChromiumFlags.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -98,6 +99,9 @@ int main(int argc, char **argv) {
   // Chromium refuses to start its sandbox as root.
   if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+
+  // The web engine's switches: the pages send nothing off the machine.
+  AddProgramChromiumFlags();
 
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QbrxApplication app(argc, argv);

@@ -216,11 +216,10 @@ private slots:
     QSignalSpy spy(&writer, &FavouritesWriter::favouriteToggled);
     // The first statement passes, the second fails: nothing of the turn may stay.
     bank.dm.ADOConnection1.ExecuteScript(QStringLiteral(
-        "CREATE TRIGGER 坏触发 BEFORE UPDATE ON 小题 WHEN NEW.小题号=2 BEGIN SELECT RAISE(ABORT,'坏'); END;"));
+        "CREATE TEMP TRIGGER 坏触发 BEFORE UPDATE ON 小题 WHEN NEW.小题号=2 BEGIN SELECT RAISE(ABORT,'坏'); END;"));
     send(writer, QStringLiteral("1:1 2:0"));
     QTRY_VERIFY(!writer.hasPending());
-    QTest::qWait(50);
-    QCOMPARE(dialogs.texts(), QStringList{FavouritesWriterText::Failed});
+    QTRY_COMPARE(dialogs.texts(), QStringList{FavouritesWriterText::Failed});
     QCOMPARE(dialogs.shown[0].caption, FavouritesWriterText::FailedCaption);
     QCOMPARE(dialogs.shown[0].icon, Dialogs::Icon::Information);
     QCOMPARE(bank.marks(), QStringLiteral("1=0,2=1,10=0,11=0,20=0,30=0"));

@@ -228,9 +228,11 @@ private slots:
     QCOMPARE(mark({}), std::optional<std::vector<bool>>(std::vector<bool>{}));
   }
 
-  // A local page reads files below its program directory only, and nothing
-  // from the network: its style sheet and pictures load, /etc/hostname and
-  // an address on loopback give it nothing, and no request leaves.
+  // A local page loads what it is made of from its program directory's
+  // css/, images/ and fonts/ only, and nothing from the network: its style
+  // sheet and pictures load; a picture beside the bank, /etc/hostname and
+  // an address on loopback give it nothing; script reads no file at all,
+  // not even its own style sheet; no request leaves.
   void pageReachesOnlyItsProgramDirectory() {
     QTcpServer server;
     QVERIFY(server.listen(QHostAddress::LocalHost, 0));
@@ -245,9 +247,10 @@ private slots:
     QImage pic(4, 3, QImage::Format_RGB32);
     pic.fill(Qt::blue);
     QVERIFY(pic.save(m_dir->path(QStringLiteral("images/probe.png"))));
+    QVERIFY(pic.save(m_dir->path(QStringLiteral("probe.png"))));
     const QString http = QStringLiteral("http://127.0.0.1:%1/x").arg(server.serverPort());
     writeGbk(css(QStringLiteral("Probe.html")),
-             {kHead, QStringLiteral("<body><img id=\"own\" src=\"../Images/Probe.png\" />"),
+             {kHead, QStringLiteral("<body><img id=\"own\" src=\"../Images/Probe.png\" /><img id=\"root\" src=\"../probe.png\" />"),
               QStringLiteral("<img id=\"net\" src=\"%1.png\" /><iframe id=\"f\" src=\"file:///etc/hostname\"></iframe>").arg(http),
               QStringLiteral("</body></html>")});
 
@@ -263,11 +266,12 @@ private slots:
     QTRY_VERIFY(eval(QStringLiteral("'file' in probe && 'http' in probe && 'own' in probe")).toBool());
     QCOMPARE(eval(QStringLiteral("probe.file")).toInt(), -1);
     QCOMPARE(eval(QStringLiteral("probe.http")).toInt(), -1);
-    QVERIFY(eval(QStringLiteral("probe.own")).toInt() > 0);
+    QCOMPARE(eval(QStringLiteral("probe.own")).toInt(), -1);
     QCOMPARE(eval(QStringLiteral("getComputedStyle(document.body).backgroundColor")).toString(),
              QStringLiteral("rgb(18, 52, 86)"));
     QTRY_COMPARE(eval(QStringLiteral("document.getElementById('own').naturalWidth")).toInt(), 4);
     QCOMPARE(eval(QStringLiteral("document.getElementById('net').naturalWidth")).toInt(), 0);
+    QCOMPARE(eval(QStringLiteral("document.getElementById('root').naturalWidth")).toInt(), 0);
     QCOMPARE(connections, 0);
     // The refusals are reported by the engine as page errors.
     m_view->clearScriptErrors();

@@ -1,4 +1,5 @@
 #include "TestEnv.h"
+#include "render/ChromiumFlags.h"
 #include "store/BankBuilder.h"
 #include "store/FileError.h"
 
@@ -17,6 +18,8 @@ void prepareHeadless() {
   };
   setDefault("QT_QPA_PLATFORM", "offscreen");
   setDefault("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
+  // The switches the program runs its views with (no WebRTC over UDP).
+  AddProgramChromiumFlags();
   setDefault("QT_LOGGING_RULES", "qt.webenginecontext.info=false");
   const QString runtime = QDir::tempPath() + QStringLiteral("/qbrx-test-runtime");
   QDir().mkpath(runtime);

@@ -24,7 +24,39 @@ QString LocalFileInterceptor::programDirOf(const QString &pagePath) {
     if (!dir.cdUp())
       break;
   }
-  return own.canonicalPath();
+  return QString();
+}
+
+QStringList LocalFileInterceptor::readableDirsOf(const QString &pagePath) {
+  const QString root = programDirOf(pagePath);
+  if (root.isEmpty())
+    return {QFileInfo(pagePath).absoluteDir().canonicalPath()};
+  QStringList dirs;
+  for (const char *name : {"css", "images", "fonts"}) {
+    const QString dir = QFileInfo(resolvePathNoCase(root, QLatin1String(name))).canonicalFilePath();
+    if (!dir.isEmpty())
+      dirs << dir;
+  }
+  return dirs;
+}
+
+// What a page is made of. Everything else a local page asks for (script
+// reads: XMLHttpRequest and fetch, beacons, pings, workers, prefetches,
+// reports, web sockets) is refused.
+static bool isPagePart(QWebEngineUrlRequestInfo::ResourceType type) {
+  switch (type) {
+  case QWebEngineUrlRequestInfo::ResourceTypeSubFrame:
+  case QWebEngineUrlRequestInfo::ResourceTypeStylesheet:
+  case QWebEngineUrlRequestInfo::ResourceTypeScript:
+  case QWebEngineUrlRequestInfo::ResourceTypeImage:
+  case QWebEngineUrlRequestInfo::ResourceTypeFontResource:
+  case QWebEngineUrlRequestInfo::ResourceTypeObject:
+  case QWebEngineUrlRequestInfo::ResourceTypeMedia:
+  case QWebEngineUrlRequestInfo::ResourceTypeFavicon:
+    return true;
+  default:
+    return false;
+  }
 }
 
 bool LocalFileInterceptor::allowed(const QString &file, const QString &pagePath) {
@@ -35,9 +67,12 @@ bool LocalFileInterceptor::allowed(const QString &file, const QString &pagePath)
   QMutexLocker lock(&m_mutex);
   if (pagePath != m_lastPage) {
     m_lastPage = pagePath;
-    m_lastPageRoot = programDirOf(pagePath);
+    m_lastPageDirs = readableDirsOf(pagePath);
   }
-  return isBelow(canonical, m_lastPageRoot);
+  for (const QString &dir : qAsConst(m_lastPageDirs))
+    if (isBelow(canonical, dir))
+      return true;
+  return false;
 }
 
 void LocalFileInterceptor::interceptRequest(QWebEngineUrlRequestInfo &info) {
@@ -47,9 +82,9 @@ void LocalFileInterceptor::interceptRequest(QWebEngineUrlRequestInfo &info) {
   if (mainFrame)
     emit pageRequested(url);
   const bool fromLocalPage = page.isLocalFile() && !mainFrame;
-  if (!url.isLocalFile()) {
+  if (!url.isLocalFile() || (fromLocalPage && !isPagePart(info.resourceType()))) {
     if (fromLocalPage)
-      info.block(true); // nothing from the network
+      info.block(true); // nothing from the network, no file read by script
     return;
   }
   const QString path = url.toLocalFile();

@@ -8,14 +8,18 @@
 // that ignores case.
 //
 // A local page (the question pages, the report, the program's other pages)
-// reads only files below its program directory, and nothing from the
-// network: any other request it makes is refused. The
-// program directory of a page is the nearest directory above it that holds
-// the bank (QBRX.db), else the page's own directory. What the view itself
-// navigates to is not restricted here.
+// loads only what a page is made of (style sheets, scripts, pictures, fonts,
+// media, frames) from the program directory's css/, images/ and fonts/, and
+// nothing from the network. It reads no file by script: XMLHttpRequest,
+// fetch, beacons, workers and the like are refused whatever they ask for.
+// The program directory of a page is the nearest directory above it that
+// holds the bank (QBRX.db); a page outside any (a written document) reads
+// from its own directory. Which pages the view shows is the view's
+// decision (WebHtmlView), not this filter's.
 
 #include <QMutex>
 #include <QString>
+#include <QStringList>
 #include <QWebEngineUrlRequestInterceptor>
 
 class LocalFileInterceptor : public QWebEngineUrlRequestInterceptor {
@@ -24,8 +28,11 @@ public:
   using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
   void interceptRequest(QWebEngineUrlRequestInfo &info) override;
 
-  // The program directory of the local page at `pagePath`, canonical.
+  // The program directory of the local page at `pagePath`, canonical;
+  // empty when no directory above it holds the bank.
   static QString programDirOf(const QString &pagePath);
+  // The directories (canonical) the local page at `pagePath` loads from.
+  static QStringList readableDirsOf(const QString &pagePath);
 
 signals:
   // A page's own request (main frame) is on its way: the load has reached
@@ -36,5 +43,6 @@ private:
   bool allowed(const QString &file, const QString &pagePath);
 
   QMutex m_mutex; // requests may come from the engine's threads
-  QString m_lastPage, m_lastPageRoot;
+  QString m_lastPage;
+  QStringList m_lastPageDirs;
 };

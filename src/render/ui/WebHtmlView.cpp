@@ -1,5 +1,6 @@
 #include "render/ui/WebHtmlView.h"
 #include "common/Dialogs.h"
+#include "common/ProgramDir.h"
 #include "render/ui/FrmBase.h"
 #include "render/ui/LocalFileInterceptor.h"
 #include "store/FileError.h"
@@ -20,9 +21,11 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWebChannel>
+#include <QWebEngineHistory>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 
 namespace {
@@ -161,6 +164,11 @@ QString bridgeScript(const QMetaObject *meta) {
              .arg(jsLiteral(BridgeObjectName));
 }
 
+// An address of the web, as opposed to a file or a page the engine makes.
+bool isWebAddress(const QUrl &url) {
+  return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+}
+
 // A target text as an address: a path, an address with a scheme, or a web
 // address without one.
 QUrl targetUrl(const QString &target) {
@@ -177,29 +185,18 @@ QUrl targetUrl(const QString &target) {
 
 } // namespace
 
-// The view's page: records script errors, and offers the host object only
-// to the program's own pages.
+// The view's page: records script errors, and lets through only the
+// navigations the view allows (acceptNavigation).
 class WebHtmlPage : public QWebEnginePage {
 public:
   WebHtmlPage(WebHtmlView *owner) : QWebEnginePage(owner), m_owner(owner) {}
 
 protected:
-  // The program's own loads set the bridge up before they start. A page that
-  // navigates itself to a page of the other kind (a link from the paper to an
-  // address) is stopped here and loaded again by the view, outside the
-  // engine's call, so that the bridge changes before the new page exists.
+  // The engine asks from inside its navigation machinery: the answer is
+  // given here and nothing is started from here (a load started while the
+  // engine is still cancelling a refused one brings the engine down).
   bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override {
-    if (isMainFrame && m_owner->trusted(url) != m_owner->externalOffered()) {
-      QTimer::singleShot(0, m_owner, [owner = m_owner, url] {
-        try {
-          owner->navigate(url.toString());
-        } catch (...) {
-          owner->m_deferredError = std::current_exception();
-        }
-      });
-      return false;
-    }
-    return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+    return m_owner->acceptNavigation(url, type, isMainFrame);
   }
 
   void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message, int lineNumber,
@@ -216,6 +213,7 @@ WebHtmlView::WebHtmlView(QWidget *parent) : QWidget(parent) {
   m_view = new QWebEngineView(this);
   auto *page = new WebHtmlPage(this);
   m_view->setPage(page);
+  closeRoom(page->settings());
   m_interceptor = new LocalFileInterceptor(this);
   page->setUrlRequestInterceptor(m_interceptor);
   connect(m_interceptor, &LocalFileInterceptor::pageRequested, this, &WebHtmlView::pageRequested);
@@ -256,6 +254,68 @@ WebHtmlView::WebHtmlView(QWidget *parent) : QWidget(parent) {
 // the interceptor and the channel the page refers to.
 WebHtmlView::~WebHtmlView() = default;
 
+void WebHtmlView::closeRoom(QWebEngineSettings *settings) {
+  // No window of its own, nothing from the network for a local page (the
+  // request filter refuses it as well), no hidden look-ups or pings, and a
+  // file dropped on the view does not replace the page. Local files stay
+  // readable: without that the engine refuses a local page even its own
+  // style sheet and pictures; the request filter refuses script reads.
+  // WebRTC here keeps to the default interface and hides local addresses;
+  // what takes its UDP away is the engine switch (ChromiumFlags.h): this
+  // setting alone still lets it send STUN requests to a port on loopback.
+  settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+  settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+  settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+  settings->setAttribute(QWebEngineSettings::DnsPrefetchEnabled, false);
+  settings->setAttribute(QWebEngineSettings::HyperlinkAuditingEnabled, false);
+  settings->setAttribute(QWebEngineSettings::WebRTCPublicInterfacesOnly, true);
+  settings->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
+  settings->setUnknownUrlSchemePolicy(QWebEngineSettings::DisallowUnknownUrlSchemes);
+}
+
+bool WebHtmlView::acceptNavigation(const QUrl &url, int type, bool isMainFrame) {
+  // The page on display is the last one the engine committed (for a new
+  // navigation the current history entry is that one); before the first,
+  // nothing is shown and nothing may be reached from it.
+  const bool webShown = isWebAddress(page()->history()->currentItem().url());
+  // A load the program started to a file or page of its own is on its way:
+  // whatever the page before it asks for now is refused.
+  const bool ownLocalLoad = m_loadPending && !m_ownLoadIsWeb;
+  bool accept = false;
+  if (!isMainFrame) {
+    // A frame in a local page shows local files (the request filter judges
+    // which) or an empty frame; a web page's frames are the web's.
+    accept = webShown || url.isLocalFile() || url.scheme() == QLatin1String("about");
+  } else {
+    switch (QWebEnginePage::NavigationType(type)) {
+    case QWebEnginePage::NavigationTypeTyped:
+      // Only the view's own loads (startLoad) come typed; the bridge is set
+      // up for them before they start. One that would reach a page of the
+      // other kind came from elsewhere (the developer tools) and is refused:
+      // the bridge is never changed while the engine is navigating.
+      accept = trusted(url) == externalOffered();
+      break;
+    case QWebEnginePage::NavigationTypeReload:
+      // reload(); a web page may reload itself.
+      accept = std::exchange(m_reloadRequested, false) || (webShown && !ownLocalLoad);
+      break;
+    case QWebEnginePage::NavigationTypeRedirect:
+      // The server's redirects of an address the program loads; a web
+      // page's own redirects. Never to a file or a page the engine makes.
+      accept = isWebAddress(url) && (m_loadPending ? m_ownLoadIsWeb : webShown);
+      break;
+    default:
+      // Links, forms, script, history: a web page the program showed may
+      // go on to other web pages; a local page stays where it is.
+      accept = isWebAddress(url) && webShown && !ownLocalLoad;
+      break;
+    }
+  }
+  if (!accept)
+    emit navigationRefused(url);
+  return accept;
+}
+
 QWebEnginePage *WebHtmlView::page() const { return m_view->page(); }
 
 QUrl WebHtmlView::url() const { return m_view->url(); }
@@ -267,6 +327,8 @@ void WebHtmlView::recordScriptError(const QString &message) {
 
 void WebHtmlView::startLoad(const QUrl &url) {
   offerExternalTo(url);
+  m_ownLoadIsWeb = isWebAddress(url);
+  m_reloadRequested = false;
   m_loadPending = true;
   m_view->load(url);
 }
@@ -282,6 +344,17 @@ void WebHtmlView::navigate(const QString &target) {
   m_lines.clear();
   m_writing = target.trimmed().compare(QLatin1String("about:blank"), Qt::CaseInsensitive) == 0;
   QUrl url = targetUrl(target);
+  // A file named in another letter case is loaded under its own name: the
+  // engine's redirect to it would be a navigation the view refuses.
+  if (url.isLocalFile() && !QFileInfo::exists(url.toLocalFile())) {
+    const QString found = resolvePathNoCase(QStringLiteral("/"), url.toLocalFile());
+    if (QFileInfo::exists(found)) {
+      QUrl resolved = QUrl::fromLocalFile(found);
+      resolved.setQuery(url.query());
+      resolved.setFragment(url.fragment());
+      url = resolved;
+    }
+  }
   // The engine brings a page loaded again under the same address back to
   // where it was scrolled. A page navigated to is new: it starts at its top
   // (reload() keeps the place).
@@ -334,6 +407,7 @@ void WebHtmlView::reload() {
   if (m_view->url().isEmpty())
     return;
   m_loadPending = true;
+  m_reloadRequested = true;
   page()->triggerAction(QWebEnginePage::ReloadAndBypassCache);
 }
 

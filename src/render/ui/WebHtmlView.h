@@ -5,6 +5,14 @@
 // Local files are found whatever the letter case of their names: a page that
 // links "main.css" gets css/Main.css, "CSS/im/x.png" gets css/im/x.png.
 //
+// The view is a closed room for what its pages do. A local page (the
+// program's own pages, a written document) cannot navigate anywhere: links,
+// forms, script, meta refresh, history and new windows are refused and the
+// page stays as it is. A web page the program showed by its address may go
+// on to other web pages, never to a file. What the program navigates to
+// itself (navigate, reload) goes where it is sent. The request filter
+// (LocalFileInterceptor) decides what a local page may load.
+//
 // A host object set with setExternal() is what page script reaches as
 // window.external: each public slot or Q_INVOKABLE method of the object
 // becomes a function of that name. Calls are asynchronous (the page gets no
@@ -25,6 +33,7 @@ class QTemporaryDir;
 class QTimer;
 class QWebChannel;
 class QWebEnginePage;
+class QWebEngineSettings;
 class QWebEngineView;
 class LocalFileInterceptor;
 
@@ -89,11 +98,15 @@ signals:
   // step that needs the network stage; the engine takes it from the event
   // loop).
   void pageRequested();
+  // The view refused a navigation (the page on display stays).
+  void navigationRefused(const QUrl &url);
 
 private:
   friend class WebHtmlPage;
   void recordScriptError(const QString &message);
   bool trusted(const QUrl &url) const;
+  bool acceptNavigation(const QUrl &url, int type, bool isMainFrame);
+  static void closeRoom(QWebEngineSettings *settings);
   bool externalOffered() const { return m_channel != nullptr; }
   void offerExternalTo(const QUrl &url);
   void detachExternal();
@@ -108,6 +121,8 @@ private:
   QPointer<QObject> m_external;
   QString m_trustedRoot; // with a trailing "/"; empty: no page is trusted
   bool m_loadPending = false;
+  bool m_ownLoadIsWeb = false;     // the program's last load is an address of the web
+  bool m_reloadRequested = false;  // reload() asked, the engine's navigation not yet seen
   quint64 m_loadSerial = 0;
   std::exception_ptr m_deferredError; // from the write timer, for the next waiter
 
