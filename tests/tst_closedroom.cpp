@@ -116,7 +116,7 @@ class TstClosedRoom : public QObject {
     LoadSystemParameters(*m_dm);
     WriteStyleSheet(m_dir);
     m_view = std::make_unique<WebHtmlView>();
-    m_container = std::make_unique<TExternalContainer>(m_view.get(), m_fixture->root(), m_dm.get());
+    m_container = std::make_unique<TExternalContainer>(m_view.get(), m_fixture->root());
     m_view->resize(900, 700);
     m_view->show();
     m_refused.clear();
@@ -362,6 +362,33 @@ private slots:
     QCOMPARE(view.evaluate(QStringLiteral("typeof external.SubbitError")).toString(), QStringLiteral("function"));
     QCOMPARE(refused, QStringList());
     QVERIFY2(fixture.dialogs.shown.isEmpty(), qPrintable(fixture.dialogs.texts().join(QLatin1Char('\n'))));
+  }
+  // The bank's link addresses are web pages or nothing: a script, data or
+  // file address is said to be unopenable and the paper stays.
+  void bankLinkAddressesAreWebPagesOnly_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("address");
+    QTest::newRow("招考信息 script") << "ActZKXX" << "招考信息" << "javascript:external.SubbitError(1)";
+    QTest::newRow("招考信息 data") << "ActZKXX" << "招考信息" << "data:text/html,<p>x</p>";
+    QTest::newRow("招考信息 file") << "ActZKXX" << "招考信息" << "file:///etc/hostname";
+    QTest::newRow("职位查询 file") << "ActZWCX" << "职位查询" << "file:///bin/sh";
+  }
+  void bankLinkAddressesAreWebPagesOnly() {
+    QFETCH(QString, command);
+    QFETCH(QString, key);
+    QFETCH(QString, address);
+    MainWindowFixture fixture;
+    QVERIFY(fixture.showActive());
+    TFrmMain &w = *fixture.window;
+    WebHtmlView &view = *w.WebBrowser1;
+    QVERIFY(view.waitForLoad());
+    ParametersRepository(*w.dataModule()).write(key, address);
+    w.command(command)->trigger();
+    QCOMPARE(fixture.dialogs.texts(), QStringList{QStringLiteral("无法打开：") + address});
+    QVERIFY(fixture.dialogs.openedUrls.isEmpty());
+    QVERIFY(w.Panel6->isVisible());
+    QVERIFY(QUrl::fromLocalFile(w.programDir().questionPagePath()).matches(view.url(), QUrl::RemoveQuery));
   }
 };
 

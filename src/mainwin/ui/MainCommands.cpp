@@ -18,6 +18,7 @@
 
 #include <QLabel>
 #include <QMenu>
+#include <QUrl>
 
 void ActSummitPaper(HtmlView &page, TDataModule1 &dm, QWidget *parent, const HtmlViewFactory &reportView) {
   if (GradePaper(page, dm) != GradeStatus::Graded)
@@ -51,6 +52,26 @@ void openInShell(const QString &target) {
     return;
   if (!dialogs().openUrl(target))
     dialogs().information(QStringLiteral("无法打开：") + target, QStringLiteral("提示"));
+}
+
+// An address the bank gives (its parameters come with a restored or updated
+// bank) is a web page: http or https, nothing the shell would run or the
+// view would take as script or a local file.
+bool isWebAddress(const QString &address) {
+  const QUrl url(address.trimmed(), QUrl::StrictMode);
+  const QString scheme = url.scheme().toLower();
+  return url.isValid() && !url.host().isEmpty() &&
+         (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
+
+void openBankAddress(const QString &address) {
+  if (address.trimmed().isEmpty())
+    return;
+  if (!isWebAddress(address)) {
+    dialogs().information(QStringLiteral("无法打开：") + address, QStringLiteral("提示"));
+    return;
+  }
+  openInShell(address.trimmed());
 }
 
 QString parameter(TFrmMain &w, const QString &key) {
@@ -111,7 +132,7 @@ void registerMainCommands(TActionList &commands, TFrmMain &w) {
 
   add(QStringLiteral("ActShiTiKu"), QStringLiteral("试题库"), CommandCategory::MainMenu, {}, [&w] { ActShiTiKu(w); });
   add(QStringLiteral("ActShiTiJiQiao"), QStringLiteral("考试大纲"), CommandCategory::MainMenu, {},
-      [] { openInShell(FeedbackUrl); });
+      [] { openBankAddress(FeedbackUrl); });
   add(QStringLiteral("ActSCSTKST"), QStringLiteral("生成试题库试题"), CommandCategory::Tree, {},
       [&w] { ActSCSTKST(w); });
 
@@ -125,14 +146,19 @@ void registerMainCommands(TActionList &commands, TFrmMain &w) {
   add(QStringLiteral("ActCWFK"), QStringLiteral("错误反馈"), CommandCategory::Links, {},
       [] { openInShell(VendorInfo::FeedbackPageUrl); });
   add(QStringLiteral("ActZZFW"), QStringLiteral("增值服务"), CommandCategory::Links, {},
-      [] { openInShell(ValueAddedUrl); });
+      [] { openBankAddress(ValueAddedUrl); });
   add(QStringLiteral("ActZWCX"), QStringLiteral("职位查询"), CommandCategory::Links, {},
-      [&w] { openInShell(parameter(w, QStringLiteral("职位查询"))); });
+      [&w] { openBankAddress(parameter(w, QStringLiteral("职位查询"))); });
   add(QStringLiteral("ActZKXX"), QStringLiteral("招考信息"), CommandCategory::Links, {}, [&w] {
-    w.Panel6->setVisible(false);
     const QString address = parameter(w, QStringLiteral("招考信息"));
-    if (!address.trimmed().isEmpty())
-      w.WebBrowser1->navigate(address);
+    if (address.trimmed().isEmpty())
+      return;
+    if (!isWebAddress(address)) {
+      dialogs().information(QStringLiteral("无法打开：") + address, QStringLiteral("提示"));
+      return;
+    }
+    w.Panel6->setVisible(false);
+    w.WebBrowser1->navigate(address.trimmed());
   });
   add(QStringLiteral("ActBMBZ"), QStringLiteral("报名帮助"), CommandCategory::Links, {}, [&w, dir] {
     if (!w.fullScreenMode())
