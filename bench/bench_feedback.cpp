@@ -5,7 +5,7 @@
 
 #include "PgServer.h"
 #include "TestEnv.h"
-#include "mainwin/FeedbackStore.h"
+#include "feedback/FeedbackStore.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>

@@ -11,8 +11,8 @@
 #include "Interleaved.h"
 #include "UpdateFixture.h"
 #include "maintenance/UpdateJob.h"
-#include "render/AppContext.h"
-#include "render/AppEvents.h"
+#include "app/AppContext.h"
+#include "app/AppEvents.h"
 #include "store/BankBuilder.h"
 #include "store/DM.h"
 

@@ -4,7 +4,7 @@
 #include "mainwin/ProgramLocation.h"
 #include "mainwin/ui/Application.h"
 #include "mainwin/ui/Main.h"
-#include "mainwin/ui/WidgetDialogs.h"
+#include "app/ui/WidgetDialogs.h"
 #include "render/ChromiumFlags.h"
 
 #include <QCommandLineParser>

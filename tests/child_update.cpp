@@ -4,8 +4,8 @@
 
 #include "BankFixture.h"
 #include "maintenance/UpdateSwap.h"
-#include "render/AppContext.h"
-#include "render/AppEvents.h"
+#include "app/AppContext.h"
+#include "app/AppEvents.h"
 #include "store/DM.h"
 #include "store/PendingRestore.h"
 #include "store/Startup.h"

@@ -8,7 +8,7 @@
 #include "TestEnv.h"
 #include "maintenance/BackupRestore.h"
 #include "maintenance/ui/DBBackup.h"
-#include "mainwin/ui/WidgetDialogs.h"
+#include "app/ui/WidgetDialogs.h"
 #include "store/BankBuilder.h"
 #include "store/BankFile.h"
 #include "store/DM.h"

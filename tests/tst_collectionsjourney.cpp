@@ -16,7 +16,7 @@
 #include "exam/ui/ShowTestResult.h"
 #include "mainwin/StartPaper.h"
 #include "mainwin/ui/CategoryTreeView.h"
-#include "mainwin/ui/WidgetDialogs.h"
+#include "app/ui/WidgetDialogs.h"
 #include "render/Global.h"
 #include "render/ui/WebHtmlView.h"
 #include "store/DM.h"

@@ -13,7 +13,7 @@
 #include "mainwin/ui/Main.h"
 #include "mainwin/ui/PaperToolbarBar.h"
 #include "mainwin/ui/TitleStrip.h"
-#include "render/ActionList.h"
+#include "app/ActionList.h"
 #include "mainwin/ui/PictureButton.h"
 #include "mainwin/VendorInfo.h"
 #include "render/Gbk.h"

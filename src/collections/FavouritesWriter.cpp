@@ -1,6 +1,6 @@
 #include "collections/FavouritesWriter.h"
 #include "common/Dialogs.h"
-#include "render/AppEvents.h"
+#include "app/AppEvents.h"
 #include "render/Global.h"
 #include "store/DM.h"
 #include "store/FavouritesRepository.h"

@@ -6,7 +6,7 @@
 // the loading steps that follow from it, once.
 
 #include "exam/MockExamRepository.h"
-#include "render/PaperPresenter.h"
+#include "app/PaperPresenter.h"
 
 #include <QDateTime>
 #include <QString>

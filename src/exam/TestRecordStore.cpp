@@ -1,7 +1,7 @@
 #include "exam/TestRecordStore.h"
 #include "common/Dialogs.h"
 #include "common/AppError.h"
-#include "render/PaperPresenter.h"
+#include "app/PaperPresenter.h"
 #include "store/DM.h"
 #include "store/Transaction.h"
 

@@ -11,7 +11,7 @@
 
 #include "mainwin/CategoryTree.h"
 #include "render/PageBuilder.h"
-#include "render/PaperPresenter.h"
+#include "app/PaperPresenter.h"
 
 #include <exception>
 #include <future>

@@ -3,7 +3,7 @@
 // that records the papers a command hands over instead of showing them.
 
 #include "TestEnv.h"
-#include "render/PaperPresenter.h"
+#include "app/PaperPresenter.h"
 #include "store/DM.h"
 #include "store/Startup.h"
 

@@ -7,7 +7,7 @@
 #include "mainwin/ui/Main.h"
 #include "mainwin/ui/PaperToolbarBar.h"
 #include "mainwin/ui/TitleStrip.h"
-#include "render/ActionList.h"
+#include "app/ActionList.h"
 
 #include <functional>
 #include <memory>

@@ -5,10 +5,10 @@
 #include "collections/ui/STCZ.h"
 #include "collections/ui/STGL.h"
 #include "common/Dialogs.h"
-#include "render/ActionList.h"
-#include "render/AppContext.h"
-#include "render/AppEvents.h"
-#include "render/PaperPresenter.h"
+#include "app/ActionList.h"
+#include "app/AppContext.h"
+#include "app/AppEvents.h"
+#include "app/PaperPresenter.h"
 
 #include <optional>
 

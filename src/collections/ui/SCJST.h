@@ -11,7 +11,7 @@
 #include "collections/Favourites.h"
 #include "collections/QuestionSearch.h"
 #include "render/Global.h"
-#include "render/ui/FrmBase.h"
+#include "app/ui/FrmBase.h"
 
 #include <vector>
 

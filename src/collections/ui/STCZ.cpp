@@ -1,7 +1,7 @@
 #include "collections/ui/STCZ.h"
 #include "collections/ui/SCJST.h"
 #include "common/ErrorHandler.h"
-#include "render/PaperPresenter.h"
+#include "app/PaperPresenter.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

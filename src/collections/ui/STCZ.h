@@ -8,7 +8,7 @@
 // changes nothing: the paper on display keeps its kind and title.
 
 #include "collections/QuestionSearch.h"
-#include "render/ui/FrmBase.h"
+#include "app/ui/FrmBase.h"
 
 #include <vector>
 

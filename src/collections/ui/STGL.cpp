@@ -1,8 +1,8 @@
 #include "collections/ui/STGL.h"
 #include "common/Dialogs.h"
 #include "common/ErrorHandler.h"
-#include "render/AppContext.h"
-#include "render/PaperPresenter.h"
+#include "app/AppContext.h"
+#include "app/PaperPresenter.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>

@@ -6,7 +6,7 @@
 
 #include "collections/QuestionFilter.h"
 #include "render/Global.h"
-#include "render/ui/FrmBase.h"
+#include "app/ui/FrmBase.h"
 
 #include <vector>
 

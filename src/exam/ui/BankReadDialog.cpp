@@ -1,5 +1,5 @@
 #include "exam/ui/BankReadDialog.h"
-#include "render/BankWorker.h"
+#include "store/BankWorker.h"
 
 #include <QLabel>
 #include <QProgressBar>

@@ -5,7 +5,7 @@
 // read went through, rejected with error() set when it threw. The learner
 // cannot close it meanwhile.
 
-#include "render/ui/FrmBase.h"
+#include "app/ui/FrmBase.h"
 
 #include <exception>
 #include <functional>

@@ -1,5 +1,5 @@
 #include "exam/ui/ExamClockWidget.h"
-#include "render/AppEvents.h"
+#include "app/AppEvents.h"
 
 #include <QAction>
 #include <QApplication>

@@ -3,8 +3,8 @@
 #include "exam/MockExamSetup.h"
 #include "exam/ui/ExamClockWidget.h"
 #include "exam/ui/MLKC.h"
-#include "render/ActionList.h"
-#include "render/AppContext.h"
+#include "app/ActionList.h"
+#include "app/AppContext.h"
 #include "store/DM.h"
 
 namespace {

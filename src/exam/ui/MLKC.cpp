@@ -1,6 +1,6 @@
 #include "exam/ui/MLKC.h"
 #include "common/ErrorHandler.h"
-#include "render/BankWorker.h"
+#include "store/BankWorker.h"
 #include "exam/ui/CreatePaper.h"
 #include "exam/ui/MLKCPre.h"
 #include "store/DM.h"

@@ -8,7 +8,7 @@
 // worker thread (the dialog keeps painting) and are applied here.
 
 #include "exam/MockExamSetup.h"
-#include "render/ui/FrmBase.h"
+#include "app/ui/FrmBase.h"
 
 #include <deque>
 #include <functional>

@@ -5,7 +5,7 @@
 
 #include "exam/TestReport.h"
 #include "render/HtmlView.h"
-#include "render/ui/FrmBase.h"
+#include "app/ui/FrmBase.h"
 
 #include <QDialog>
 #include <memory>

@@ -2,7 +2,7 @@
 // "数据备份" and "数据还原": a path field with "浏览", the explanation, "确定"
 // and "取消". The restore dialog also lists the backups the program keeps.
 
-#include "render/ui/FrmBase.h"
+#include "app/ui/FrmBase.h"
 
 class QLineEdit;
 class QListWidget;

@@ -6,7 +6,7 @@
 // as soon as it has stopped, which is at once during a transfer and within
 // a moment during an unpacking.
 
-#include "render/ui/FrmBase.h"
+#include "app/ui/FrmBase.h"
 
 class QPlainTextEdit;
 class QProgressBar;

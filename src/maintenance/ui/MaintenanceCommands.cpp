@@ -1,8 +1,8 @@
 #include "maintenance/ui/MaintenanceCommands.h"
 #include "maintenance/ui/DBBackup.h"
 #include "maintenance/ui/FrmUpdate.h"
-#include "render/ActionList.h"
-#include "render/AppContext.h"
+#include "app/ActionList.h"
+#include "app/AppContext.h"
 
 void registerMaintenanceCommands(TActionList &commands, AppContext &context) {
   commands.add({QStringLiteral("ActShuJuBeiFen"), QStringLiteral("数据备份(&B)"), CommandCategory::HelpMenu, {},

@@ -15,9 +15,9 @@
 
 #include "common/ProgramDir.h"
 #include "mainwin/CategoryTree.h"
-#include "render/AppContext.h"
-#include "render/AppEvents.h"
-#include "render/PaperPresenter.h"
+#include "app/AppContext.h"
+#include "app/AppEvents.h"
+#include "app/PaperPresenter.h"
 
 #include <QWidget>
 #include <array>

@@ -1,7 +1,7 @@
 #include "mainwin/ui/PaperToolbarBar.h"
 #include "mainwin/ui/PictureButton.h"
 #include "mainwin/ui/Pictures.h"
-#include "render/ActionList.h"
+#include "app/ActionList.h"
 
 #include <QHBoxLayout>
 

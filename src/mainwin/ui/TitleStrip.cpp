@@ -2,7 +2,7 @@
 #include "mainwin/TitleBarLogic.h"
 #include "mainwin/ui/PictureButton.h"
 #include "mainwin/ui/Pictures.h"
-#include "render/ActionList.h"
+#include "app/ActionList.h"
 
 #include <QAction>
 #include <QLabel>

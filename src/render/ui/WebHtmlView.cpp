@@ -1,7 +1,7 @@
 #include "render/ui/WebHtmlView.h"
 #include "common/Dialogs.h"
 #include "common/ProgramDir.h"
-#include "render/ui/FrmBase.h"
+#include "render/ui/ExecOwned.h"
 #include "render/ui/LocalFileInterceptor.h"
 #include "store/FileError.h"
 

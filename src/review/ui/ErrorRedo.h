@@ -4,7 +4,7 @@
 // with its wrong questions; a paper that redoes a test or some of its
 // questions, and deletes that trim the history. A shell over WrongRedo.
 
-#include "render/ui/FrmBase.h"
+#include "app/ui/FrmBase.h"
 #include "review/WrongRedo.h"
 
 class QPushButton;

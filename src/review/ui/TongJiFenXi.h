@@ -4,7 +4,7 @@
 // The data is read once when the window is made; a chapter's chart is drawn
 // when its page is first shown, so a long history opens at once.
 
-#include "render/ui/FrmBase.h"
+#include "app/ui/FrmBase.h"
 #include "review/Statistics.h"
 
 #include <vector>

@@ -2,7 +2,7 @@
 // "温故知新": the stored tests, the questions of one test, and a new paper of
 // all of them or of one question. The dialog is a shell over PastTests.
 
-#include "render/ui/FrmBase.h"
+#include "app/ui/FrmBase.h"
 #include "review/PastTests.h"
 
 #include <memory>

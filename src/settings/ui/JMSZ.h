@@ -4,7 +4,7 @@
 // 界面设置). 确定 stores every score in one transaction.
 
 #include "render/HtmlView.h"
-#include "render/ui/FrmBase.h"
+#include "app/ui/FrmBase.h"
 #include "settings/Scores.h"
 
 #include <functional>

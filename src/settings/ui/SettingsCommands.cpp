@@ -1,7 +1,7 @@
 #include "settings/ui/SettingsCommands.h"
-#include "render/ActionList.h"
-#include "render/AppContext.h"
-#include "render/AppEvents.h"
+#include "app/ActionList.h"
+#include "app/AppContext.h"
+#include "app/AppEvents.h"
 #include "settings/ui/JMSZ.h"
 #include "settings/ui/UISet.h"
 

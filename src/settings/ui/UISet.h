@@ -5,7 +5,7 @@
 // rewrites the style sheet; 取消 puts every value it changed back.
 
 #include "render/HtmlView.h"
-#include "render/ui/FrmBase.h"
+#include "app/ui/FrmBase.h"
 #include "store/SystemParameters.h"
 
 class QComboBox;

@@ -1,4 +1,4 @@
-#include "mainwin/ui/WidgetDialogs.h"
+#include "app/ui/WidgetDialogs.h"
 
 #include <QApplication>
 #include <QColorDialog>

@@ -1,4 +1,4 @@
-#include "render/ActionList.h"
+#include "app/ActionList.h"
 #include "common/ErrorHandler.h"
 
 #include <QRegularExpression>

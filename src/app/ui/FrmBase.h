@@ -4,9 +4,10 @@
 // parent, shown modally through dialogs().execModal and freed by that
 // command — also when something closed the parent under exec().
 
+#include "app/AppContext.h"
 #include "common/Dialogs.h"
-#include "render/AppContext.h"
 #include "render/HtmlView.h"
+#include "render/ui/ExecOwned.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -34,21 +35,3 @@ protected:
   std::pair<QPushButton *, QPushButton *> addButtonRow(QBoxLayout *layout, const QString &okText,
                                                        const QString &cancelText = QStringLiteral("取消"));
 };
-
-// Shows `form` modally and frees it. `after` runs on the form before it is
-// freed when it was not destroyed under exec(). Returns the modal result
-// (Rejected when the form went away).
-template <class Form, class After>
-int execOwned(Form *form, After after) {
-  QPointer<Form> guard(form);
-  const int result = dialogs().execModal(*form);
-  if (!guard)
-    return QDialog::Rejected;
-  after(*form);
-  delete guard.data();
-  return result;
-}
-
-template <class Form> int execOwned(Form *form) {
-  return execOwned(form, [](Form &) {});
-}

@@ -3,7 +3,7 @@
 // descriptions of its check boxes, the joined ErrorInfo text and the submit
 // step with its messages.
 
-#include "mainwin/FeedbackStore.h"
+#include "feedback/FeedbackStore.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "mainwin/LibPq.h"
+#include "feedback/LibPq.h"
 
 #include <atomic>
 #include <dlfcn.h>

@@ -1,4 +1,4 @@
-#include "render/BankWorker.h"
+#include "store/BankWorker.h"
 #include "store/DM.h"
 
 BankWorker::BankWorker(TADOConnection &connection, std::function<void()> read, QObject *parent)

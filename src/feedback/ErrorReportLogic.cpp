@@ -1,4 +1,4 @@
-#include "mainwin/ErrorReportLogic.h"
+#include "feedback/ErrorReportLogic.h"
 #include "common/Dialogs.h"
 #include "render/Global.h"
 #include "store/DM.h"

@@ -1,4 +1,4 @@
-#include "render/PaperPresenter.h"
+#include "app/PaperPresenter.h"
 #include "render/PageBuilder.h"
 
 PaperRequest PaperRequest::keepingKind(std::vector<TXiaoTi> paper) {

@@ -1,6 +1,6 @@
-#include "mainwin/ui/ErrorReport.h"
+#include "feedback/ui/ErrorReport.h"
 #include "render/PageBuilder.h"
-#include "render/ui/FrmBase.h"
+#include "app/ui/FrmBase.h"
 #include "render/ui/WebHtmlView.h"
 
 #include <QCheckBox>

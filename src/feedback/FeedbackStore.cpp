@@ -1,5 +1,5 @@
-#include "mainwin/FeedbackStore.h"
-#include "mainwin/LibPq.h"
+#include "feedback/FeedbackStore.h"
+#include "feedback/LibPq.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>

@@ -1,6 +1,6 @@
-#include "render/BankService.h"
-#include "render/AppContext.h"
-#include "render/AppEvents.h"
+#include "app/BankService.h"
+#include "app/AppContext.h"
+#include "app/AppEvents.h"
 
 void ReplaceBank(AppContext &context, const BankReplaceStep &step) {
   ReplaceOpenBank(context.dm, step);

@@ -3,9 +3,9 @@
 // ten ready-made fault descriptions, a free text, and "确定" to send the
 // report to the vendor's feedback database (ErrorReportLogic, FeedbackStore).
 
-#include "mainwin/ErrorReportLogic.h"
+#include "feedback/ErrorReportLogic.h"
 
-#include "render/ui/FrmBase.h"
+#include "app/ui/FrmBase.h"
 
 #include <QDialog>
 #include <array>

@@ -1,4 +1,4 @@
-#include "render/ui/FrmBase.h"
+#include "app/ui/FrmBase.h"
 #include "render/ui/WebHtmlView.h"
 
 #include <QAbstractButton>
