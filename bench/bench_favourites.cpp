@@ -11,7 +11,7 @@
 #include "Interleaved.h"
 #include "TestEnv.h"
 #include "collections/Favourites.h"
-#include "collections/ui/PageControl.h"
+#include "app/ui/PageControl.h"
 #include "collections/ui/SCJST.h"
 #include "store/DM.h"
 #include "store/Startup.h"

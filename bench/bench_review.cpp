@@ -6,6 +6,7 @@
 #include "BankSynth.h"
 #include "Interleaved.h"
 #include "TestEnv.h"
+#include "app/ui/PageControl.h"
 #include "review/Statistics.h"
 #include "review/ui/ErrorRedo.h"
 #include "review/ui/TongJiFenXi.h"
@@ -13,7 +14,6 @@
 #include "store/Startup.h"
 
 #include <QChartView>
-#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 

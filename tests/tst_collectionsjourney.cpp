@@ -9,7 +9,7 @@
 #include "FakeDialogs.h"
 #include "MainWindowFixture.h"
 #include "TestEnv.h"
-#include "collections/ui/PageControl.h"
+#include "app/ui/PageControl.h"
 #include "collections/ui/SCJST.h"
 #include "collections/ui/STGL.h"
 #include "collections/ui/StringGridSC.h"

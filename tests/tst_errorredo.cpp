@@ -5,6 +5,7 @@
 #include "BankFixture.h"
 #include "TestEnv.h"
 #include "collections/ui/StringGridSC.h"
+#include "app/ui/PageControl.h"
 #include "app/ui/WidgetDialogs.h"
 #include "app/ActionList.h"
 #include "app/AppContext.h"
@@ -18,7 +19,6 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTabWidget>
 #include <QDeadlineTimer>
 #include <QTimer>
 #include <QtTest>

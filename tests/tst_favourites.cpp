@@ -7,7 +7,7 @@
 #include "TestEnv.h"
 #include "collections/Favourites.h"
 #include "collections/ui/CollectionsCommands.h"
-#include "collections/ui/PageControl.h"
+#include "app/ui/PageControl.h"
 #include "collections/ui/SCJST.h"
 #include "collections/ui/StringGridSC.h"
 #include "common/ErrorHandler.h"

@@ -10,7 +10,7 @@
 #include "TestEnv.h"
 #include "collections/QuestionSearch.h"
 #include "collections/ui/CollectionsCommands.h"
-#include "collections/ui/PageControl.h"
+#include "app/ui/PageControl.h"
 #include "collections/ui/SCJST.h"
 #include "collections/ui/STCZ.h"
 #include "collections/ui/StringGridSC.h"

@@ -5,6 +5,7 @@
 #include "FakeDialogs.h"
 #include "BankFixture.h"
 #include "TestEnv.h"
+#include "app/ui/PageControl.h"
 #include "app/ui/WidgetDialogs.h"
 #include "app/ActionList.h"
 #include "app/AppContext.h"
@@ -21,7 +22,6 @@
 #include <QPushButton>
 #include <QChartView>
 #include <QLineSeries>
-#include <QTabWidget>
 #include <QTimer>
 #include <QValueAxis>
 #include <QtTest>

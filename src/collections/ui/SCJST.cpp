@@ -1,6 +1,6 @@
 #include "collections/ui/SCJST.h"
+#include "app/ui/PageControl.h"
 #include "collections/QuestionSearch.h"
-#include "collections/ui/PageControl.h"
 #include "collections/ui/StringGridSC.h"
 #include "common/AppError.h"
 #include "common/Dialogs.h"

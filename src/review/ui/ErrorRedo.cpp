@@ -1,4 +1,5 @@
 #include "review/ui/ErrorRedo.h"
+#include "app/ui/PageControl.h"
 #include "collections/ui/StringGridSC.h"
 #include "common/Dialogs.h"
 #include "review/ui/RowsTableModel.h"
@@ -7,13 +8,10 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
-#include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
 
 namespace {
-const char *const kTestIdProperty = "testId";
-
 QTableView *makeFixedGrid(QWidget *parent, const QString &name) {
   auto *g = new QTableView(parent);
   g->setObjectName(name);
@@ -31,9 +29,8 @@ TFrmErrorRedo::TFrmErrorRedo(TDataModule1 &dm, QWidget *parent)
   setObjectName(QStringLiteral("FrmErrorRedo"));
   resize(860, 540);
   auto *layout = new QVBoxLayout(this);
-  PageControl1 = new QTabWidget(this);
+  PageControl1 = new TPageControl(this);
   PageControl1->setObjectName(QStringLiteral("PageControl1"));
-  PageControl1->setUsesScrollButtons(true);
   layout->addWidget(PageControl1, 1);
 
   StringGrid2 = makeFixedGrid(PageControl1, QStringLiteral("StringGrid2"));
@@ -51,12 +48,13 @@ TFrmErrorRedo::TFrmErrorRedo(TDataModule1 &dm, QWidget *parent)
     fixedGrid(page)->setModel(m_models[page]);
     fillFixed(page);
   }
-  // One test tab per chapter-list row; its grid is filled when first shown.
+  // One test page per chapter-list row; its grid is made when first shown.
+  QStringList names;
   for (const RedoTestRow &row : m_logic.rows(RedoPage::Chapters)) {
-    auto *page = new QWidget;
-    page->setProperty(kTestIdProperty, row.id);
-    PageControl1->addTab(page, row.name);
+    m_pageTests.push_back(row.id);
+    names << row.name;
   }
+  PageControl1->addTabs(names);
 
   auto *buttons = new QHBoxLayout;
   buttons->addStretch();
@@ -76,7 +74,7 @@ TFrmErrorRedo::TFrmErrorRedo(TDataModule1 &dm, QWidget *parent)
   layout->addLayout(buttons);
   wireButtons(nullptr, BtnClose);
 
-  connect(PageControl1, &QTabWidget::currentChanged, this, [this](int i) {
+  connect(PageControl1, &TPageControl::currentChanged, this, [this](int i) {
     testGrid(i);
     updateButtons();
   });
@@ -118,30 +116,28 @@ void TFrmErrorRedo::fillFixed(int page) {
 TStringGridSCJ *TFrmErrorRedo::testGrid(int index) {
   if (index < kFirstTestTab || index >= PageControl1->count())
     return nullptr;
-  QWidget *page = PageControl1->widget(index);
-  if (auto *grid = page->findChild<TStringGridSCJ *>())
+  if (auto *grid = qobject_cast<TStringGridSCJ *>(PageControl1->widget(index)))
     return grid;
-  auto *grid = new TStringGridSCJ(page);
-  auto *l = new QVBoxLayout(page);
-  l->setContentsMargins(0, 0, 0, 0);
-  l->addWidget(grid);
+  auto *grid = new TStringGridSCJ;
   std::vector<QuestionListModel::Row> rows;
   for (const RedoQuestionRow &q : m_logic.wrongQuestions(tabTest(index)))
     rows.push_back({q.xiaoTiHao, q.content, q.type});
   grid->setRows(std::move(rows));
   if (grid->dataRowCount() > 0)
     grid->selectRow(0);
+  PageControl1->setWidget(index, grid);
   return grid;
 }
 
 qint64 TFrmErrorRedo::tabTest(int index) const {
-  return PageControl1->widget(index)->property(kTestIdProperty).toLongLong();
+  return index >= kFirstTestTab && index < PageControl1->count() ? m_pageTests[std::size_t(index - kFirstTestTab)]
+                                                                 : 0;
 }
 
 int TFrmErrorRedo::tabOfTest(qint64 testId) const {
-  for (int i = kFirstTestTab; i < PageControl1->count(); ++i)
-    if (tabTest(i) == testId)
-      return i;
+  for (std::size_t i = 0; i < m_pageTests.size(); ++i)
+    if (m_pageTests[i] == testId)
+      return kFirstTestTab + int(i);
   return -1;
 }
 
@@ -216,6 +212,8 @@ bool TFrmErrorRedo::deleteFixedRow(int page, int row) {
   if (page == int(RedoPage::Chapters)) {
     const int tab = tabOfTest(test.id);
     if (tab >= 0) {
+      // The page's test goes first: removing the page shows another one.
+      m_pageTests.erase(m_pageTests.begin() + (tab - kFirstTestTab));
       QWidget *w = PageControl1->widget(tab);
       PageControl1->removeTab(tab);
       delete w;

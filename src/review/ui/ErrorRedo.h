@@ -1,16 +1,17 @@
 #pragma once
 // "错题重做": the stored tests that still hold wrong answers, on four fixed
 // pages (模拟考试, 收藏试题, 温故知新, 全部章节), and one page per chapter test
-// with its wrong questions; a paper that redoes a test or some of its
-// questions, and deletes that trim the history. A shell over WrongRedo.
+// with its wrong questions (its list made when the page is first shown); a
+// paper that redoes a test or some of its questions, and deletes that trim
+// the history. A shell over WrongRedo.
 
 #include "app/ui/FrmBase.h"
 #include "review/WrongRedo.h"
 
 class QPushButton;
-class QTabWidget;
 class QTableView;
 class RowsTableModel;
+class TPageControl;
 class TStringGridSCJ;
 
 class TFrmErrorRedo : public TFrmBase {
@@ -18,7 +19,7 @@ class TFrmErrorRedo : public TFrmBase {
 public:
   explicit TFrmErrorRedo(TDataModule1 &dm, QWidget *parent = nullptr);
 
-  QTabWidget *PageControl1 = nullptr;
+  TPageControl *PageControl1 = nullptr; // the four fixed pages, then one per test
   QTableView *StringGrid1 = nullptr; // 全部章节
   QTableView *StringGrid2 = nullptr; // 模拟考试
   QTableView *StringGrid3 = nullptr; // 收藏试题
@@ -30,7 +31,7 @@ public:
   const std::vector<TXiaoTi> &paper() const { return m_paper; }
   quint32 redoTestId() const { return m_redoTestId; }
 
-  // The grid of test tab `index` (filled when first asked for).
+  // The grid of test page `index`, made and filled when first asked for.
   TStringGridSCJ *testGrid(int index);
 
   void ActDel();
@@ -50,6 +51,7 @@ private:
 
   WrongRedo m_logic;
   RowsTableModel *m_models[4] = {};
+  std::vector<qint64> m_pageTests; // the test of each test page, from kFirstTestTab
   std::vector<TXiaoTi> m_paper;
   quint32 m_redoTestId = 0;
 };

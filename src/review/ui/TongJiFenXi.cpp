@@ -1,4 +1,5 @@
 #include "review/ui/TongJiFenXi.h"
+#include "app/ui/PageControl.h"
 
 #include <QChart>
 #include <QChartView>
@@ -6,7 +7,6 @@
 #include <QHBoxLayout>
 #include <QLineSeries>
 #include <QPushButton>
-#include <QTabWidget>
 #include <QValueAxis>
 #include <QVBoxLayout>
 
@@ -99,9 +99,8 @@ TFrmTongJiFenXi::TFrmTongJiFenXi(TDataModule1 &dm, QWidget *parent)
   setObjectName(QStringLiteral("FrmTongJiFenXi"));
   resize(820, 560);
   auto *layout = new QVBoxLayout(this);
-  PageControl1 = new QTabWidget(this);
+  PageControl1 = new TPageControl(this);
   PageControl1->setObjectName(QStringLiteral("PageControl1"));
-  PageControl1->setUsesScrollButtons(true);
   layout->addWidget(PageControl1, 1);
 
   const std::vector<float> overall = OverallAccuracy(dm);
@@ -112,9 +111,11 @@ TFrmTongJiFenXi::TFrmTongJiFenXi(TDataModule1 &dm, QWidget *parent)
   Chart1->setObjectName(QStringLiteral("Chart1"));
   PageControl1->addTab(Chart1, QStringLiteral("全部试题"));
   // One page per chapter; its chart comes when the page is first shown.
+  QStringList captions;
   for (const ChapterSeries &chapter : m_chapters)
-    PageControl1->addTab(new QWidget, chapter.caption);
-  connect(PageControl1, &QTabWidget::currentChanged, this, [this](int i) { pageShown(i); });
+    captions << chapter.caption;
+  PageControl1->addTabs(captions);
+  connect(PageControl1, &TPageControl::currentChanged, this, [this](int i) { pageShown(i); });
 
   auto *buttons = new QHBoxLayout;
   buttons->addStretch();
@@ -132,12 +133,9 @@ QChartView *TFrmTongJiFenXi::chartOfPage(int index) {
     return Chart1;
   if (index < 1 || index > int(m_chapters.size()))
     return nullptr;
-  QWidget *page = PageControl1->widget(index);
-  if (auto *chart = page->findChild<QChartView *>())
+  if (auto *chart = qobject_cast<QChartView *>(PageControl1->widget(index)))
     return chart;
-  auto *chart = new AccuracyChartView(m_chapters[std::size_t(index - 1)].points, {QString(), QString(), 1, false}, page);
-  auto *layout = new QVBoxLayout(page);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(chart);
+  auto *chart = new AccuracyChartView(m_chapters[std::size_t(index - 1)].points, {QString(), QString(), 1, false}, nullptr);
+  PageControl1->setWidget(index, chart);
   return chart;
 }

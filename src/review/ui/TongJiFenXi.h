@@ -1,8 +1,8 @@
 #pragma once
 // The statistics window "统计分析": the accuracy of every stored test on the
 // page "全部试题", and one page per chapter of the chapter-practice tests.
-// The data is read once when the window is made; a chapter's chart is drawn
-// when its page is first shown, so a long history opens at once.
+// The data is read once when the window is made; a chapter's page and chart
+// are made when the page is first shown, so a long history opens at once.
 
 #include "app/ui/FrmBase.h"
 #include "review/Statistics.h"
@@ -12,15 +12,15 @@
 class QChart;
 class QChartView;
 class QPushButton;
-class QTabWidget;
 class TDataModule1;
+class TPageControl;
 
 class TFrmTongJiFenXi : public TFrmBase {
   Q_OBJECT
 public:
   TFrmTongJiFenXi(TDataModule1 &dm, QWidget *parent = nullptr);
 
-  QTabWidget *PageControl1 = nullptr;
+  TPageControl *PageControl1 = nullptr; // 全部试题, then one page per chapter
   QChartView *Chart1 = nullptr; // the page "全部试题"
   QPushButton *BitBtn1 = nullptr; // "关闭"
 

@@ -1,4 +1,4 @@
-#include "collections/ui/PageControl.h"
+#include "app/ui/PageControl.h"
 
 #include <QHBoxLayout>
 #include <QItemSelectionModel>

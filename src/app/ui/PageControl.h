@@ -1,10 +1,11 @@
 #pragma once
 // A page control for windows with many pages (one per chapter: a bank of
-// 100,000 questions has about a thousand): the page names in a list on the
-// left, the current page beside it. A tab strip costs a few hundred
-// microseconds per tab to build, a list row nothing worth measuring. A page
-// may be added without its widget; the owner makes the widget when the page
-// is first shown (currentChanged) and hands it over with setWidget.
+// 100,000 questions has about a thousand), shared by the favourites, redo
+// and statistics windows: the page names in a list on the left, the current
+// page beside it. A tab strip costs a few hundred microseconds per tab to
+// build, a list row nothing worth measuring. A page may be added without its
+// widget; the owner makes the widget when the page is first shown
+// (currentChanged) and hands it over with setWidget.
 // The calls are those of QTabWidget that the windows use.
 
 #include <QStringList>
