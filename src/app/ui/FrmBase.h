@@ -1,4 +1,5 @@
 #pragma once
+// TFrmBase: the base of every dialog. Names in plain words: docs/NAMES.md
 // The shape of the program's dialogs: made on the heap by the command that
 // needs them, with the main window (which lives for the whole run) as
 // parent, shown modally through dialogs().execModal and freed by that

@@ -1,4 +1,5 @@
 #pragma once
+// TFrmSCJST: the favourites window (收藏试题), also the search results. Names in plain words: docs/NAMES.md
 // "收藏试题": the favourites by chapter (page 全部试题) and one page per
 // chapter with its questions. Its actions choose a paper and end with OK;
 // removing favourites writes at once (a chapter in one transaction); when

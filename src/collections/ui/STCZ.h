@@ -1,4 +1,5 @@
 #pragma once
+// TFrmSTCZ: the question search dialog (试题查找). Names in plain words: docs/NAMES.md
 // "试题查找": the search text (page 查找内容) and the subjects' chapters to
 // search (page 查找范围, all ticked at every opening). "开始查找" searches;
 // a refused search says why and the dialog stays open. Found questions go to

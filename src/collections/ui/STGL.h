@@ -1,4 +1,5 @@
 #pragma once
+// TFrmSTGL: the question filter dialog (试题过滤). Names in plain words: docs/NAMES.md
 // "试题过滤": the range (全部试题, 收藏夹, 错题重做) and the question types
 // (all ticked). 确定 narrows a copy of the paper it was given and closes
 // with OK only when something is left; a refusal says why and stays open.

@@ -1,4 +1,5 @@
 #pragma once
+// Defines TStringGridSCJ, the question-list grid. Names in plain words: docs/NAMES.md
 // The question-list grid: one row per sub-question with 序号 (1 … n, kept
 // without gaps after removals), "    题目内容", 题目类型 and a hidden column
 // holding the 小题号. A model and a view, so thousands of rows fill and

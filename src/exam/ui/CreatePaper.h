@@ -1,4 +1,5 @@
 #pragma once
+// TFrmCreatePaper: "please wait" while a mock exam paper is drawn (生成试卷). Names in plain words: docs/NAMES.md
 // "生成试卷": stands while a mock exam's candidates are read again on a
 // worker thread for the random paper; a busy bar.
 

@@ -1,4 +1,5 @@
 #pragma once
+// TFrmMLKC: the mock exam setup dialog (模拟考场). Names in plain words: docs/NAMES.md
 // "模拟考场": the mock exam's setup dialog. The learner picks the question
 // range, the subjects and chapters and how many questions of each type the
 // paper holds, and the time limit; "开始考试" draws the paper and ends the

@@ -1,4 +1,5 @@
 #pragma once
+// TFrmMLKCPre: "please wait" while the mock exam reads the bank (读取数据). Names in plain words: docs/NAMES.md
 // "读取数据": stands, centred on the screen, while the mock exam's first load
 // reads the bank on a worker thread; its bar moves every half second.
 

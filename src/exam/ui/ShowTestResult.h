@@ -1,4 +1,5 @@
 #pragma once
+// TFrmShowTestResult: the test result dialog (测试结果). Names in plain words: docs/NAMES.md
 // The result report: a small modal dialog that shows the graded paper by
 // question type (TypeResults) and, whenever it closes, offers to keep the
 // outcome in the test history.

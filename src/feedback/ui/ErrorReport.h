@@ -1,4 +1,5 @@
 #pragma once
+// TFrmErrorReport: the question fault report dialog (错题反馈). Names in plain words: docs/NAMES.md
 // The error feedback form: the reported sub-question on a page of its own,
 // ten ready-made fault descriptions, a free text, and "确定" to send the
 // report to the vendor's feedback database (ErrorReportLogic, FeedbackStore).

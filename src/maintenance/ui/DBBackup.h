@@ -1,4 +1,5 @@
 #pragma once
+// TFrmDBBackup, TFrmDBRestore: the bank backup and restore dialogs (数据备份, 数据还原). Names in plain words: docs/NAMES.md
 // "数据备份" and "数据还原": a path field with "浏览", the explanation, "确定"
 // and "取消". The restore dialog also lists the backups the program keeps.
 

@@ -1,4 +1,5 @@
 #pragma once
+// TFrmUpdate: the online update dialog (在线升级). Names in plain words: docs/NAMES.md
 // "在线升级": the update's lines in a text box, a progress bar and "关闭".
 // The work starts one second after the dialog opens and runs without
 // blocking the window. "关闭", Escape and the close box while it works stop

@@ -1,4 +1,5 @@
 #pragma once
+// TFrmMain: the main window. Names in plain words: docs/NAMES.md
 // The main window: a frameless window with the title strip on top, the
 // question-bank tree on the left and, on the right, the paper toolbar above
 // the view that shows the question page.

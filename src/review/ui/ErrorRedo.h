@@ -1,4 +1,5 @@
 #pragma once
+// TFrmErrorRedo: the wrong-question redo window (错题重做). Names in plain words: docs/NAMES.md
 // "错题重做": the stored tests that still hold wrong answers, on four fixed
 // pages (模拟考试, 收藏试题, 温故知新, 全部章节), and one page per chapter test
 // with its wrong questions (its list made when the page is first shown); a

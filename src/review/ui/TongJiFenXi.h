@@ -1,4 +1,5 @@
 #pragma once
+// TFrmTongJiFenXi: the statistics window (统计分析). Names in plain words: docs/NAMES.md
 // The statistics window "统计分析": the accuracy of every stored test on the
 // page "全部试题", and one page per chapter of the chapter-practice tests.
 // The data is read once when the window is made; a chapter's page and chart

@@ -1,4 +1,5 @@
 #pragma once
+// TFrmWGZX: the past tests window (温故知新). Names in plain words: docs/NAMES.md
 // "温故知新": the stored tests, the questions of one test, and a new paper of
 // all of them or of one question. The dialog is a shell over PastTests.
 

@@ -1,4 +1,5 @@
 #pragma once
+// TFrmJMSZ: the score dialog (软件设置). Names in plain words: docs/NAMES.md
 // "软件设置": the score of each question type (page 分数设置, three types a
 // line with up/down arrows) and the way to the display settings (page
 // 界面设置). 确定 stores every score in one transaction.

@@ -1,4 +1,5 @@
 #pragma once
+// TFrmUISet: the display settings dialog (考试界面设置). Names in plain words: docs/NAMES.md
 // "考试界面设置": font, size, colours and line spacing of the pages, with a
 // live preview. The dialog edits DisplaySettings in memory as the learner
 // changes a control; 确定 stores the five values in one transaction and
