@@ -51,14 +51,6 @@ QAction *TActionList::action(const QString &name) const {
   return nullptr;
 }
 
-QList<QAction *> TActionList::inCategory(const QString &category) const {
-  QList<QAction *> out;
-  for (QAction *a : m_actions)
-    if (TActionList::category(a) == category)
-      out.append(a);
-  return out;
-}
-
 QAction *TActionList::inMenuSlot(int slot) const {
   for (int i = 0; i < m_actions.size(); ++i)
     if (slot != -1 && m_places[i].menuSlot == slot)

@@ -42,7 +42,6 @@ public:
   // The command of that name; nullptr when there is none.
   QAction *action(const QString &name) const;
   const QList<QAction *> &actions() const { return m_actions; }
-  QList<QAction *> inCategory(const QString &category) const;
 
   // The command of main-menu button `slot`; nullptr when none declared it.
   QAction *inMenuSlot(int slot) const;

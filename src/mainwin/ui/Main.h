@@ -22,7 +22,6 @@
 #include "app/PaperPresenter.h"
 
 #include <QWidget>
-#include <array>
 #include <memory>
 
 class CategoryTreeView;
