@@ -15,7 +15,6 @@
 #include <QDialog>
 #include <QMessageBox>
 #include <QPointer>
-#include <QToolButton>
 #include <QtTest>
 
 namespace {
@@ -83,7 +82,6 @@ private slots:
 
   // A feature registers a command with its caption, keys and handler: it
   // runs through the general error handler, and its tooltip carries the key.
-  // Without a handler the command exists, disabled, and says so.
   void commandRegistration() {
     FakeDialogs fake;
     TActionList list;
@@ -93,55 +91,89 @@ private slots:
                                if (++runs == 2)
                                  throw AppError(QStringLiteral("失败了"));
                              }});
-    QAction *later = list.add({QStringLiteral("ActB"), QStringLiteral("乙"), CommandCategory::HelpMenu});
     QCOMPARE(list.action(QStringLiteral("ActA")), run);
-    QCOMPARE(TActionList::category(later), CommandCategory::HelpMenu);
+    QCOMPARE(list.action(QStringLiteral("ActNone")), nullptr);
+    QCOMPARE(TActionList::category(run), CommandCategory::MainMenu);
     QVERIFY(run->isEnabled());
     QCOMPARE(run->toolTip(), QStringLiteral("甲 (Ctrl+J)"));
-    QVERIFY(!later->isEnabled());
-    QCOMPARE(later->toolTip(), QStringLiteral("乙（暂未开放）"));
 
     run->trigger();
     QCOMPARE(runs, 1);
     QVERIFY(fake.shown.isEmpty());
     run->trigger(); // the handler throws: the learner reads why, the program goes on
     QCOMPARE(fake.texts(), QStringList{QStringLiteral("失败了")});
-    later->trigger();
-    QCOMPARE(runs, 2);
 
     run->setText(QStringLiteral("丙"));
     QCOMPARE(run->toolTip(), QStringLiteral("丙 (Ctrl+J)"));
   }
 
-  // A placeholder is taken over by the command registered later under its
-  // name: the same action, so a button bound to it follows, now with the
-  // command's caption, keys and handler. A name taken by a command with a
-  // handler is refused, in every build.
-  void placeholderTakesItsCommand() {
+  // Where a command appears is what it declares: a main-menu button (with
+  // Ctrl+1 … Ctrl+8 before its own keys), a place in the help menu (by group,
+  // then order, whatever the order of registration), a paper-toolbar button.
+  // An undeclared place has no command.
+  void placesAreDeclared() {
     TActionList list;
-    QAction *placeholder = list.add({QStringLiteral("ActMLKC"), QStringLiteral("模拟考场"), CommandCategory::MainMenu});
-    QToolButton button;
-    button.setDefaultAction(placeholder);
-    QVERIFY(!button.isEnabled());
-    int runs = 0;
-    QAction *command = list.add({QStringLiteral("ActMLKC"), QStringLiteral("模拟考场(&M)"), CommandCategory::MainMenu,
-                                 {QKeySequence(Qt::Key_F5)}, [&runs] { ++runs; }});
-    QCOMPARE(command, placeholder);
-    QCOMPARE(list.actions().size(), 1);
-    QVERIFY(button.isEnabled());
-    QCOMPARE(button.toolTip(), QStringLiteral("模拟考场 (F5)"));
-    button.click();
-    QCOMPARE(runs, 1);
-
-    const auto again = [&](std::function<void()> handler) {
-      list.add({QStringLiteral("ActMLKC"), QStringLiteral("别的"), CommandCategory::HelpMenu, {}, std::move(handler)});
+    const auto add = [&list](const char *name, CommandPlace place, QList<QKeySequence> keys = {}) {
+      return list.add({QLatin1String(name), QLatin1String(name), CommandCategory::MainMenu, keys, [] {}, place});
     };
-    QVERIFY_THROWS_EXCEPTION(std::logic_error, again([&runs] { runs += 100; }));
-    QVERIFY_THROWS_EXCEPTION(std::logic_error, again({}));
-    QCOMPARE(list.actions().size(), 1);
-    command->trigger();
-    QCOMPARE(runs, 2);
-    QCOMPARE(command->text(), QStringLiteral("模拟考场(&M)"));
+    QAction *find = add("ActFind", CommandPlace::menu(6), {QKeySequence(Qt::CTRL | Qt::Key_F)});
+    QAction *late = add("ActLate", CommandPlace::help(HelpGroup::Tools, 4));
+    QAction *first = add("ActFirst", CommandPlace::help(HelpGroup::Data, 0));
+    QAction *full = add("ActFull", CommandPlace::paperToolbar(PaperToolbarButton::FullScreen).andHelp(HelpGroup::View, 0));
+    QAction *early = add("ActEarly", CommandPlace::help(HelpGroup::Tools, 1));
+    QAction *none = add("ActNone", {});
+
+    QCOMPARE(list.inMenuSlot(6), find);
+    QCOMPARE(find->shortcuts(),
+             (QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_7), QKeySequence(Qt::CTRL | Qt::Key_F)}));
+    QCOMPARE(find->toolTip(), QStringLiteral("ActFind (Ctrl+7)"));
+    for (int slot : {-1, 0, 5, 7, 8})
+      QCOMPARE(list.inMenuSlot(slot), nullptr);
+    QCOMPARE(list.helpMenuGroups(), (QList<QList<QAction *>>{{first}, {early, late}, {full}}));
+    QCOMPARE(list.onPaperToolbar(PaperToolbarButton::FullScreen), full);
+    QCOMPARE(list.onPaperToolbar(PaperToolbarButton::UISet), nullptr);
+    QCOMPARE(list.onPaperToolbar(PaperToolbarButton::None), nullptr);
+    QVERIFY(none->shortcuts().isEmpty());
+  }
+
+  // A name, a main-menu button and a toolbar button are taken once; a
+  // command has a handler and a main-menu button is one of the eight. A
+  // refused command leaves the list as it was.
+  void refusedRegistrations_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<int>("button");
+    QTest::addColumn<bool>("handler");
+    const int none = int(PaperToolbarButton::None);
+    QTest::newRow("name taken") << "ActA" << -1 << none << true;
+    QTest::newRow("no handler") << "ActNew" << -1 << none << false;
+    QTest::newRow("menu button taken") << "ActNew" << 2 << none << true;
+    QTest::newRow("no such menu button") << "ActNew" << 8 << none << true;
+    QTest::newRow("below the buttons") << "ActNew" << -2 << none << true;
+    QTest::newRow("toolbar button taken") << "ActNew" << -1 << int(PaperToolbarButton::Print) << true;
+  }
+  void refusedRegistrations() {
+    QFETCH(QString, name);
+    QFETCH(int, slot);
+    QFETCH(int, button);
+    QFETCH(bool, handler);
+    TActionList list;
+    int runs = 0;
+    list.add({QStringLiteral("ActA"), QStringLiteral("甲"), CommandCategory::MainMenu, {}, [&runs] { ++runs; },
+              CommandPlace::menu(2)});
+    list.add({QStringLiteral("ActB"), QStringLiteral("乙"), CommandCategory::PaperToolbar, {}, [] {},
+              CommandPlace::paperToolbar(PaperToolbarButton::Print)});
+    CommandPlace place;
+    place.menuSlot = slot;
+    place.toolbar = PaperToolbarButton(button);
+    const std::function<void()> run = handler ? std::function<void()>([&runs] { runs += 100; }) : nullptr;
+    QVERIFY_THROWS_EXCEPTION(std::logic_error,
+                             list.add({name, QStringLiteral("别的"), CommandCategory::HelpMenu, {}, run, place}));
+    QCOMPARE(list.actions().size(), 2);
+    QCOMPARE(list.inMenuSlot(2)->objectName(), QStringLiteral("ActA"));
+    QCOMPARE(list.onPaperToolbar(PaperToolbarButton::Print)->objectName(), QStringLiteral("ActB"));
+    list.action(QStringLiteral("ActA"))->trigger();
+    QCOMPARE(runs, 1);
   }
 
   void menuStates_data() {

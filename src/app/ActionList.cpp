@@ -2,45 +2,45 @@
 #include "common/ErrorHandler.h"
 
 #include <QRegularExpression>
+#include <algorithm>
+#include <utility>
 #include <stdexcept>
 
-QAction *TActionList::add(const QString &name, const QString &caption, const QString &category) {
-  return add(Command{name, caption, category});
-}
+QAction *TActionList::add(const Command &command) {
+  const auto refuse = [&command](const char *why) {
+    throw std::logic_error("command " + command.name.toStdString() + ": " + why);
+  };
+  const CommandPlace &place = command.place;
+  if (action(command.name))
+    refuse("registered twice");
+  if (!command.handler)
+    refuse("no handler");
+  if (place.menuSlot != -1 && (place.menuSlot < 0 || place.menuSlot >= kMenuSlots))
+    refuse("no such main-menu button");
+  if (place.menuSlot != -1 && inMenuSlot(place.menuSlot))
+    refuse("main-menu button taken");
+  if (place.toolbar != PaperToolbarButton::None && onPaperToolbar(place.toolbar))
+    refuse("paper-toolbar button taken");
 
-QAction *TActionList::create(const QString &name, const QString &caption, const QString &category) {
-  auto *a = new QAction(caption, this);
-  a->setObjectName(name);
-  a->setProperty("category", category);
+  auto *a = new QAction(command.caption, this);
+  a->setObjectName(command.name);
+  a->setProperty("category", command.category);
   a->setData(0);
   a->setShortcutContext(Qt::WindowShortcut);
-  m_actions.append(a);
-  return a;
-}
-
-QAction *TActionList::add(const Command &command) {
-  if (m_handled.contains(command.name))
-    throw std::logic_error("command " + command.name.toStdString() + " is registered twice");
-  const auto updateTip = [](QAction *a) {
+  QList<QKeySequence> keys = command.keys;
+  if (place.menuSlot != -1)
+    keys.prepend(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + place.menuSlot)));
+  a->setShortcuts(keys);
+  const auto updateTip = [a] {
     const QString tip = tipOf(a);
     if (a->toolTip() != tip)
       a->setToolTip(tip);
   };
-  QAction *a = action(command.name);
-  if (a) { // a placeholder: the command takes its place
-    a->setText(command.caption);
-    a->setProperty("category", command.category);
-  } else {
-    a = create(command.name, command.caption, command.category);
-    connect(a, &QAction::changed, a, [a, updateTip] { updateTip(a); });
-  }
-  a->setShortcuts(command.keys);
-  a->setEnabled(bool(command.handler));
-  if (command.handler) {
-    m_handled.insert(command.name);
-    connect(a, &QAction::triggered, this, [handler = command.handler] { RunCommand(handler); });
-  }
-  updateTip(a);
+  connect(a, &QAction::changed, a, updateTip);
+  connect(a, &QAction::triggered, this, [handler = command.handler] { RunCommand(handler); });
+  updateTip();
+  m_actions.append(a);
+  m_places.append(place);
   return a;
 }
 
@@ -51,12 +51,39 @@ QAction *TActionList::action(const QString &name) const {
   return nullptr;
 }
 
-QList<QAction *> TActionList::inCategory(const QString &category) const {
-  QList<QAction *> out;
-  for (QAction *a : m_actions)
-    if (TActionList::category(a) == category)
-      out.append(a);
-  return out;
+QAction *TActionList::inMenuSlot(int slot) const {
+  for (int i = 0; i < m_actions.size(); ++i)
+    if (slot != -1 && m_places[i].menuSlot == slot)
+      return m_actions[i];
+  return nullptr;
+}
+
+QAction *TActionList::onPaperToolbar(PaperToolbarButton button) const {
+  for (int i = 0; i < m_actions.size(); ++i)
+    if (button != PaperToolbarButton::None && m_places[i].toolbar == button)
+      return m_actions[i];
+  return nullptr;
+}
+
+QList<QList<QAction *>> TActionList::helpMenuGroups() const {
+  QList<int> listed;
+  for (int i = 0; i < m_actions.size(); ++i)
+    if (m_places[i].helpGroup >= 0)
+      listed.append(i);
+  // Registration order decides between equal places.
+  std::stable_sort(listed.begin(), listed.end(), [this](int a, int b) {
+    const CommandPlace &pa = m_places[a], &pb = m_places[b];
+    return std::pair(pa.helpGroup, pa.helpOrder) < std::pair(pb.helpGroup, pb.helpOrder);
+  });
+  QList<QList<QAction *>> groups;
+  int group = -1;
+  for (int i : listed) {
+    if (groups.isEmpty() || m_places[i].helpGroup != group)
+      groups.append(QList<QAction *>());
+    group = m_places[i].helpGroup;
+    groups.last().append(m_actions[i]);
+  }
+  return groups;
 }
 
 QString TActionList::withKey(const QString &text, const QKeySequence &key) {
@@ -67,8 +94,5 @@ QString TActionList::withKey(const QString &text, const QKeySequence &key) {
 
 QString TActionList::tipOf(const QAction *a) {
   static const QRegularExpression accelerator(QStringLiteral("\\(&.\\)"));
-  QString tip = withKey(QString(a->text()).remove(accelerator), a->shortcut());
-  if (!a->isEnabled())
-    tip += NotAvailable;
-  return tip;
+  return withKey(QString(a->text()).remove(accelerator), a->shortcut());
 }

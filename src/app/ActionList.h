@@ -4,18 +4,18 @@
 // category groups it, its data() is its Tag.
 //
 // A feature registers its commands from its own folder with add(Command):
-// name, caption, category, keys and the handler. A command registered
-// without a handler is a placeholder: it exists (the window can bind a button
-// to it) but is disabled, and its tooltip says so. The command registered
-// later under its name takes its place: the same QAction, so whatever is
-// bound to it follows. A name taken by a command with a handler cannot be
-// registered again. Tooltips carry the keys.
+// name, caption, category, keys, the handler and where the command appears
+// (CommandPlace: a main-menu button, the help menu, the paper toolbar). The
+// window builds its menus and bars from what the commands declare. A name, a
+// main-menu button or a toolbar button is taken once. Tooltips carry the
+// keys.
+
+#include "app/CommandPlace.h"
 
 #include <QAction>
 #include <QKeySequence>
 #include <QList>
 #include <QObject>
-#include <QSet>
 #include <functional>
 
 class TActionList : public QObject {
@@ -27,36 +27,42 @@ public:
     QString category; // 主菜单
     QList<QKeySequence> keys = {};
     // Runs when the command is triggered; an exception that escapes it goes
-    // to the general error handler. Empty: not available yet.
+    // to the general error handler.
     std::function<void()> handler = {};
+    // A main-menu command gets Ctrl+1 … Ctrl+8 before its own keys.
+    CommandPlace place = {};
   };
 
   explicit TActionList(QObject *parent = nullptr) : QObject(parent) {}
 
-  // Throws std::logic_error when a command with a handler already has the
-  // name.
+  // Throws std::logic_error when the name, the main-menu button or the
+  // toolbar button is taken, when the main-menu button is not 0 … 7, or when
+  // the command has no handler.
   QAction *add(const Command &command);
-  QAction *add(const QString &name, const QString &caption, const QString &category);
   // The command of that name; nullptr when there is none.
   QAction *action(const QString &name) const;
   const QList<QAction *> &actions() const { return m_actions; }
-  QList<QAction *> inCategory(const QString &category) const;
+
+  // The command of main-menu button `slot`; nullptr when none declared it.
+  QAction *inMenuSlot(int slot) const;
+  // The help menu's commands, group by group, each group in its order.
+  QList<QList<QAction *>> helpMenuGroups() const;
+  // The command of that paper-toolbar button; nullptr when none declared it.
+  QAction *onPaperToolbar(PaperToolbarButton button) const;
+  static constexpr int kMenuSlots = 8;
 
   static QString category(const QAction *a) { return a->property("category").toString(); }
   static int Tag(const QAction *a) { return a->data().toInt(); }
   static void setTag(QAction *a, int tag) { a->setData(tag); }
   // The command's caption without its "(&X)" accelerator, with its first key:
-  // "批阅试卷 (Ctrl+Return)"; "（暂未开放）" follows when it is not available.
+  // "批阅试卷 (Ctrl+Return)".
   static QString tipOf(const QAction *a);
   // Text with a key in brackets, as the tooltips show it.
   static QString withKey(const QString &text, const QKeySequence &key);
 
-  static inline const QString NotAvailable = QStringLiteral("（暂未开放）");
-
 private:
-  QAction *create(const QString &name, const QString &caption, const QString &category);
   QList<QAction *> m_actions;
-  QSet<QString> m_handled; // names of the commands registered with a handler
+  QList<CommandPlace> m_places; // of m_actions, by index
 };
 
 // The categories of the command list.

@@ -1,5 +1,7 @@
 #include "mainwin/BankTrouble.h"
 #include "maintenance/BackupRestore.h"
+#include "common/Dialogs.h"
+#include "store/SystemParameters.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -54,4 +56,20 @@ QString BankTroubleMessage(StartupResult result, const ProgramDir &dir, const QS
   text += QStringLiteral("要用其中一个还原：请关闭本程序，%1把它从 %2 复制到程序目录并改名为 QBRX.db，再启动程序。")
               .arg(keepOld, QDir::toNativeSeparators(dir.root() + QStringLiteral("backup")));
   return text;
+}
+
+bool OpenBankForWindow(TDataModule1 &dm, const ProgramDir &dir) {
+  QString detail, notice;
+  const StartupResult result = OpenBankAtStartup(dm, dir.root(), {}, &detail, &notice);
+  if (!notice.isEmpty())
+    dialogs().warning(notice, QStringLiteral("数据还原"));
+  if (result != StartupResult::Opened) {
+    if (IsBankTrouble(result))
+      dialogs().error(BankTroubleMessage(result, dir, detail), QStringLiteral("错误"));
+    else
+      ShowStartupFailure(result, detail);
+    return false;
+  }
+  LoadSystemParameters(dm);
+  return true;
 }

@@ -13,3 +13,10 @@ bool IsBankTrouble(StartupResult result);
 
 // The message for such a start; `detail` is the engine's reason, if any.
 QString BankTroubleMessage(StartupResult result, const ProgramDir &dir, const QString &detail);
+
+class TDataModule1;
+// The window's start: opens the bank in `dir` and loads the system
+// parameters. A notice of the start (a restore that was done) is shown as a
+// warning; a bank that cannot be used is explained (BankTroubleMessage or
+// the start's own failure message) and the result is false.
+bool OpenBankForWindow(TDataModule1 &dm, const ProgramDir &dir);

@@ -10,12 +10,15 @@
 //   normal ImageList5 / ImageList7, hover ImageList9 / ImageList8,
 //   pressed ImageList6 / ImageList10.
 
+#include "app/CommandPlace.h"
+
 #include <QString>
 #include <array>
 
 namespace PaperToolbar {
 
-enum class Command { ReAnswer, ShowAllAnswer, SummitPaper, UISet, Print, ZoomIn, ZoomOut, FullScreen, None };
+// The button a command declares it sits on (CommandPlace::toolbar).
+using Command = PaperToolbarButton;
 enum State { Normal, Hover, Pressed };
 
 // A picture of one of the lists: `list` is the number of ImageList5 …

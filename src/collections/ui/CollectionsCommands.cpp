@@ -41,16 +41,15 @@ void ActSTCZ(AppContext &context) { execOwned(new TFrmSTCZ(context, context.wind
 
 } // namespace
 
-// Commands whose dialogs are not part of the program yet are registered
-// without a handler: they exist, disabled, for the window's buttons and menus.
 void registerCollectionsCommands(TActionList &commands, AppContext &context) {
   // The marks the page's favourite links ask for, as long as the program's
   // events live.
   (new FavouritesWriter(context.dm, &context.events))->listenTo(context.events);
   commands.add({QStringLiteral("ActSCJST"), QStringLiteral("收藏夹"), CommandCategory::MainMenu, {},
-                [&context] { ActSCJST(context); }});
+                [&context] { ActSCJST(context); }, CommandPlace::menu(4)});
   commands.add({QStringLiteral("ActSTGL"), QStringLiteral("试题过滤"), CommandCategory::HelpMenu,
-                {QKeySequence(Qt::CTRL | Qt::Key_G)}, [&context] { ActSTGL(context); }});
+                {QKeySequence(Qt::CTRL | Qt::Key_G)}, [&context] { ActSTGL(context); },
+                CommandPlace::help(HelpGroup::Tools, 3)});
   commands.add({QStringLiteral("ActSTCZ"), QStringLiteral("试题查找"), CommandCategory::MainMenu, {QKeySequence(Qt::CTRL | Qt::Key_F)},
-                [&context] { ActSTCZ(context); }});
+                [&context] { ActSTCZ(context); }, CommandPlace::menu(6)});
 }

@@ -46,5 +46,5 @@ void ActMLKC(TActionList &commands, AppContext &context) {
 
 void registerExamCommands(TActionList &commands, AppContext &context) {
   commands.add({QStringLiteral("ActMLKC"), MockExamText::Caption, CommandCategory::MainMenu, {},
-                [&commands, &context] { ActMLKC(commands, context); }});
+                [&commands, &context] { ActMLKC(commands, context); }, CommandPlace::menu(1)});
 }

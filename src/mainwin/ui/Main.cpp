@@ -1,30 +1,24 @@
 #include "mainwin/ui/Main.h"
-#include "collections/ui/CollectionsCommands.h"
+#include "app/ActionList.h"
 #include "common/AppTitle.h"
 #include "common/Dialogs.h"
 #include "common/ErrorHandler.h"
-#include "exam/ui/ExamCommands.h"
-#include "maintenance/ui/MaintenanceCommands.h"
+#include "feedback/ui/ErrorReport.h"
 #include "mainwin/BankTrouble.h"
 #include "mainwin/Grading.h"
 #include "mainwin/StartPaper.h"
 #include "mainwin/WindowRules.h"
 #include "mainwin/ui/CategoryTreeView.h"
-#include "feedback/ui/ErrorReport.h"
+#include "mainwin/ui/FeatureCommands.h"
 #include "mainwin/ui/MainCommands.h"
 #include "mainwin/ui/PaperToolbarBar.h"
-#include "mainwin/ui/Pictures.h"
 #include "mainwin/ui/TitleStrip.h"
 #include "mainwin/ui/TreeColumn.h"
-#include "app/ActionList.h"
 #include "render/MyExternal.h"
 #include "render/PageHighlight.h"
 #include "render/ui/ExternalContainer.h"
 #include "render/ui/WebHtmlView.h"
-#include "review/ui/ReviewCommands.h"
-#include "settings/ui/SettingsCommands.h"
 #include "store/DM.h"
-#include "store/Startup.h"
 #include "store/SystemParameters.h"
 
 #include <QCloseEvent>
@@ -32,15 +26,9 @@
 #include <QLabel>
 #include <QMenu>
 #include <QScreen>
-#include <QShortcut>
 #include <QSplitter>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QWebEnginePage>
-#include <QWebEngineView>
-
-const std::array<const char *, 8> TFrmMain::kMenuCommands = {
-    "ActShiTiKu", "ActMLKC", "ActErrorRedo", "ActShiTiJiQiao", "ActSCJST", "ActTongJiFenXi", "ActSTCZ", "ActYHSZ"};
 
 TFrmMain::TFrmMain(const ProgramDir &programDir, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_programDir(programDir),
@@ -84,8 +72,9 @@ TFrmMain::TFrmMain(const ProgramDir &programDir, QWidget *parent)
   applyTitle();
   if (QScreen *s = screen())
     TaskbarHeight = WindowRules::taskbarHeight(s->geometry().height(), s->availableGeometry().height());
-  buildHelpMenu();
-  buildShortcuts();
+  PopupMenuHelp = makeHelpMenu(*ActionManager1, this);
+  Panel1->setHelpMenu(PopupMenuHelp);
+  installWindowKeys(*this);
   Panel1->layoutTitleBar();
 
   RunCommand([this, &bank] { showPreparedBank(bank.take()); });
@@ -102,9 +91,9 @@ void TFrmMain::connectEvents() {
           [this](int XiaoTiHao) { RunCommand([this, XiaoTiHao] { openErrorReport(XiaoTiHao); }); });
   connect(&m_events, &AppEvents::settingsChanged, this, [this] { RunCommand([this] { reloadPaper(); }); });
   connect(&m_events, &AppEvents::bankReplaced, this, [this] { RunCommand([this] { AfterBankUpdate(); }); });
-  connect(WebBrowser1->page(), &QWebEnginePage::loadFinished, this, [this](bool ok) {
-    if (ok)
-      markFoundText();
+  // The found text of a search paper is marked each time its page loads.
+  WebBrowser1->setScriptAfterLoad(QUrl::fromLocalFile(m_programDir.questionPagePath()), [] {
+    return PaperHighlight.isEmpty() ? QString() : HighlightScript(PaperHighlight);
   });
 }
 
@@ -115,22 +104,8 @@ TFrmMain::~TFrmMain() {
 }
 
 bool TFrmMain::openDatabase() {
-  return RunCommand([this] {
-           QString detail, notice;
-           const StartupResult result = OpenBankAtStartup(*m_dm, m_programDir.root(), {}, &detail, &notice);
-           if (!notice.isEmpty())
-             dialogs().warning(notice, QStringLiteral("数据还原"));
-           if (result != StartupResult::Opened) {
-             if (IsBankTrouble(result))
-               dialogs().error(BankTroubleMessage(result, m_programDir, detail), QStringLiteral("错误"));
-             else
-               ShowStartupFailure(result, detail);
-             m_startupFailed = true;
-             return;
-           }
-           LoadSystemParameters(*m_dm);
-         }) &&
-         !m_startupFailed;
+  bool opened = false;
+  return RunCommand([this, &opened] { opened = OpenBankForWindow(*m_dm, m_programDir); }) && opened;
 }
 
 void TFrmMain::applyTitle() {
@@ -139,49 +114,27 @@ void TFrmMain::applyTitle() {
   Panel1->setTitle(SoftTitle);
 }
 
-// Every feature registers its commands from its own folder.
+// The window's own commands, then every feature's from its own folder.
 void TFrmMain::registerCommands() {
   ActionManager1 = new TActionList(this);
-  TActionList &commands = *ActionManager1;
-  registerMainCommands(commands, *this);
-  registerExamCommands(commands, *m_context);
-  registerReviewCommands(commands, *m_context);
-  registerCollectionsCommands(commands, *m_context);
-  registerSettingsCommands(commands, *m_context);
-  registerMaintenanceCommands(commands, *m_context);
-
-  // The main menu is Ctrl+1 … Ctrl+8 in button order (before any key of the
-  // command's own).
-  for (int i = 0; i < 8; ++i) {
-    QAction *a = menuAction(i);
-    a->setShortcuts(QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + i))} + a->shortcuts());
-  }
-  addActions(commands.actions());
+  registerMainCommands(*ActionManager1, *this);
+  registerFeatureCommands(*ActionManager1, *m_context);
+  addActions(ActionManager1->actions());
 }
 
 QAction *TFrmMain::command(const QString &name) const { return ActionManager1->action(name); }
 
-QAction *TFrmMain::menuAction(int i) const {
-  return (i >= 0 && i < 8) ? command(QLatin1String(kMenuCommands[std::size_t(i)])) : nullptr;
-}
+QAction *TFrmMain::menuAction(int i) const { return ActionManager1->inMenuSlot(i); }
 
 void TFrmMain::buildUi() {
   auto *outer = new QVBoxLayout(this);
   outer->setContentsMargins(0, 0, 0, 0);
   outer->setSpacing(0);
-  std::array<QAction *, 8> menu{};
-  for (int i = 0; i < 8; ++i)
-    menu[std::size_t(i)] = menuAction(i);
-  Panel1 = new TitleStrip(menu, this);
+  Panel1 = new TitleStrip(*ActionManager1, this);
   outer->addWidget(Panel1);
 
   // Below the strip: the tree column and the right side.
-  Splitter2 = new QSplitter(Qt::Horizontal, this);
-  Splitter2->setObjectName(QStringLiteral("Splitter2"));
-  Splitter2->setHandleWidth(1);
-  Splitter2->setChildrenCollapsible(false);
-  Splitter2->setStyleSheet(QStringLiteral("QSplitter::handle { background: %1; }")
-                               .arg(Pictures::accentColor().name()));
+  Splitter2 = TreeColumn::makeSplitter(this);
   outer->addWidget(Splitter2, 1);
 
   auto *column = new TreeColumn(Splitter2);
@@ -189,7 +142,8 @@ void TFrmMain::buildUi() {
   Panel8 = column->header;
   LabelMulu = column->label;
   TreeView1 = column->tree;
-  connect(TreeView1, &CategoryTreeView::nodeChosen, command(QStringLiteral("ActSCSTKST")), &QAction::trigger);
+  if (QAction *chapter = command(QStringLiteral("ActSCSTKST")))
+    connect(TreeView1, &CategoryTreeView::nodeChosen, chapter, &QAction::trigger);
 
   auto *right = new QWidget(Splitter2);
   right->setObjectName(QStringLiteral("PanelRight"));
@@ -206,41 +160,14 @@ void TFrmMain::buildUi() {
   Splitter2->setStretchFactor(0, 0);
   Splitter2->setStretchFactor(1, 1);
   Splitter2->setSizes({265, 1024 - 265});
-  connect(Splitter2, &QSplitter::splitterMoved, this, [this] { splitterMoved(); });
-}
-
-void TFrmMain::buildHelpMenu() {
-  PopupMenuHelp = makeHelpMenu(*ActionManager1, this);
-  Panel1->setHelpMenu(PopupMenuHelp);
-}
-
-void TFrmMain::buildShortcuts() {
-  // F10 opens the help menu under its button.
-  auto *help = new QShortcut(QKeySequence(Qt::Key_F10), this);
-  connect(help, &QShortcut::activated, Panel1, &TitleStrip::popupHelpMenu);
-  // F6 moves the focus between the tree and the page.
-  auto *focus = new QShortcut(QKeySequence(Qt::Key_F6), this);
-  connect(focus, &QShortcut::activated, this, [this] { switchFocus(); });
-  // Escape leaves full-screen mode.
-  auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-  connect(escape, &QShortcut::activated, this, [this] {
-    if (fullScreenMode())
-      command(QStringLiteral("ActFullScreen"))->trigger();
-  });
-}
-
-void TFrmMain::switchFocus() {
-  if (TreeView1->hasFocus() || !TreeView1->isVisible()) {
-    if (QWebEngineView *v = WebBrowser1->engineView())
-      v->setFocus(Qt::ShortcutFocusReason);
-  } else {
-    TreeView1->setFocus(Qt::ShortcutFocusReason);
-  }
 }
 
 void TFrmMain::selectMainMenu(int i) { Panel1->selectMainMenu(i); }
 
-bool TFrmMain::fullScreenMode() const { return TActionList::Tag(command(QStringLiteral("ActFullScreen"))) == 1; }
+bool TFrmMain::fullScreenMode() const {
+  const QAction *full = command(QStringLiteral("ActFullScreen"));
+  return full && TActionList::Tag(full) == 1;
+}
 
 bool TFrmMain::paperOnDisplay() {
   if (PaperOnDisplay)
@@ -327,15 +254,6 @@ void TFrmMain::showGeneratedPaper() {
   emit m_events.paperShown();
 }
 
-void TFrmMain::markFoundText() {
-  if (PaperHighlight.isEmpty() ||
-      !QUrl::fromLocalFile(m_programDir.questionPagePath()).matches(WebBrowser1->url(), QUrl::RemoveQuery))
-    return;
-  const QString script = HighlightScript(PaperHighlight);
-  if (!script.isEmpty())
-    WebBrowser1->page()->runJavaScript(script);
-}
-
 // The feedback form shows the question on a page of its own: the paper on
 // display, its kind and title stay as they were.
 void TFrmMain::openErrorReport(int XiaoTiHao) { TFrmErrorReport::Open(XiaoTiHao, *m_dm, m_programDir, this); }
@@ -343,7 +261,8 @@ void TFrmMain::openErrorReport(int XiaoTiHao) { TFrmErrorReport::Open(XiaoTiHao,
 void TFrmMain::AfterBankUpdate() {
   TreeViewIndex = 0;
   applyTitle();
-  command(QStringLiteral("ActShiTiKu"))->trigger();
+  if (QAction *bank = command(QStringLiteral("ActShiTiKu")))
+    bank->trigger();
 }
 
 // ---------------------------------------------------------------------------
@@ -372,19 +291,6 @@ void TFrmMain::showEvent(QShowEvent *e) {
   QWidget::showEvent(e);
   Panel1->syncMaximizeButton();
   Panel1->layoutTitleBar();
-}
-
-void TFrmMain::splitterMoved() {
-  const int screenWidth = screen() ? screen()->geometry().width() : width();
-  const int current = Panel6->width();
-  const int wanted = WindowRules::clampedTreeWidth(current, screenWidth);
-  if (wanted != current) {
-    const QList<int> sizes = Splitter2->sizes();
-    int total = 0;
-    for (int s : sizes)
-      total += s;
-    Splitter2->setSizes({wanted, std::max(0, total - wanted)});
-  }
 }
 
 void TFrmMain::closeEvent(QCloseEvent *e) {

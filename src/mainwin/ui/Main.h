@@ -12,7 +12,9 @@
 // startupFailed() is true and the program ends.
 //
 // The window only assembles: each feature registers its own commands from
-// its folder, and every paper reaches the view through showPaper().
+// its folder with where they appear (CommandPlace), the window builds its
+// main menu, help menu and paper toolbar from that, and every paper reaches
+// the view through showPaper().
 
 #include "common/ProgramDir.h"
 #include "mainwin/CategoryTree.h"
@@ -21,7 +23,6 @@
 #include "app/PaperPresenter.h"
 
 #include <QWidget>
-#include <array>
 #include <memory>
 
 class CategoryTreeView;
@@ -70,10 +71,8 @@ public:
   TActionList *ActionManager1 = nullptr;
   // The command of that name (ActShiTiKu, ActSummitPaper …); nullptr for none.
   QAction *command(const QString &name) const;
-  // The command of main-menu button i.
+  // The command that declared main-menu button i; nullptr for none.
   QAction *menuAction(int i) const;
-  // The commands of the eight main-menu buttons, left to right.
-  static const std::array<const char *, 8> kMenuCommands;
 
   // --- state --------------------------------------------------------------
   int TaskbarHeight = 0; // screen height − available height, at start
@@ -94,9 +93,6 @@ public:
   // The last steps of showPaper: the paper toolbar's left group and settings
   // button visible, the view on the new page from its top, answers hidden.
   void showGeneratedPaper();
-  // Marks the found text of a search paper (PaperHighlight) in the question
-  // page, each time that page has loaded; the page's file is not changed.
-  void markFoundText();
   // What PrepareBank read, applied: the tree filled, its start node selected
   // and, when the node's paper was rendered, that paper written, shown and
   // the tree position stored. Throws what preparing met.
@@ -127,10 +123,6 @@ private:
   bool openDatabase();
   void registerCommands();
   void buildUi();
-  void buildHelpMenu();
-  void buildShortcuts();
-  void splitterMoved();
-  void switchFocus();
   void openErrorReport(int XiaoTiHao);
   void connectEvents();
 

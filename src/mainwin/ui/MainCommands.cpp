@@ -18,7 +18,9 @@
 
 #include <QLabel>
 #include <QMenu>
+#include <QShortcut>
 #include <QUrl>
+#include <QWebEngineView>
 
 void ActSummitPaper(HtmlView &page, TDataModule1 &dm, QWidget *parent, const HtmlViewFactory &reportView) {
   if (GradePaper(page, dm) != GradeStatus::Graded)
@@ -125,80 +127,99 @@ void ActFullScreen(TFrmMain &w) {
 void registerMainCommands(TActionList &commands, TFrmMain &w) {
   const auto key = [](int k) { return QList<QKeySequence>{QKeySequence(k)}; };
   const auto add = [&](const QString &name, const QString &caption, const Cat &category,
-                       const QList<QKeySequence> &keys, std::function<void()> handler) {
-    commands.add(Command{name, caption, category, keys, std::move(handler)});
+                       const QList<QKeySequence> &keys, CommandPlace place, std::function<void()> handler) {
+    commands.add(Command{name, caption, category, keys, std::move(handler), place});
   };
   const ProgramDir dir = w.programDir();
+  using P = CommandPlace;
+  using B = PaperToolbarButton;
 
-  add(QStringLiteral("ActShiTiKu"), QStringLiteral("试题库"), CommandCategory::MainMenu, {}, [&w] { ActShiTiKu(w); });
-  add(QStringLiteral("ActShiTiJiQiao"), QStringLiteral("考试大纲"), CommandCategory::MainMenu, {},
+  add(QStringLiteral("ActShiTiKu"), QStringLiteral("试题库"), CommandCategory::MainMenu, {}, P::menu(0),
+      [&w] { ActShiTiKu(w); });
+  add(QStringLiteral("ActShiTiJiQiao"), QStringLiteral("考试大纲"), CommandCategory::MainMenu, {}, P::menu(3),
       [] { openBankAddress(FeedbackUrl); });
-  add(QStringLiteral("ActSCSTKST"), QStringLiteral("生成试题库试题"), CommandCategory::Tree, {},
+  add(QStringLiteral("ActSCSTKST"), QStringLiteral("生成试题库试题"), CommandCategory::Tree, {}, {},
       [&w] { ActSCSTKST(w); });
 
   add(QStringLiteral("ActAbout"), QStringLiteral("联系我们(&A)"), CommandCategory::HelpMenu, {},
-      [&w] { execOwned(new TFrmAbout(&w)); });
+      P::help(HelpGroup::Data, 2), [&w] { execOwned(new TFrmAbout(&w)); });
   add(QStringLiteral("ActSite"), QStringLiteral("官方网站(&S)"), CommandCategory::HelpMenu, {},
-      [] { openInShell(VendorInfo::SiteUrl); });
+      P::help(HelpGroup::Data, 3), [] { openInShell(VendorInfo::SiteUrl); });
   add(QStringLiteral("ActHelp"), QStringLiteral("使用帮助(&H)"), CommandCategory::HelpMenu, key(Qt::Key_F1),
-      [dir] { openInShell(dir.resolve(QStringLiteral("css/help/help.html"))); });
+      P::help(HelpGroup::Tools, 0), [dir] { openInShell(dir.resolve(QStringLiteral("css/help/help.html"))); });
 
-  add(QStringLiteral("ActCWFK"), QStringLiteral("错误反馈"), CommandCategory::Links, {},
+  add(QStringLiteral("ActCWFK"), QStringLiteral("错误反馈"), CommandCategory::Links, {}, P::help(HelpGroup::Tools, 4),
       [] { openInShell(VendorInfo::FeedbackPageUrl); });
-  add(QStringLiteral("ActZZFW"), QStringLiteral("增值服务"), CommandCategory::Links, {},
+  add(QStringLiteral("ActZZFW"), QStringLiteral("增值服务"), CommandCategory::Links, {}, P::help(HelpGroup::Links, 3),
       [] { openBankAddress(ValueAddedUrl); });
-  add(QStringLiteral("ActZWCX"), QStringLiteral("职位查询"), CommandCategory::Links, {},
+  add(QStringLiteral("ActZWCX"), QStringLiteral("职位查询"), CommandCategory::Links, {}, P::help(HelpGroup::Links, 2),
       [&w] { openBankAddress(parameter(w, QStringLiteral("职位查询"))); });
-  add(QStringLiteral("ActZKXX"), QStringLiteral("招考信息"), CommandCategory::Links, {}, [&w] {
-    const QString address = parameter(w, QStringLiteral("招考信息"));
-    if (address.trimmed().isEmpty())
-      return;
-    if (!isWebAddress(address)) {
-      dialogs().information(QStringLiteral("无法打开：") + address, QStringLiteral("提示"));
-      return;
-    }
-    w.Panel6->setVisible(false);
-    w.WebBrowser1->navigate(address.trimmed());
-  });
-  add(QStringLiteral("ActBMBZ"), QStringLiteral("报名帮助"), CommandCategory::Links, {}, [&w, dir] {
-    if (!w.fullScreenMode())
-      w.Panel6->setVisible(true);
-    w.WebBrowser1->navigate(dir.resolve(QStringLiteral("css/BaoKao/baokao.html")));
-  });
+  add(QStringLiteral("ActZKXX"), QStringLiteral("招考信息"), CommandCategory::Links, {}, P::help(HelpGroup::Links, 0),
+      [&w] {
+        const QString address = parameter(w, QStringLiteral("招考信息"));
+        if (address.trimmed().isEmpty())
+          return;
+        if (!isWebAddress(address)) {
+          dialogs().information(QStringLiteral("无法打开：") + address, QStringLiteral("提示"));
+          return;
+        }
+        w.Panel6->setVisible(false);
+        w.WebBrowser1->navigate(address.trimmed());
+      });
+  add(QStringLiteral("ActBMBZ"), QStringLiteral("报名帮助"), CommandCategory::Links, {}, P::help(HelpGroup::Links, 1),
+      [&w, dir] {
+        if (!w.fullScreenMode())
+          w.Panel6->setVisible(true);
+        w.WebBrowser1->navigate(dir.resolve(QStringLiteral("css/BaoKao/baokao.html")));
+      });
 
   // The paper toolbar.
   const Cat tb = CommandCategory::PaperToolbar;
   add(QStringLiteral("ActReAnswer"), QStringLiteral("重新答题"), tb, key(Qt::CTRL | Qt::Key_R),
-      [&w] { ActReAnswer(w); });
+      P::paperToolbar(B::ReAnswer), [&w] { ActReAnswer(w); });
   add(QStringLiteral("ActShowAllAnswer"), QStringLiteral("显示答案"), tb, key(Qt::CTRL | Qt::Key_H),
-      [&w] { ActShowAllAnswer(w); });
+      P::paperToolbar(B::ShowAllAnswer), [&w] { ActShowAllAnswer(w); });
   add(QStringLiteral("ActSummitPaper"), QStringLiteral("批阅试卷"), tb,
       {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)},
-      [&w] { ActSummitPaper(*w.WebBrowser1, *w.dataModule(), &w); });
-  add(QStringLiteral("ActPrint"), QStringLiteral("打印"), tb, key(Qt::CTRL | Qt::Key_P),
+      P::paperToolbar(B::SummitPaper), [&w] { ActSummitPaper(*w.WebBrowser1, *w.dataModule(), &w); });
+  add(QStringLiteral("ActPrint"), QStringLiteral("打印"), tb, key(Qt::CTRL | Qt::Key_P), P::paperToolbar(B::Print),
       [&w] { w.WebBrowser1->printPreview(); });
   add(QStringLiteral("ActZoomIn"), QStringLiteral("放大"), tb,
-      {QKeySequence(Qt::CTRL | Qt::Key_Equal), QKeySequence(Qt::CTRL | Qt::Key_Plus)},
+      {QKeySequence(Qt::CTRL | Qt::Key_Equal), QKeySequence(Qt::CTRL | Qt::Key_Plus)}, P::paperToolbar(B::ZoomIn),
       [&w] { w.WebBrowser1->runScript(QStringLiteral("changeFont(1)")); });
   add(QStringLiteral("ActZoomOut"), QStringLiteral("缩小"), tb, key(Qt::CTRL | Qt::Key_Minus),
-      [&w] { w.WebBrowser1->runScript(QStringLiteral("changeFont(0)")); });
-  add(QStringLiteral("ActFullScreen"), QStringLiteral("全屏"), tb, key(Qt::Key_F11), [&w] { ActFullScreen(w); });
+      P::paperToolbar(B::ZoomOut), [&w] { w.WebBrowser1->runScript(QStringLiteral("changeFont(0)")); });
+  add(QStringLiteral("ActFullScreen"), QStringLiteral("全屏"), tb, key(Qt::Key_F11),
+      P::paperToolbar(B::FullScreen).andHelp(HelpGroup::View, 0), [&w] { ActFullScreen(w); });
 }
 
 QMenu *makeHelpMenu(const TActionList &commands, QWidget *parent) {
   auto *menu = new QMenu(parent);
   menu->setObjectName(QStringLiteral("PopupMenuHelp"));
-  const auto addAll = [&](std::initializer_list<const char *> names) {
-    for (const char *name : names)
-      menu->addAction(commands.action(QLatin1String(name)));
-  };
-  addAll({"ActShuJuBeiFen", "ActShuJuHuanYuan", "ActAbout", "ActSite"});
-  // The commands that have no button of their own.
-  menu->addSeparator();
-  addAll({"ActHelp", "ActUpdate", "ActWGZX", "ActSTGL", "ActCWFK"});
-  menu->addSeparator();
-  addAll({"ActZKXX", "ActBMBZ", "ActZWCX", "ActZZFW"});
-  menu->addSeparator();
-  addAll({"ActFullScreen"});
+  const QList<QList<QAction *>> groups = commands.helpMenuGroups();
+  for (const QList<QAction *> &group : groups) {
+    if (!menu->actions().isEmpty())
+      menu->addSeparator();
+    menu->addActions(group);
+  }
   return menu;
+}
+
+void installWindowKeys(TFrmMain &w) {
+  auto *help = new QShortcut(QKeySequence(Qt::Key_F10), &w);
+  QObject::connect(help, &QShortcut::activated, w.Panel1, &TitleStrip::popupHelpMenu);
+  auto *focus = new QShortcut(QKeySequence(Qt::Key_F6), &w);
+  QObject::connect(focus, &QShortcut::activated, &w, [&w] {
+    if (w.TreeView1->hasFocus() || !w.TreeView1->isVisible()) {
+      if (QWebEngineView *v = w.WebBrowser1->engineView())
+        v->setFocus(Qt::ShortcutFocusReason);
+    } else {
+      w.TreeView1->setFocus(Qt::ShortcutFocusReason);
+    }
+  });
+  auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), &w);
+  QObject::connect(escape, &QShortcut::activated, &w, [&w] {
+    if (w.fullScreenMode())
+      w.command(QStringLiteral("ActFullScreen"))->trigger();
+  });
 }

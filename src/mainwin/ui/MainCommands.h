@@ -19,6 +19,11 @@ void ActSummitPaper(HtmlView &page, TDataModule1 &dm, QWidget *parent = nullptr,
                     const HtmlViewFactory &reportView = {});
 
 class QMenu;
-// The help button's menu: backup, restore, contact, site, then the commands
-// without a button of their own, the links and full screen.
+// The help button's menu: the commands that declared a place in it, group by
+// group with a separator between groups (HelpGroup), each group in order.
 QMenu *makeHelpMenu(const TActionList &commands, QWidget *parent);
+
+// The window's keys that run no command: F10 opens the help menu under its
+// button, F6 moves the focus between the tree and the page, Escape leaves
+// full-screen mode.
+void installWindowKeys(TFrmMain &window);

@@ -5,33 +5,6 @@
 
 #include <QHBoxLayout>
 
-namespace {
-// The command of each of the toolbar's Tags, by name.
-const char *commandName(PaperToolbar::Command c) {
-  switch (c) {
-  case PaperToolbar::Command::ReAnswer:
-    return "ActReAnswer";
-  case PaperToolbar::Command::ShowAllAnswer:
-    return "ActShowAllAnswer";
-  case PaperToolbar::Command::SummitPaper:
-    return "ActSummitPaper";
-  case PaperToolbar::Command::UISet:
-    return "ActUISet";
-  case PaperToolbar::Command::Print:
-    return "ActPrint";
-  case PaperToolbar::Command::ZoomIn:
-    return "ActZoomIn";
-  case PaperToolbar::Command::ZoomOut:
-    return "ActZoomOut";
-  case PaperToolbar::Command::FullScreen:
-    return "ActFullScreen";
-  case PaperToolbar::Command::None:
-    break;
-  }
-  return nullptr;
-}
-} // namespace
-
 PaperToolbarBar::PaperToolbarBar(TActionList &commands, QWidget *parent) : QWidget(parent), m_commands(commands) {
   using namespace PaperToolbar;
   setObjectName(QStringLiteral("PanelPaperToolBar"));
@@ -101,8 +74,7 @@ PictureButton *PaperToolbarBar::button(int i) const {
 }
 
 QAction *PaperToolbarBar::commandOf(int tag) const {
-  const char *name = commandName(PaperToolbar::command(tag));
-  return name ? m_commands.action(QLatin1String(name)) : nullptr;
+  return m_commands.onPaperToolbar(PaperToolbar::command(tag));
 }
 
 void PaperToolbarBar::showPaperGroup() {
@@ -136,17 +108,16 @@ void PaperToolbarBar::released(int i) {
 
 void PaperToolbarBar::updateTip(int i) {
   PictureButton *b = button(i);
-  QAction *a = b ? commandOf(paperTools.tag(i)) : nullptr;
-  if (!a)
+  if (!b)
     return;
-  b->setToolTip(TActionList::tipOf(a));
-  // A command that is not available yet: the button is greyed and takes no
-  // clicks.
-  b->setEnabled(a->isEnabled());
+  // A button no command declared is greyed and takes no clicks.
+  QAction *a = commandOf(paperTools.tag(i));
+  b->setToolTip(a ? TActionList::tipOf(a) : PaperToolbar::label(paperTools.tag(i)));
+  b->setEnabled(a && a->isEnabled());
 }
 
 void PaperToolbarBar::InitShowAnswer() {
-  if (QAction *a = m_commands.action(QStringLiteral("ActShowAllAnswer"))) {
+  if (QAction *a = m_commands.onPaperToolbar(PaperToolbarButton::ShowAllAnswer)) {
     TActionList::setTag(a, 0);
     a->setText(PaperToolbar::showAnswerCaption(0));
   }

@@ -2,8 +2,8 @@
 // The paper toolbar above the question page: answer again, show/hide
 // answers, submit (left group, shown once a paper is on display); display
 // settings, print, larger, smaller, full screen (right group). Its picture
-// buttons run the commands of the same names; a command that is not
-// available yet greys its button.
+// buttons run the commands that declared them (CommandPlace::toolbar); a
+// button no command declared is greyed.
 
 #include "mainwin/PaperToolbarLogic.h"
 
@@ -29,7 +29,7 @@ public:
 
   // ImagePaperTools0 … ImagePaperTools7 by number.
   PictureButton *button(int i) const;
-  // The command a button with this Tag runs.
+  // The command a button with this Tag runs; nullptr when none declared it.
   QAction *commandOf(int tag) const;
 
   // A paper is on display: the left group and the settings button show.

@@ -11,8 +11,9 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
-TitleStrip::TitleStrip(const std::array<QAction *, 8> &menuActions, QWidget *parent)
-    : QWidget(parent), m_menuActions(menuActions) {
+TitleStrip::TitleStrip(const TActionList &commands, QWidget *parent) : QWidget(parent) {
+  for (int i = 0; i < 8; ++i)
+    m_menuActions[std::size_t(i)] = commands.inMenuSlot(i);
   setObjectName(QStringLiteral("Panel1"));
   setFixedHeight(100);
   // Panel1 > Panel2 (the frame colour) > Panel3 (pictures).
@@ -98,19 +99,22 @@ void TitleStrip::buildMenuImages() {
     b->setAccessibleName(labels.value(i));
     QAction *a = m_menuActions[std::size_t(i)];
     connect(b, &PictureButton::mouseMoved, this, [this, i, a] {
-      if (a->isEnabled())
+      if (a && a->isEnabled())
         applyMenuChanges(menuState.mouseMove(i));
     });
     connect(b, &PictureButton::mouseLeft, this, [this, i] { applyMenuChanges(menuState.mouseLeave(i)); });
     connect(b, &PictureButton::mousePressed, this, [this, i, a](Qt::MouseButton button) {
-      if (button == Qt::LeftButton && a->isEnabled())
+      if (button == Qt::LeftButton && a && a->isEnabled())
         applyMenuChanges(menuState.mouseDown(i));
     });
     connect(b, &PictureButton::mouseReleased, this, [a](Qt::MouseButton button) {
-      if (button == Qt::LeftButton)
+      if (button == Qt::LeftButton && a)
         a->trigger();
     });
     MenuImages[std::size_t(i)] = b;
+    updateMenuButton(i);
+    if (!a)
+      continue;
     // A main-menu command run from the keyboard moves the selection like a
     // click on its button; a click has moved it already.
     connect(a, &QAction::triggered, this, [this, i] {
@@ -118,7 +122,6 @@ void TitleStrip::buildMenuImages() {
         selectMainMenu(i);
     });
     connect(a, &QAction::changed, this, [this, i] { updateMenuButton(i); });
-    updateMenuButton(i);
   }
   // Button 0 starts selected.
   menuState.SelectedMenuIndex = 0;
@@ -129,15 +132,15 @@ void TitleStrip::updateMenuButton(int i) {
   PictureButton *b = MenuImages[std::size_t(i)];
   QAction *a = m_menuActions[std::size_t(i)];
   QString tip = Pictures::menuLabels().value(i);
-  if (a->text() != tip)
+  if (a && a->text() != tip)
     tip += QStringLiteral(" — ") + a->text();
-  tip = TActionList::withKey(tip, a->shortcut());
-  if (!a->isEnabled())
-    tip += TActionList::NotAvailable;
+  if (a)
+    tip = TActionList::withKey(tip, a->shortcut());
   b->setToolTip(tip);
-  b->setCursor(a->isEnabled() ? Qt::PointingHandCursor : Qt::ArrowCursor);
-  // Not available yet: drawn greyed, and no hover or press picture.
-  b->setEnabled(a->isEnabled());
+  // Without a command: drawn greyed, and no hover or press picture.
+  const bool enabled = a && a->isEnabled();
+  b->setCursor(enabled ? Qt::PointingHandCursor : Qt::ArrowCursor);
+  b->setEnabled(enabled);
 }
 
 void TitleStrip::applyMenuChanges(const MainMenuState::Changes &changes) {

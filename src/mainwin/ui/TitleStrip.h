@@ -3,8 +3,9 @@
 // eight main-menu picture buttons with their three states and the four
 // title-bar picture buttons (help, minimise, maximise/restore, close).
 //
-// Each menu button is bound to a command by name; a command that is not
-// available yet greys its button, which then takes no hover and no click.
+// Each menu button runs the command that declared its place
+// (CommandPlace::menuSlot); a button without one is greyed and takes no hover
+// and no click.
 
 #include "mainwin/MainMenuState.h"
 
@@ -14,14 +15,16 @@
 
 class PictureButton;
 class QAction;
+class TActionList;
 class QLabel;
 class QMenu;
 
 class TitleStrip : public QWidget {
   Q_OBJECT
 public:
-  // `menuActions` are the commands of the eight menu buttons, left to right.
-  TitleStrip(const std::array<QAction *, 8> &menuActions, QWidget *parent);
+  // The menu buttons run the commands that declared their places in
+  // `commands`, left to right.
+  TitleStrip(const TActionList &commands, QWidget *parent);
 
   QWidget *Panel3 = nullptr;  // parent of title, menu and title-bar buttons
   QLabel *Image3 = nullptr;   // the strip's background picture

@@ -1,10 +1,14 @@
 #include "mainwin/ui/TreeColumn.h"
 #include "mainwin/WindowRules.h"
 #include "mainwin/ui/CategoryTreeView.h"
+#include "mainwin/ui/Pictures.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QScreen>
+#include <QSplitter>
 #include <QVBoxLayout>
+#include <algorithm>
 
 void TreeColumn::styleAsBar(QWidget *w) {
   w->setAttribute(Qt::WA_StyledBackground);
@@ -41,4 +45,30 @@ TreeColumn::TreeColumn(QWidget *parent) : QWidget(parent) {
   tree->setFrameShape(QFrame::NoFrame);
   tree->setToolTip(QStringLiteral("方向键移动，Enter 或空格练习所选章节 (F6 在目录与试卷间切换)"));
   column->addWidget(tree, 1);
+}
+
+QSplitter *TreeColumn::makeSplitter(QWidget *parent) {
+  auto *splitter = new QSplitter(Qt::Horizontal, parent);
+  splitter->setObjectName(QStringLiteral("Splitter2"));
+  splitter->setHandleWidth(1);
+  splitter->setChildrenCollapsible(false);
+  splitter->setStyleSheet(QStringLiteral("QSplitter::handle { background: %1; }")
+                              .arg(Pictures::accentColor().name()));
+  QObject::connect(splitter, &QSplitter::splitterMoved, splitter, [splitter] {
+    QWidget *column = splitter->widget(0);
+    if (!column)
+      return;
+    QWidget *window = splitter->window();
+    const int screenWidth = window->screen() ? window->screen()->geometry().width() : window->width();
+    const int current = column->width();
+    const int wanted = WindowRules::clampedTreeWidth(current, screenWidth);
+    if (wanted != current) {
+      const QList<int> sizes = splitter->sizes();
+      int total = 0;
+      for (int s : sizes)
+        total += s;
+      splitter->setSizes({wanted, std::max(0, total - wanted)});
+    }
+  });
+  return splitter;
 }

@@ -6,6 +6,7 @@
 
 class CategoryTreeView;
 class QLabel;
+class QSplitter;
 
 class TreeColumn : public QWidget {
   Q_OBJECT
@@ -18,4 +19,8 @@ public:
 
   // The light bar style of the tree's header and the paper toolbar.
   static void styleAsBar(QWidget *w);
+  // The splitter between the tree column (its first widget) and the right
+  // side: a one-pixel line in the accent colour. Moving it keeps the column
+  // as wide as WindowRules::clampedTreeWidth allows on the window's screen.
+  static QSplitter *makeSplitter(QWidget *parent);
 };

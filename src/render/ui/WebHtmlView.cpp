@@ -237,9 +237,14 @@ WebHtmlView::WebHtmlView(QWidget *parent) : QWidget(parent) {
     }
   });
 
-  connect(page, &QWebEnginePage::loadFinished, this, [this] {
+  connect(page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
     if (!this->page()->isLoading())
       m_loadPending = false;
+    if (!ok || !m_afterLoadScript || !m_afterLoadPage.matches(url(), QUrl::RemoveQuery))
+      return;
+    const QString script = m_afterLoadScript();
+    if (!script.isEmpty())
+      this->page()->runJavaScript(script);
   });
   connect(page, &QWebEnginePage::renderProcessTerminated, this,
           [this](QWebEnginePage::RenderProcessTerminationStatus status, int code) {
@@ -253,6 +258,11 @@ WebHtmlView::WebHtmlView(QWidget *parent) : QWidget(parent) {
 // Children go in the order they were made: the view, then its page, then
 // the interceptor and the channel the page refers to.
 WebHtmlView::~WebHtmlView() = default;
+
+void WebHtmlView::setScriptAfterLoad(const QUrl &page, std::function<QString()> script) {
+  m_afterLoadPage = page;
+  m_afterLoadScript = std::move(script);
+}
 
 void WebHtmlView::closeRoom(QWebEngineSettings *settings) {
   // No window of its own, nothing from the network for a local page (the

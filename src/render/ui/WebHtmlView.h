@@ -27,6 +27,7 @@
 #include <QVariant>
 #include <QWidget>
 #include <exception>
+#include <functional>
 #include <memory>
 
 class QTemporaryDir;
@@ -76,6 +77,11 @@ public:
   bool printToPdf(const QString &path);
   bool waitForLoad(int timeoutMs = 15000) override;
 
+  // Each time a page at `page` (its query aside) has loaded, the script
+  // `script` returns then runs in it; an empty script runs nothing. The
+  // page's file is not changed. A later call replaces the earlier one.
+  void setScriptAfterLoad(const QUrl &page, std::function<QString()> script);
+
   // The host object of page script (window.external); nullptr for none.
   // Not owned. Only pages that are local files below `trustedRoot` (the
   // program directory) get it: a page from an address, or any other file,
@@ -121,6 +127,8 @@ private:
   QPointer<QObject> m_external;
   QString m_trustedRoot; // with a trailing "/"; empty: no page is trusted
   bool m_loadPending = false;
+  QUrl m_afterLoadPage;
+  std::function<QString()> m_afterLoadScript;
   bool m_ownLoadIsWeb = false;     // the program's last load is an address of the web
   bool m_reloadRequested = false;  // reload() asked, the engine's navigation not yet seen
   quint64 m_loadSerial = 0;

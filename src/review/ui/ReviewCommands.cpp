@@ -46,9 +46,10 @@ void ActErrorRedo(AppContext &context) {
 
 void registerReviewCommands(TActionList &commands, AppContext &context) {
   commands.add({QStringLiteral("ActErrorRedo"), QStringLiteral("错题重做"), CommandCategory::MainMenu, {},
-                [&context] { ActErrorRedo(context); }});
+                [&context] { ActErrorRedo(context); }, CommandPlace::menu(2)});
   commands.add({QStringLiteral("ActTongJiFenXi"), QStringLiteral("统计分析"), CommandCategory::MainMenu, {},
-                [&context] { execOwned(new TFrmTongJiFenXi(context.dm, context.window)); }});
+                [&context] { execOwned(new TFrmTongJiFenXi(context.dm, context.window)); },
+                CommandPlace::menu(5)});
   commands.add({QStringLiteral("ActWGZX"), QStringLiteral("温故知新"), CommandCategory::HelpMenu, {},
-                [&context] { ActWGZX(context); }});
+                [&context] { ActWGZX(context); }, CommandPlace::help(HelpGroup::Tools, 2)});
 }

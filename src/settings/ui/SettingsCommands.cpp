@@ -17,7 +17,7 @@ void ActUISet(AppContext &context) {
 void registerSettingsCommands(TActionList &commands, AppContext &context) {
   commands.add({QStringLiteral("ActYHSZ"), QStringLiteral("用户设置"), CommandCategory::MainMenu, {}, [&context] {
                   execOwned(new TFrmJMSZ(context.dm, [&context] { ActUISet(context); }, context.window));
-                }});
+                }, CommandPlace::menu(7)});
   commands.add({QStringLiteral("ActUISet"), QStringLiteral("界面设置"), CommandCategory::PaperToolbar, {},
-                [&context] { ActUISet(context); }});
+                [&context] { ActUISet(context); }, CommandPlace::paperToolbar(PaperToolbarButton::UISet)});
 }
