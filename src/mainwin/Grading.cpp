@@ -77,8 +77,9 @@ QHash<QString, double> MarksPerQuestion(TDataModule1 &dm, const QStringList &typ
   return marks;
 }
 
-GradeStatus GradePaper(HtmlView &page, TDataModule1 &dm) {
-  if (!PaperOnDisplay) {
+GradeStatus GradePaper(PaperState &paper, HtmlView &page, TDataModule1 &dm) {
+  std::vector<TShiTi> &PaperQuestions = paper.questions;
+  if (!paper.onDisplay) {
     dialogs().information(GradingText::NoPaper, GradingText::NoPaperCaption);
     return GradeStatus::NoPaper;
   }
@@ -144,6 +145,6 @@ GradeStatus GradePaper(HtmlView &page, TDataModule1 &dm) {
 
   for (size_t i = 0; i < PaperQuestions.size(); ++i)
     PaperQuestions[i].IsRight = isRight[i];
-  TypeResults = std::move(results);
+  paper.typeResults = std::move(results);
   return GradeStatus::Graded;
 }

@@ -46,7 +46,7 @@ void ActSTCZ(AppContext &context) { execOwned(new TFrmSTCZ(context, context.wind
 void registerCollectionsCommands(TActionList &commands, AppContext &context) {
   // The marks the page's favourite links ask for, as long as the program's
   // events live.
-  (new FavouritesWriter(context.dm, &context.events))->listenTo(context.events);
+  (new FavouritesWriter(context.dm, context.paper, &context.events))->listenTo(context.events);
   commands.add({QStringLiteral("ActSCJST"), QStringLiteral("收藏夹"), CommandCategory::MainMenu, {},
                 [&context] { ActSCJST(context); }});
   commands.add({QStringLiteral("ActSTGL"), QStringLiteral("试题过滤"), CommandCategory::HelpMenu,

@@ -80,17 +80,17 @@ void TFrmSTGL::apply() {
 }
 
 void ActSTGL(AppContext &context) {
-  if (!PaperOnDisplay) {
+  if (!context.paper.onDisplay) {
     dialogs().information(QuestionFilterText::NoPaper, QuestionFilterText::NoPaperCaption);
     return;
   }
   if (!dialogs().question(QuestionFilterText::Confirm, QuestionFilterText::ConfirmCaption))
     return;
   std::optional<PaperRequest> request;
-  execOwned(new TFrmSTGL(context.dm, CurrentPaper, context.window), [&](TFrmSTGL &form) {
+  execOwned(new TFrmSTGL(context.dm, context.paper.paper, context.window), [&](TFrmSTGL &form) {
     if (form.result() != QDialog::Accepted)
       return;
-    request = PaperRequest::keepingKind(form.paper());
+    request = PaperRequest::keepingKind(context.paper, form.paper());
     request->title = QuestionFilterText::Caption;
   });
   // A new page: shown from its top with every answer hidden, the toolbar

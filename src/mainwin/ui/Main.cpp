@@ -53,9 +53,8 @@ TFrmMain::TFrmMain(const ProgramDir &programDir, QWidget *parent)
   resize(1024, 650);
   DataModule1 = m_dm.get();
   m_context = std::make_unique<AppContext>(AppContext{
-      *m_dm, m_programDir, &WebHtmlView::create, *this, m_events, this});
+      *m_dm, m_programDir, &WebHtmlView::create, *this, m_paper, m_events, this});
 
-  PaperOnDisplay = false;
   if (!openDatabase()) {
     m_startupFailed = true;
     return;
@@ -243,7 +242,7 @@ void TFrmMain::selectMainMenu(int i) { Panel1->selectMainMenu(i); }
 bool TFrmMain::fullScreenMode() const { return TActionList::Tag(command(QStringLiteral("ActFullScreen"))) == 1; }
 
 bool TFrmMain::paperOnDisplay() {
-  if (PaperOnDisplay)
+  if (m_paper.onDisplay)
     return true;
   dialogs().information(GradingText::NoPaper, GradingText::NoPaperCaption);
   return false;
@@ -257,15 +256,15 @@ bool TFrmMain::showPaper(const PaperRequest &request) {
     dialogs().information(PaperText::NoQuestions, PaperText::NoQuestionsCaption);
     return false;
   }
-  BuildRequestedPaper(request, *m_dm, m_programDir);
+  BuildRequestedPaper(m_paper, request, *m_dm, m_programDir);
   showGeneratedPaper();
   return true;
 }
 
 void TFrmMain::reloadPaper() {
-  if (!PaperOnDisplay || CurrentPaper.empty())
+  if (!m_paper.onDisplay || m_paper.paper.empty())
     return;
-  BuildRequestedPaper(PaperRequest::keepingKind(CurrentPaper), *m_dm, m_programDir);
+  BuildRequestedPaper(m_paper, PaperRequest::keepingKind(m_paper, m_paper.paper), *m_dm, m_programDir);
   // A view on another page (a link) shows the new paper when it comes back.
   if (!QUrl::fromLocalFile(m_programDir.questionPagePath()).matches(WebBrowser1->url(), QUrl::RemoveQuery))
     return;
@@ -310,7 +309,7 @@ void TFrmMain::showPreparedBank(PreparedBank &&bank) {
     dialogs().information(PaperText::NoQuestions, PaperText::NoQuestionsCaption);
   if (!bank.request || !bank.page)
     return;
-  ApplyRequestedPaper(*bank.request, std::move(*bank.page), m_programDir);
+  ApplyRequestedPaper(m_paper, *bank.request, std::move(*bank.page), m_programDir);
   showGeneratedPaper();
   storeTreePosition(bank.startNode);
 }
@@ -328,10 +327,10 @@ void TFrmMain::showGeneratedPaper() {
 }
 
 void TFrmMain::markFoundText() {
-  if (PaperHighlight.isEmpty() ||
+  if (m_paper.highlight.isEmpty() ||
       !QUrl::fromLocalFile(m_programDir.questionPagePath()).matches(WebBrowser1->url(), QUrl::RemoveQuery))
     return;
-  const QString script = HighlightScript(PaperHighlight);
+  const QString script = HighlightScript(m_paper.highlight);
   if (!script.isEmpty())
     WebBrowser1->page()->runJavaScript(script);
 }

@@ -81,6 +81,8 @@ public:
   int TreeViewIndex = 0;
   CategoryTree &categoryTree() { return *m_tree; }
   AppEvents &events() { return m_events; }
+  // The paper on display (the features reach it through context()).
+  PaperState &paperState() { return m_paper; }
 
   // Sets the paper state, builds the page, shows it from its top, resets the
   // paper toolbar, announces paperShown. Refuses an empty request with
@@ -93,7 +95,7 @@ public:
   // The last steps of showPaper: the paper toolbar's left group and settings
   // button visible, the view on the new page from its top, answers hidden.
   void showGeneratedPaper();
-  // Marks the found text of a search paper (PaperHighlight) in the question
+  // Marks the found text of a search paper (PaperState::highlight) in the question
   // page, each time that page has loaded; the page's file is not changed.
   void markFoundText();
   // What PrepareBank read, applied: the tree filled, its start node selected
@@ -135,6 +137,7 @@ private:
 
   ProgramDir m_programDir;
   AppEvents m_events;
+  PaperState m_paper;
   std::unique_ptr<TDataModule1> m_dm;
   std::unique_ptr<AppContext> m_context;
   std::unique_ptr<TExternalContainer> m_container;
