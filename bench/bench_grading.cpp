@@ -125,7 +125,7 @@ class BenchGrading : public QObject {
 
   // The report window until its rows are laid out.
   void openReport(int rows) {
-    TFrmShowTestResult report(*m_dm);
+    TFrmShowTestResult report(paperState(), *m_dm);
     report.show();
     auto *view = dynamic_cast<WebHtmlView *>(&report.view());
     if (!view || !view->waitForLoad(60000) || !waitForRows(view->page(), rows))
