@@ -16,7 +16,7 @@
 #include "TestEnv.h"
 #include "collections/FavouritesWriter.h"
 #include "common/ProgramDir.h"
-#include "render/Global.h"
+#include "app/PaperState.h"
 #include "render/MyExternal.h"
 #include "render/PageBuilder.h"
 #include "render/StyleSheet.h"
@@ -43,6 +43,10 @@ struct Round {
 
 class BenchBridgeStorm : public QObject {
   Q_OBJECT
+
+  // The paper on display of the code under test.
+  PaperState m_paperState;
+  PaperState &paperState() { return m_paperState; }
   std::unique_ptr<TestEnv::ProgramDirFixture> m_fixture;
   std::unique_ptr<TDataModule1> m_dm;
   std::unique_ptr<WebHtmlView> m_view;
@@ -86,13 +90,13 @@ private slots:
     TADOQuery q(m_dm->ADOConnection1, QStringLiteral("paper"));
     q.SQL.Add(QStringLiteral("SELECT 小题号 FROM 小题 WHERE 大题号=小题号 AND 题目类型<>'' ORDER BY 小题号 LIMIT 100"));
     q.Open();
-    ResetPaperState();
+    paperState() = PaperState{};
     for (q.First(); !q.Eof(); q.Next())
-      CurrentPaper.push_back(TXiaoTi{q.Fields(0).AsInteger()});
-    PaperKind = PaperKinds::Chapter;
-    BuildQuestionPage(QStringLiteral("第一章"), 0, *m_dm, dir);
+      paperState().paper.push_back(TXiaoTi{q.Fields(0).AsInteger()});
+    paperState().kind = PaperKinds::Chapter;
+    BuildQuestionPage(paperState(), QStringLiteral("第一章"), 0, *m_dm, dir);
     QStringList ids;
-    for (int x : PaperLinkNumbers)
+    for (int x : paperState().linkNumbers)
       ids << QString::number(x);
     q.Close();
     q.SQL.Clear();
@@ -100,7 +104,7 @@ private slots:
     q.Open();
     const qsizetype onPaper = ids.size();
     for (q.First(); !q.Eof() && ids.size() < 2 * onPaper; q.Next())
-      if (!PaperLinks(q.Fields(0).AsInteger()))
+      if (!paperState().links(q.Fields(0).AsInteger()))
         ids << QString::number(q.Fields(0).AsInteger());
     m_ids = QLatin1Char('[') + ids.join(QLatin1Char(',')) + QLatin1Char(']');
     qInfo("%d calls over %d questions on the paper and %d not on it", m_calls, int(onPaper),
@@ -108,7 +112,7 @@ private slots:
 
     m_view = std::make_unique<WebHtmlView>();
     m_container = std::make_unique<TExternalContainer>(m_view.get(), m_fixture->root());
-    m_writer = std::make_unique<FavouritesWriter>(*m_dm);
+    m_writer = std::make_unique<FavouritesWriter>(*m_dm, paperState());
     connect(m_container->GetExternal(), &TMyExternal::favouriteRequested, m_writer.get(), &FavouritesWriter::request);
     m_view->resize(900, 700);
     m_view->show();
@@ -140,7 +144,7 @@ private slots:
                               .arg(m_ids)
                               .arg(m_calls);
     // One learner's click: one call, one mark written in one transaction.
-    const QString click = QStringLiteral("external.DoSeaarchData('%1', '')").arg(PaperLinkNumbers.front());
+    const QString click = QStringLiteral("external.DoSeaarchData('%1', '')").arg(paperState().linkNumbers.front());
     std::vector<double> stall, stallFloor, stallClick, total, totalFloor;
     run(storm, m_calls); // warm
     for (int i = 0; i < 7; ++i) {

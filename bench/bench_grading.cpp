@@ -13,7 +13,7 @@
 #include "exam/TestRecordStore.h"
 #include "exam/TestReport.h"
 #include "mainwin/Grading.h"
-#include "render/Global.h"
+#include "app/PaperState.h"
 #include "render/PageBuilder.h"
 #include "render/ui/WebHtmlView.h"
 #include "store/DM.h"
@@ -59,6 +59,10 @@ bool waitForRows(QWebEnginePage *page, int rows) {
 
 class BenchGrading : public QObject {
   Q_OBJECT
+
+  // The paper on display of the code under test.
+  PaperState m_paperState;
+  PaperState &paperState() { return m_paperState; }
   std::unique_ptr<TestEnv::ProgramDirFixture> m_dir;
   std::unique_ptr<TDataModule1> m_dm;
   std::unique_ptr<WebHtmlView> m_view;
@@ -77,23 +81,23 @@ class BenchGrading : public QObject {
                              "('填空题','简答题','计算题','案例题','方案题','综合题') ORDER BY 小题号 LIMIT %1")
                   .arg(size));
     q.Open();
-    CurrentPaper.clear();
+    paperState().paper.clear();
     for (q.First(); !q.Eof(); q.Next())
-      CurrentPaper.push_back(TXiaoTi{q.Fields(0).AsInteger()});
+      paperState().paper.push_back(TXiaoTi{q.Fields(0).AsInteger()});
     q.Close();
-    PaperKind = PaperKinds::Chapter;
+    paperState().kind = PaperKinds::Chapter;
     const ProgramDir dir(m_dir->root());
-    BuildQuestionPage(QStringLiteral("批阅基准"), 0, *m_dm, dir);
+    BuildQuestionPage(paperState(), QStringLiteral("批阅基准"), 0, *m_dm, dir);
 
     m_view->navigate(dir.questionPagePath());
     if (!m_view->waitForLoad(120000))
       qFatal("the paper did not load");
 
     QStringList ids, first;
-    for (size_t i = 0; i < PaperQuestions.size(); ++i) {
-      ids << OptionIds(PaperQuestions[i]) << StemId(PaperQuestions[i]);
-      if (i % 2 == 0 && PaperQuestions[i].NumOfSel > 0)
-        first << QStringLiteral("'%1/0'").arg(PaperQuestions[i].XiaoTiHao);
+    for (size_t i = 0; i < paperState().questions.size(); ++i) {
+      ids << OptionIds(paperState().questions[i]) << StemId(paperState().questions[i]);
+      if (i % 2 == 0 && paperState().questions[i].NumOfSel > 0)
+        first << QStringLiteral("'%1/0'").arg(paperState().questions[i].XiaoTiHao);
     }
     m_view->runScript(QStringLiteral("[%1].forEach(function (id) { document.getElementById(id).click(); });")
                           .arg(first.join(QLatin1Char(','))));
@@ -104,7 +108,7 @@ class BenchGrading : public QObject {
                                   " return e ? !!e.checked : null; })")
                        .arg(quoted.join(QLatin1Char(',')));
     m_size = size;
-    qInfo("paper: %d sub-questions graded, %d elements read", int(PaperQuestions.size()), int(ids.size()));
+    qInfo("paper: %d sub-questions graded, %d elements read", int(paperState().questions.size()), int(ids.size()));
   }
 
   // One runJavaScript call reading every element, and its wait.
@@ -121,7 +125,7 @@ class BenchGrading : public QObject {
 
   // The report window until its rows are laid out.
   void openReport(int rows) {
-    TFrmShowTestResult report(*m_dm);
+    TFrmShowTestResult report(paperState(), *m_dm);
     report.show();
     auto *view = dynamic_cast<WebHtmlView *>(&report.view());
     if (!view || !view->waitForLoad(60000) || !waitForRows(view->page(), rows))
@@ -138,10 +142,10 @@ class BenchGrading : public QObject {
       qFatal("the bare view did not show the rows");
   }
 
-  // The report page of TypeResults as a file (UTF-8 with a byte-order mark,
+  // The report page of paperState().typeResults as a file (UTF-8 with a byte-order mark,
   // as the report view shows written lines); its path.
   QString writeReportFile() {
-    const TestReport report = BuildTestReport(TypeResults);
+    const TestReport report = BuildTestReport(paperState().typeResults);
     const QString path = m_dir->path(QStringLiteral("report-floor.html"));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -168,9 +172,9 @@ private slots:
     QFETCH(int, size);
     showPaper(size);
     QBENCHMARK {
-      QCOMPARE(GradePaper(*m_view, *m_dm), GradeStatus::Graded);
+      QCOMPARE(GradePaper(paperState(), *m_view, *m_dm), GradeStatus::Graded);
     }
-    QVERIFY(!TypeResults.empty());
+    QVERIFY(!paperState().typeResults.empty());
   }
 
   // The floor: one runJavaScript call reading the same elements, and its wait.
@@ -191,7 +195,7 @@ private slots:
     reportInterleaved(
         QStringLiteral("grading / bare read (%1)").arg(size),
         [&] {
-          if (GradePaper(*m_view, *m_dm) != GradeStatus::Graded)
+          if (GradePaper(paperState(), *m_view, *m_dm) != GradeStatus::Graded)
             qFatal("not graded");
         },
         [&] { bareRead(); }, roundsFor(size / 100.0));
@@ -203,8 +207,8 @@ private slots:
   void reportWindow() {
     QFETCH(int, size);
     showPaper(size);
-    QCOMPARE(GradePaper(*m_view, *m_dm), GradeStatus::Graded);
-    const int rows = reportRows(BuildTestReport(TypeResults));
+    QCOMPARE(GradePaper(paperState(), *m_view, *m_dm), GradeStatus::Graded);
+    const int rows = reportRows(BuildTestReport(paperState().typeResults));
     QBENCHMARK {
       openReport(rows);
     }
@@ -216,8 +220,8 @@ private slots:
   void bareReportViewFloor() {
     QFETCH(int, size);
     showPaper(size);
-    QCOMPARE(GradePaper(*m_view, *m_dm), GradeStatus::Graded);
-    const int rows = reportRows(BuildTestReport(TypeResults));
+    QCOMPARE(GradePaper(paperState(), *m_view, *m_dm), GradeStatus::Graded);
+    const int rows = reportRows(BuildTestReport(paperState().typeResults));
     const QString path = writeReportFile();
     QBENCHMARK {
       openBareReport(path, rows);
@@ -228,8 +232,8 @@ private slots:
   // the report has a row per type whatever the paper's size).
   void reportOverBareView() {
     showPaper(1000);
-    QCOMPARE(GradePaper(*m_view, *m_dm), GradeStatus::Graded);
-    const int rows = reportRows(BuildTestReport(TypeResults));
+    QCOMPARE(GradePaper(paperState(), *m_view, *m_dm), GradeStatus::Graded);
+    const int rows = reportRows(BuildTestReport(paperState().typeResults));
     const QString path = writeReportFile();
     reportInterleaved(
         QStringLiteral("report window / bare view"), [&] { openReport(rows); }, [&] { openBareReport(path, rows); },
@@ -241,8 +245,8 @@ private slots:
   void storeTestRecord() {
     QFETCH(int, size);
     showPaper(size);
-    QCOMPARE(GradePaper(*m_view, *m_dm), GradeStatus::Graded);
-    const TestOutcome outcome = CurrentTestOutcome(BuildTestReport(TypeResults).totals);
+    QCOMPARE(GradePaper(paperState(), *m_view, *m_dm), GradeStatus::Graded);
+    const TestOutcome outcome = CurrentTestOutcome(paperState(), BuildTestReport(paperState().typeResults).totals);
     TestRecordStore store(*m_dm);
     QBENCHMARK {
       QCOMPARE(store.store(outcome, QDateTime::currentDateTime()), TestRecordStore::Result::Saved);

@@ -10,7 +10,7 @@
 #include "Interleaved.h"
 #include "TestEnv.h"
 #include "common/ProgramDir.h"
-#include "render/Global.h"
+#include "app/PaperState.h"
 #include "render/PageBuilder.h"
 #include "render/StyleSheet.h"
 #include "store/DM.h"
@@ -38,6 +38,10 @@ struct Paper {
 
 class BenchPageBuilder : public QObject {
   Q_OBJECT
+
+  // The paper on display of the code under test.
+  PaperState m_paperState;
+  PaperState &paperState() { return m_paperState; }
   QTemporaryDir m_tmp;
   ProgramDir m_dir;
   TDataModule1 m_dm;
@@ -46,9 +50,9 @@ class BenchPageBuilder : public QObject {
   QString pagePath() const { return m_dir.questionPagePath(); }
 
   void build(const Paper &paper) {
-    CurrentPaper = paper.items;
-    PaperKind = PaperKinds::MockExam;
-    BuildQuestionPage(QStringLiteral("模拟考场(2026-01-01 10:00:00)"), 0, m_dm, m_dir);
+    paperState().paper = paper.items;
+    paperState().kind = PaperKinds::MockExam;
+    BuildQuestionPage(paperState(), QStringLiteral("模拟考场(2026-01-01 10:00:00)"), 0, m_dm, m_dir);
   }
 
   QStringList column(const QString &sql) {

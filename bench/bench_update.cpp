@@ -22,6 +22,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
+#include "app/PaperState.h"
+
 #include <QtTest>
 #include <unistd.h>
 
@@ -64,6 +66,10 @@ QByteArray bigBank() {
 class BenchUpdate : public QObject {
   Q_OBJECT
 
+  // The paper on display of the code under test.
+  PaperState m_paperState;
+  PaperState &paperState() { return m_paperState; }
+
 private slots:
   void updateBesideItsFloor() {
     const QByteArray bank = bigBank();
@@ -101,7 +107,7 @@ private slots:
       QFile::copy(TestEnv::stagedDir() + QStringLiteral("/libunrar.so"), old.dir.path(QStringLiteral("libunrar.so")));
       RecordingPresenter presenter;
       AppEvents events;
-      AppContext context{old.dm, ProgramDir(old.dir.root()), {}, presenter, events, nullptr};
+      AppContext context{old.dm, ProgramDir(old.dir.root()), {}, presenter, paperState(), events, nullptr};
       UpdateJob job(context);
       job.baseUrl = server.url(QStringLiteral("/update/"));
       job.storedVersion = QStringLiteral("2026.01");

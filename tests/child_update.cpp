@@ -5,6 +5,7 @@
 #include "BankFixture.h"
 #include "maintenance/UpdateSwap.h"
 #include "app/AppContext.h"
+#include "app/PaperState.h"
 #include "app/AppEvents.h"
 #include "store/DM.h"
 #include "store/PendingRestore.h"
@@ -28,8 +29,9 @@ int main(int argc, char **argv) {
   // The test fills "prepared/": the start would discard a staging folder.
   QDir().rename(dir + QStringLiteral("prepared"), UpdateStagingPath(dir));
   RecordingPresenter presenter;
+  PaperState paper;
   AppEvents events;
-  AppContext context{dm, ProgramDir(dir), {}, presenter, events, nullptr};
+  AppContext context{dm, ProgramDir(dir), {}, presenter, paper, events, nullptr};
   try {
     ApplyStagedUpdate(context, UpdateStagingPath(dir), [&](UpdateSwapStep s) {
       if (int(s) == where)

@@ -7,7 +7,7 @@
 #include "TestEnv.h"
 #include "mainwin/ui/CategoryTreeView.h"
 #include "mainwin/ui/Main.h"
-#include "render/Global.h"
+#include "app/PaperState.h"
 #include "render/ui/WebHtmlView.h"
 #include "store/BankImport.h"
 
@@ -18,7 +18,6 @@ class TstBankImportView : public QObject {
 
 private slots:
   void exampleOpensAndShows() {
-    ResetPaperState();
     MainWindowFixture f([](const QString &root) {
       QFile::remove(root + QStringLiteral("QBRX.db"));
       const BankImportResult r = ImportBankSheets(root + QStringLiteral("QBRX.db"),
@@ -55,8 +54,8 @@ private slots:
                                  QStringLiteral("请写出排查这类故障时")})
       QVERIFY2(text.contains(shown), qPrintable(shown));
     // The case's two choice sub-questions are graded, under its number.
-    QCOMPARE(int(PaperQuestions.size()), 2);
-    for (const TShiTi &s : PaperQuestions)
+    QCOMPARE(int(f.paperState().questions.size()), 2);
+    for (const TShiTi &s : f.paperState().questions)
       QCOMPARE(s.DaTiHao, 11);
   }
 };

@@ -11,7 +11,7 @@
 #include "TestEnv.h"
 #include "feedback/ui/ErrorReport.h"
 #include "app/ui/WidgetDialogs.h"
-#include "render/Global.h"
+#include "app/PaperState.h"
 #include "render/MyExternal.h"
 #include "render/ui/WebHtmlView.h"
 #include "store/DM.h"
@@ -58,7 +58,7 @@ private slots:
     TDataModule1 &dm = *w.dataModule();
 
     // The paper's links, and as many questions that the page does not carry.
-    const std::vector<int> onPaper = PaperLinkNumbers;
+    const std::vector<int> onPaper = fixture.paperState().linkNumbers;
     QVERIFY2(onPaper.size() >= 5, qPrintable(QString::number(onPaper.size())));
     std::vector<int> ids = onPaper, offPaper;
     {
@@ -66,7 +66,7 @@ private slots:
       q.SQL.Add(QStringLiteral("SELECT 小题号 FROM 小题 ORDER BY 小题号"));
       q.Open();
       for (q.First(); !q.Eof() && offPaper.size() < onPaper.size(); q.Next())
-        if (!PaperLinks(q.Fields(0).AsInteger()))
+        if (!fixture.paperState().links(q.Fields(0).AsInteger()))
           offPaper.push_back(q.Fields(0).AsInteger());
     }
     ids.insert(ids.end(), offPaper.begin(), offPaper.end());
@@ -92,7 +92,7 @@ private slots:
     std::map<int, int> expected = marks;
     for (int i = 0; i < kCalls; ++i) {
       const int x = ids[size_t(i) % ids.size()];
-      if (!PaperLinks(x))
+      if (!fixture.paperState().links(x))
         continue;
       const int m = markOf(i);
       expected[x] = m == 0 ? 1 : m == 1 ? 0 : 1 - expected[x];
@@ -149,7 +149,7 @@ private slots:
     QVERIFY2(boxes.isEmpty(), qPrintable(boxes.join(QLatin1Char('\n'))));
     // Told for what was written, and only that.
     for (const QList<QVariant> &args : toggled)
-      QVERIFY(PaperLinks(args.at(0).toInt()));
+      QVERIFY(fixture.paperState().links(args.at(0).toInt()));
     QVERIFY(toggled.count() > 0);
     QVERIFY2(w.WebBrowser1->scriptErrors().isEmpty(), qPrintable(w.WebBrowser1->scriptErrors().join(QLatin1Char('\n'))));
   }

@@ -11,7 +11,7 @@
 #include "TestEnv.h"
 #include "render/ChromiumFlags.h"
 #include "render/Gbk.h"
-#include "render/Global.h"
+#include "app/PaperState.h"
 #include "render/PageBuilder.h"
 #include "render/StyleSheet.h"
 #include "render/ui/ExternalContainer.h"
@@ -93,6 +93,10 @@ bool happensWithin(const std::function<bool()> &happened, int ms) { return QTest
 class TstClosedRoom : public QObject {
   Q_OBJECT
 
+  // The paper on display of the code under test.
+  PaperState m_paperState;
+  PaperState &paperState() { return m_paperState; }
+
   std::unique_ptr<TestEnv::ProgramDirFixture> m_fixture;
   ProgramDir m_dir;
   std::unique_ptr<TDataModule1> m_dm;
@@ -121,11 +125,11 @@ class TstClosedRoom : public QObject {
     m_view->show();
     m_refused.clear();
     connect(m_view.get(), &WebHtmlView::navigationRefused, this, [this](const QUrl &url) { m_refused << url.toString(); });
-    ResetPaperState();
+    paperState() = PaperState{};
     for (int i = 1; i <= texts.size(); ++i)
-      CurrentPaper.push_back(TXiaoTi{i});
-    PaperKind = PaperKinds::Chapter;
-    BuildQuestionPage(QStringLiteral("第一章"), 0, *m_dm, m_dir);
+      paperState().paper.push_back(TXiaoTi{i});
+    paperState().kind = PaperKinds::Chapter;
+    BuildQuestionPage(paperState(), QStringLiteral("第一章"), 0, *m_dm, m_dir);
     m_view->navigate(m_dir.questionPagePath());
     QVERIFY(m_view->waitForLoad());
   }

@@ -17,7 +17,7 @@
 #include "mainwin/StartPaper.h"
 #include "mainwin/ui/CategoryTreeView.h"
 #include "app/ui/WidgetDialogs.h"
-#include "render/Global.h"
+#include "app/PaperState.h"
 #include "render/ui/WebHtmlView.h"
 #include "store/DM.h"
 
@@ -150,9 +150,9 @@ private slots:
       w.command(QStringLiteral("ActSCJST"))->trigger();
     }
     QCOMPARE(tabs, (QStringList{QStringLiteral("全部试题"), node->Name}));
-    QCOMPARE(PaperKind, PaperKinds::Favourites);
-    QVERIFY(PaperTitle.startsWith(QStringLiteral("收藏试题(")));
-    QCOMPARE(numbers(CurrentPaper), chosen);
+    QCOMPARE(f.paperState().kind, PaperKinds::Favourites);
+    QVERIFY(f.paperState().title.startsWith(QStringLiteral("收藏试题(")));
+    QCOMPARE(numbers(f.paperState().paper), chosen);
     QVERIFY(w.WebBrowser1->waitForLoad());
     QCOMPARE(linkCount(), 3);
     for (int i = 0; i < 3; ++i)
@@ -194,8 +194,8 @@ private slots:
     }
     QCOMPARE(marked(dm), 2);
     QCOMPARE(count(dm, QStringLiteral("SELECT 是否收藏 FROM 小题 WHERE 小题号=%1").arg(chosen[0])), 0);
-    QCOMPARE(PaperKind, PaperKinds::Favourites);
-    QCOMPARE(numbers(CurrentPaper), chosen);
+    QCOMPARE(f.paperState().kind, PaperKinds::Favourites);
+    QCOMPARE(numbers(f.paperState().paper), chosen);
 
     // 全部取消: asked, cleared, told, closed.
     {
@@ -244,9 +244,9 @@ private slots:
       QCOMPARE(d.boxes, QStringList{QStringLiteral("试题过滤会清除当前所选择的答案，是否继续？(Y/N)")});
     }
     setDialogs(nullptr);
-    QCOMPARE(PaperKind, PaperKinds::Favourites);
-    QCOMPARE(PaperTitle, QStringLiteral("试题过滤"));
-    QCOMPARE(numbers(CurrentPaper), std::vector<int>{chosen[1]});
+    QCOMPARE(f.paperState().kind, PaperKinds::Favourites);
+    QCOMPARE(f.paperState().title, QStringLiteral("试题过滤"));
+    QCOMPARE(numbers(f.paperState().paper), std::vector<int>{chosen[1]});
     QCOMPARE(TActionList::Tag(showAll), 0);
     QVERIFY(w.WebBrowser1->waitForLoad());
     QCOMPARE(w.WebBrowser1->evaluate(QStringLiteral("document.title")).toString(), QStringLiteral("试题过滤"));

@@ -21,6 +21,8 @@
 #include <QPushButton>
 #include <QDeadlineTimer>
 #include <QTimer>
+#include "app/PaperState.h"
+
 #include <QtTest>
 
 namespace {
@@ -42,6 +44,10 @@ const QString kBank = QStringLiteral(
 class TstErrorRedo : public QObject {
   Q_OBJECT
 
+  // The paper on display of the code under test.
+  PaperState m_paperState;
+  PaperState &paperState() { return m_paperState; }
+
 private slots:
   void redoThroughTheRealDialogs() {
     TestEnv::ProgramDirFixture dir({kBank});
@@ -52,7 +58,7 @@ private slots:
     RecordingPresenter presenter;
     AppEvents events;
     QWidget parent;
-    AppContext context{dm, ProgramDir(dir.root()), {}, presenter, events, &parent};
+    AppContext context{dm, ProgramDir(dir.root()), {}, presenter, paperState(), events, &parent};
     TActionList commands;
     registerReviewCommands(commands, context);
 

@@ -9,7 +9,7 @@
 #include "feedback/ui/ErrorReport.h"
 #include "render/ui/ExternalContainer.h"
 #include "render/PageBuilder.h"
-#include "render/Global.h"
+#include "app/PaperState.h"
 #include "store/DM.h"
 #include "store/Startup.h"
 #include "store/SystemParameters.h"
@@ -31,6 +31,10 @@ using Ticks = ErrorReportLogic::Ticks;
 
 class TstErrorReport : public QObject {
   Q_OBJECT
+
+  // The paper on display of the code under test.
+  PaperState m_paperState;
+  PaperState &paperState() { return m_paperState; }
 
   std::unique_ptr<PgServer> m_pg;
   std::unique_ptr<TestEnv::ProgramDirFixture> m_dir;
@@ -76,8 +80,8 @@ private slots:
   }
 
   void init() {
-    ResetPaperState();
-    CurrentPaper = {TXiaoTi{kReported}};
+    paperState() = PaperState{};
+    paperState().paper = {TXiaoTi{kReported}};
     setFeedbackParameter(m_pg->conninfo());
     QVERIFY2(m_pg->exec(QStringLiteral("TRUNCATE ErrorReport")), qPrintable(m_pg->errorString()));
   }
@@ -308,7 +312,7 @@ private slots:
   // The "错题反馈" link of a chapter page in the main view: the form shows
   // the one-question page, the report arrives as one row, and the paper
   // state belongs to the feedback page while the questions of the paper on
-  // display (PaperQuestions) stay as they were.
+  // display (paperState().questions) stay as they were.
   void reportFromPage() {
     TADOQuery &q = m_dm->ADOQuery2;
     q.SQL.Clear();
@@ -317,20 +321,20 @@ private slots:
     q.Open();
     QCOMPARE(q.RecordCount(), 3);
     QStringList stems;
-    CurrentPaper.clear();
+    paperState().paper.clear();
     for (q.First(); !q.Eof(); q.Next()) {
-      CurrentPaper.push_back(TXiaoTi{q.FieldByName(QStringLiteral("小题号")).AsInteger()});
+      paperState().paper.push_back(TXiaoTi{q.FieldByName(QStringLiteral("小题号")).AsInteger()});
       stems << q.FieldByName(QStringLiteral("题目内容")).AsString().left(10);
     }
     q.Close();
-    const int number = CurrentPaper[1].XiaoTiHao; // the second question's link
+    const int number = paperState().paper[1].XiaoTiHao; // the second question's link
 
     DataModule1 = m_dm.get();
-    PaperKind = PaperKinds::Chapter;
-    BuildQuestionPage(QStringLiteral("第一章"), 0, *m_dm, m_dm->programDir);
-    QVERIFY(PaperQuestions.size() == 3);
+    paperState().kind = PaperKinds::Chapter;
+    BuildQuestionPage(paperState(), QStringLiteral("第一章"), 0, *m_dm, m_dm->programDir);
+    QVERIFY(paperState().questions.size() == 3);
     std::vector<int> paperNumbers;
-    for (const TShiTi &s : PaperQuestions)
+    for (const TShiTi &s : paperState().questions)
       paperNumbers.push_back(s.XiaoTiHao);
 
     WebHtmlView mainView;
@@ -368,11 +372,11 @@ private slots:
     QCOMPARE(storedRows(), (QList<QStringList>{{QString::number(number), QStringLiteral("解题思路与题干不符,试题有错别字"),
                                                 QStringLiteral("选项 C 与解析不一致"), QStringLiteral("提交"), SoftTitle}}));
 
-    QCOMPARE(CurrentPaper.size(), size_t(3));
-    QCOMPARE(PaperKind, PaperKinds::Chapter);
-    QCOMPARE(PaperTitle, QStringLiteral("第一章"));
+    QCOMPARE(paperState().paper.size(), size_t(3));
+    QCOMPARE(paperState().kind, PaperKinds::Chapter);
+    QCOMPARE(paperState().title, QStringLiteral("第一章"));
     std::vector<int> after;
-    for (const TShiTi &s : PaperQuestions)
+    for (const TShiTi &s : paperState().questions)
       after.push_back(s.XiaoTiHao);
     QCOMPARE(after, paperNumbers);
   }

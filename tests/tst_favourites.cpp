@@ -27,6 +27,8 @@
 #include <QTableView>
 #include <QDeadlineTimer>
 #include <QTimer>
+#include "app/PaperState.h"
+
 #include <QtTest>
 
 namespace {
@@ -93,6 +95,10 @@ void click(QPushButton *b) { QMetaObject::invokeMethod(b, &QPushButton::click, Q
 class TstFavourites : public QObject {
   Q_OBJECT
 
+  // The paper on display of the code under test.
+  PaperState m_paperState;
+  PaperState &paperState() { return m_paperState; }
+
 private slots:
   // A case favourite is listed under its shared stem, chapters in order.
   void listing() {
@@ -116,7 +122,7 @@ private slots:
     RecordingPresenter presenter;
     AppEvents events;
     QWidget parent;
-    AppContext context{bank.dm, ProgramDir(bank.dir.root()), {}, presenter, events, &parent};
+    AppContext context{bank.dm, ProgramDir(bank.dir.root()), {}, presenter, paperState(), events, &parent};
     TActionList commands;
     registerCollectionsCommands(commands, context);
     QStringList before, after, tabs;
@@ -215,7 +221,7 @@ private slots:
     FakeDialogs fake;
     RecordingPresenter presenter;
     AppEvents events;
-    AppContext context{bank.dm, ProgramDir(bank.dir.root()), {}, presenter, events, nullptr};
+    AppContext context{bank.dm, ProgramDir(bank.dir.root()), {}, presenter, paperState(), events, nullptr};
     TActionList commands;
     registerCollectionsCommands(commands, context);
     commands.action(QStringLiteral("ActSCJST"))->trigger();

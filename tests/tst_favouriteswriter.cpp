@@ -9,7 +9,7 @@
 #include "FakeDialogs.h"
 #include "TestEnv.h"
 #include "collections/FavouritesWriter.h"
-#include "render/Global.h"
+#include "app/PaperState.h"
 #include "render/PageBuilder.h"
 #include "store/DM.h"
 
@@ -41,11 +41,11 @@ int commitCounter(void *counter) {
 
 struct Bank : OpenedBank {
   int commits = 0;
+  PaperState paper; // the paper on display, fresh for each bank
   Bank() : OpenedBank({kBank}) {
-    ResetPaperState();
-    CurrentPaper = {{1}, {2}, {10}, {11}, {30}};
-    PaperKind = PaperKinds::Chapter;
-    BuildQuestionPage(QStringLiteral("第一章"), 0, dm, ProgramDir(dir.root()));
+    paper.paper = {{1}, {2}, {10}, {11}, {30}};
+    paper.kind = PaperKinds::Chapter;
+    BuildQuestionPage(paper, QStringLiteral("第一章"), 0, dm, ProgramDir(dir.root()));
     sqlite3_commit_hook(dm.ADOConnection1.handle(), commitCounter, &commits);
   }
   ~Bank() { sqlite3_commit_hook(dm.ADOConnection1.handle(), nullptr, nullptr); }
@@ -85,8 +85,6 @@ class TstFavouritesWriter : public QObject {
   Q_OBJECT
 
 private slots:
-  void init() { ResetPaperState(); }
-
   void lastCallWins_data() {
     QTest::addColumn<QString>("marked"); // marked before the calls
     QTest::addColumn<QString>("calls");
@@ -123,11 +121,11 @@ private slots:
     QFETCH(QString, after);
     QFETCH(QList<int>, toggled);
     Bank bank;
-    QCOMPARE(PaperLinkNumbers, (std::vector<int>{1, 2, 10}));
+    QCOMPARE(bank.paper.linkNumbers, (std::vector<int>{1, 2, 10}));
     bank.setMarks(marked);
     const QString before = bank.marks();
     FakeDialogs dialogs;
-    FavouritesWriter writer(bank.dm);
+    FavouritesWriter writer(bank.dm, bank.paper);
     QSignalSpy spy(&writer, &FavouritesWriter::favouriteToggled);
     bank.commits = 0;
 
@@ -147,7 +145,7 @@ private slots:
   void laterTurnsBuildOnEarlierOnes() {
     Bank bank;
     FakeDialogs dialogs;
-    FavouritesWriter writer(bank.dm);
+    FavouritesWriter writer(bank.dm, bank.paper);
     send(writer, QStringLiteral("1:1 2:~"));
     QTRY_VERIFY(!writer.hasPending());
     send(writer, QStringLiteral("1:~ 2:~ 2:~ 2:~"));
@@ -174,10 +172,10 @@ private slots:
   void paperChangedBeforeTheWrite() {
     Bank bank;
     FakeDialogs dialogs;
-    FavouritesWriter writer(bank.dm);
+    FavouritesWriter writer(bank.dm, bank.paper);
     send(writer, QStringLiteral("1:1 2:1"));
-    CurrentPaper = {{2}};
-    BuildQuestionPage(QStringLiteral("第二章"), 0, bank.dm, ProgramDir(bank.dir.root()));
+    bank.paper.paper = {{2}};
+    BuildQuestionPage(bank.paper, QStringLiteral("第二章"), 0, bank.dm, ProgramDir(bank.dir.root()));
     QTRY_VERIFY(!writer.hasPending());
     QCOMPARE(bank.marks(), QStringLiteral("1=0,2=1,10=0,11=0,20=0,30=0"));
   }
@@ -187,7 +185,7 @@ private slots:
   void waitsForAnOpenTransaction() {
     Bank bank;
     FakeDialogs dialogs;
-    FavouritesWriter writer(bank.dm);
+    FavouritesWriter writer(bank.dm, bank.paper);
     bank.dm.ADOConnection1.BeginTrans();
     send(writer, QStringLiteral("1:1"));
     QTest::qWait(120);
@@ -211,7 +209,7 @@ private slots:
         send(*writer, QStringLiteral("1:1 2:0"));
       }
     } dialogs;
-    FavouritesWriter writer(bank.dm);
+    FavouritesWriter writer(bank.dm, bank.paper);
     dialogs.writer = &writer;
     QSignalSpy spy(&writer, &FavouritesWriter::favouriteToggled);
     // The first statement passes, the second fails: nothing of the turn may stay.

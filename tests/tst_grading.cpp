@@ -15,6 +15,8 @@
 #include "store/DM.h"
 #include "store/Startup.h"
 
+#include "app/PaperState.h"
+
 #include <QtTest>
 #include <memory>
 
@@ -68,15 +70,19 @@ Q_DECLARE_METATYPE(QList<Group>)
 
 class TstGrading : public QObject {
   Q_OBJECT
+
+  // The paper on display of the code under test.
+  PaperState m_paperState;
+  PaperState &paperState() { return m_paperState; }
   std::unique_ptr<TestEnv::ProgramDirFixture> m_dir;
   std::unique_ptr<TDataModule1> m_dm;
   std::unique_ptr<FakeDialogs> m_dialogs;
   std::unique_ptr<FakeHtmlView> m_page;
 
-  // Puts the paper into PaperQuestions (numbers 101, 102, ...) and ticks
+  // Puts the paper into paperState().questions (numbers 101, 102, ...) and ticks
   // the letters on the page.
   void setPaper(const QList<Q> &paper) {
-    PaperQuestions.clear();
+    paperState().questions.clear();
     int n = 100;
     for (const Q &q : paper) {
       TShiTi s;
@@ -85,12 +91,12 @@ class TstGrading : public QObject {
       s.TiMuType = q.type;
       s.Answer = q.answer;
       s.DaTiHao = q.daTiHao;
-      PaperQuestions.push_back(s);
+      paperState().questions.push_back(s);
       for (int i = 0; i < q.options; ++i)
         m_page->checked.insert(QStringLiteral("%1/%2").arg(n).arg(i), q.ticked.contains(QChar('A' + i)));
       m_page->checked.insert(QStringLiteral("T%1_%1").arg(n), false);
     }
-    PaperOnDisplay = true;
+    paperState().onDisplay = true;
   }
 
   QStringList expectedRedStems(const QList<Q> &paper, const QList<bool> &right) {
@@ -103,7 +109,7 @@ class TstGrading : public QObject {
 
 private slots:
   void init() {
-    ResetPaperState();
+    paperState() = PaperState{};
     m_dir = std::make_unique<TestEnv::ProgramDirFixture>(QStringList{QString::fromUtf8(kTypes)});
     m_dm = std::make_unique<TDataModule1>();
     QCOMPARE(OpenBankAtStartup(*m_dm, m_dir->root()), StartupResult::Opened);
@@ -115,7 +121,7 @@ private slots:
     m_dialogs.reset();
     m_dm.reset();
     m_dir.reset();
-    ResetPaperState();
+    paperState() = PaperState{};
   }
 
   // The chosen letters against the stored answer: exact string in option
@@ -148,15 +154,15 @@ private slots:
     QFETCH(bool, right);
     const QList<Q> paper{{"单项选择题", 4, "C", "C"}, {"单项选择题", options, answer, ticked}};
     setPaper(paper);
-    PaperQuestions[1].IsRight = !right; // grading must overwrite it
+    paperState().questions[1].IsRight = !right; // grading must overwrite it
 
-    QCOMPARE(GradePaper(*m_page, *m_dm), GradeStatus::Graded);
-    QCOMPARE(PaperQuestions[0].IsRight, true);
-    QCOMPARE(PaperQuestions[1].IsRight, right);
+    QCOMPARE(GradePaper(paperState(), *m_page, *m_dm), GradeStatus::Graded);
+    QCOMPARE(paperState().questions[0].IsRight, true);
+    QCOMPARE(paperState().questions[1].IsRight, right);
     QCOMPARE(m_page->colored(), expectedRedStems(paper, {true, right}));
-    QCOMPARE(TypeResults.size(), size_t(1));
-    QCOMPARE(TypeResults[0].Right, right ? 2 : 1);
-    QCOMPARE(TypeResults[0].Error, right ? 0 : 1);
+    QCOMPARE(paperState().typeResults.size(), size_t(1));
+    QCOMPARE(paperState().typeResults[0].Right, right ? 2 : 1);
+    QCOMPARE(paperState().typeResults[0].Error, right ? 0 : 1);
     QVERIFY(m_dialogs->shown.isEmpty());
   }
 
@@ -174,8 +180,8 @@ private slots:
         if (mask & (1 << i))
           ticked += QChar('A' + i);
       setPaper({{"多项选择题", 4, answer, ticked}});
-      QCOMPARE(GradePaper(*m_page, *m_dm), GradeStatus::Graded);
-      QVERIFY2(!PaperQuestions[0].IsRight, qPrintable(ticked));
+      QCOMPARE(GradePaper(paperState(), *m_page, *m_dm), GradeStatus::Graded);
+      QVERIFY2(!paperState().questions[0].IsRight, qPrintable(ticked));
     }
   }
 
@@ -216,12 +222,12 @@ private slots:
     const QHash<QString, double> marks{{"单项选择题", 1}, {"多项选择题", 2}, {"判断题", 0.5},
                                        {"案例分析题", 3}, {"O'Brien题", 4}};
     setPaper(paper);
-    QCOMPARE(GradePaper(*m_page, *m_dm), GradeStatus::Graded);
+    QCOMPARE(GradePaper(paperState(), *m_page, *m_dm), GradeStatus::Graded);
 
     QCOMPARE(m_page->readCalls.size(), 1); // every input in one call
-    QCOMPARE(TypeResults.size(), size_t(groups.size()));
+    QCOMPARE(paperState().typeResults.size(), size_t(groups.size()));
     for (int i = 0; i < groups.size(); ++i) {
-      const TTest &t = TypeResults[size_t(i)];
+      const TTest &t = paperState().typeResults[size_t(i)];
       const Group &g = groups[i];
       QCOMPARE(t.TiMuType, g.type);
       QCOMPARE(t.NumOfShiTi, g.count);
@@ -233,19 +239,19 @@ private slots:
       QVERIFY(!t.alreadyCount);
     }
     QList<bool> right;
-    for (const TShiTi &s : PaperQuestions)
+    for (const TShiTi &s : paperState().questions)
       right << s.IsRight;
     QCOMPARE(m_page->colorCalls.size(), right.contains(false) ? 1 : 0); // all stems in one call
     QCOMPARE(m_page->colored(), expectedRedStems(paper, right));
 
     // Grading again without changes gives the same outcome.
-    const std::vector<TTest> first = TypeResults;
-    QCOMPARE(GradePaper(*m_page, *m_dm), GradeStatus::Graded);
-    QCOMPARE(TypeResults.size(), first.size());
+    const std::vector<TTest> first = paperState().typeResults;
+    QCOMPARE(GradePaper(paperState(), *m_page, *m_dm), GradeStatus::Graded);
+    QCOMPARE(paperState().typeResults.size(), first.size());
     for (size_t i = 0; i < first.size(); ++i) {
-      QCOMPARE(TypeResults[i].TiMuType, first[i].TiMuType);
-      QCOMPARE(TypeResults[i].Right, first[i].Right);
-      QCOMPARE(TypeResults[i].Score, first[i].Score);
+      QCOMPARE(paperState().typeResults[i].TiMuType, first[i].TiMuType);
+      QCOMPARE(paperState().typeResults[i].Right, first[i].Right);
+      QCOMPARE(paperState().typeResults[i].Score, first[i].Score);
     }
   }
 
@@ -258,34 +264,34 @@ private slots:
               {"判断题", 2, "B", "A"},
               {"排序题", 4, "AB", "AB"},
               {"排序题", 4, "C", ""}});
-    QCOMPARE(GradePaper(*m_page, *m_dm), GradeStatus::Graded);
-    QCOMPARE(TypeResults.size(), size_t(2));
-    QCOMPARE(TypeResults[0].Total, 2.0f);
-    QCOMPARE(TypeResults[0].Score, 1.5f);
-    QCOMPARE(TypeResults[0].MNPP, 0.75f);
-    QCOMPARE(TypeResults[1].TiMuType, QStringLiteral("排序题"));
-    QCOMPARE(TypeResults[1].Total, 0.0f);
-    QCOMPARE(TypeResults[1].Score, 0.0f);
-    QCOMPARE(TypeResults[1].MNPP, 0.5f);
+    QCOMPARE(GradePaper(paperState(), *m_page, *m_dm), GradeStatus::Graded);
+    QCOMPARE(paperState().typeResults.size(), size_t(2));
+    QCOMPARE(paperState().typeResults[0].Total, 2.0f);
+    QCOMPARE(paperState().typeResults[0].Score, 1.5f);
+    QCOMPARE(paperState().typeResults[0].MNPP, 0.75f);
+    QCOMPARE(paperState().typeResults[1].TiMuType, QStringLiteral("排序题"));
+    QCOMPARE(paperState().typeResults[1].Total, 0.0f);
+    QCOMPARE(paperState().typeResults[1].Score, 0.0f);
+    QCOMPARE(paperState().typeResults[1].MNPP, 0.5f);
   }
 
   // Before the first question page nothing is read and nothing changes.
   void noPaperOnDisplay() {
     setPaper({{"单项选择题", 4, "A", "B"}});
-    PaperOnDisplay = false;
-    TypeResults = {TTest{QStringLiteral("旧"), 1, 1, 0, 1, 1, 1, false}};
-    ActSummitPaper(*m_page, *m_dm);
+    paperState().onDisplay = false;
+    paperState().typeResults = {TTest{QStringLiteral("旧"), 1, 1, 0, 1, 1, 1, false}};
+    ActSummitPaper(paperState(), *m_page, *m_dm);
     QCOMPARE(m_dialogs->shown.size(), 1);
     QCOMPARE(m_dialogs->shown[0].text, QStringLiteral("请先选择试卷！"));
     QCOMPARE(m_dialogs->shown[0].caption, QStringLiteral("未选择试卷"));
     QCOMPARE(m_dialogs->shown[0].icon, Dialogs::Icon::Information);
     QVERIFY(m_page->readCalls.isEmpty());
     QVERIFY(m_page->colorCalls.isEmpty());
-    QCOMPARE(TypeResults[0].TiMuType, QStringLiteral("旧"));
+    QCOMPARE(paperState().typeResults[0].TiMuType, QStringLiteral("旧"));
     QVERIFY(m_dialogs->modalForms.isEmpty());
   }
 
-  // A page that was not built for PaperQuestions: told, nothing changed,
+  // A page that was not built for paperState().questions: told, nothing changed,
   // no report.
   void pageLacksAnElement_data() {
     QTest::addColumn<QString>("missing");
@@ -296,14 +302,14 @@ private slots:
     setPaper({{"单项选择题", 4, "A", "B"}, {"单项选择题", 4, "A", "A"}});
     QFETCH(QString, missing);
     m_page->checked.remove(missing);
-    PaperQuestions[0].IsRight = true;
-    TypeResults = {TTest{QStringLiteral("旧"), 1, 1, 0, 1, 1, 1, false}};
-    ActSummitPaper(*m_page, *m_dm);
+    paperState().questions[0].IsRight = true;
+    paperState().typeResults = {TTest{QStringLiteral("旧"), 1, 1, 0, 1, 1, 1, false}};
+    ActSummitPaper(paperState(), *m_page, *m_dm);
     QCOMPARE(m_dialogs->texts(), QStringList{QStringLiteral("当前页面与试卷不符，无法批阅，请重新生成试卷。")});
     QVERIFY(m_page->colorCalls.isEmpty());
-    QVERIFY(PaperQuestions[0].IsRight);
-    QCOMPARE(TypeResults.size(), size_t(1));
-    QCOMPARE(TypeResults[0].TiMuType, QStringLiteral("旧"));
+    QVERIFY(paperState().questions[0].IsRight);
+    QCOMPARE(paperState().typeResults.size(), size_t(1));
+    QCOMPARE(paperState().typeResults[0].TiMuType, QStringLiteral("旧"));
     QVERIFY(m_dialogs->modalForms.isEmpty());
   }
 
@@ -315,10 +321,10 @@ private slots:
     QCOMPARE(OpenBankAtStartup(dm, dir.root()), StartupResult::Opened);
     const ProgramDir programDir(dir.root());
     for (int n : {5, 6, 7, 20, 21})
-      CurrentPaper.push_back(TXiaoTi{n});
-    PaperKind = PaperKinds::Chapter;
-    BuildQuestionPage(QStringLiteral("第一章"), 0, dm, programDir);
-    QCOMPARE(PaperQuestions.size(), size_t(5));
+      paperState().paper.push_back(TXiaoTi{n});
+    paperState().kind = PaperKinds::Chapter;
+    BuildQuestionPage(paperState(), QStringLiteral("第一章"), 0, dm, programDir);
+    QCOMPARE(paperState().questions.size(), size_t(5));
 
     WebHtmlView view;
     view.navigate(programDir.questionPagePath());
@@ -326,10 +332,10 @@ private slots:
     // 5 right (A), 6 wrong (B for C), 7 unanswered, 20 right (B), 21 right (A, C, D for "acd").
     view.runScript(QStringLiteral("['5/0', '6/1', '20/1', '21/0', '21/2', '21/3'].forEach(function (id) {"
                                   " document.getElementById(id).click(); });"));
-    QCOMPARE(GradePaper(view, dm), GradeStatus::Graded);
+    QCOMPARE(GradePaper(paperState(), view, dm), GradeStatus::Graded);
 
     QList<bool> right;
-    for (const TShiTi &s : PaperQuestions)
+    for (const TShiTi &s : paperState().questions)
       right << s.IsRight;
     QCOMPARE(right, (QList<bool>{true, false, false, true, true}));
     const QStringList colors =
@@ -337,19 +343,19 @@ private slots:
                                      " return document.getElementById(id).style.color; })"))
             .toStringList();
     QCOMPARE(colors, (QStringList{"", "red", "red", "", ""}));
-    QCOMPARE(TypeResults.size(), size_t(3));
-    QCOMPARE(TypeResults[0].TiMuType, QStringLiteral("单项选择题"));
-    QCOMPARE(TypeResults[0].Right, 1);
-    QCOMPARE(TypeResults[1].TiMuType, QStringLiteral("判断题"));
-    QCOMPARE(TypeResults[2].TiMuType, QStringLiteral("案例分析题"));
-    QCOMPARE(TypeResults[2].Score, 4.0f);
+    QCOMPARE(paperState().typeResults.size(), size_t(3));
+    QCOMPARE(paperState().typeResults[0].TiMuType, QStringLiteral("单项选择题"));
+    QCOMPARE(paperState().typeResults[0].Right, 1);
+    QCOMPARE(paperState().typeResults[1].TiMuType, QStringLiteral("判断题"));
+    QCOMPARE(paperState().typeResults[2].TiMuType, QStringLiteral("案例分析题"));
+    QCOMPARE(paperState().typeResults[2].Score, 4.0f);
     QVERIFY2(view.scriptErrors().isEmpty(), qPrintable(view.scriptErrors().join('\n')));
   }
 
-  // The command opens the report on the new TypeResults.
+  // The command opens the report on the new paperState().typeResults.
   void commandOpensReport() {
     setPaper({{"单项选择题", 4, "A", "A"}, {"判断题", 2, "B", "A"}});
-    PaperKind = PaperKinds::Search; // closing stores nothing
+    paperState().kind = PaperKinds::Search; // closing stores nothing
     QStringList reportLines;
     m_dialogs->modalHandler = [&](QDialog &dlg) {
       auto &report = dynamic_cast<TFrmShowTestResult &>(dlg);
@@ -357,7 +363,7 @@ private slots:
       dlg.reject();
       return dlg.result();
     };
-    ActSummitPaper(*m_page, *m_dm, nullptr, [](QWidget *parent) { return std::make_unique<FakeHtmlView>(parent); });
+    ActSummitPaper(paperState(), *m_page, *m_dm, nullptr, [](QWidget *parent) { return std::make_unique<FakeHtmlView>(parent); });
     QCOMPARE(m_dialogs->modalForms, QStringList{QStringLiteral("TFrmShowTestResult")});
     const QString row = QStringLiteral("<tr><td width=\"28%\" align=\"center\" class=\"table1\">判断题</td>"
                                        "<td width=\"15%\" align=\"center\" class=\"table1\">1</td>"

@@ -34,6 +34,8 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include "app/PaperState.h"
+
 #include <QtTest>
 #include <random>
 #include <sqlite3.h>
@@ -91,6 +93,10 @@ const QString kEndless = QStringLiteral("(WITH RECURSIVE r(i) AS (SELECT 1 UNION
 
 class TstHostileBanks : public QObject {
   Q_OBJECT
+
+  // The paper on display of the code under test.
+  PaperState m_paperState;
+  PaperState &paperState() { return m_paperState; }
 
   // Each row: the SQL that makes the bank hostile, and the words the refusal
   // must contain (empty: the bank is accepted).
@@ -179,7 +185,7 @@ private slots:
 
     RecordingPresenter presenter;
     AppEvents events;
-    AppContext context{bank.dm, ProgramDir(root), {}, presenter, events, nullptr};
+    AppContext context{bank.dm, ProgramDir(root), {}, presenter, paperState(), events, nullptr};
     FakeDialogs dialogs;
     dialogs.defaultAnswer = true;
     HttpTestServer server;

@@ -18,7 +18,7 @@
 #include "mainwin/ui/Pictures.h"
 #include "mainwin/VendorInfo.h"
 #include "render/Gbk.h"
-#include "render/Global.h"
+#include "app/PaperState.h"
 #include "render/ui/WebHtmlView.h"
 #include "store/DM.h"
 #include "store/SystemParameters.h"
@@ -57,9 +57,9 @@ std::vector<int> chapterNumbers(TFrmMain &w, int id) {
   return out;
 }
 
-std::vector<int> currentPaperNumbers() {
+std::vector<int> currentPaperNumbers(const PaperState &paper) {
   std::vector<int> out;
-  for (const TXiaoTi &x : CurrentPaper)
+  for (const TXiaoTi &x : paper.paper)
     out.push_back(x.XiaoTiHao);
   return out;
 }
@@ -116,6 +116,7 @@ class TstMainWindow : public QObject {
   Q_OBJECT
 
   std::unique_ptr<MainWindowFixture> m_fixture;
+  PaperState &paperState() const { return m_fixture->paperState(); }
   FakeDialogs *m_dialogs = nullptr;
 
   TFrmMain &w() { return *m_fixture->window; }
@@ -124,7 +125,6 @@ private slots:
   // Every test starts on its own window and bank: any one of them runs
   // alone.
   void init() {
-    ResetPaperState();
     m_fixture = std::make_unique<MainWindowFixture>();
     m_dialogs = &m_fixture->dialogs;
     QVERIFY(!w().startupFailed());
@@ -147,13 +147,13 @@ private slots:
     QCOMPARE(start.level, 2);
     QCOMPARE(w().TreeView1->absoluteIndex(w().TreeView1->currentItem()), 2);
 
-    QCOMPARE(PaperKind, PaperKinds::Chapter);
-    QCOMPARE(ChapterId, start.info->ID);
-    QCOMPARE(PaperTitle, start.info->Name);
-    QVERIFY(PaperOnDisplay);
+    QCOMPARE(paperState().kind, PaperKinds::Chapter);
+    QCOMPARE(paperState().chapterId, start.info->ID);
+    QCOMPARE(paperState().title, start.info->Name);
+    QVERIFY(paperState().onDisplay);
     const std::vector<int> numbers = chapterNumbers(w(), start.info->ID);
     QVERIFY(!numbers.empty());
-    QCOMPARE(currentPaperNumbers(), numbers);
+    QCOMPARE(currentPaperNumbers(paperState()), numbers);
     QCOMPARE(parameter(w(), QStringLiteral("TreeViewIndex")), QStringLiteral("2"));
 
     const QString page = w().programDir().questionPagePath();
@@ -185,8 +185,8 @@ private slots:
     QVERIFY(pageText(w()).contains(info->Name));
     QCOMPARE(parameter(w(), QStringLiteral("TreeViewIndex")), QString::number(target));
     QCOMPARE(w().TreeViewIndex, target);
-    QCOMPARE(ChapterId, info->ID);
-    QCOMPARE(currentPaperNumbers(), chapterNumbers(w(), info->ID));
+    QCOMPARE(paperState().chapterId, info->ID);
+    QCOMPARE(currentPaperNumbers(paperState()), chapterNumbers(w(), info->ID));
 
     // A double click runs it once (its second click only opens or closes).
     QSignalSpy practice(w().command(QStringLiteral("ActSCSTKST")), &QAction::triggered);
@@ -202,8 +202,8 @@ private slots:
       clickNode(w().TreeView1, nodeAtLevel(w(), level, false));
       QCOMPARE(w().TreeView1->level(w().TreeView1->currentItem()), level);
     }
-    QCOMPARE(PaperTitle, info->Name);
-    QCOMPARE(ChapterId, info->ID);
+    QCOMPARE(paperState().title, info->Name);
+    QCOMPARE(paperState().chapterId, info->ID);
     QCOMPARE(parameter(w(), QStringLiteral("TreeViewIndex")), QString::number(target));
     QCOMPARE(fileBytes(page), before);
     QVERIFY(m_dialogs->shown.isEmpty());
@@ -220,7 +220,7 @@ private slots:
     QCOMPARE(w().TreeView1->level(w().TreeView1->currentItem()), 2);
     QTest::keyClick(w().TreeView1, Qt::Key_Return);
     const TTreeNodeInfo *info = w().categoryTree().nodes()[3].info;
-    QCOMPARE(PaperTitle, info->Name);
+    QCOMPARE(paperState().title, info->Name);
     QCOMPARE(parameter(w(), QStringLiteral("TreeViewIndex")), QStringLiteral("3"));
     QVERIFY(pageText(w()).contains(info->Name));
 
@@ -235,11 +235,11 @@ private slots:
     }
     QTest::keyClick(w().TreeView1, Qt::Key_Up);
     QCOMPARE(w().TreeView1->absoluteIndex(w().TreeView1->currentItem()), count - 2);
-    QCOMPARE(PaperTitle, info->Name);
+    QCOMPARE(paperState().title, info->Name);
 
     w().command(QStringLiteral("ActShiTiKu"))->trigger();
     QCOMPARE(w().TreeView1->absoluteIndex(w().TreeView1->currentItem()), 3);
-    QCOMPARE(PaperTitle, info->Name);
+    QCOMPARE(paperState().title, info->Name);
 
     // Shortcuts are shown in the tooltips.
     const QString ctrl1 = QKeySequence(Qt::CTRL | Qt::Key_1).toString(QKeySequence::NativeText);
@@ -271,7 +271,7 @@ private slots:
     w().Panel1->MenuImages[0]->setFocus();
     QTest::keyClick(w().Panel1->MenuImages[0], Qt::Key_Space);
     QCOMPARE(w().Panel1->menuState.SelectedMenuIndex, 0);
-    QCOMPARE(PaperKind, PaperKinds::Chapter);
+    QCOMPARE(paperState().kind, PaperKinds::Chapter);
   }
 
   // The window shows what the commands declare: each main-menu button runs
@@ -501,14 +501,13 @@ private slots:
   // A section without questions: "没有试题！", and nothing else changes.
   void emptyChapter() {
     FakeDialogs dialogs;
-    ResetPaperState();
     TestEnv::ProgramDirFixture dir({kSmallBankTree});
     TFrmMain win{ProgramDir(dir.root())};
     QVERIFY(!win.startupFailed());
     win.show();
     QVERIFY(QTest::qWaitForWindowExposed(&win));
-    QCOMPARE(PaperTitle, QStringLiteral("第一节 有题"));
-    QCOMPARE(currentPaperNumbers(), (std::vector<int>{3, 7}));
+    QCOMPARE(win.paperState().title, QStringLiteral("第一节 有题"));
+    QCOMPARE(currentPaperNumbers(win.paperState()), (std::vector<int>{3, 7}));
     const QByteArray page = fileBytes(win.programDir().questionPagePath());
 
     clickNode(win.TreeView1, 3);
@@ -516,9 +515,9 @@ private slots:
     QCOMPARE(dialogs.shown[0].text, QStringLiteral("没有试题！"));
     QCOMPARE(dialogs.shown[0].caption, QStringLiteral("提示"));
     QCOMPARE(dialogs.shown[0].icon, Dialogs::Icon::Information);
-    QCOMPARE(currentPaperNumbers(), (std::vector<int>{3, 7})); // the paper on display stays
-    QCOMPARE(PaperKind, PaperKinds::Chapter);
-    QCOMPARE(ChapterId, 100);
+    QCOMPARE(currentPaperNumbers(win.paperState()), (std::vector<int>{3, 7})); // the paper on display stays
+    QCOMPARE(win.paperState().kind, PaperKinds::Chapter);
+    QCOMPARE(win.paperState().chapterId, 100);
     QCOMPARE(win.TreeViewIndex, 2);
     QCOMPARE(parameter(win, QStringLiteral("TreeViewIndex")), QStringLiteral("2"));
     QCOMPARE(fileBytes(win.programDir().questionPagePath()), page);
@@ -546,7 +545,6 @@ private slots:
     QFETCH(QString, trigger);
     QFETCH(QString, told);
     FakeDialogs dialogs;
-    ResetPaperState();
     TestEnv::ProgramDirFixture dir({kSmallBankTree});
     OpenedHook hook([&](TADOConnection &c) {
       c.setStatementBudget(1000);
@@ -554,8 +552,8 @@ private slots:
     });
     TFrmMain win{ProgramDir(dir.root())};
     QVERIFY(!win.startupFailed());
-    QVERIFY(PaperOnDisplay);
-    QCOMPARE(PaperTitle, QStringLiteral("第一节 有题"));
+    QVERIFY(win.paperState().onDisplay);
+    QCOMPARE(win.paperState().title, QStringLiteral("第一节 有题"));
     QVERIFY(win.WebBrowser1->waitForLoad());
     QVERIFY(win.WebBrowser1->evaluate(QStringLiteral("document.body.innerText")).toString().contains(
         QStringLiteral("第一节 有题")));
@@ -585,7 +583,6 @@ private slots:
     QFETCH(int, icon);
     QFETCH(QString, text);
     FakeDialogs dialogs;
-    ResetPaperState();
     TestEnv::ProgramDirFixture dir({sql});
     QFile::remove(dir.path(QStringLiteral("css/Question.html")));
     TFrmMain win{ProgramDir(dir.root())};
@@ -598,9 +595,9 @@ private slots:
       QCOMPARE(dialogs.shown[0].text, text);
     QVERIFY2(dialogs.shown[0].text.contains(QRegularExpression(QStringLiteral("[\\x{4e00}-\\x{9fff}]"))),
              qPrintable(dialogs.shown[0].text));
-    QVERIFY(!PaperOnDisplay);
-    QCOMPARE(PaperKind, qint16(0));
-    QVERIFY(CurrentPaper.empty());
+    QVERIFY(!win.paperState().onDisplay);
+    QCOMPARE(win.paperState().kind, qint16(0));
+    QVERIFY(win.paperState().paper.empty());
     QVERIFY(!QFile::exists(win.programDir().questionPagePath()));
   }
 
@@ -620,7 +617,6 @@ private slots:
     QFETCH(QString, sql);
     QFETCH(bool, paper);
     FakeDialogs dialogs;
-    ResetPaperState();
     TestEnv::ProgramDirFixture dir({sql});
     TFrmMain win{ProgramDir(dir.root())};
     QVERIFY(!win.startupFailed());
@@ -641,7 +637,6 @@ private slots:
 
   void treeWithoutStartNode() {
     FakeDialogs dialogs;
-    ResetPaperState();
     TestEnv::ProgramDirFixture dir(
         {QStringLiteral("INSERT INTO 题目类别(编号,名称,父级编号,属性) VALUES(1,'科目甲',0,'0'),(10,'第一章',1,'1');")});
     QFile::remove(dir.path(QStringLiteral("css/Question.html")));
@@ -650,7 +645,7 @@ private slots:
     QCOMPARE(win.TreeView1->nodeCount(), 2);
     QVERIFY(win.TreeView1->selectedItems().isEmpty());
     QVERIFY(!QFile::exists(win.programDir().questionPagePath()));
-    QCOMPARE(PaperKind, qint16(0));
+    QCOMPARE(win.paperState().kind, qint16(0));
     QVERIFY(dialogs.shown.isEmpty());
   }
 };

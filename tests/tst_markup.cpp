@@ -6,7 +6,7 @@
 #include "TestEnv.h"
 #include "common/MarkupCheck.h"
 #include "exam/TestReport.h"
-#include "render/Global.h"
+#include "app/PaperState.h"
 #include "render/PageBuilder.h"
 #include "store/BankBuilder.h"
 #include "store/DM.h"
@@ -18,6 +18,10 @@
 
 class TstMarkup : public QObject {
   Q_OBJECT
+
+  // The paper on display of the code under test.
+  PaperState m_paperState;
+  PaperState &paperState() { return m_paperState; }
 
 private slots:
   void check_data() {
@@ -81,10 +85,10 @@ INSERT INTO 答案选项(大题号,小题号,答案编号,答题选项) VALUES
 )SQL")});
     TDataModule1 dm;
     QCOMPARE(OpenBankAtStartup(dm, fixture.root()), StartupResult::Opened);
-    CurrentPaper = {TXiaoTi{1}, TXiaoTi{2}};
-    PaperKind = 1;
+    paperState().paper = {TXiaoTi{1}, TXiaoTi{2}};
+    paperState().kind = 1;
     const ProgramDir dir(fixture.root());
-    BuildQuestionPage(QStringLiteral("标记"), 0, dm, dir);
+    BuildQuestionPage(paperState(), QStringLiteral("标记"), 0, dm, dir);
     QFile f(dir.questionPagePath());
     QVERIFY(f.open(QIODevice::ReadOnly));
     QStringDecoder gbk("GBK");
@@ -95,7 +99,7 @@ INSERT INTO 答案选项(大题号,小题号,答案编号,答题选项) VALUES
     QVERIFY(page.contains(QStringLiteral("2. 第二题<b>粗</b></span>")));
     QVERIFY(page.contains(QStringLiteral("\"><i>丙</i></label>")));
     QVERIFY(!page.contains(QStringLiteral("<textarea>")));
-    QCOMPARE(PaperQuestions.size(), std::size_t(2));
+    QCOMPARE(paperState().questions.size(), std::size_t(2));
   }
 
   // The section name (the page's title), the answers and the question type
@@ -122,11 +126,11 @@ INSERT INTO 大题(大题号,大题内容) VALUES (10,'案例材料');
                               "表“小题”第 2 行（小题号=2）字段“题目类型”", "表“小题”第 11 行（小题号=11）字段“答案”"})
       QVERIFY2(problems.contains(QString::fromUtf8(field)), qPrintable(problems));
 
-    CurrentPaper = {TXiaoTi{1}, TXiaoTi{2}, TXiaoTi{3}, TXiaoTi{10}};
-    PaperKind = 1;
+    paperState().paper = {TXiaoTi{1}, TXiaoTi{2}, TXiaoTi{3}, TXiaoTi{10}};
+    paperState().kind = 1;
     const ProgramDir dir(fixture.root());
     const QString title = QStringLiteral("第一节<textarea rows=\"2\">未闭合");
-    BuildQuestionPage(title, 0, dm, dir);
+    BuildQuestionPage(paperState(), title, 0, dm, dir);
     QFile f(dir.questionPagePath());
     QVERIFY(f.open(QIODevice::ReadOnly));
     QStringDecoder gbk("GBK");

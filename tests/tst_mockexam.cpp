@@ -18,7 +18,7 @@
 #include "mainwin/ui/PaperToolbarBar.h"
 #include "app/ui/WidgetDialogs.h"
 #include "app/ActionList.h"
-#include "render/Global.h"
+#include "app/PaperState.h"
 #include "render/ui/WebHtmlView.h"
 #include "store/DM.h"
 
@@ -89,6 +89,7 @@ class TstMockExam : public QObject {
   Q_OBJECT
 
   std::unique_ptr<MainWindowFixture> m_fixture;
+  PaperState &paperState() const { return m_fixture->paperState(); }
   FakeDialogs *m_dialogs = nullptr;
 
   TFrmMain &w() { return *m_fixture->window; }
@@ -111,7 +112,7 @@ class TstMockExam : public QObject {
 
   std::vector<int> paperNumbers() const {
     std::vector<int> out;
-    for (const TXiaoTi &x : CurrentPaper)
+    for (const TXiaoTi &x : paperState().paper)
       out.push_back(x.XiaoTiHao);
     return out;
   }
@@ -171,21 +172,20 @@ class TstMockExam : public QObject {
       if (nodes[i].info && nodes[i].info->ID == id)
         w().TreeView1->selectNode(int(i));
     w().command(QStringLiteral("ActSCSTKST"))->trigger();
-    QCOMPARE(ChapterId, id);
+    QCOMPARE(paperState().chapterId, id);
   }
 
 private slots:
   // Each test starts on its own window and bank with a chapter paper on
   // display.
   void init() {
-    ResetPaperState();
     m_fixture = std::make_unique<MainWindowFixture>();
     m_dialogs = &m_fixture->dialogs;
     QVERIFY(!w().startupFailed());
     QVERIFY(m_fixture->showActive());
     openSection(kSection);
     QVERIFY(page().waitForLoad());
-    QCOMPARE(PaperKind, PaperKinds::Chapter);
+    QCOMPARE(paperState().kind, PaperKinds::Chapter);
     m_dialogs->shown.clear();
   }
   void cleanup() {
@@ -302,12 +302,12 @@ private slots:
 
     // The paper: kind 2, titled with the time, drawn from the first subject
     // only, one entry per question.
-    QCOMPARE(PaperKind, PaperKinds::MockExam);
+    QCOMPARE(paperState().kind, PaperKinds::MockExam);
     QVERIFY2(QRegularExpression(QStringLiteral("^模拟考场\\(\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\)$"))
-                 .match(PaperTitle)
+                 .match(paperState().title)
                  .hasMatch(),
-             qPrintable(PaperTitle));
-    QCOMPARE(int(CurrentPaper.size()), questions);
+             qPrintable(paperState().title));
+    QCOMPARE(int(paperState().paper.size()), questions);
     QStringList listed;
     for (int x : paperNumbers())
       listed << QString::number(x);
@@ -316,7 +316,7 @@ private slots:
                    sectionsOfSubject1)
                  .toInt(),
              questions);
-    QCOMPARE(eval(QStringLiteral("document.title")).toString(), PaperTitle);
+    QCOMPARE(eval(QStringLiteral("document.title")).toString(), paperState().title);
     QCOMPARE(eval(QStringLiteral("window.scrollY")).toInt(), 0);
 
     // The clock runs in the toolbar; the time limit is the next default.
@@ -329,16 +329,16 @@ private slots:
 
     // Answered and submitted: stored as kind 2 under the paper's title; the
     // clock is over.
-    QVERIFY(!PaperQuestions.empty());
-    page().runScript(QStringLiteral("document.getElementById('%1/0').click()").arg(PaperQuestions[0].XiaoTiHao));
-    QVERIFY(eval(QStringLiteral("document.getElementById('%1/0').checked").arg(PaperQuestions[0].XiaoTiHao)).toBool());
+    QVERIFY(!paperState().questions.empty());
+    page().runScript(QStringLiteral("document.getElementById('%1/0').click()").arg(paperState().questions[0].XiaoTiHao));
+    QVERIFY(eval(QStringLiteral("document.getElementById('%1/0').checked").arg(paperState().questions[0].XiaoTiHao)).toBool());
     runDialogs([](TFrmMLKC &) { return int(QDialog::Rejected); });
     m_dialogs->answers = {true};
     submit()->trigger();
     QVERIFY(m_dialogs->sawText(QStringLiteral("已经成功地保存到测试历史中！")));
-    QCOMPARE(mockExamRecords(), QStringList{PaperTitle});
+    QCOMPARE(mockExamRecords(), QStringList{paperState().title});
     QCOMPARE(value(QStringLiteral("SELECT count(*) FROM 测试题目 WHERE 测试编号=(SELECT max(编号) FROM 测试结果)")).toInt(),
-             int(PaperQuestions.size()));
+             int(paperState().questions.size()));
     QTRY_VERIFY(!clock);
   }
 
@@ -348,7 +348,7 @@ private slots:
   // remembered.
   void setupRowsAndCancel() {
     const std::vector<int> paper = paperNumbers();
-    const QString title = PaperTitle;
+    const QString title = paperState().title;
     CollectionCounter counter(connection().handle());
     struct {
       int atLoad = -1, subjectClick = -1, chapterClick = -1, rangeClick = -1;
@@ -403,8 +403,8 @@ private slots:
     QVERIFY(seen.emptyRows);
 
     QCOMPARE(m_dialogs->modalForms, (QStringList{QStringLiteral("TFrmMLKCPre"), QStringLiteral("TFrmMLKC")}));
-    QCOMPARE(PaperKind, PaperKinds::Chapter);
-    QCOMPARE(PaperTitle, title);
+    QCOMPARE(paperState().kind, PaperKinds::Chapter);
+    QCOMPARE(paperState().title, title);
     QCOMPARE(paperNumbers(), paper);
     QVERIFY(!toolbarClock());
     QCOMPARE(value(QStringLiteral("SELECT 参数值 FROM 系统参数 WHERE 参数名='考试时间'")).toString(), QStringLiteral("90"));
@@ -423,7 +423,7 @@ private slots:
     });
     w().command(QStringLiteral("ActMLKC"))->trigger();
     QVERIFY(busyAtStart);
-    QCOMPARE(PaperKind, PaperKinds::MockExam);
+    QCOMPARE(paperState().kind, PaperKinds::MockExam);
     QStringList listed;
     for (int x : paperNumbers())
       listed << QString::number(x);
@@ -454,7 +454,7 @@ private slots:
       f.BitBtn1->click();
       atFault.shown = m_dialogs->shown;
       atFault.open = f.result() != QDialog::Accepted && !f.request();
-      atFault.unchanged = PaperKind == PaperKinds::Chapter && paperNumbers() == paper;
+      atFault.unchanged = paperState().kind == PaperKinds::Chapter && paperNumbers() == paper;
       connection().ExecuteScript(QStringLiteral("ALTER TABLE 旧表 RENAME TO %1;").arg(table));
       f.BitBtn1->click();
       return f.result();
@@ -467,22 +467,22 @@ private slots:
              qPrintable(atFault.shown[0].text));
     QVERIFY(atFault.open);
     QVERIFY(atFault.unchanged);
-    QCOMPARE(PaperKind, PaperKinds::MockExam);
-    QVERIFY(!CurrentPaper.empty());
+    QCOMPARE(paperState().kind, PaperKinds::MockExam);
+    QVERIFY(!paperState().paper.empty());
   }
 
   // An engine error in the first load: one message, no setup dialog, the
   // paper on display and its kind as they were.
   void firstLoadFault() {
-    const QString title = PaperTitle;
+    const QString title = paperState().title;
     connection().ExecuteScript(QStringLiteral("ALTER TABLE 题目类别 RENAME TO 旧表;"));
     runDialogs([](TFrmMLKC &) { return int(QDialog::Accepted); });
     w().command(QStringLiteral("ActMLKC"))->trigger();
     QCOMPARE(m_dialogs->shown.size(), 1);
     QCOMPARE(m_dialogs->shown[0].icon, Dialogs::Icon::Error);
     QCOMPARE(m_dialogs->modalForms, QStringList{QStringLiteral("TFrmMLKCPre")});
-    QCOMPARE(PaperKind, PaperKinds::Chapter);
-    QCOMPARE(PaperTitle, title);
+    QCOMPARE(paperState().kind, PaperKinds::Chapter);
+    QCOMPARE(paperState().title, title);
     connection().ExecuteScript(QStringLiteral("ALTER TABLE 旧表 RENAME TO 题目类别;"));
   }
 
@@ -550,7 +550,7 @@ private slots:
     now = 100 * 60 * 1000;
     QCoreApplication::processEvents();
     QCOMPARE(submits.count(), 0);
-    QCOMPARE(PaperKind, PaperKinds::Chapter);
+    QCOMPARE(paperState().kind, PaperKinds::Chapter);
   }
 };
 

@@ -7,7 +7,7 @@
 #include "PageBuilderExpected.h"
 #include "TestEnv.h"
 #include "common/ProgramDir.h"
-#include "render/Global.h"
+#include "app/PaperState.h"
 #include "render/PageBuilder.h"
 #include "store/DM.h"
 #include "store/Startup.h"
@@ -98,11 +98,11 @@ struct Bank {
   }
 };
 
-void setPaper(std::initializer_list<int> numbers, qint16 kind) {
-  CurrentPaper.clear();
+void setPaper(PaperState &state, std::initializer_list<int> numbers, qint16 kind) {
+  state.paper.clear();
   for (int n : numbers)
-    CurrentPaper.push_back(TXiaoTi{n});
-  PaperKind = kind;
+    state.paper.push_back(TXiaoTi{n});
+  state.kind = kind;
 }
 
 // The page text outside the script block (which is checked in the view).
@@ -128,9 +128,13 @@ QStringList matching(const QStringList &lines, const QString &pattern) {
 class TstPageBuilder : public QObject {
   Q_OBJECT
 
+  // The paper on display of the code under test.
+  PaperState m_paperState;
+  PaperState &paperState() { return m_paperState; }
+
 private slots:
   void init() {
-    ResetPaperState();
+    paperState() = PaperState{};
     DisplaySettings = TDisplaySettings{};
   }
 
@@ -142,9 +146,9 @@ private slots:
     QVERIFY(QDir(bank.fixture.path(QStringLiteral("css"))).removeRecursively());
     FakeDialogs dialogs;
     DisplaySettings.FontColor = QStringLiteral("#333333");
-    setPaper({12, 7, 20, 30, 15}, PaperKinds::Chapter);
+    setPaper(paperState(), {12, 7, 20, 30, 15}, PaperKinds::Chapter);
 
-    BuildQuestionPage(QStringLiteral("第一章 概论"), 0, bank.dm, bank.dir);
+    BuildQuestionPage(paperState(), QStringLiteral("第一章 概论"), 0, bank.dm, bank.dir);
 
     QStringEncoder gbk("GBK");
     const QByteArray want = QByteArray(gbk(QString::fromUtf8(kMixedPage))).replace("\n", "\r\n");
@@ -169,19 +173,19 @@ private slots:
     // A GBK character is its two bytes, one outside GBK a reference.
     QVERIFY(page.contains("\xD6\xCA\xC1\xBF\xD3\xC5\xCF\xC8&#x20000;")); // 质量优先𠀀
 
-    QCOMPARE(PaperTitle, QStringLiteral("第一章 概论"));
-    QVERIFY(PaperOnDisplay);
+    QCOMPARE(paperState().title, QStringLiteral("第一章 概论"));
+    QVERIFY(paperState().onDisplay);
     // The numbers the page's links pass: every stand-alone question with a
     // type (a 填空题 too), a case by its first sub-question.
-    QCOMPARE(PaperLinkNumbers, (std::vector<int>{7, 12, 20, 30}));
-    QCOMPARE(int(PaperQuestions.size()), 4);
+    QCOMPARE(paperState().linkNumbers, (std::vector<int>{7, 12, 20, 30}));
+    QCOMPARE(int(paperState().questions.size()), 4);
     const struct {
       int x, sel, da;
       const char *type, *answer;
     } want4[] = {{7, 2, 0, "单项选择题", "B"}, {12, 2, 0, "判断题", "B"},
                  {20, 2, 20, "单项选择题", "A"}, {21, 2, 20, "多项选择题", "BD"}};
     for (int i = 0; i < 4; ++i) {
-      const TShiTi &t = PaperQuestions[size_t(i)];
+      const TShiTi &t = paperState().questions[size_t(i)];
       QCOMPARE(t.XiaoTiHao, want4[i].x);
       QCOMPARE(t.NumOfSel, want4[i].sel);
       QCOMPARE(t.DaTiHao, want4[i].da);
@@ -197,8 +201,8 @@ private slots:
   void groupsFollowTypeChanges() {
     Bank bank(kGroupBank);
     QVERIFY(bank.opened);
-    setPaper({4, 3, 2, 1}, PaperKinds::Search);
-    BuildQuestionPage(QStringLiteral("试题查找"), 0, bank.dm, bank.dir);
+    setPaper(paperState(), {4, 3, 2, 1}, PaperKinds::Search);
+    BuildQuestionPage(paperState(), QStringLiteral("试题查找"), 0, bank.dm, bank.dir);
 
     const QStringList lines = bank.lines();
     QStringList headers;
@@ -233,8 +237,8 @@ private slots:
     QFETCH(int, recorded);
     Bank bank(kInputBank);
     QVERIFY(bank.opened);
-    setPaper({number}, PaperKinds::Chapter);
-    BuildQuestionPage(QStringLiteral("题"), 0, bank.dm, bank.dir);
+    setPaper(paperState(), {number}, PaperKinds::Chapter);
+    BuildQuestionPage(paperState(), QStringLiteral("题"), 0, bank.dm, bank.dir);
 
     const QRegularExpression input(QStringLiteral("<input type=\"(\\w*)\" id=\"(\\d+)/(\\d+)\" name=\"(\\d+)_(\\d+)\" value=\"(\\w)\" />"));
     QString values;
@@ -252,11 +256,11 @@ private slots:
     }
     QCOMPARE(values, letters);
     if (recorded < 0) {
-      QVERIFY(PaperQuestions.empty());
+      QVERIFY(paperState().questions.empty());
       QCOMPARE(matching(bank.lines(), QStringLiteral("<textarea")).size(), 1);
     } else {
-      QCOMPARE(int(PaperQuestions.size()), 1);
-      QCOMPARE(PaperQuestions[0].NumOfSel, recorded);
+      QCOMPARE(int(paperState().questions.size()), 1);
+      QCOMPARE(paperState().questions[0].NumOfSel, recorded);
     }
   }
 
@@ -273,12 +277,12 @@ private slots:
     QFETCH(QStringList, stems);
     Bank bank(kCaseBank);
     QVERIFY(bank.opened);
-    PaperQuestions = {TShiTi{999, 4, QStringLiteral("单项选择题"), QStringLiteral("A"), true, 0}};
-    CurrentPaper.clear();
+    paperState().questions = {TShiTi{999, 4, QStringLiteral("单项选择题"), QStringLiteral("A"), true, 0}};
+    paperState().paper.clear();
     for (int n : listed)
-      CurrentPaper.push_back(TXiaoTi{n});
-    PaperKind = PaperKinds::Feedback;
-    BuildQuestionPage(QStringLiteral("错题反馈"), 1, bank.dm, bank.dir);
+      paperState().paper.push_back(TXiaoTi{n});
+    paperState().kind = PaperKinds::Feedback;
+    BuildQuestionPage(paperState(), QStringLiteral("错题反馈"), 1, bank.dm, bank.dir);
 
     const QStringList lines = bank.lines();
     QCOMPARE(matching(lines, QStringLiteral("^（")), stems);
@@ -295,21 +299,21 @@ private slots:
     const QStringList body = lines.mid(lines.indexOf(QStringLiteral("</head>")));
     QVERIFY(matching(body, QStringLiteral("ToolBar1|ShowButton|Answer\\d|name=\"da\"|onclick")).isEmpty());
     QVERIFY(lines.contains(QStringLiteral("案例分析题（案例）")));
-    QCOMPARE(int(PaperQuestions.size()), 1);
-    QCOMPARE(PaperQuestions[0].XiaoTiHao, 999);
-    QVERIFY(!PaperOnDisplay);
+    QCOMPARE(int(paperState().questions.size()), 1);
+    QCOMPARE(paperState().questions[0].XiaoTiHao, 999);
+    QVERIFY(!paperState().onDisplay);
   }
 
-  // Mode 1 of another kind writes answer blocks but keeps PaperQuestions.
+  // Mode 1 of another kind writes answer blocks but keeps paperState().questions.
   void modeOneKeepsPaperQuestions() {
     Bank bank(kCaseBank);
     QVERIFY(bank.opened);
-    PaperQuestions = {TShiTi{999, 4, QStringLiteral("单项选择题"), QStringLiteral("A"), true, 0}};
-    setPaper({5}, PaperKinds::Chapter);
-    BuildQuestionPage(QStringLiteral("题"), 1, bank.dm, bank.dir);
-    QCOMPARE(int(PaperQuestions.size()), 1);
-    QCOMPARE(PaperQuestions[0].XiaoTiHao, 999);
-    QVERIFY(PaperOnDisplay);
+    paperState().questions = {TShiTi{999, 4, QStringLiteral("单项选择题"), QStringLiteral("A"), true, 0}};
+    setPaper(paperState(), {5}, PaperKinds::Chapter);
+    BuildQuestionPage(paperState(), QStringLiteral("题"), 1, bank.dm, bank.dir);
+    QCOMPARE(int(paperState().questions.size()), 1);
+    QCOMPARE(paperState().questions[0].XiaoTiHao, 999);
+    QVERIFY(paperState().onDisplay);
     QVERIFY(bank.lines().contains(QStringLiteral("<span id=\"Answer1\" style=\"display: none\"> ")));
   }
 
@@ -317,19 +321,19 @@ private slots:
     Bank bank(kCaseBank);
     QVERIFY(bank.opened);
     FakeDialogs dialogs;
-    PaperQuestions = {TShiTi{999, 4, QStringLiteral("单项选择题"), QStringLiteral("A"), false, 0}};
-    PaperLinkNumbers = {999};
-    setPaper({}, PaperKinds::Favourites);
-    BuildQuestionPage(QStringLiteral("收藏试题"), 0, bank.dm, bank.dir);
+    paperState().questions = {TShiTi{999, 4, QStringLiteral("单项选择题"), QStringLiteral("A"), false, 0}};
+    paperState().linkNumbers = {999};
+    setPaper(paperState(), {}, PaperKinds::Favourites);
+    BuildQuestionPage(paperState(), QStringLiteral("收藏试题"), 0, bank.dm, bank.dir);
 
     QCOMPARE(dialogs.shown.size(), 1);
     QCOMPARE(dialogs.shown[0].text, QStringLiteral("没有试题！"));
     QCOMPARE(dialogs.shown[0].caption, QStringLiteral("提示"));
     QCOMPARE(dialogs.shown[0].icon, Dialogs::Icon::Information);
-    QCOMPARE(PaperTitle, QStringLiteral("收藏试题"));
-    QCOMPARE(int(PaperQuestions.size()), 1);
-    QVERIFY(PaperLinkNumbers.empty()); // the page has no link
-    QVERIFY(!PaperOnDisplay);
+    QCOMPARE(paperState().title, QStringLiteral("收藏试题"));
+    QCOMPARE(int(paperState().questions.size()), 1);
+    QVERIFY(paperState().linkNumbers.empty()); // the page has no link
+    QVERIFY(!paperState().onDisplay);
     // Head and body start only.
     QVERIFY(bank.bytes().endsWith("<tr><td width=\"77%\" align=\"center\" class=\"TestCaption\">\r\n"));
     QVERIFY(!bank.bytes().contains("</html>"));
@@ -340,13 +344,13 @@ private slots:
     Bank bank(kCaseBank);
     QVERIFY(bank.opened);
     FakeDialogs dialogs;
-    PaperQuestions = {TShiTi{999, 4, QStringLiteral("单项选择题"), QStringLiteral("A"), false, 0}};
-    setPaper({21}, PaperKinds::Chapter);
-    BuildQuestionPage(QStringLiteral("第二章"), 0, bank.dm, bank.dir);
+    paperState().questions = {TShiTi{999, 4, QStringLiteral("单项选择题"), QStringLiteral("A"), false, 0}};
+    setPaper(paperState(), {21}, PaperKinds::Chapter);
+    BuildQuestionPage(paperState(), QStringLiteral("第二章"), 0, bank.dm, bank.dir);
 
     QVERIFY(dialogs.shown.isEmpty());
-    QVERIFY(PaperQuestions.empty());
-    QVERIFY(!PaperOnDisplay);
+    QVERIFY(paperState().questions.empty());
+    QVERIFY(!paperState().onDisplay);
     QVERIFY(bank.bytes().endsWith("<tr><td width=\"77%\" align=\"center\" class=\"TestCaption\">\r\n"
                                   "</div> </div></body></html>\r\n"));
   }
@@ -355,25 +359,25 @@ private slots:
   void engineErrorKeepsPreviousPage() {
     Bank bank(kCaseBank);
     QVERIFY(bank.opened);
-    setPaper({5, 20}, PaperKinds::Chapter);
-    BuildQuestionPage(QStringLiteral("第一页"), 0, bank.dm, bank.dir);
+    setPaper(paperState(), {5, 20}, PaperKinds::Chapter);
+    BuildQuestionPage(paperState(), QStringLiteral("第一页"), 0, bank.dm, bank.dir);
     const QByteArray before = bank.bytes();
-    QCOMPARE(int(PaperQuestions.size()), 4);
+    QCOMPARE(int(paperState().questions.size()), 4);
 
     bank.dm.ADOConnection1.ExecuteScript(QStringLiteral("DROP TABLE 答案选项;"));
-    setPaper({20}, PaperKinds::Chapter);
-    QVERIFY_THROWS_EXCEPTION(EDatabaseError, BuildQuestionPage(QStringLiteral("第二页"), 0, bank.dm, bank.dir));
+    setPaper(paperState(), {20}, PaperKinds::Chapter);
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, BuildQuestionPage(paperState(), QStringLiteral("第二页"), 0, bank.dm, bank.dir));
     QCOMPARE(bank.bytes(), before);
-    QCOMPARE(int(PaperQuestions.size()), 4);
-    QCOMPARE(PaperLinkNumbers, (std::vector<int>{5, 20}));
+    QCOMPARE(int(paperState().questions.size()), 4);
+    QCOMPARE(paperState().linkNumbers, (std::vector<int>{5, 20}));
   }
 
   void unwritablePageRaisesFileError() {
     Bank bank(kCaseBank);
     QVERIFY(bank.opened);
     QVERIFY(QDir().mkpath(bank.dir.questionPagePath())); // a directory in its place
-    setPaper({5}, PaperKinds::Chapter);
-    QVERIFY_THROWS_EXCEPTION(FileError, BuildQuestionPage(QStringLiteral("题"), 0, bank.dm, bank.dir));
+    setPaper(paperState(), {5}, PaperKinds::Chapter);
+    QVERIFY_THROWS_EXCEPTION(FileError, BuildQuestionPage(paperState(), QStringLiteral("题"), 0, bank.dm, bank.dir));
   }
 
   void caseNumerals_data() {

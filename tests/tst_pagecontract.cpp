@@ -7,7 +7,7 @@
 #include "TestEnv.h"
 #include "collections/FavouritesWriter.h"
 #include "render/ui/ExternalContainer.h"
-#include "render/Global.h"
+#include "app/PaperState.h"
 #include "render/MyExternal.h"
 #include "render/PageBuilder.h"
 #include "render/StyleSheet.h"
@@ -58,6 +58,10 @@ QString js(const QString &text) { return QLatin1Char('\'') + text + QLatin1Char(
 class TstPageContract : public QObject {
   Q_OBJECT
 
+  // The paper on display of the code under test.
+  PaperState m_paperState;
+  PaperState &paperState() { return m_paperState; }
+
   std::unique_ptr<TestEnv::ProgramDirFixture> m_fixture;
   ProgramDir m_dir;
   std::unique_ptr<TDataModule1> m_dm;
@@ -107,7 +111,7 @@ private slots:
     m_dialogs = std::make_unique<FakeDialogs>();
     m_view = std::make_unique<WebHtmlView>();
     m_container = std::make_unique<TExternalContainer>(m_view.get(), m_fixture->root());
-    m_writer = std::make_unique<FavouritesWriter>(*m_dm);
+    m_writer = std::make_unique<FavouritesWriter>(*m_dm, paperState());
     connect(m_container->GetExternal(), &TMyExternal::favouriteRequested, m_writer.get(), &FavouritesWriter::request);
     m_view->resize(900, 700);
     m_view->show();
@@ -128,10 +132,10 @@ private slots:
     m_dialogs->modalForms.clear();
     m_dialogs->modalHandler = nullptr;
     m_dm->ADOConnection1.ExecuteScript(QStringLiteral("UPDATE 小题 SET 是否收藏=0;"));
-    ResetPaperState();
-    CurrentPaper = {{1}, {2}, {3}, {10}};
-    PaperKind = PaperKinds::Chapter;
-    BuildQuestionPage(QStringLiteral("第一章"), 0, *m_dm, m_dir);
+    paperState() = PaperState{};
+    paperState().paper = {{1}, {2}, {3}, {10}};
+    paperState().kind = PaperKinds::Chapter;
+    BuildQuestionPage(paperState(), QStringLiteral("第一章"), 0, *m_dm, m_dir);
     m_view->navigate(m_dir.questionPagePath());
     QVERIFY(m_view->waitForLoad());
   }
@@ -228,7 +232,7 @@ private slots:
   void favouriteLinkSetsWhatItShows() {
     QFETCH(int, built);
     m_dm->ADOConnection1.ExecuteScript(QStringLiteral("UPDATE 小题 SET 是否收藏=%1 WHERE 小题号=2;").arg(built));
-    BuildQuestionPage(QStringLiteral("第一章"), 0, *m_dm, m_dir);
+    BuildQuestionPage(paperState(), QStringLiteral("第一章"), 0, *m_dm, m_dir);
     m_view->navigate(m_dir.questionPagePath());
     QVERIFY(m_view->waitForLoad());
     const QString span = QStringLiteral("document.querySelectorAll('a[mode=\"sc\"]')[1].firstElementChild");
@@ -305,11 +309,11 @@ private slots:
     QFETCH(int, link);
     QFETCH(int, xiaoTiHao);
     QFETCH(QStringList, shown);
-    const std::vector<TShiTi> paperQuestions = PaperQuestions;
+    const std::vector<TShiTi> paperQuestions = paperState().questions;
     QCOMPARE(int(paperQuestions.size()), 6);
-    const qint16 kind = PaperKind;
-    const QString title = PaperTitle;
-    const size_t paperSize = CurrentPaper.size();
+    const qint16 kind = paperState().kind;
+    const QString title = paperState().title;
+    const size_t paperSize = paperState().paper.size();
 
     QList<int> asked;
     const auto connection =
@@ -329,12 +333,12 @@ private slots:
     QCOMPARE(page.evaluate(QStringLiteral("document.querySelectorAll('[id^=ShowButton], a[mode]').length")).toInt(), 0);
     QVERIFY(page.scriptErrors().isEmpty());
 
-    QCOMPARE(PaperKind, kind);
-    QCOMPARE(PaperTitle, title);
-    QCOMPARE(CurrentPaper.size(), paperSize);
-    QCOMPARE(PaperQuestions.size(), paperQuestions.size());
+    QCOMPARE(paperState().kind, kind);
+    QCOMPARE(paperState().title, title);
+    QCOMPARE(paperState().paper.size(), paperSize);
+    QCOMPARE(paperState().questions.size(), paperQuestions.size());
     for (size_t i = 0; i < paperQuestions.size(); ++i)
-      QCOMPARE(PaperQuestions[i].XiaoTiHao, paperQuestions[i].XiaoTiHao);
+      QCOMPARE(paperState().questions[i].XiaoTiHao, paperQuestions[i].XiaoTiHao);
   }
 
   void toggleFromText_data() {

@@ -18,7 +18,7 @@
 #include "app/ActionList.h"
 #include "mainwin/ui/PictureButton.h"
 #include "mainwin/ui/Pictures.h"
-#include "render/Global.h"
+#include "app/PaperState.h"
 #include "render/ui/WebHtmlView.h"
 #include "store/DM.h"
 #include "store/SystemParameters.h"
@@ -68,6 +68,7 @@ class TstPaperJourney : public QObject {
   Q_OBJECT
 
   std::unique_ptr<MainWindowFixture> m_fixture;
+  PaperState &paperState() const { return m_fixture->paperState(); }
   FakeDialogs *m_dialogs = nullptr;
 
   TFrmMain &w() { return *m_fixture->window; }
@@ -89,13 +90,13 @@ class TstPaperJourney : public QObject {
     QVERIFY(index >= 0);
     w().TreeView1->selectNode(index);
     w().command(QStringLiteral("ActSCSTKST"))->trigger();
-    QCOMPARE(ChapterId, id);
+    QCOMPARE(paperState().chapterId, id);
     QVERIFY(page().waitForLoad());
   }
 
   std::vector<int> paperNumbers() const {
     std::vector<int> out;
-    for (const TShiTi &s : PaperQuestions)
+    for (const TShiTi &s : paperState().questions)
       out.push_back(s.XiaoTiHao);
     return out;
   }
@@ -104,7 +105,7 @@ class TstPaperJourney : public QObject {
   // ids ticked.
   QStringList tickAnswers() {
     QStringList ids;
-    for (const TShiTi &s : PaperQuestions) {
+    for (const TShiTi &s : paperState().questions) {
       const auto it = kTicks.find(s.XiaoTiHao);
       if (it == kTicks.end()) {
         QTest::qFail(qPrintable(QStringLiteral("no tick for %1").arg(s.XiaoTiHao)), __FILE__, __LINE__);
@@ -134,7 +135,7 @@ class TstPaperJourney : public QObject {
   // The stems coloured red, of all the paper's stems.
   QList<int> redStems() {
     QStringList ids;
-    for (const TShiTi &s : PaperQuestions)
+    for (const TShiTi &s : paperState().questions)
       ids << stemId(s.XiaoTiHao);
     const QStringList colors =
         eval(QStringLiteral("%1.map(function (id) { return document.getElementById(id).style.color; })")
@@ -143,7 +144,7 @@ class TstPaperJourney : public QObject {
     QList<int> red;
     for (int i = 0; i < colors.size(); ++i)
       if (colors[i] == QLatin1String("red"))
-        red << PaperQuestions[std::size_t(i)].XiaoTiHao;
+        red << paperState().questions[std::size_t(i)].XiaoTiHao;
     return red;
   }
 
@@ -272,7 +273,6 @@ private slots:
   // Every test starts on its own window and bank, with the section's paper
   // fresh on display: any one of them runs alone.
   void init() {
-    ResetPaperState();
     m_fixture = std::make_unique<MainWindowFixture>();
     m_dialogs = &m_fixture->dialogs;
     QVERIFY(!w().startupFailed());
@@ -627,12 +627,12 @@ private slots:
 
   // The error feedback form shows its question on a page of its own: after
   // it closes, the paper in the window is still the chapter paper (kind,
-  // title, questions), is graded on the unchanged PaperQuestions and can be
+  // title, questions), is graded on the unchanged paperState().questions and can be
   // stored like any other.
   void errorReportKeepsThePaper() {
     openSection(kSection);
     const std::vector<int> numbers = paperNumbers();
-    const QString title = PaperTitle;
+    const QString title = paperState().title;
     QCOMPARE(checkedIds(), tickAnswers());
     m_dialogs->modalHandler = [](QDialog &d) {
       d.reject();
@@ -640,8 +640,8 @@ private slots:
     };
     page().runScript(QStringLiteral("document.querySelector('a[mode=ct]').click()"));
     QTRY_COMPARE(m_dialogs->modalForms, QStringList{QStringLiteral("TFrmErrorReport")});
-    QCOMPARE(PaperKind, PaperKinds::Chapter);
-    QCOMPARE(PaperTitle, title);
+    QCOMPARE(paperState().kind, PaperKinds::Chapter);
+    QCOMPARE(paperState().title, title);
     QCOMPARE(paperNumbers(), numbers);
 
     const std::size_t stored = records().size();
@@ -663,14 +663,13 @@ private slots:
   // functions is reported by the general error handler.
   void noPaperYet() {
     FakeDialogs dialogs;
-    ResetPaperState();
     TestEnv::ProgramDirFixture dir(
         {QStringLiteral("INSERT INTO 题目类别(编号,名称,父级编号,属性) VALUES(1,'科目甲',0,'0'),(10,'第一章',1,'1');")});
     TFrmMain win{ProgramDir(dir.root())};
     QVERIFY(!win.startupFailed());
     win.show();
     QVERIFY(QTest::qWaitForWindowExposed(&win));
-    QVERIFY(!PaperOnDisplay);
+    QVERIFY(!win.paperState().onDisplay);
     dialogs.answers = {true, true, true};
     for (QAction *a : {win.command(QStringLiteral("ActReAnswer")), win.command(QStringLiteral("ActShowAllAnswer")), win.command(QStringLiteral("ActSummitPaper"))})
       a->trigger();

@@ -21,6 +21,8 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTimer>
+#include "app/PaperState.h"
+
 #include <QtTest>
 
 namespace {
@@ -52,6 +54,10 @@ std::vector<int> numbers(const std::vector<TXiaoTi> &paper) {
 
 class TstPastTests : public QObject {
   Q_OBJECT
+
+  // The paper on display of the code under test.
+  PaperState m_paperState;
+  PaperState &paperState() { return m_paperState; }
 
 private slots:
   void cells_data() {
@@ -139,7 +145,7 @@ private slots:
     RecordingPresenter presenter;
     AppEvents events;
     QWidget parent;
-    AppContext context{bank.dm, ProgramDir(bank.dir.root()), {}, presenter, events, &parent};
+    AppContext context{bank.dm, ProgramDir(bank.dir.root()), {}, presenter, paperState(), events, &parent};
     TActionList commands;
     registerReviewCommands(commands, context);
 

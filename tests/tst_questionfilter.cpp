@@ -13,7 +13,7 @@
 #include "app/ActionList.h"
 #include "app/AppContext.h"
 #include "app/AppEvents.h"
-#include "render/Global.h"
+#include "app/PaperState.h"
 #include "store/DM.h"
 
 #include <QApplication>
@@ -96,19 +96,23 @@ void tickOnly(TFrmSTGL &f, const QStringList &types) {
 }
 
 // The paper on display as a chapter paper, kind 1 of chapter 100.
-void displayChapterPaper(const std::vector<int> &paper) {
-  ResetPaperState();
-  CurrentPaper = paperOf(paper);
-  PaperKind = PaperKinds::Chapter;
-  PaperTitle = QStringLiteral("节");
-  ChapterId = 100;
-  PaperOnDisplay = true;
+void displayChapterPaper(PaperState &state, const std::vector<int> &paper) {
+  state = PaperState{};
+  state.paper = paperOf(paper);
+  state.kind = PaperKinds::Chapter;
+  state.title = QStringLiteral("节");
+  state.chapterId = 100;
+  state.onDisplay = true;
 }
 
 } // namespace
 
 class TstQuestionFilter : public QObject {
   Q_OBJECT
+
+  // The paper on display of the code under test.
+  PaperState m_paperState;
+  PaperState &paperState() { return m_paperState; }
 
 private slots:
   void filter_data() {
@@ -164,19 +168,19 @@ private slots:
     FakeDialogs fake;
     RecordingPresenter presenter;
     AppEvents events;
-    AppContext context{bank.dm, ProgramDir(bank.dir.root()), {}, presenter, events, nullptr};
+    AppContext context{bank.dm, ProgramDir(bank.dir.root()), {}, presenter, paperState(), events, nullptr};
     TActionList commands;
     registerCollectionsCommands(commands, context);
     QAction *filter = commands.action(QStringLiteral("ActSTGL"));
     QCOMPARE(filter->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_G));
     QCOMPARE(TActionList::category(filter), CommandCategory::HelpMenu);
 
-    ResetPaperState();
+    paperState() = PaperState{};
     filter->trigger();
     QCOMPARE(fake.texts(), QStringList{QStringLiteral("请先选择试卷！")});
     QCOMPARE(fake.shown[0].caption, QStringLiteral("未选择试卷"));
 
-    displayChapterPaper({1, 2});
+    displayChapterPaper(paperState(), {1, 2});
     fake.shown.clear();
     filter->trigger();
     QCOMPARE(fake.texts(), QStringList{QStringLiteral("试题过滤会清除当前所选择的答案，是否继续？(Y/N)")});
@@ -197,11 +201,11 @@ private slots:
     RecordingPresenter presenter;
     AppEvents events;
     QWidget parent;
-    AppContext context{bank.dm, ProgramDir(bank.dir.root()), {}, presenter, events, &parent};
+    AppContext context{bank.dm, ProgramDir(bank.dir.root()), {}, presenter, paperState(), events, &parent};
     TActionList commands;
     registerCollectionsCommands(commands, context);
-    displayChapterPaper({4, 1, 10, 11, 2, 3});
-    RedoTestId = 7;
+    displayChapterPaper(paperState(), {4, 1, 10, 11, 2, 3});
+    paperState().redoTestId = 7;
 
     QStringList shownTypes, ranges;
     QDeadlineTimer deadline(30000);
@@ -242,7 +246,7 @@ private slots:
                                    QStringLiteral("无试题:没有符合试题范围的试题!")}));
     QVERIFY(presenter.shown.isEmpty());
     // Refused and cancelled: the paper on display keeps every question.
-    QCOMPARE(numbers(CurrentPaper), (std::vector<int>{4, 1, 10, 11, 2, 3}));
+    QCOMPARE(numbers(paperState().paper), (std::vector<int>{4, 1, 10, 11, 2, 3}));
 
     Driver ok([&](TFrmSTGL &f, int &step) {
       if (step == 0) {
@@ -262,7 +266,7 @@ private slots:
     QCOMPARE(r.redoTestId.value_or(0), 7u);
     QCOMPARE(r.mode, 0);
     // The paper state is the presenter's to change, after OK only.
-    QCOMPARE(numbers(CurrentPaper), (std::vector<int>{4, 1, 10, 11, 2, 3}));
+    QCOMPARE(numbers(paperState().paper), (std::vector<int>{4, 1, 10, 11, 2, 3}));
   }
 };
 

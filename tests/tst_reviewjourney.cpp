@@ -8,7 +8,7 @@
 #include "MainWindowFixture.h"
 #include "TestEnv.h"
 #include "exam/TestRecordStore.h"
-#include "render/Global.h"
+#include "app/PaperState.h"
 #include "review/Statistics.h"
 #include "review/WrongRedo.h"
 #include "review/ui/ErrorRedo.h"
@@ -29,16 +29,16 @@ int count(TDataModule1 &dm, const QString &sql) {
 }
 
 // Stores the paper on display as graded with every question `right`.
-qint64 storeDisplayedPaper(TDataModule1 &dm, bool right) {
-  for (TShiTi &s : PaperQuestions)
+qint64 storeDisplayedPaper(TDataModule1 &dm, PaperState &paper, bool right) {
+  for (TShiTi &s : paper.questions)
     s.IsRight = right;
   TestTotals totals;
-  totals.SumNumOfShiTi = int(PaperQuestions.size());
+  totals.SumNumOfShiTi = int(paper.questions.size());
   totals.SumRight = right ? totals.SumNumOfShiTi : 0;
   totals.SumTotal = float(totals.SumNumOfShiTi);
   totals.SumScore = right ? totals.SumTotal : 0;
   TestRecordStore store(dm);
-  if (store.store(CurrentTestOutcome(totals), QDateTime::currentDateTime()) != TestRecordStore::Result::Saved)
+  if (store.store(CurrentTestOutcome(paper, totals), QDateTime::currentDateTime()) != TestRecordStore::Result::Saved)
     return -1;
   return store.lastRecordId();
 }
@@ -54,9 +54,9 @@ private slots:
     QVERIFY(f.showActive());
     TFrmMain &w = *f.window;
     TDataModule1 &dm = *w.dataModule();
-    QVERIFY(!PaperQuestions.empty());
+    QVERIFY(!f.paperState().questions.empty());
     const int tests = count(dm, QStringLiteral("SELECT count(*) FROM 测试结果"));
-    const qint64 record = storeDisplayedPaper(dm, false);
+    const qint64 record = storeDisplayedPaper(dm, f.paperState(), false);
     QVERIFY(record > 0);
     const std::size_t points = OverallAccuracy(dm).size();
 
@@ -67,13 +67,13 @@ private slots:
       return form.result();
     };
     w.command(QStringLiteral("ActErrorRedo"))->trigger();
-    QCOMPARE(PaperKind, PaperKinds::Redo);
-    QCOMPARE(qint64(RedoTestId), record);
-    QVERIFY(PaperTitle.startsWith(QStringLiteral("错题重做(")));
-    QVERIFY(!CurrentPaper.empty());
+    QCOMPARE(f.paperState().kind, PaperKinds::Redo);
+    QCOMPARE(qint64(f.paperState().redoTestId), record);
+    QVERIFY(f.paperState().title.startsWith(QStringLiteral("错题重做(")));
+    QVERIFY(!f.paperState().paper.empty());
 
     // Answered right and stored: the record is updated, no new one.
-    QCOMPARE(storeDisplayedPaper(dm, true), record);
+    QCOMPARE(storeDisplayedPaper(dm, f.paperState(), true), record);
     QCOMPARE(count(dm, QStringLiteral("SELECT count(*) FROM 测试结果")), tests + 1);
     WrongRedo redo(dm);
     redo.load();
@@ -91,9 +91,9 @@ private slots:
       return form.result();
     };
     w.command(QStringLiteral("ActWGZX"))->trigger();
-    QCOMPARE(PaperKind, PaperKinds::Review);
-    QVERIFY(PaperTitle.startsWith(QStringLiteral("温故知新(")));
-    QVERIFY(storeDisplayedPaper(dm, true) > record);
+    QCOMPARE(f.paperState().kind, PaperKinds::Review);
+    QVERIFY(f.paperState().title.startsWith(QStringLiteral("温故知新(")));
+    QVERIFY(storeDisplayedPaper(dm, f.paperState(), true) > record);
     QCOMPARE(count(dm, QStringLiteral("SELECT count(*) FROM 测试结果 WHERE 测试类型=5")), 1);
     QCOMPARE(OverallAccuracy(dm).size(), points + 1);
   }

@@ -18,7 +18,7 @@
 #include "app/ActionList.h"
 #include "app/AppContext.h"
 #include "app/AppEvents.h"
-#include "render/Global.h"
+#include "app/PaperState.h"
 #include "render/PageHighlight.h"
 #include "render/ui/WebHtmlView.h"
 
@@ -56,10 +56,11 @@ std::vector<int> numbers(const std::vector<TXiaoTi> &paper) {
 // The command list of the collections on a bank, with a recording presenter.
 struct Commands {
   RecordingPresenter presenter;
+  PaperState paper;
   AppEvents events;
   AppContext context;
   TActionList list;
-  explicit Commands(TDataModule1 &dm) : context{dm, ProgramDir(QString()), {}, presenter, events, nullptr} {
+  explicit Commands(TDataModule1 &dm) : context{dm, ProgramDir(QString()), {}, presenter, paper, events, nullptr} {
     registerCollectionsCommands(list, context);
   }
   void search() { list.action(QStringLiteral("ActSTCZ"))->trigger(); }
@@ -179,7 +180,7 @@ private slots:
     OpenedBank bank({kBank});
     FakeDialogs fake;
     Commands commands(bank.dm);
-    PaperKind = PaperKinds::Chapter;
+    commands.paper.kind = PaperKinds::Chapter;
 
     QStringList items;
     bool searchIsDefault = false;
@@ -197,7 +198,7 @@ private slots:
     items.sort();
     QVERIFY(searchIsDefault);
     QCOMPARE(items, (QStringList{QStringLiteral("空章/30/ticked"), QStringLiteral("第一章/10/ticked")}));
-    QCOMPARE(PaperKind, PaperKinds::Chapter);
+    QCOMPARE(commands.paper.kind, PaperKinds::Chapter);
     QVERIFY(commands.presenter.shown.isEmpty());
 
     // Refused twice, then found: the result list chooses every result.
@@ -246,7 +247,7 @@ private slots:
     commands.search();
     QCOMPARE(searchResult, int(QDialog::Accepted));
     QCOMPARE(commands.presenter.shown.size(), 1);
-    QCOMPARE(PaperKind, PaperKinds::Chapter);
+    QCOMPARE(commands.paper.kind, PaperKinds::Chapter);
   }
 
   // The marks in a real page: matches inside the stems only, either case
@@ -317,9 +318,9 @@ private slots:
     QCOMPARE(boxes, QStringList());
     QCOMPARE(step, 2);
     QCOMPARE(count, QStringLiteral("共找到 1 道试题"));
-    QCOMPARE(PaperKind, PaperKinds::Search);
-    QCOMPARE(PaperTitle, QStringLiteral("试题查找"));
-    QCOMPARE(numbers(CurrentPaper), std::vector<int>{86});
+    QCOMPARE(f.paperState().kind, PaperKinds::Search);
+    QCOMPARE(f.paperState().title, QStringLiteral("试题查找"));
+    QCOMPARE(numbers(f.paperState().paper), std::vector<int>{86});
     const QString hits = QStringLiteral("Array.from(document.querySelectorAll('span.SearchHit')).map(function (e) {"
                                         " return e.parentNode.id + ':' + e.textContent; }).join()");
     QTRY_COMPARE(w.WebBrowser1->evaluate(hits).toString(), QStringLiteral("T86_86:巡检"));

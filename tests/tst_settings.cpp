@@ -35,6 +35,8 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTimer>
+#include "app/PaperState.h"
+
 #include <QtTest>
 #include <cmath>
 
@@ -99,6 +101,10 @@ public:
 
 class TstSettings : public QObject {
   Q_OBJECT
+
+  // The paper on display of the code under test.
+  PaperState m_paperState;
+  PaperState &paperState() { return m_paperState; }
 
 private slots:
   void sizes() {
@@ -230,7 +236,7 @@ private slots:
     NoPresenter presenter;
     AppEvents events;
     QWidget parent;
-    AppContext context{bank.dm, ProgramDir(bank.dir.root()), &WebHtmlView::create, presenter, events, &parent};
+    AppContext context{bank.dm, ProgramDir(bank.dir.root()), &WebHtmlView::create, presenter, paperState(), events, &parent};
     TActionList commands;
     registerSettingsCommands(commands, context);
     QStringList boxes, shown;
@@ -268,7 +274,7 @@ private slots:
     NoPresenter presenter;
     AppEvents events;
     QWidget parent;
-    AppContext context{bank.dm, ProgramDir(bank.dir.root()), &WebHtmlView::create, presenter, events, &parent};
+    AppContext context{bank.dm, ProgramDir(bank.dir.root()), &WebHtmlView::create, presenter, paperState(), events, &parent};
     TActionList commands;
     registerSettingsCommands(commands, context);
     QSignalSpy changed(&events, &AppEvents::settingsChanged);

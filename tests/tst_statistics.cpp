@@ -24,6 +24,8 @@
 #include <QLineSeries>
 #include <QTimer>
 #include <QValueAxis>
+#include "app/PaperState.h"
+
 #include <QtTest>
 #include <memory>
 
@@ -56,6 +58,10 @@ QValueAxis *axis(QChartView *view, Qt::Alignment where) {
 
 class TstStatistics : public QObject {
   Q_OBJECT
+
+  // The paper on display of the code under test.
+  PaperState m_paperState;
+  PaperState &paperState() { return m_paperState; }
 
 private slots:
   void accuracy_data() {
@@ -128,7 +134,7 @@ private slots:
     RecordingPresenter presenter;
     AppEvents events;
     QWidget parent;
-    AppContext context{bank.dm, ProgramDir(bank.dir.root()), {}, presenter, events, &parent};
+    AppContext context{bank.dm, ProgramDir(bank.dir.root()), {}, presenter, paperState(), events, &parent};
     TActionList commands;
     registerReviewCommands(commands, context);
     QAction *command = commands.action(QStringLiteral("ActTongJiFenXi"));

@@ -15,6 +15,8 @@
 
 #include <QPushButton>
 #include <QRegularExpression>
+#include "app/PaperState.h"
+
 #include <QtTest>
 #include <memory>
 
@@ -76,28 +78,32 @@ Q_DECLARE_METATYPE(std::vector<TTest>)
 
 class TstTestResult : public QObject {
   Q_OBJECT
+
+  // The paper on display of the code under test.
+  PaperState m_paperState;
+  PaperState &paperState() { return m_paperState; }
   std::unique_ptr<TestEnv::ProgramDirFixture> m_dir;
   std::unique_ptr<TDataModule1> m_dm;
   std::unique_ptr<FakeDialogs> m_dialogs;
 
   std::unique_ptr<TFrmShowTestResult> makeReport() {
-    return std::make_unique<TFrmShowTestResult>(
+    return std::make_unique<TFrmShowTestResult>(paperState(), 
         *m_dm, nullptr, [](QWidget *parent) { return std::make_unique<FakeHtmlView>(parent); });
   }
   static QStringList linesOf(TFrmShowTestResult &dlg) { return static_cast<FakeHtmlView &>(dlg.view()).lines; }
 
   // A graded paper: 10 questions at 1 mark all right, 10 at 2 marks all wrong.
   void setGradedPaper(qint16 kind) {
-    PaperKind = kind;
-    PaperTitle = QStringLiteral("第一章 O'Neil's \"notes\"");
-    ChapterId = 42;
-    TypeResults = {entry(QStringLiteral("单项选择题"), 10, 10, 1), entry(QStringLiteral("多项选择题"), 10, 0, 2)};
-    PaperQuestions.clear();
+    paperState().kind = kind;
+    paperState().title = QStringLiteral("第一章 O'Neil's \"notes\"");
+    paperState().chapterId = 42;
+    paperState().typeResults = {entry(QStringLiteral("单项选择题"), 10, 10, 1), entry(QStringLiteral("多项选择题"), 10, 0, 2)};
+    paperState().questions.clear();
     for (int i = 0; i < 20; ++i) {
       TShiTi s;
       s.XiaoTiHao = 1001 + i;
       s.IsRight = i < 10;
-      PaperQuestions.push_back(s);
+      paperState().questions.push_back(s);
     }
   }
 
@@ -137,7 +143,7 @@ class TstTestResult : public QObject {
 
 private slots:
   void init() {
-    ResetPaperState();
+    paperState() = PaperState{};
     m_dir = std::make_unique<TestEnv::ProgramDirFixture>(QStringList{QString::fromUtf8(kHistory)});
     m_dm = std::make_unique<TDataModule1>();
     QCOMPARE(OpenBankAtStartup(*m_dm, m_dir->root()), StartupResult::Opened);
@@ -147,7 +153,7 @@ private slots:
     m_dialogs.reset();
     m_dm.reset();
     m_dir.reset();
-    ResetPaperState();
+    paperState() = PaperState{};
   }
 
   // The whole document of an empty report, line by line.
@@ -248,7 +254,7 @@ private slots:
     auto &view = static_cast<FakeHtmlView &>(dlg->view());
     QVERIFY(dlg->isAncestorOf(view.widget()));
     QCOMPARE(view.navigations, QStringList{QStringLiteral("about:blank")});
-    QCOMPARE(view.lines, BuildTestReport(TypeResults).lines);
+    QCOMPARE(view.lines, BuildTestReport(paperState().typeResults).lines);
     QCOMPARE(dlg->totals().SumNumOfShiTi, 20);
     QCOMPARE(dlg->totals().SumRight, 10);
     QCOMPARE(dlg->totals().SumTotal, 30.0f);
@@ -258,7 +264,7 @@ private slots:
   // The report as the learner sees it, in the real view.
   void reportInRealView() {
     setGradedPaper(PaperKinds::Search);
-    TFrmShowTestResult dlg(*m_dm);
+    TFrmShowTestResult dlg(paperState(), *m_dm);
     auto &view = dynamic_cast<WebHtmlView &>(dlg.view());
     QVERIFY(dlg.isAncestorOf(view.widget()));
     const QStringList rows = view.evaluate(QStringLiteral(
@@ -345,7 +351,7 @@ private slots:
     QFETCH(int, kind);
     QFETCH(bool, asked);
     setGradedPaper(qint16(kind));
-    RedoTestId = 5;
+    paperState().redoTestId = 5;
     m_dialogs->answers = {false};
     const QVariantMap before = record(5);
     makeReport()->reject();
@@ -365,17 +371,17 @@ private slots:
   void redoOverwritesRecord() {
     QFETCH(quint32, id);
     const quint32 other = id == 5 ? 70000 : 5;
-    PaperKind = PaperKinds::Redo;
-    RedoTestId = id;
-    PaperTitle = QStringLiteral("错题重做");
-    ChapterId = 99;
-    TypeResults = {entry(QStringLiteral("单项选择题"), 3, 2, 0.5f)};
-    PaperQuestions.clear();
+    paperState().kind = PaperKinds::Redo;
+    paperState().redoTestId = id;
+    paperState().title = QStringLiteral("错题重做");
+    paperState().chapterId = 99;
+    paperState().typeResults = {entry(QStringLiteral("单项选择题"), 3, 2, 0.5f)};
+    paperState().questions.clear();
     for (auto [n, right] : {std::pair{12, true}, std::pair{13, false}, std::pair{14, true}}) {
       TShiTi s;
       s.XiaoTiHao = n;
       s.IsRight = right;
-      PaperQuestions.push_back(s);
+      paperState().questions.push_back(s);
     }
     m_dialogs->answers = {true};
     const QVariantMap untouched = record(other);
@@ -406,7 +412,7 @@ private slots:
   // nothing and says so, instead of reporting a save that changed nothing.
   void redoOfDeletedRecord() {
     setGradedPaper(PaperKinds::Redo);
-    RedoTestId = 4242;
+    paperState().redoTestId = 4242;
     m_dialogs->defaultAnswer = true;
     const QList<Row> rowsBefore = questionRows();
     const QVariantMap record5 = record(5);
@@ -434,7 +440,7 @@ private slots:
       q.SQL.Add(QStringLiteral("INSERT INTO 测试结果(测试名称) VALUES('外层')"));
       q.ExecSQL();
       TestRecordStore store(*m_dm);
-      QCOMPARE(store.store(CurrentTestOutcome(BuildTestReport(TypeResults).totals), QDateTime::currentDateTime()),
+      QCOMPARE(store.store(CurrentTestOutcome(paperState(), BuildTestReport(paperState().typeResults).totals), QDateTime::currentDateTime()),
                TestRecordStore::Result::RecordFailed);
       QVERIFY(m_dm->ADOConnection1.InTransaction());
       outer.commit();
@@ -473,10 +479,10 @@ private slots:
     QFETCH(QString, warning);
     m_dm->ADOConnection1.ExecuteScript(trigger);
     setGradedPaper(qint16(kind));
-    RedoTestId = 5;
-    PaperQuestions[0].XiaoTiHao = 11;
-    PaperQuestions[1].XiaoTiHao = 12;
-    PaperQuestions[2].XiaoTiHao = 13;
+    paperState().redoTestId = 5;
+    paperState().questions[0].XiaoTiHao = 11;
+    paperState().questions[1].XiaoTiHao = 12;
+    paperState().questions[2].XiaoTiHao = 13;
     m_dialogs->defaultAnswer = true;
     const QVariantMap record5 = record(5);
     const QList<Row> rowsBefore = questionRows();
@@ -495,7 +501,7 @@ private slots:
     m_dm->ADOConnection1.ExecuteScript(QStringLiteral(
         "DROP TRIGGER IF EXISTS fail_third; DROP TRIGGER IF EXISTS fail_record; DROP TRIGGER IF EXISTS fail_second;"));
     TestRecordStore store(*m_dm);
-    QCOMPARE(store.store(CurrentTestOutcome(BuildTestReport(TypeResults).totals), QDateTime::currentDateTime()),
+    QCOMPARE(store.store(CurrentTestOutcome(paperState(), BuildTestReport(paperState().typeResults).totals), QDateTime::currentDateTime()),
              TestRecordStore::Result::Saved);
     QCOMPARE(recordCount(), kind == 6 ? 2 : 3);
     if (kind != 6)

@@ -17,6 +17,7 @@
 #include "maintenance/UpdateSwap.h"
 #include "app/AppContext.h"
 #include "app/AppEvents.h"
+#include "app/PaperState.h"
 #include "store/EncryptionMDB.h"
 #include "store/PendingRestore.h"
 #include "store/SystemParameters.h"
@@ -61,8 +62,9 @@ QString text(TDataModule1 &dm, const QString &sql) {
 struct Run {
   OpenedBank bank;
   RecordingPresenter presenter;
+  PaperState paper;
   AppEvents events;
-  AppContext context{bank.dm, ProgramDir(bank.dir.root()), {}, presenter, events, nullptr};
+  AppContext context{bank.dm, ProgramDir(bank.dir.root()), {}, presenter, paper, events, nullptr};
   FakeDialogs dialogs;
   HttpTestServer server;
   QStringList lines;

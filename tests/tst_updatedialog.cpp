@@ -12,7 +12,7 @@
 #include "maintenance/ui/FrmUpdate.h"
 #include "app/ui/WidgetDialogs.h"
 #include "app/AppEvents.h"
-#include "render/Global.h"
+#include "app/PaperState.h"
 #include "store/PendingRestore.h"
 #include "store/SystemParameters.h"
 
@@ -101,7 +101,7 @@ private slots:
     QCOMPARE(BankVersion, QStringLiteral("2026.02"));
     QCOMPARE(shown.count(), 1);
     QVERIFY(win.dataModule()->ADOConnection1.Connected());
-    QCOMPARE(PaperKind, PaperKinds::Chapter);
+    QCOMPARE(fixture.paperState().kind, PaperKinds::Chapter);
   }
 
   // The picture archive trickles one byte every 20 s. 关闭 or Escape, once

@@ -9,7 +9,7 @@
 #include "mainwin/ui/CategoryTreeView.h"
 #include "app/AppEvents.h"
 #include "app/BankService.h"
-#include "render/Global.h"
+#include "app/PaperState.h"
 #include "render/MyExternal.h"
 #include "render/ui/WebHtmlView.h"
 #include "store/DM.h"
@@ -36,9 +36,9 @@ QByteArray fileBytes(const QString &path) {
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-std::vector<int> currentPaperNumbers() {
+std::vector<int> currentPaperNumbers(const PaperState &paper) {
   std::vector<int> out;
-  for (const TXiaoTi &x : CurrentPaper)
+  for (const TXiaoTi &x : paper.paper)
     out.push_back(x.XiaoTiHao);
   return out;
 }
@@ -66,11 +66,11 @@ class TstWindowSeams : public QObject {
   Q_OBJECT
 
   std::unique_ptr<MainWindowFixture> m_fixture;
+  PaperState &paperState() const { return m_fixture->paperState(); }
   TFrmMain &w() { return *m_fixture->window; }
 
 private slots:
   void init() {
-    ResetPaperState();
     m_fixture = std::make_unique<MainWindowFixture>();
     QVERIFY(!w().startupFailed());
     QVERIFY(m_fixture->showActive());
@@ -83,8 +83,8 @@ private slots:
   // the paper on display, its kind, title and page stay, and grading keeps
   // working on it.
   void showPaperRefusesAnEmptyPaper() {
-    const auto paper = currentPaperNumbers();
-    const QString title = PaperTitle;
+    const auto paper = currentPaperNumbers(paperState());
+    const QString title = paperState().title;
     const QByteArray page = fileBytes(w().programDir().questionPagePath());
     QSignalSpy shown(&w().events(), &AppEvents::paperShown);
     PaperRequest empty;
@@ -92,9 +92,9 @@ private slots:
     empty.title = QStringLiteral("模拟考场");
     QVERIFY(!w().context().presenter.showPaper(empty));
     QCOMPARE(m_fixture->dialogs.texts(), QStringList{QStringLiteral("没有试题！")});
-    QCOMPARE(currentPaperNumbers(), paper);
-    QCOMPARE(PaperKind, PaperKinds::Chapter);
-    QCOMPARE(PaperTitle, title);
+    QCOMPARE(currentPaperNumbers(paperState()), paper);
+    QCOMPARE(paperState().kind, PaperKinds::Chapter);
+    QCOMPARE(paperState().title, title);
     QCOMPARE(fileBytes(w().programDir().questionPagePath()), page);
     QCOMPARE(shown.count(), 0);
   }
@@ -103,8 +103,8 @@ private slots:
   // look, where the learner had scrolled to; kind and title stay.
   void settingsChangedReloadsThePaperInPlace() {
     TFrmMain &win = w();
-    const auto paper = currentPaperNumbers();
-    const QString title = PaperTitle;
+    const auto paper = currentPaperNumbers(paperState());
+    const QString title = paperState().title;
     win.WebBrowser1->runScript(QStringLiteral("window.scrollTo(0, 300)"));
     QTRY_VERIFY(win.WebBrowser1->evaluate(QStringLiteral("window.scrollY")).toInt() >= 300);
     const int scrolled = win.WebBrowser1->evaluate(QStringLiteral("window.scrollY")).toInt();
@@ -115,9 +115,9 @@ private slots:
     QTRY_VERIFY(win.WebBrowser1->evaluate(QStringLiteral("typeof beforeColor == 'string' ? beforeColor : ''"))
                     .toString() == QStringLiteral("#123456"));
     QTRY_COMPARE(win.WebBrowser1->evaluate(QStringLiteral("window.scrollY")).toInt(), scrolled);
-    QCOMPARE(currentPaperNumbers(), paper);
-    QCOMPARE(PaperKind, PaperKinds::Chapter);
-    QCOMPARE(PaperTitle, title);
+    QCOMPARE(currentPaperNumbers(paperState()), paper);
+    QCOMPARE(paperState().kind, PaperKinds::Chapter);
+    QCOMPARE(paperState().title, title);
     QCOMPARE(shown.count(), 0);
   }
 
@@ -136,7 +136,7 @@ private slots:
     QCOMPARE(win.windowTitle(), QStringLiteral("新题库"));
     QCOMPARE(win.categoryTree().count(), 3);
     QCOMPARE(win.TreeViewIndex, 2);
-    QCOMPARE(currentPaperNumbers(), std::vector<int>{7});
+    QCOMPARE(currentPaperNumbers(paperState()), std::vector<int>{7});
     QTRY_VERIFY(pageText(win).contains(QStringLiteral("新题七")));
     QVERIFY(!QFile::exists(win.programDir().bankPath() + QStringLiteral(".replacing")));
 
@@ -161,7 +161,7 @@ private slots:
     const QString bank = win.programDir().bankPath();
     const QByteArray before = fileBytes(bank);
     const QString title = SoftTitle;
-    const auto paper = currentPaperNumbers();
+    const auto paper = currentPaperNumbers(paperState());
     QSignalSpy replaced(&win.events(), &AppEvents::bankReplaced);
     bool thrown = false;
     try {
@@ -183,7 +183,7 @@ private slots:
     QCOMPARE(fileBytes(bank), before);
     QVERIFY(!QFile::exists(bank + QStringLiteral(".replacing")));
     QCOMPARE(SoftTitle, title);
-    QCOMPARE(currentPaperNumbers(), paper);
+    QCOMPARE(currentPaperNumbers(paperState()), paper);
     // The connection works on the old bank, favourites included.
     auto *bridge = qobject_cast<TMyExternal *>(win.WebBrowser1->external());
     bridge->DoSeaarchData(QString::number(paper.front()), QString());

@@ -1,7 +1,7 @@
 #pragma once
 // What every feature gets from the program: the bank, the program directory,
-// a maker of HTML views for its dialogs, the presenter of papers, the
-// program's events and the window to centre dialogs on. Messages go through
+// a maker of HTML views for its dialogs, the presenter of papers, the paper
+// on display, the program's events and the window to centre dialogs on. Messages go through
 // dialogs() (common/Dialogs.h).
 
 #include "common/ProgramDir.h"
@@ -9,6 +9,7 @@
 
 class AppEvents;
 class PaperPresenter;
+struct PaperState;
 class QWidget;
 class TDataModule1;
 
@@ -17,6 +18,9 @@ struct AppContext {
   ProgramDir programDir;
   HtmlViewFactory makeView; // a view for a dialog's page (no page bridge)
   PaperPresenter &presenter;
+  // The paper on display: read it here; a new paper comes only through
+  // `presenter`.
+  PaperState &paper;
   AppEvents &events;
   QWidget *window = nullptr; // parent of the program's dialogs
   // A place in the paper toolbar, right of its left group, where a feature

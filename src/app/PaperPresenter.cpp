@@ -1,47 +1,40 @@
 #include "app/PaperPresenter.h"
 #include "render/PageBuilder.h"
 
-PaperRequest PaperRequest::keepingKind(std::vector<TXiaoTi> paper) {
+#include <utility>
+
+PaperRequest PaperRequest::keepingKind(const PaperState &shown, std::vector<TXiaoTi> paper) {
   PaperRequest request;
   request.paper = std::move(paper);
-  request.kind = PaperKind;
-  request.title = PaperTitle;
-  request.chapterId = ChapterId;
-  request.redoTestId = RedoTestId;
-  request.highlight = PaperHighlight;
+  request.kind = shown.kind;
+  request.title = shown.title;
+  request.chapterId = shown.chapterId;
+  request.redoTestId = shown.redoTestId;
+  request.highlight = shown.highlight;
   return request;
 }
 
-void ApplyRequestedPaper(const PaperRequest &request, QuestionPage &&page, const ProgramDir &dir) {
-  auto paper = CurrentPaper;
-  const qint16 kind = PaperKind;
-  const QString title = PaperTitle;
-  const qint32 chapter = ChapterId;
-  const quint32 redo = RedoTestId;
-  const QString highlight = PaperHighlight;
-  CurrentPaper = request.paper;
-  PaperHighlight = request.highlight;
-  PaperKind = request.kind;
+void ApplyRequestedPaper(PaperState &state, const PaperRequest &request, QuestionPage &&page,
+                         const ProgramDir &dir) {
+  // The new state is made apart and takes the place of the old one only once
+  // the page is written: a failure leaves `state` untouched.
+  PaperState next = state;
+  next.paper = request.paper;
+  next.highlight = request.highlight;
+  next.kind = request.kind;
   if (request.chapterId)
-    ChapterId = *request.chapterId;
+    next.chapterId = *request.chapterId;
   if (request.redoTestId)
-    RedoTestId = *request.redoTestId;
-  try {
-    ApplyQuestionPage(std::move(page), dir);
-  } catch (...) {
-    CurrentPaper = std::move(paper);
-    PaperKind = kind;
-    PaperTitle = title;
-    ChapterId = chapter;
-    RedoTestId = redo;
-    PaperHighlight = highlight;
-    throw;
-  }
+    next.redoTestId = *request.redoTestId;
+  WriteQuestionPage(page, dir);
+  next.recordPage(std::move(page));
+  std::swap(state, next);
 }
 
-void BuildRequestedPaper(const PaperRequest &request, TDataModule1 &dm, const ProgramDir &dir) {
+void BuildRequestedPaper(PaperState &state, const PaperRequest &request, TDataModule1 &dm, const ProgramDir &dir) {
   // Rendering changes nothing; an engine error leaves from here.
-  ApplyRequestedPaper(request, RenderQuestionPage(request.title, request.mode, request.paper, request.kind, dm), dir);
+  ApplyRequestedPaper(state, request, RenderQuestionPage(request.title, request.mode, request.paper, request.kind, dm),
+                      dir);
 }
 
 QString LocalTimeText(const QDateTime &when) {

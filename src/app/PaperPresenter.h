@@ -4,7 +4,7 @@
 // only when it has a paper to show; Cancel hands nothing, so the paper on
 // display, its kind, title, chapter and redo target stay as they were.
 
-#include "render/Global.h"
+#include "app/PaperState.h"
 
 #include <QDateTime>
 #include <QString>
@@ -16,27 +16,28 @@ class TDataModule1;
 struct QuestionPage;
 
 struct PaperRequest {
-  std::vector<TXiaoTi> paper; // becomes CurrentPaper
-  qint16 kind = 0;            // becomes PaperKind
-  QString title;              // the page's title, becomes PaperTitle
+  std::vector<TXiaoTi> paper; // becomes PaperState::paper
+  qint16 kind = 0;            // becomes PaperState::kind
+  QString title;              // the page's title, becomes PaperState::title
   int mode = 0;               // the page builder's mode
-  std::optional<qint32> chapterId;   // becomes ChapterId when set
-  std::optional<quint32> redoTestId; // becomes RedoTestId when set
-  QString highlight;                 // becomes PaperHighlight: text the page marks
+  std::optional<qint32> chapterId;   // becomes PaperState::chapterId when set
+  std::optional<quint32> redoTestId; // becomes PaperState::redoTestId when set
+  QString highlight;                 // becomes PaperState::highlight: text the page marks
 
   // A request for `paper` that keeps the kind, title, chapter, redo target
-  // and marked text of the paper on display (a narrower view of the same
-  // paper).
-  static PaperRequest keepingKind(std::vector<TXiaoTi> paper);
+  // and marked text of `shown` (a narrower view of the same paper).
+  static PaperRequest keepingKind(const PaperState &shown, std::vector<TXiaoTi> paper);
 };
 
-// Sets the paper state from `request` and builds the question page. When
-// building fails (an engine or file error, thrown) the paper state is what it
-// was before. The request must not be empty (PaperPresenter refuses those).
-void BuildRequestedPaper(const PaperRequest &request, TDataModule1 &dm, const ProgramDir &dir);
+// Builds the question page of `request` and, once it is written, makes
+// `state` the paper of `request`. When building fails (an engine or file
+// error, thrown) `state` is what it was before. The request must not be empty
+// (PaperPresenter refuses those).
+void BuildRequestedPaper(PaperState &state, const PaperRequest &request, TDataModule1 &dm, const ProgramDir &dir);
 // The same with the page already rendered (RenderQuestionPage) from
-// `request`, e.g. on a worker thread: writes it and sets the paper state.
-void ApplyRequestedPaper(const PaperRequest &request, QuestionPage &&page, const ProgramDir &dir);
+// `request`, e.g. on a worker thread: writes it and sets `state`.
+void ApplyRequestedPaper(PaperState &state, const PaperRequest &request, QuestionPage &&page,
+                         const ProgramDir &dir);
 
 // The local date and time as the bank stores it and titles show it:
 // "yyyy-MM-dd HH:mm:ss", zero padded, so text order is time order.

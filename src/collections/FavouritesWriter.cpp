@@ -1,7 +1,7 @@
 #include "collections/FavouritesWriter.h"
 #include "common/Dialogs.h"
 #include "app/AppEvents.h"
-#include "render/Global.h"
+#include "app/PaperState.h"
 #include "store/DM.h"
 #include "store/FavouritesRepository.h"
 #include "store/Transaction.h"
@@ -26,7 +26,8 @@ void FavouritesWriter::schedule() {
     m_timer.start(nextWriteInMs());
 }
 
-FavouritesWriter::FavouritesWriter(TDataModule1 &dm, QObject *parent) : QObject(parent), m_dm(dm) {
+FavouritesWriter::FavouritesWriter(TDataModule1 &dm, const PaperState &paper, QObject *parent)
+    : QObject(parent), m_dm(dm), m_paper(paper) {
   m_timer.setSingleShot(true);
   connect(&m_timer, &QTimer::timeout, this, &FavouritesWriter::flush);
 }
@@ -37,7 +38,7 @@ void FavouritesWriter::listenTo(AppEvents &events) {
 }
 
 void FavouritesWriter::request(int XiaoTiHao, FavouriteMark mark) {
-  if (m_telling || !PaperLinks(XiaoTiHao))
+  if (m_telling || !m_paper.links(XiaoTiHao))
     return;
   const auto [at, added] = m_pending.try_emplace(XiaoTiHao, mark);
   if (!added) {
@@ -77,7 +78,7 @@ void FavouritesWriter::flush() {
     for (const auto &[number, mark] : work) {
       // The paper may have changed since the call (a new page, a bank
       // replaced): its questions only.
-      if (!PaperLinks(number))
+      if (!m_paper.links(number))
         continue;
       const FavouritesRepository::Toggle done =
           mark == FavouriteMark::Flip ? repository.toggle(number) : repository.mark(number, mark == FavouriteMark::Set);

@@ -1,7 +1,7 @@
 #pragma once
 // Writes the favourite marks the page on display asks for (the page bridge's
 // favouriteRequested). Page script is untrusted: only a number that a link of
-// the question page passes is taken (PaperLinks, render/Global.h), and a
+// the question page passes is taken (PaperState::links), and a
 // storm of calls costs the window no freeze: each request only records the
 // state its question is to have, and what is recorded is written in one
 // transaction when the event loop next turns — at most one transaction
@@ -19,6 +19,7 @@
 
 class AppEvents;
 class TDataModule1;
+struct PaperState;
 
 namespace FavouritesWriterText {
 inline const QString Failed = QStringLiteral("收藏/取消收藏操作失败，请重新操作!");
@@ -32,7 +33,8 @@ public:
   // alone is written at the next turn of the event loop.
   static constexpr int kMinWriteGapMs = 40;
 
-  explicit FavouritesWriter(TDataModule1 &dm, QObject *parent = nullptr);
+  // `paper` (the paper on display, whose links decide) outlives the writer.
+  FavouritesWriter(TDataModule1 &dm, const PaperState &paper, QObject *parent = nullptr);
 
   // Takes the requests that come as the program's event and announces what
   // it wrote as favouriteToggled there.
@@ -59,6 +61,7 @@ private:
   void schedule(); // the timer started for what is pending
 
   TDataModule1 &m_dm;
+  const PaperState &m_paper;
   std::map<int, FavouriteMark> m_pending; // by sub-question number
   QTimer m_timer;
   QElapsedTimer m_lastWrite; // since the last write transaction began

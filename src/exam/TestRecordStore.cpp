@@ -8,15 +8,15 @@
 #include <charconv>
 #include <exception>
 
-TestOutcome CurrentTestOutcome(const TestTotals &totals) {
+TestOutcome CurrentTestOutcome(const PaperState &paper, const TestTotals &totals) {
   TestOutcome o;
-  o.kind = PaperKind;
-  o.title = PaperTitle;
-  o.chapterId = ChapterId;
-  o.redoTestId = RedoTestId;
+  o.kind = paper.kind;
+  o.title = paper.title;
+  o.chapterId = paper.chapterId;
+  o.redoTestId = paper.redoTestId;
   o.totals = totals;
-  o.questions.reserve(PaperQuestions.size());
-  for (const TShiTi &s : PaperQuestions)
+  o.questions.reserve(paper.questions.size());
+  for (const TShiTi &s : paper.questions)
     o.questions.push_back({s.XiaoTiHao, s.IsRight});
   return o;
 }

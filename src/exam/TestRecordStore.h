@@ -11,6 +11,7 @@
 #include <vector>
 
 class TDataModule1;
+struct PaperState;
 
 // One sub-question of a stored test.
 struct TestQuestionRow {
@@ -20,16 +21,16 @@ struct TestQuestionRow {
 
 // Everything a test record is made of.
 struct TestOutcome {
-  qint16 kind = 0;         // PaperKind
-  QString title;           // PaperTitle
-  qint32 chapterId = 0;    // ChapterId
-  quint32 redoTestId = 0;  // RedoTestId (kind 6)
+  qint16 kind = 0;         // PaperState::kind
+  QString title;           // PaperState::title
+  qint32 chapterId = 0;    // PaperState::chapterId
+  quint32 redoTestId = 0;  // PaperState::redoTestId (kind 6)
   TestTotals totals;
   std::vector<TestQuestionRow> questions;
 };
 
-// The outcome of the paper on display (Global.h) with the report's totals.
-TestOutcome CurrentTestOutcome(const TestTotals &totals);
+// The outcome of the paper on display with the report's totals.
+TestOutcome CurrentTestOutcome(const PaperState &paper, const TestTotals &totals);
 
 // Texts spliced into the statements.
 // Marks: the shortest decimal text that reads back as the same float (0.1 -> "0.1").
@@ -63,7 +64,7 @@ public:
   // caught; the transaction is rolled back.
   Result store(const TestOutcome &outcome, const QDateTime &when);
 
-  // 编号 of the record written by the last successful store (kind 6: RedoTestId).
+  // 编号 of the record written by the last successful store (kind 6: the redo target).
   qint64 lastRecordId() const { return m_lastRecordId; }
 
 private:

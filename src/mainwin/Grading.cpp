@@ -77,8 +77,9 @@ QHash<QString, double> MarksPerQuestion(TDataModule1 &dm, const QStringList &typ
   return marks;
 }
 
-GradeStatus GradePaper(HtmlView &page, TDataModule1 &dm) {
-  if (!PaperOnDisplay) {
+GradeStatus GradePaper(PaperState &paper, HtmlView &page, TDataModule1 &dm) {
+  std::vector<TShiTi> &questions = paper.questions;
+  if (!paper.onDisplay) {
     dialogs().information(GradingText::NoPaper, GradingText::NoPaperCaption);
     return GradeStatus::NoPaper;
   }
@@ -87,7 +88,7 @@ GradeStatus GradePaper(HtmlView &page, TDataModule1 &dm) {
   // everything shared as it was.
   const auto typeOf = [](const TShiTi &s) { return s.DaTiHao > 0 ? GradingText::CaseType : s.TiMuType; };
   QStringList types;
-  for (const TShiTi &s : PaperQuestions) {
+  for (const TShiTi &s : questions) {
     const QString type = typeOf(s);
     if (!types.contains(type))
       types << type;
@@ -97,8 +98,8 @@ GradeStatus GradePaper(HtmlView &page, TDataModule1 &dm) {
   // Every option input read and the wrong stems coloured in one page call;
   // a page lacking an input or a stem changes nothing.
   std::vector<ChoiceMark> items;
-  items.reserve(PaperQuestions.size());
-  for (const TShiTi &s : PaperQuestions)
+  items.reserve(questions.size());
+  for (const TShiTi &s : questions)
     items.push_back(ChoiceMark{s.XiaoTiHao, s.NumOfSel, NormalizedAnswer(s.Answer)});
   const std::optional<std::vector<bool>> states = page.markChoices(items, QStringLiteral("red"));
   if (!states) {
@@ -113,13 +114,13 @@ GradeStatus GradePaper(HtmlView &page, TDataModule1 &dm) {
 
   // Judge each sub-question by the same rule the page coloured with.
   std::vector<bool> isRight;
-  isRight.reserve(PaperQuestions.size());
+  isRight.reserve(questions.size());
   std::vector<TTest> perQuestion;
-  perQuestion.reserve(PaperQuestions.size());
+  perQuestion.reserve(questions.size());
   size_t next = 0;
   std::vector<bool> checked;
-  for (size_t i = 0; i < PaperQuestions.size(); ++i) {
-    const TShiTi &s = PaperQuestions[i];
+  for (size_t i = 0; i < questions.size(); ++i) {
+    const TShiTi &s = questions[i];
     checked.assign(states->begin() + qsizetype(next), states->begin() + qsizetype(next + size_t(s.NumOfSel)));
     next += size_t(s.NumOfSel);
     TTest t;
@@ -142,8 +143,8 @@ GradeStatus GradePaper(HtmlView &page, TDataModule1 &dm) {
     e.MNPP = float(double(e.Right) / e.NumOfShiTi);
   }
 
-  for (size_t i = 0; i < PaperQuestions.size(); ++i)
-    PaperQuestions[i].IsRight = isRight[i];
-  TypeResults = std::move(results);
+  for (size_t i = 0; i < questions.size(); ++i)
+    questions[i].IsRight = isRight[i];
+  paper.typeResults = std::move(results);
   return GradeStatus::Graded;
 }

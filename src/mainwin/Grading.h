@@ -1,10 +1,10 @@
 #pragma once
 // Grading of the paper on display (the command ActSummitPaper): reads the
-// learner's choices from the page, sets IsRight on every entry of
-// PaperQuestions, colours the stems of wrong answers red, builds TypeResults
+// learner's choices from the page, sets IsRight on every entry of the paper's
+// questions, colours the stems of wrong answers red, builds its typeResults
 // (the command then opens the result report).
 
-#include "render/Global.h"
+#include "app/PaperState.h"
 
 #include <QHash>
 #include <QString>
@@ -20,8 +20,8 @@ class TDataModule1;
 
 enum class GradeStatus {
   NoPaper,      // no question page yet: the learner was told, nothing changed
-  PageMismatch, // the page lacks an element of PaperQuestions: told, nothing changed
-  Graded,       // IsRight, TypeResults and the red stems are in place
+  PageMismatch, // the page lacks an element of the paper's questions: told, nothing changed
+  Graded,       // IsRight, typeResults and the red stems are in place
 };
 
 // The letters the learner chose: "A" for the first input, "B" for the second,
@@ -43,10 +43,10 @@ std::vector<TTest> MergeByType(const std::vector<TTest> &perQuestion);
 // row; read with one statement.
 QHash<QString, double> MarksPerQuestion(TDataModule1 &dm, const QStringList &types);
 
-// Grades the page on display against PaperQuestions without opening the
+// Grades the page on display against paper.questions without opening the
 // report. Messages go through dialogs(). Script and database errors are
 // thrown (the general error handler reports them).
-GradeStatus GradePaper(HtmlView &page, TDataModule1 &dm);
+GradeStatus GradePaper(PaperState &paper, HtmlView &page, TDataModule1 &dm);
 
 // Texts of the command.
 namespace GradingText {

@@ -488,27 +488,7 @@ QuestionPage RenderQuestionPage(const QString &title, int mode, const std::vecto
   return result;
 }
 
-void ApplyQuestionPage(QuestionPage &&page, const ProgramDir &dir) {
-  page.bytes.saveTo(dir.questionPagePath());
-  PaperTitle = page.title;
-  std::sort(page.links.begin(), page.links.end());
-  page.links.erase(std::unique(page.links.begin(), page.links.end()), page.links.end());
-  PaperLinkNumbers = std::move(page.links);
-  if (page.empty)
-    return;
-  if (page.mode == 0)
-    PaperQuestions = std::move(page.questions);
-  if (page.answerWritten)
-    PaperOnDisplay = true;
-}
-
-void BuildQuestionPage(const QString &title, int mode, TDataModule1 &dm, const ProgramDir &dir) {
-  QuestionPage page = RenderQuestionPage(title, mode, CurrentPaper, PaperKind, dm);
-  const bool empty = page.empty;
-  ApplyQuestionPage(std::move(page), dir);
-  if (empty)
-    dialogs().information(QStringLiteral("没有试题！"), QStringLiteral("提示"));
-}
+void WriteQuestionPage(const QuestionPage &page, const ProgramDir &dir) { page.bytes.saveTo(dir.questionPagePath()); }
 
 QString BuildFeedbackPage(int XiaoTiHao, TDataModule1 &dm, const ProgramDir &dir) {
   const std::vector<TXiaoTi> paper{TXiaoTi{XiaoTiHao}};

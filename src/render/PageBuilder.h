@@ -1,6 +1,7 @@
 #pragma once
-// The question page: turns CurrentPaper into css/Question.html (GBK, CR LF)
-// with its script, and records the paper in the shared state (Global.h).
+// The question page: turns a paper into css/Question.html (GBK, CR LF) with
+// its script. What the page holds is returned for the caller to record
+// (app/PaperState); nothing here keeps state.
 
 #include "render/Gbk.h"
 #include "render/Global.h"
@@ -10,17 +11,6 @@
 
 class TDataModule1;
 class ProgramDir;
-
-// Writes the page of the sub-questions in CurrentPaper under `title`.
-// mode 0 replaces PaperQuestions with the choice sub-questions written;
-// mode 1 (the one-question feedback page) leaves PaperQuestions alone.
-// Sets PaperTitle and PaperLinkNumbers (the numbers the page's links pass),
-// and PaperOnDisplay once an answer block is written.
-// Uses ADOQuery1 and ADOQuery2 of `dm`. An empty CurrentPaper shows
-// "没有试题！" and leaves a page with the head only. Throws FileError when
-// the page cannot be written; on an engine error (EDatabaseError) the page on
-// disk, PaperQuestions and PaperOnDisplay stay as they were.
-void BuildQuestionPage(const QString &title, int mode, TDataModule1 &dm, const ProgramDir &dir);
 
 // A question page made from a paper but not yet written or applied: the
 // bytes of css/Question.html and what the builder would record.
@@ -34,21 +24,19 @@ struct QuestionPage {
   bool empty = false; // the paper had no sub-questions: the page is the head only
 };
 
-// The reading half of BuildQuestionPage: runs the statements on ADOQuery1 and
+// The reading half: runs the statements on ADOQuery1 and
 // ADOQuery2 of `dm` and returns the page. Touches no shared state, writes no
 // file and opens no window, so it can run on a thread that holds the
 // connection. Throws EDatabaseError.
 QuestionPage RenderQuestionPage(const QString &title, int mode, const std::vector<TXiaoTi> &paper, qint16 kind,
                                 TDataModule1 &dm);
-// The writing half (user-interface thread): writes the page file, then sets
-// PaperTitle, PaperLinkNumbers and, as BuildQuestionPage does,
-// PaperQuestions and PaperOnDisplay. Throws FileError with nothing changed.
-void ApplyQuestionPage(QuestionPage &&page, const ProgramDir &dir);
+// The writing half (user-interface thread): writes the page file. Throws
+// FileError.
+void WriteQuestionPage(const QuestionPage &page, const ProgramDir &dir);
 
 // The one-question page of the error feedback form (the sub-question, or its
 // whole case question, without toolbars), written to css/Feedback.html. The
-// paper state (CurrentPaper, PaperKind, PaperTitle, PaperQuestions,
-// PaperOnDisplay) is not touched, so the paper on display stays gradable and
+// question page is not touched, so the paper on display stays gradable and
 // storable. Returns the page's path.
 QString BuildFeedbackPage(int XiaoTiHao, TDataModule1 &dm, const ProgramDir &dir);
 

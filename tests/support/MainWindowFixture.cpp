@@ -1,5 +1,4 @@
 #include "MainWindowFixture.h"
-#include "render/Global.h"
 
 #include <QApplication>
 #include <QtTest>
@@ -8,7 +7,6 @@ MainWindowFixture::MainWindowFixture(const std::function<void(const QString &roo
   QApplication::setQuitOnLastWindowClosed(false);
   if (prepare)
     prepare(dir.root());
-  ResetPaperState();
   window = std::make_unique<TFrmMain>(ProgramDir(dir.root()));
 }
 

@@ -20,6 +20,8 @@ public:
 
   // Shows the window and waits until it is exposed and active.
   [[nodiscard]] bool showActive();
+  // The window's paper on display.
+  PaperState &paperState() { return window->paperState(); }
 
   FakeDialogs dialogs;
   TestEnv::ProgramDirFixture dir;

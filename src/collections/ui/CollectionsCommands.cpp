@@ -9,6 +9,7 @@
 #include "app/AppContext.h"
 #include "app/AppEvents.h"
 #include "app/PaperPresenter.h"
+#include "app/ui/ExecForPaper.h"
 
 #include <optional>
 
@@ -22,29 +23,28 @@ void ActSCJST(AppContext &context) {
     dialogs().information(FavouritesText::Empty, FavouritesText::EmptyCaption);
     return;
   }
-  std::optional<PaperRequest> request;
-  execOwned(new TFrmSCJST(context.dm, chapters, context.window), [&](TFrmSCJST &form) {
-    if (form.result() != QDialog::Accepted)
-      return;
-    request.emplace();
-    request->paper = form.paper();
-    request->kind = PaperKinds::Favourites;
-    request->title = DatedPaperTitle(FavouritesText::Caption);
+  execAndShowPaper(context.presenter, new TFrmSCJST(context.dm, chapters, context.window), [](TFrmSCJST &form) {
+    PaperRequest request;
+    request.paper = form.paper();
+    request.kind = PaperKinds::Favourites;
+    request.title = DatedPaperTitle(FavouritesText::Caption);
+    return request;
   });
-  if (request)
-    context.presenter.showPaper(*request);
 }
 
-// The question search builds and shows its paper itself (kind 3); Cancel
-// leaves the paper on display and its kind as they were.
-void ActSTCZ(AppContext &context) { execOwned(new TFrmSTCZ(context, context.window)); }
+// The question search composes its paper (kind 3) and marks the text it
+// found; Cancel leaves the paper on display and its kind as they were.
+void ActSTCZ(AppContext &context) {
+  execAndShowPaper(context.presenter, new TFrmSTCZ(context, context.window),
+                   [](TFrmSTCZ &form) { return form.request(); });
+}
 
 } // namespace
 
 void registerCollectionsCommands(TActionList &commands, AppContext &context) {
   // The marks the page's favourite links ask for, as long as the program's
   // events live.
-  (new FavouritesWriter(context.dm, &context.events))->listenTo(context.events);
+  (new FavouritesWriter(context.dm, context.paper, &context.events))->listenTo(context.events);
   commands.add({QStringLiteral("ActSCJST"), QStringLiteral("收藏夹"), CommandCategory::MainMenu, {},
                 [&context] { ActSCJST(context); }, CommandPlace::menu(4)});
   commands.add({QStringLiteral("ActSTGL"), QStringLiteral("试题过滤"), CommandCategory::HelpMenu,

@@ -1,7 +1,7 @@
 #include "collections/ui/STCZ.h"
 #include "collections/ui/SCJST.h"
 #include "common/ErrorHandler.h"
-#include "app/PaperPresenter.h"
+#include "app/ui/ExecForPaper.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -72,16 +72,12 @@ void TFrmSTCZ::Search() {
     ~AcceptAtEnd() { form->accept(); }
   } acceptAtEnd{this};
   hide();
-  std::optional<PaperRequest> request;
-  execOwned(new TFrmSCJST(m_context.dm, outcome.rows, parentWidget()), [&](TFrmSCJST &list) {
-    if (list.result() != QDialog::Accepted)
-      return;
-    request.emplace();
-    request->paper = list.paper();
-    request->kind = PaperKinds::Search;
-    request->title = SearchText::Caption;
-    request->highlight = text;
+  m_request = execForPaper(new TFrmSCJST(m_context.dm, outcome.rows, parentWidget()), [&text](TFrmSCJST &list) {
+    PaperRequest request;
+    request.paper = list.paper();
+    request.kind = PaperKinds::Search;
+    request.title = SearchText::Caption;
+    request.highlight = text;
+    return request;
   });
-  if (request)
-    m_context.presenter.showPaper(*request);
 }

@@ -4,13 +4,16 @@
 // search (page 查找范围, all ticked at every opening). "开始查找" searches;
 // a refused search says why and the dialog stays open. Found questions go to
 // the result list (the favourites window in search mode); a paper chosen
-// there is built and shown from here as "试题查找" (kind 3) with the found
-// text marked, and the dialog then closes with OK, paper or not. Cancel
-// changes nothing: the paper on display keeps its kind and title.
+// there becomes the dialog's request() — "试题查找" (kind 3) with the found
+// text marked, which its command shows — and the dialog then closes with OK,
+// paper or not. Cancel changes nothing: the paper on display keeps its kind
+// and title.
 
 #include "collections/QuestionSearch.h"
+#include "app/PaperPresenter.h"
 #include "app/ui/FrmBase.h"
 
+#include <optional>
 #include <vector>
 
 class QLineEdit;
@@ -31,11 +34,16 @@ public:
   QPushButton *BitBtn1 = nullptr;     // 开始查找 (default)
   QPushButton *BitBtn2 = nullptr;     // 取消
 
-  // "开始查找". Throws what the bank or the presenter throws; once the
-  // result list has opened the dialog closes with OK even then.
+  // "开始查找". Throws what the bank throws; once the result list has opened
+  // the dialog closes with OK even then.
   void Search();
+  // The paper of the questions the learner took from the result list (kind
+  // 3, marking the text searched for); empty when none was taken. Its
+  // command shows it.
+  const std::optional<PaperRequest> &request() const { return m_request; }
 
 private:
   AppContext &m_context;
+  std::optional<PaperRequest> m_request;
   QuestionSearch m_search;
 };

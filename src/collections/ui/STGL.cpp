@@ -3,6 +3,7 @@
 #include "common/ErrorHandler.h"
 #include "app/AppContext.h"
 #include "app/PaperPresenter.h"
+#include "app/ui/ExecForPaper.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -80,21 +81,18 @@ void TFrmSTGL::apply() {
 }
 
 void ActSTGL(AppContext &context) {
-  if (!PaperOnDisplay) {
+  if (!context.paper.onDisplay) {
     dialogs().information(QuestionFilterText::NoPaper, QuestionFilterText::NoPaperCaption);
     return;
   }
   if (!dialogs().question(QuestionFilterText::Confirm, QuestionFilterText::ConfirmCaption))
     return;
-  std::optional<PaperRequest> request;
-  execOwned(new TFrmSTGL(context.dm, CurrentPaper, context.window), [&](TFrmSTGL &form) {
-    if (form.result() != QDialog::Accepted)
-      return;
-    request = PaperRequest::keepingKind(form.paper());
-    request->title = QuestionFilterText::Caption;
-  });
   // A new page: shown from its top with every answer hidden, the toolbar
   // saying so.
-  if (request)
-    context.presenter.showPaper(*request);
+  execAndShowPaper(context.presenter, new TFrmSTGL(context.dm, context.paper.paper, context.window),
+                   [&context](TFrmSTGL &form) {
+                     PaperRequest request = PaperRequest::keepingKind(context.paper, form.paper());
+                     request.title = QuestionFilterText::Caption;
+                     return request;
+                   });
 }

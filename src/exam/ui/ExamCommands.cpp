@@ -5,6 +5,7 @@
 #include "exam/ui/MLKC.h"
 #include "app/ActionList.h"
 #include "app/AppContext.h"
+#include "app/ui/ExecForPaper.h"
 #include "store/DM.h"
 
 namespace {
@@ -18,13 +19,10 @@ void ActMLKC(TActionList &commands, AppContext &context) {
     delete form;
     return;
   }
-  std::optional<PaperRequest> request;
   int minutes = 0;
-  execOwned(form, [&](TFrmMLKC &f) {
-    if (f.result() == QDialog::Accepted && f.request()) {
-      request = *f.request();
-      minutes = f.examMinutes();
-    }
+  const std::optional<PaperRequest> request = execForPaper(form, [&minutes](TFrmMLKC &f) {
+    minutes = f.examMinutes();
+    return f.request();
   });
   if (!request)
     return;

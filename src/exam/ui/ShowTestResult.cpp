@@ -1,13 +1,15 @@
 #include "exam/ui/ShowTestResult.h"
 #include "exam/TestRecordStore.h"
+#include "app/PaperState.h"
 #include "render/HtmlView.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TFrmShowTestResult::TFrmShowTestResult(TDataModule1 &dm, QWidget *parent, const HtmlViewFactory &viewFactory)
-    : TFrmBase(QStringLiteral("测试结果"), parent), m_dm(dm) {
+TFrmShowTestResult::TFrmShowTestResult(const PaperState &paper, TDataModule1 &dm, QWidget *parent,
+                                       const HtmlViewFactory &viewFactory)
+    : TFrmBase(QStringLiteral("测试结果"), parent), m_paper(paper), m_dm(dm) {
   m_view = makeView(viewFactory, this);
 
   auto *layout = new QVBoxLayout(this);
@@ -34,7 +36,7 @@ TFrmShowTestResult::TFrmShowTestResult(TDataModule1 &dm, QWidget *parent, const 
 TFrmShowTestResult::~TFrmShowTestResult() = default;
 
 void TFrmShowTestResult::writeReport() {
-  const TestReport report = BuildTestReport(TypeResults);
+  const TestReport report = BuildTestReport(m_paper.typeResults);
   m_totals = report.totals;
   m_view->navigate(QStringLiteral("about:blank"));
   for (const QString &line : report.lines)
@@ -42,6 +44,6 @@ void TFrmShowTestResult::writeReport() {
 }
 
 void TFrmShowTestResult::done(int result) {
-  TestRecordStore(m_dm).saveOnClose(CurrentTestOutcome(m_totals));
+  TestRecordStore(m_dm).saveOnClose(CurrentTestOutcome(m_paper, m_totals));
   QDialog::done(result);
 }

@@ -41,9 +41,8 @@ TFrmMain::TFrmMain(const ProgramDir &programDir, QWidget *parent)
   resize(1024, 650);
   DataModule1 = m_dm.get();
   m_context = std::make_unique<AppContext>(AppContext{
-      *m_dm, m_programDir, &WebHtmlView::create, *this, m_events, this});
+      *m_dm, m_programDir, &WebHtmlView::create, *this, m_paper, m_events, this});
 
-  PaperOnDisplay = false;
   if (!openDatabase()) {
     m_startupFailed = true;
     return;
@@ -92,8 +91,8 @@ void TFrmMain::connectEvents() {
   connect(&m_events, &AppEvents::settingsChanged, this, [this] { RunCommand([this] { reloadPaper(); }); });
   connect(&m_events, &AppEvents::bankReplaced, this, [this] { RunCommand([this] { AfterBankUpdate(); }); });
   // The found text of a search paper is marked each time its page loads.
-  WebBrowser1->setScriptAfterLoad(QUrl::fromLocalFile(m_programDir.questionPagePath()), [] {
-    return PaperHighlight.isEmpty() ? QString() : HighlightScript(PaperHighlight);
+  WebBrowser1->setScriptAfterLoad(QUrl::fromLocalFile(m_programDir.questionPagePath()), [this] {
+    return m_paper.highlight.isEmpty() ? QString() : HighlightScript(m_paper.highlight);
   });
 }
 
@@ -170,7 +169,7 @@ bool TFrmMain::fullScreenMode() const {
 }
 
 bool TFrmMain::paperOnDisplay() {
-  if (PaperOnDisplay)
+  if (m_paper.onDisplay)
     return true;
   dialogs().information(GradingText::NoPaper, GradingText::NoPaperCaption);
   return false;
@@ -184,15 +183,15 @@ bool TFrmMain::showPaper(const PaperRequest &request) {
     dialogs().information(PaperText::NoQuestions, PaperText::NoQuestionsCaption);
     return false;
   }
-  BuildRequestedPaper(request, *m_dm, m_programDir);
+  BuildRequestedPaper(m_paper, request, *m_dm, m_programDir);
   showGeneratedPaper();
   return true;
 }
 
 void TFrmMain::reloadPaper() {
-  if (!PaperOnDisplay || CurrentPaper.empty())
+  if (!m_paper.onDisplay || m_paper.paper.empty())
     return;
-  BuildRequestedPaper(PaperRequest::keepingKind(CurrentPaper), *m_dm, m_programDir);
+  BuildRequestedPaper(m_paper, PaperRequest::keepingKind(m_paper, m_paper.paper), *m_dm, m_programDir);
   // A view on another page (a link) shows the new paper when it comes back.
   if (!QUrl::fromLocalFile(m_programDir.questionPagePath()).matches(WebBrowser1->url(), QUrl::RemoveQuery))
     return;
@@ -237,7 +236,7 @@ void TFrmMain::showPreparedBank(PreparedBank &&bank) {
     dialogs().information(PaperText::NoQuestions, PaperText::NoQuestionsCaption);
   if (!bank.request || !bank.page)
     return;
-  ApplyRequestedPaper(*bank.request, std::move(*bank.page), m_programDir);
+  ApplyRequestedPaper(m_paper, *bank.request, std::move(*bank.page), m_programDir);
   showGeneratedPaper();
   storeTreePosition(bank.startNode);
 }

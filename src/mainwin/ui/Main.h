@@ -81,6 +81,8 @@ public:
   int TreeViewIndex = 0;
   CategoryTree &categoryTree() { return *m_tree; }
   AppEvents &events() { return m_events; }
+  // The paper on display (the features reach it through context()).
+  PaperState &paperState() { return m_paper; }
 
   // Sets the paper state, builds the page, shows it from its top, resets the
   // paper toolbar, announces paperShown. Refuses an empty request with
@@ -128,6 +130,7 @@ private:
 
   ProgramDir m_programDir;
   AppEvents m_events;
+  PaperState m_paper;
   std::unique_ptr<TDataModule1> m_dm;
   std::unique_ptr<AppContext> m_context;
   std::unique_ptr<TExternalContainer> m_container;

@@ -22,10 +22,11 @@
 #include <QUrl>
 #include <QWebEngineView>
 
-void ActSummitPaper(HtmlView &page, TDataModule1 &dm, QWidget *parent, const HtmlViewFactory &reportView) {
-  if (GradePaper(page, dm) != GradeStatus::Graded)
+void ActSummitPaper(PaperState &paper, HtmlView &page, TDataModule1 &dm, QWidget *parent,
+                    const HtmlViewFactory &reportView) {
+  if (GradePaper(paper, page, dm) != GradeStatus::Graded)
     return;
-  execOwned(new TFrmShowTestResult(dm, parent, reportView));
+  execOwned(new TFrmShowTestResult(paper, dm, parent, reportView));
 }
 
 namespace {
@@ -181,7 +182,8 @@ void registerMainCommands(TActionList &commands, TFrmMain &w) {
       P::paperToolbar(B::ShowAllAnswer), [&w] { ActShowAllAnswer(w); });
   add(QStringLiteral("ActSummitPaper"), QStringLiteral("批阅试卷"), tb,
       {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)},
-      P::paperToolbar(B::SummitPaper), [&w] { ActSummitPaper(*w.WebBrowser1, *w.dataModule(), &w); });
+      P::paperToolbar(B::SummitPaper),
+      [&w] { ActSummitPaper(w.paperState(), *w.WebBrowser1, *w.dataModule(), &w); });
   add(QStringLiteral("ActPrint"), QStringLiteral("打印"), tb, key(Qt::CTRL | Qt::Key_P), P::paperToolbar(B::Print),
       [&w] { w.WebBrowser1->printPreview(); });
   add(QStringLiteral("ActZoomIn"), QStringLiteral("放大"), tb,

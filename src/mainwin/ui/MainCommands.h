@@ -8,14 +8,15 @@ class QWidget;
 class TActionList;
 class TDataModule1;
 class TFrmMain;
+struct PaperState;
 
 void registerMainCommands(TActionList &commands, TFrmMain &window);
 
-// The submit command: grades the page on display and, when it was graded,
+// The submit command: grades the page on display (`paper`) and, when it was graded,
 // shows the result report (TFrmShowTestResult) modally and frees it.
 // `parent` centres the report; `reportView` makes its HTML view (default:
 // the real web view).
-void ActSummitPaper(HtmlView &page, TDataModule1 &dm, QWidget *parent = nullptr,
+void ActSummitPaper(PaperState &paper, HtmlView &page, TDataModule1 &dm, QWidget *parent = nullptr,
                     const HtmlViewFactory &reportView = {});
 
 class QMenu;

@@ -2,6 +2,7 @@
 #include "app/ActionList.h"
 #include "app/AppContext.h"
 #include "app/PaperPresenter.h"
+#include "app/ui/ExecForPaper.h"
 #include "review/ui/ErrorRedo.h"
 #include "review/ui/TongJiFenXi.h"
 #include "review/ui/WGZX.h"
@@ -11,35 +12,27 @@ namespace {
 // A paper of a past test's questions, kind 5, stored as a new test. Cancel
 // leaves the paper on display and its kind as they were.
 void ActWGZX(AppContext &context) {
-  std::optional<PaperRequest> request;
-  execOwned(new TFrmWGZX(context.dm, context.window), [&](TFrmWGZX &form) {
-    if (form.result() != QDialog::Accepted)
-      return;
-    request.emplace();
-    request->paper = form.paper();
-    request->kind = PaperKinds::Review;
-    request->title = DatedPaperTitle(QStringLiteral("温故知新"));
+  execAndShowPaper(context.presenter, new TFrmWGZX(context.dm, context.window), [](TFrmWGZX &form) {
+    PaperRequest request;
+    request.paper = form.paper();
+    request.kind = PaperKinds::Review;
+    request.title = DatedPaperTitle(QStringLiteral("温故知新"));
+    return request;
   });
-  if (request)
-    context.presenter.showPaper(*request);
 }
 
 // The wrong questions of a stored test, kind 6: a stored result overwrites
 // that test's record. Cancel leaves the paper on display, its kind and the
 // test it redoes as they were.
 void ActErrorRedo(AppContext &context) {
-  std::optional<PaperRequest> request;
-  execOwned(new TFrmErrorRedo(context.dm, context.window), [&](TFrmErrorRedo &form) {
-    if (form.result() != QDialog::Accepted)
-      return;
-    request.emplace();
-    request->paper = form.paper();
-    request->kind = PaperKinds::Redo;
-    request->redoTestId = form.redoTestId();
-    request->title = DatedPaperTitle(QStringLiteral("错题重做"));
+  execAndShowPaper(context.presenter, new TFrmErrorRedo(context.dm, context.window), [](TFrmErrorRedo &form) {
+    PaperRequest request;
+    request.paper = form.paper();
+    request.kind = PaperKinds::Redo;
+    request.redoTestId = form.redoTestId();
+    request.title = DatedPaperTitle(QStringLiteral("错题重做"));
+    return request;
   });
-  if (request)
-    context.presenter.showPaper(*request);
 }
 
 } // namespace
