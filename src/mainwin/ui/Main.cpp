@@ -3,14 +3,14 @@
 #include "common/AppTitle.h"
 #include "common/Dialogs.h"
 #include "common/ErrorHandler.h"
+#include "exam/Grading.h"
 #include "exam/ui/ExamCommands.h"
+#include "feedback/ui/FeedbackCommands.h"
 #include "maintenance/ui/MaintenanceCommands.h"
 #include "mainwin/BankTrouble.h"
-#include "mainwin/Grading.h"
 #include "mainwin/StartPaper.h"
 #include "mainwin/WindowRules.h"
 #include "mainwin/ui/CategoryTreeView.h"
-#include "feedback/ui/ErrorReport.h"
 #include "mainwin/ui/MainCommands.h"
 #include "mainwin/ui/PaperToolbarBar.h"
 #include "mainwin/ui/Pictures.h"
@@ -51,7 +51,6 @@ TFrmMain::TFrmMain(const ProgramDir &programDir, QWidget *parent)
   setFont(formFont);
   setMinimumSize(WindowRules::kMinWidth, WindowRules::kMinHeight);
   resize(1024, 650);
-  DataModule1 = m_dm.get();
   m_context = std::make_unique<AppContext>(AppContext{
       *m_dm, m_programDir, &WebHtmlView::create, *this, m_events, this});
 
@@ -98,8 +97,6 @@ void TFrmMain::connectEvents() {
   TMyExternal *bridge = m_container->GetExternal();
   connect(bridge, &TMyExternal::favouriteRequested, &m_events, &AppEvents::favouriteRequested);
   connect(bridge, &TMyExternal::errorReportRequested, &m_events, &AppEvents::errorReportRequested);
-  connect(&m_events, &AppEvents::errorReportRequested, this,
-          [this](int XiaoTiHao) { RunCommand([this, XiaoTiHao] { openErrorReport(XiaoTiHao); }); });
   connect(&m_events, &AppEvents::settingsChanged, this, [this] { RunCommand([this] { reloadPaper(); }); });
   connect(&m_events, &AppEvents::bankReplaced, this, [this] { RunCommand([this] { AfterBankUpdate(); }); });
   connect(WebBrowser1->page(), &QWebEnginePage::loadFinished, this, [this](bool ok) {
@@ -110,8 +107,6 @@ void TFrmMain::connectEvents() {
 
 TFrmMain::~TFrmMain() {
   m_container.reset();
-  if (DataModule1 == m_dm.get())
-    DataModule1 = nullptr;
 }
 
 bool TFrmMain::openDatabase() {
@@ -149,6 +144,7 @@ void TFrmMain::registerCommands() {
   registerCollectionsCommands(commands, *m_context);
   registerSettingsCommands(commands, *m_context);
   registerMaintenanceCommands(commands, *m_context);
+  registerFeedbackCommands(commands, *m_context);
 
   // The main menu is Ctrl+1 … Ctrl+8 in button order (before any key of the
   // command's own).
@@ -338,7 +334,6 @@ void TFrmMain::markFoundText() {
 
 // The feedback form shows the question on a page of its own: the paper on
 // display, its kind and title stay as they were.
-void TFrmMain::openErrorReport(int XiaoTiHao) { TFrmErrorReport::Open(XiaoTiHao, *m_dm, m_programDir, this); }
 
 void TFrmMain::AfterBankUpdate() {
   TreeViewIndex = 0;

@@ -130,7 +130,6 @@ private:
   void buildShortcuts();
   void splitterMoved();
   void switchFocus();
-  void openErrorReport(int XiaoTiHao);
   void connectEvents();
 
   ProgramDir m_programDir;
