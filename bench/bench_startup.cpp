@@ -175,6 +175,35 @@ private slots:
           f / 1e6, b / f, pairs);
   }
 
+  // The start's read on the worker thread as the window runs it (the
+  // connection handed over, the read, the connection taken back), in
+  // alternating pairs with the same read on the calling thread: what the
+  // hand-over costs.
+  void startPaperOnWorker() {
+    TDataModule1 dm;
+    QCOMPARE(OpenBankAtStartup(dm, m_root + QStringLiteral("held/")), StartupResult::Opened);
+    const int pairs = 15;
+    std::vector<qint64> worker, direct;
+    QElapsedTimer t;
+    for (int i = 0; i < pairs; ++i) {
+      t.start();
+      {
+        BankPreparation preparation(dm, 0);
+        PreparedBank bank = preparation.take();
+        worker.push_back(t.nsecsElapsed());
+        QVERIFY(!bank.error);
+        QVERIFY(bank.page);
+      }
+      t.start();
+      PreparedBank bank = PrepareBank(dm, 0);
+      direct.push_back(t.nsecsElapsed());
+      QVERIFY(!bank.error);
+    }
+    const double w = median(worker), d = median(direct);
+    qInfo("start paper on the worker %.1f ms, on the calling thread %.1f ms, ratio %.3f (medians of %d pairs)",
+          w / 1e6, d / 1e6, w / d, pairs);
+  }
+
 private:
   static double median(std::vector<qint64> &v) {
     std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());

@@ -116,7 +116,6 @@ class TstClosedRoom : public QObject {
     m_dir = ProgramDir(m_fixture->root());
     m_dm = std::make_unique<TDataModule1>();
     QCOMPARE(OpenBankAtStartup(*m_dm, m_fixture->root()), StartupResult::Opened);
-    DataModule1 = m_dm.get();
     LoadSystemParameters(*m_dm);
     WriteStyleSheet(m_dir);
     m_view = std::make_unique<WebHtmlView>();
@@ -154,7 +153,6 @@ private slots:
     }
     m_container.reset();
     m_view.reset();
-    DataModule1 = nullptr;
     m_dm.reset();
     m_fixture.reset();
     if (m_dialogs)

@@ -329,7 +329,6 @@ private slots:
     q.Close();
     const int number = paperState().paper[1].XiaoTiHao; // the second question's link
 
-    DataModule1 = m_dm.get();
     paperState().kind = PaperKinds::Chapter;
     BuildQuestionPage(paperState(), QStringLiteral("第一章"), 0, *m_dm, m_dm->programDir);
     QVERIFY(paperState().questions.size() == 3);
@@ -362,7 +361,6 @@ private slots:
     };
     mainView.runScript(QStringLiteral("document.querySelectorAll('a[mode=\"ct\"]')[1].firstElementChild.click()"));
     QTRY_COMPARE(fake.modalForms, QStringList{QStringLiteral("TFrmErrorReport")});
-    DataModule1 = nullptr;
 
     // The form's page is a file of its own: the paper on display is untouched.
     QCOMPARE(QFileInfo(pageFile), QFileInfo(m_dm->programDir.feedbackPagePath()));

@@ -8,7 +8,7 @@
 #include "TestEnv.h"
 #include "exam/ui/ShowTestResult.h"
 #include "common/ProgramDir.h"
-#include "mainwin/Grading.h"
+#include "exam/Grading.h"
 #include "mainwin/ui/MainCommands.h"
 #include "render/PageBuilder.h"
 #include "render/ui/WebHtmlView.h"

@@ -13,6 +13,7 @@
 #include "render/StyleSheet.h"
 #include "render/ui/WebHtmlView.h"
 #include "store/DM.h"
+#include "store/FavouritesRepository.h"
 #include "store/Startup.h"
 #include "store/SystemParameters.h"
 
@@ -105,7 +106,6 @@ private slots:
     m_dir = ProgramDir(m_fixture->root());
     m_dm = std::make_unique<TDataModule1>();
     QCOMPARE(OpenBankAtStartup(*m_dm, m_fixture->root()), StartupResult::Opened);
-    DataModule1 = m_dm.get();
     LoadSystemParameters(*m_dm);
     WriteStyleSheet(m_dir);
     m_dialogs = std::make_unique<FakeDialogs>();
@@ -121,7 +121,6 @@ private slots:
     m_writer.reset();
     m_container.reset();
     m_view.reset();
-    DataModule1 = nullptr;
     m_dm.reset();
     m_dialogs.reset();
   }
@@ -359,7 +358,7 @@ private slots:
     QFETCH(QString, text);
     QFETCH(QString, result);
     QFETCH(int, favourites);
-    QCOMPARE(m_dm->SCBT(text), result);
+    QCOMPARE(FavouritesRepository(m_dm->ADOConnection1).toggleFromPage(text), result);
     QCOMPARE(favouriteCount(), favourites);
     if (favourites)
       QCOMPARE(favourite(2), 1);
@@ -383,7 +382,7 @@ private slots:
       q->Open();
       q->Next();
     }
-    QCOMPARE(m_dm->SCBT(QStringLiteral("2")), QStringLiteral("ok"));
+    QCOMPARE(FavouritesRepository(m_dm->ADOConnection1).toggleFromPage(QStringLiteral("2")), QStringLiteral("ok"));
     for (TADOQuery *q : {&m_dm->ADOQuery1, &m_dm->ADOQuery2, &m_dm->ADOQuery3}) {
       QVERIFY(q->Active());
       QVERIFY(q->RecordCount() > 2);
@@ -396,7 +395,7 @@ private slots:
   // An engine error: the message of the toggle, result "Error".
   void toggleEngineError() {
     m_dm->ADOConnection1.ExecuteScript(QStringLiteral("ALTER TABLE 小题 RENAME TO 小题旧;"));
-    const QString result = m_dm->SCBT(QStringLiteral("2"));
+    const QString result = FavouritesRepository(m_dm->ADOConnection1).toggleFromPage(QStringLiteral("2"));
     m_dm->ADOConnection1.ExecuteScript(QStringLiteral("ALTER TABLE 小题旧 RENAME TO 小题;"));
     QCOMPARE(result, QStringLiteral("Error"));
     QCOMPARE(m_dialogs->shown.size(), 1);

@@ -6,6 +6,7 @@
 #include "store/BankBuilder.h"
 #include "store/BankCopy.h"
 #include "store/BankFile.h"
+#include "store/BankWorker.h"
 #include "store/DM.h"
 #include "store/EncryptionMDB.h"
 #include "store/ParametersRepository.h"
@@ -18,10 +19,12 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <atomic>
 #include <cmath>
 #include <functional>
 #include <future>
 #include <limits>
+#include <stdexcept>
 #include <sqlite3.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -404,6 +407,58 @@ private slots:
     QCOMPARE(countOn(), count);
     QVERIFY_THROWS_EXCEPTION(EDatabaseError,
                              std::async(std::launch::async, [&] { dm.ADOConnection1.adoptThread(); }).get());
+  }
+
+  // The worker's two ways to end. Served by the event loop: finished()
+  // once, with the connection back on the calling thread and the job's
+  // exception kept. Blocking (the start): wait() without serving events
+  // takes the connection back, and the finished() already queued is dropped.
+  // Without a connection the job runs and the calling thread keeps the bank.
+  void bankWorkerHandsTheConnectionOver() {
+    TDataModule1 dm;
+    openSmall(dm);
+    auto countHere = [&dm] {
+      TADOQuery q(dm.ADOConnection1, QStringLiteral("count"));
+      q.SQL.Add(QStringLiteral("SELECT count(*) FROM 系统参数"));
+      q.Open();
+      return q.Fields(0).AsInteger();
+    };
+    const int rows = countHere();
+
+    int read = -1;
+    BankWorker served(&dm.ADOConnection1, [&] { read = countHere(); });
+    QSignalSpy servedDone(&served, &BankWorker::finished);
+    served.start();
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, countHere()); // the worker's meanwhile
+    QVERIFY(servedDone.wait(10000));
+    QCOMPARE(read, rows);
+    QVERIFY(!served.error());
+    QCOMPARE(countHere(), rows);
+
+    BankWorker blocking(&dm.ADOConnection1, [&] { read = countHere() + 1; });
+    QSignalSpy blockingDone(&blocking, &BankWorker::finished);
+    blocking.start();
+    blocking.wait();
+    QCOMPARE(read, rows + 1);
+    QCOMPARE(countHere(), rows);
+    QCoreApplication::processEvents();
+    QCOMPARE(blockingDone.count(), 0);
+
+    BankWorker failing(&dm.ADOConnection1, [] { throw std::runtime_error("job failed"); });
+    QSignalSpy failingDone(&failing, &BankWorker::finished);
+    failing.start();
+    QVERIFY(failingDone.wait(10000));
+    QVERIFY(failing.error());
+    QCOMPARE(countHere(), rows);
+
+    std::atomic<bool> ran{false};
+    BankWorker noBank(nullptr, [&] { ran = true; });
+    QSignalSpy noBankDone(&noBank, &BankWorker::finished);
+    noBank.start();
+    QCOMPARE(countHere(), rows); // the calling thread kept the connection
+    QVERIFY(noBankDone.wait(10000));
+    QVERIFY(ran);
+    QVERIFY(!noBank.error());
   }
 
   void parametersRepository() {

@@ -19,6 +19,7 @@
 #include "app/AppEvents.h"
 #include "app/PaperState.h"
 #include "store/EncryptionMDB.h"
+#include "store/FavouritesRepository.h"
 #include "store/PendingRestore.h"
 #include "store/SystemParameters.h"
 #include "TestEnv.h"
@@ -315,7 +316,7 @@ private slots:
     QCOMPARE(DisplaySettings.FontName, QStringLiteral("黑体"));
     QCOMPARE(text(dm, QStringLiteral("SELECT 分数 FROM 类型说明 WHERE 题目类型='判断题'")).toDouble(), 3.0);
     // A favourite toggle writes to the new bank.
-    QCOMPARE(dm.SCBT(QStringLiteral("5")), QStringLiteral("ok"));
+    QCOMPARE(FavouritesRepository(dm.ADOConnection1).toggleFromPage(QStringLiteral("5")), QStringLiteral("ok"));
     QCOMPARE(run.bank.count(QStringLiteral("SELECT 是否收藏 FROM 小题 WHERE 小题号=5")), 1);
 
     // Pictures and outline: a name matched to the existing file by case.

@@ -1,9 +1,9 @@
 #include "feedback/FeedbackStore.h"
 #include "feedback/LibPq.h"
+#include "store/BankWorker.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
-#include <QThread>
 #include <QTimer>
 
 #include <cerrno>
@@ -223,15 +223,16 @@ FeedbackStore::Result FeedbackStore::insert(const FeedbackRow &row, Cancel &canc
 
 FeedbackStore::Result FeedbackStore::insertWaiting(const FeedbackRow &row) const {
   // The worker gets its own copies and hands back one result when it ends;
-  // it frees itself, also when it ends after this function has returned.
+  // it frees itself, also when it ends after this function has returned. It
+  // uses its own connection to the feedback server, never the bank.
   auto result = std::make_shared<Result>();
   auto cancel = std::make_shared<Cancel>();
-  QThread *worker =
-      QThread::create([result, cancel, store = *this, row] { *result = store.insert(row, *cancel); });
-  QObject::connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+  auto *worker =
+      new BankWorker(nullptr, [result, cancel, store = *this, row] { *result = store.insert(row, *cancel); });
+  QObject::connect(worker, &BankWorker::finished, worker, &QObject::deleteLater);
   bool finished = false;
   QEventLoop loop;
-  QObject::connect(worker, &QThread::finished, &loop, [&finished, &loop] {
+  QObject::connect(worker, &BankWorker::finished, &loop, [&finished, &loop] {
     finished = true;
     loop.quit();
   });

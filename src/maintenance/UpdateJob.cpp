@@ -15,7 +15,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
 #include <QUrl>
 #include <memory>
 #include <unistd.h>
@@ -160,7 +159,8 @@ void UpdateJob::unpack(UpdateArchiveKind kind, const QString &archive, const QSt
   archiveLimits.maxUnpackedBytes = limits.unpackedBytes(kind);
   archiveLimits.diskReserve = limits.diskReserveBytes;
   const std::shared_ptr<std::atomic<bool>> cancelFlag = m_cancelFlag;
-  QThread *worker = QThread::create([=] {
+  // The extraction needs no bank: a worker without the connection.
+  auto *worker = new BankWorker(nullptr, [=] {
     qint64 shown = -1;
     UpdateArchiveLimits withCancel = archiveLimits;
     withCancel.cancel = cancelFlag.get();
@@ -192,10 +192,10 @@ void UpdateJob::unpack(UpdateArchiveKind kind, const QString &archive, const QSt
         }
       }
     }
-  });
+  }, this);
   m_worker = worker;
-  connect(worker, &QThread::finished, worker, &QObject::deleteLater);
-  connect(worker, &QThread::finished, this, [this, result, next, kind, destination] {
+  connect(worker, &BankWorker::finished, worker, &QObject::deleteLater);
+  connect(worker, &BankWorker::finished, this, [this, result, next, kind, destination] {
     if (m_cancelled)
       return stopped();
     if (!result->ok) {
@@ -223,7 +223,7 @@ void UpdateJob::swap() {
   // nothing else asks the bank). The rename and the reload follow here.
   auto backup = std::make_shared<QString>();
   auto *worker = new BankWorker(
-      m_context.dm.ADOConnection1,
+      &m_context.dm.ADOConnection1,
       [backup, &bank = m_context.dm.ADOConnection1, dir = m_context.programDir, staging = m_staging] {
         *backup = PrepareStagedUpdate(bank, dir, staging);
       },

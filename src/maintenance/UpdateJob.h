@@ -24,7 +24,7 @@
 #include <memory>
 
 struct AppContext;
-class QThread;
+class BankWorker;
 class UpdateTransfer;
 
 class UpdateJob : public QObject {
@@ -74,7 +74,7 @@ private:
   AppContext &m_context;
   QNetworkAccessManager m_network;
   UpdateTransfer *m_transfer = nullptr;
-  QPointer<QThread> m_worker;
+  QPointer<BankWorker> m_worker; // the extraction running
   QString m_staging;
   QString m_backup;
   bool m_running = false;

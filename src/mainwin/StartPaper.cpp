@@ -37,43 +37,24 @@ PreparedBank PrepareBank(TDataModule1 &dm, int treeViewIndex) {
   return bank;
 }
 
-BankPreparation::BankPreparation(TDataModule1 &dm, int treeViewIndex) : m_dm(dm) {
-  m_dm.ADOConnection1.releaseThread();
-  m_result = std::async(std::launch::async, [&dm, treeViewIndex] {
-    PreparedBank prepared;
-    try {
-      dm.ADOConnection1.adoptThread();
-    } catch (...) {
-      prepared.error = std::current_exception();
-      return prepared;
-    }
-    prepared = PrepareBank(dm, treeViewIndex);
-    // The thread's allocator arena outlives it: the page cache the worker
-    // filled and the room the page took go back before it ends.
-    dm.ADOConnection1.releaseMemory();
-    dm.ADOConnection1.releaseThread();
+BankPreparation::BankPreparation(TDataModule1 &dm, int treeViewIndex)
+    : m_worker(&dm.ADOConnection1, [this, &dm, treeViewIndex] {
+        m_prepared = PrepareBank(dm, treeViewIndex);
+        // The thread's allocator arena outlives it: the page cache the worker
+        // filled and the room the page took go back before it ends.
+        dm.ADOConnection1.releaseMemory();
 #ifdef __GLIBC__
-    malloc_trim(0);
+        malloc_trim(0);
 #endif
-    return prepared;
-  });
-}
-
-BankPreparation::~BankPreparation() {
-  if (!m_taken && m_result.valid()) {
-    m_result.wait();
-    try {
-      m_dm.ADOConnection1.adoptThread();
-    } catch (...) {
-    }
-  }
+      }) {
+  m_worker.start();
 }
 
 PreparedBank BankPreparation::take() {
-  PreparedBank prepared = m_result.get();
-  m_taken = true;
-  m_dm.ADOConnection1.adoptThread();
-  return prepared;
+  m_worker.wait();
+  if (m_worker.error() && !m_prepared.error)
+    m_prepared.error = m_worker.error();
+  return std::move(m_prepared);
 }
 
 void BankPreparation::releaseFreedMemory() {

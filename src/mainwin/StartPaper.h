@@ -13,8 +13,9 @@
 #include "render/PageBuilder.h"
 #include "app/PaperPresenter.h"
 
+#include "store/BankWorker.h"
+
 #include <exception>
-#include <future>
 #include <memory>
 #include <optional>
 
@@ -38,26 +39,27 @@ PreparedBank PrepareBank(TDataModule1 &dm, int treeViewIndex);
 // with the node's name. The paper is empty for a chapter without questions.
 PaperRequest ChapterPaperRequest(TDataModule1 &dm, const TTreeNodeInfo &node);
 
-// PrepareBank on a worker thread. The calling thread lets the bank's
-// connection go until take(): meanwhile only the worker may use it, and a
-// statement from the calling thread is refused. The worker gives back the
-// memory it filled (its page cache and allocator arena) before it ends.
+// PrepareBank on a worker thread (BankWorker). The calling thread lets the
+// bank's connection go until take(): meanwhile only the worker may use it,
+// and a statement from the calling thread is refused. The worker gives back
+// the memory it filled (its page cache and allocator arena) before it ends.
+// take() blocks without serving events: the start waits for it there.
 class BankPreparation {
 public:
   BankPreparation(TDataModule1 &dm, int treeViewIndex);
   // Waits for the worker when take() was not called.
-  ~BankPreparation();
+  ~BankPreparation() = default;
   BankPreparation(const BankPreparation &) = delete;
   BankPreparation &operator=(const BankPreparation &) = delete;
 
   // Waits for the worker, takes the connection back and returns the result.
+  // A connection the worker could not take is the result's error.
   PreparedBank take();
   // Once the result is applied and gone: the room it took in the worker's
   // allocator arena goes back to the system.
   static void releaseFreedMemory();
 
 private:
-  TDataModule1 &m_dm;
-  std::future<PreparedBank> m_result;
-  bool m_taken = false;
+  PreparedBank m_prepared;
+  BankWorker m_worker;
 };

@@ -10,8 +10,6 @@
 #include <mutex>
 #include <sqlite3.h>
 
-TDataModule1 *DataModule1 = nullptr;
-
 QString QuotedStr(const QString &s) {
   QString out = s;
   out.replace(QLatin1Char('\''), QLatin1String("''"));

@@ -281,12 +281,5 @@ public:
   // The directory of the bank this module opened (set by OpenBankAtStartup);
   // the page bridge writes its pages below it.
   ProgramDir programDir;
-
-  // Favourite toggle from the page: flips 小题.是否收藏 of the sub-question
-  // whose number the page passes as text. "ok", "" (not found) or "Error".
-  // (FavouritesRepository::toggleFromPage; none of the four queries is used.)
-  QString SCBT(const QString &ASQL);
 };
 
-// The one data module of the running program (set by the main window).
-extern TDataModule1 *DataModule1;

@@ -26,7 +26,7 @@ BankReadDialog::BankReadDialog(const QString &caption, const QString &text, TADO
 
   Timer1 = new QTimer(this);
   Timer1->setInterval(500);
-  m_worker = new BankWorker(connection, std::move(read), this);
+  m_worker = new BankWorker(&connection, std::move(read), this);
   connect(m_worker, &BankWorker::finished, this, &BankReadDialog::finished);
 }
 

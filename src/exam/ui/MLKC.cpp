@@ -178,7 +178,7 @@ void TFrmMLKC::nextChange() {
   m_changes.pop_front();
   m_read = std::make_shared<SetupRead>();
   m_worker = new BankWorker(
-      m_dm.ADOConnection1,
+      &m_dm.ADOConnection1,
       [&connection = m_dm.ADOConnection1, into = m_read, choice = m_setup.choice(), from] {
         *into = MockExamSetup::read(connection, choice, from);
       },

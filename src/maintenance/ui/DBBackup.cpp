@@ -2,10 +2,10 @@
 #include "common/AppError.h"
 #include "common/Dialogs.h"
 #include "maintenance/BackupRestore.h"
+#include "store/BankWorker.h"
 
 #include <QApplication>
 #include <QEventLoop>
-#include <QThread>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -169,22 +169,16 @@ void TFrmDBRestore::restore() {
     // The check and the copy read the whole file: on a worker, while the
     // window goes on painting.
     busy(this, [&] {
-      std::exception_ptr error;
       const ProgramDir dir = m_dir;
       QEventLoop loop;
-      std::unique_ptr<QThread> worker(QThread::create([&error, source, dir] {
-        try {
-          StageRestore(source, dir);
-        } catch (...) {
-          error = std::current_exception();
-        }
-      }));
-      connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
-      worker->start();
+      // The copy works on files only: a worker without the connection.
+      BankWorker worker(nullptr, [source, dir] { StageRestore(source, dir); });
+      connect(&worker, &BankWorker::finished, &loop, &QEventLoop::quit);
+      worker.start();
       loop.exec();
-      worker->wait();
-      if (error)
-        std::rethrow_exception(error);
+      worker.wait();
+      if (worker.error())
+        std::rethrow_exception(worker.error());
     });
   } catch (const AppError &e) {
     dialogs().warning(e.message(), BackupText::ErrorCaption);

@@ -1,5 +1,6 @@
 #include "mainwin/ui/Application.h"
 #include "common/ErrorHandler.h"
+#include "store/BankWorker.h"
 
 #include <QFont>
 #include <QFontDatabase>
@@ -11,8 +12,8 @@
 QbrxApplication::QbrxApplication(int &argc, char **argv) : QApplication(argc, argv) {}
 
 QbrxApplication::~QbrxApplication() {
-  if (m_fontWarmUp.valid())
-    m_fontWarmUp.wait();
+  // Waits for a warm-up still running.
+  m_fontWarmUp.reset();
 }
 
 void QbrxApplication::useProgramFont() {
@@ -22,10 +23,12 @@ void QbrxApplication::useProgramFont() {
   // The font database and fontconfig are shared by every thread (Qt's font
   // classes may be used from any thread): what the worker reads, matches
   // and opens the window finds ready.
-  m_fontWarmUp = std::async(std::launch::async, [f] {
+  m_fontWarmUp.reset();
+  m_fontWarmUp = std::make_unique<BankWorker>(nullptr, [f] {
     QFontDatabase::families();
     QFontMetrics(f).horizontalAdvance(QStringLiteral("题库"));
   });
+  m_fontWarmUp->start();
 }
 
 bool QbrxApplication::notify(QObject *receiver, QEvent *event) {

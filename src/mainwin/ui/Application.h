@@ -1,6 +1,8 @@
 #pragma once
 #include <QApplication>
-#include <future>
+#include <memory>
+
+class BankWorker;
 
 // The application object. An exception that escapes an event handler (a
 // command, a click, a timer) reaches the general error handler here instead
@@ -26,5 +28,5 @@ public:
   ~QbrxApplication() override;
 
 private:
-  std::future<void> m_fontWarmUp;
+  std::unique_ptr<BankWorker> m_fontWarmUp; // no bank: fonts only
 };

@@ -3,9 +3,8 @@
 #include "common/AppTitle.h"
 #include "common/Dialogs.h"
 #include "common/ErrorHandler.h"
-#include "feedback/ui/ErrorReport.h"
+#include "exam/Grading.h"
 #include "mainwin/BankTrouble.h"
-#include "mainwin/Grading.h"
 #include "mainwin/StartPaper.h"
 #include "mainwin/WindowRules.h"
 #include "mainwin/ui/CategoryTreeView.h"
@@ -39,7 +38,6 @@ TFrmMain::TFrmMain(const ProgramDir &programDir, QWidget *parent)
   setFont(formFont);
   setMinimumSize(WindowRules::kMinWidth, WindowRules::kMinHeight);
   resize(1024, 650);
-  DataModule1 = m_dm.get();
   m_context = std::make_unique<AppContext>(AppContext{
       *m_dm, m_programDir, &WebHtmlView::create, *this, m_paper, m_events, this});
 
@@ -86,8 +84,6 @@ void TFrmMain::connectEvents() {
   TMyExternal *bridge = m_container->GetExternal();
   connect(bridge, &TMyExternal::favouriteRequested, &m_events, &AppEvents::favouriteRequested);
   connect(bridge, &TMyExternal::errorReportRequested, &m_events, &AppEvents::errorReportRequested);
-  connect(&m_events, &AppEvents::errorReportRequested, this,
-          [this](int XiaoTiHao) { RunCommand([this, XiaoTiHao] { openErrorReport(XiaoTiHao); }); });
   connect(&m_events, &AppEvents::settingsChanged, this, [this] { RunCommand([this] { reloadPaper(); }); });
   connect(&m_events, &AppEvents::bankReplaced, this, [this] { RunCommand([this] { AfterBankUpdate(); }); });
   // The found text of a search paper is marked each time its page loads.
@@ -98,8 +94,6 @@ void TFrmMain::connectEvents() {
 
 TFrmMain::~TFrmMain() {
   m_container.reset();
-  if (DataModule1 == m_dm.get())
-    DataModule1 = nullptr;
 }
 
 bool TFrmMain::openDatabase() {
@@ -255,7 +249,6 @@ void TFrmMain::showGeneratedPaper() {
 
 // The feedback form shows the question on a page of its own: the paper on
 // display, its kind and title stay as they were.
-void TFrmMain::openErrorReport(int XiaoTiHao) { TFrmErrorReport::Open(XiaoTiHao, *m_dm, m_programDir, this); }
 
 void TFrmMain::AfterBankUpdate() {
   TreeViewIndex = 0;

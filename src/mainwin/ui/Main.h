@@ -125,7 +125,6 @@ private:
   bool openDatabase();
   void registerCommands();
   void buildUi();
-  void openErrorReport(int XiaoTiHao);
   void connectEvents();
 
   ProgramDir m_programDir;

@@ -1,7 +1,7 @@
 #include "mainwin/ui/MainCommands.h"
 #include "common/Dialogs.h"
+#include "exam/Grading.h"
 #include "exam/ui/ShowTestResult.h"
-#include "mainwin/Grading.h"
 #include "mainwin/StartPaper.h"
 #include "mainwin/VendorInfo.h"
 #include "mainwin/ui/About.h"

@@ -1,4 +1,4 @@
-#include "mainwin/Grading.h"
+#include "exam/Grading.h"
 #include "common/Dialogs.h"
 #include "render/HtmlView.h"
 #include "store/DM.h"
