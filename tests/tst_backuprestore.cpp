@@ -1,3 +1,4 @@
+// test-links: widgets
 // Backup and restore: the name rule, what a restore accepts, the pending
 // restore taken by the next start, a backup that fails half-way, and both
 // dialogs through the program's own dialogs.

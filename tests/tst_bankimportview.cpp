@@ -1,3 +1,4 @@
+// test-links: widgets
 // The shipped example workbook, imported, is a bank the program opens and
 // shows: its title, its tree in sheet order, and a section's paper with the
 // case material and the options as the sheet gave them.

@@ -1,3 +1,4 @@
+// test-links: widgets
 // A page that drives the bridge as no learner can: the real main window,
 // its real view and bridge, the program's own dialogs, a real bank. 20,000
 // favourite calls across the paper's questions and others, 40 feedback

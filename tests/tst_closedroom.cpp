@@ -1,3 +1,4 @@
+// test-links: widgets
 // ctest-timeout: 240
 // The paper view is a closed room: a bank's texts run as script in the
 // question page, and whatever they try (navigating away, reading the bank

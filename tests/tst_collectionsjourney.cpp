@@ -1,3 +1,4 @@
+// test-links: widgets
 // Favourites and the question filter in the real main window on the demo
 // bank, through the program's own dialogs and real modal exec()s: three
 // favourites marked on a chapter paper (one a case question), practised

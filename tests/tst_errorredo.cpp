@@ -1,3 +1,4 @@
+// test-links: widgets
 // "错题重做" as the learner meets it: the production dialogs and a real modal
 // exec(), the pages and rows read from the live window.
 // ctest-timeout: 180

@@ -1,3 +1,4 @@
+// test-links: widgets
 // ctest-timeout: 300
 // The error feedback form against a real PostgreSQL feedback server started
 // for this test.

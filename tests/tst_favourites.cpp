@@ -1,3 +1,4 @@
+// test-links: widgets
 // The favourites window: what it lists, its removals and papers, through
 // the program's own dialogs and a real modal exec().
 // ctest-timeout: 240

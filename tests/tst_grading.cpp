@@ -1,3 +1,4 @@
+// test-links: widgets
 // Grading the paper on display: judging the chosen letters, the red stems,
 // the summary by question type and its marks, against a scripted page and a
 // real bank; once on a generated page in the real view.

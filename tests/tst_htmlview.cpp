@@ -1,3 +1,4 @@
+// test-links: widgets
 // ctest-timeout: 180
 // The HTML view over QWebEngineView: loading local files whatever the case
 // of their names, documents written line by line, scripts, reading and

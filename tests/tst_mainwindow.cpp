@@ -1,3 +1,4 @@
+// test-links: widgets
 // The main window driven as the learner drives it, headless, on a temporary
 // program directory: the start chapter's paper, clicks and keys in the
 // tree, the picture buttons, the link commands, full screen, moving the

@@ -1,3 +1,4 @@
+// test-links: widgets
 // The main window's rules without clicking: menu-button picture states,
 // title-bar Tag logic, size rules, chapter tree order and start node.
 

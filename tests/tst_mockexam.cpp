@@ -1,3 +1,4 @@
+// test-links: widgets
 // The mock exam in the real main window, headless, on the demo bank: the
 // setup dialog's rows and wiring, a paper drawn, shown, answered and stored as
 // kind 2 (through the real modal dialogs), Cancel, engine faults in the load

@@ -1,3 +1,4 @@
+// test-links: widgets
 // ctest-timeout: 240
 // Generated question pages in the real view, with the main window's bridge:
 // the page's own script (answers, favourites, zoom, answering again, error

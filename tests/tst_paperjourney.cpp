@@ -1,3 +1,4 @@
+// test-links: widgets
 // From a chapter paper to a stored test record, in the real main window,
 // headless, on the demo bank: answers ticked in the live page (right, wrong,
 // unanswered, in a case question), the paper toolbar's buttons and keys, the

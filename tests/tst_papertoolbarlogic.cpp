@@ -1,3 +1,4 @@
+// test-links: widgets
 // The paper toolbar's buttons apart from the window: which picture each Tag
 // shows in each state, what a release does to the Tag and which command it
 // runs, and the drawn pictures behind the list numbers.

@@ -1,3 +1,4 @@
+// test-links: widgets
 // "温故知新": the list of stored tests, the questions of one test and the
 // paper made of them, from the logic and through the program's own dialogs.
 // ctest-timeout: 180

@@ -1,3 +1,4 @@
+// test-links: logic
 // Statements run with bound values: prepared once per text on the
 // connection, and never handing back a row or a lock from an earlier run.
 

@@ -1,3 +1,4 @@
+// test-links: widgets
 // Where the program directory is and what the learner is told when a start
 // cannot go on: the layout beside the program or of an installed program,
 // the learner's folder made once from the template, --help and --version,

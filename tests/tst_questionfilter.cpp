@@ -1,3 +1,4 @@
+// test-links: widgets
 // The question filter: what it keeps of a paper (range, types, order), and
 // its command and dialog through the program's own dialogs and a real
 // modal exec().

@@ -1,3 +1,4 @@
+// test-links: widgets
 // The review windows in the real main window on the demo bank: a chapter
 // test with wrong answers redone until none is left (its record updated,
 // not a new one), a past test practised again as a kind-5 test, and the

@@ -1,3 +1,4 @@
+// test-links: widgets
 // The question search's windows: the dialog and its result list (the
 // favourites window in search mode) with the program's dialogs scripted,
 // the marking of the found text in a real page, and Ctrl+F in the real main

@@ -1,3 +1,4 @@
+// test-links: widgets
 // Display and score settings: the rules and the stored values, and both
 // dialogs through the program's own dialogs and a real modal exec().
 // ctest-timeout: 240

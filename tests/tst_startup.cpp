@@ -1,3 +1,4 @@
+// test-links: widgets
 // Opening the bank at start-up: the file ends masked, temp.db is gone, a bad
 // file gets the fatal message, and a crash at any step loses nothing.
 // ctest-timeout: 300

@@ -1,3 +1,4 @@
+// test-links: widgets
 // The statistics window: the accuracy series read from the test history
 // and the charts the learner sees, opened through the program's own dialogs.
 // ctest-timeout: 180

@@ -1,3 +1,4 @@
+// test-links: logic
 // The style sheet file and the preview block: example rules byte for byte,
 // empty values, characters outside GBK, write failures, the shipped sheet.
 // ctest-timeout: 120

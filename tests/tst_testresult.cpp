@@ -1,3 +1,4 @@
+// test-links: widgets
 // The result report and the test history: the report's lines and totals,
 // and what closing the report stores in a real bank.
 // ctest-timeout: 180

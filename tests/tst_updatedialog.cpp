@@ -1,3 +1,4 @@
+// test-links: widgets
 // "在线升级" as the learner meets it: the command of the main window, the
 // production dialogs and a real modal exec(), the lines read from the live
 // Memo1, the question answered in the real message box, the window reloaded

@@ -1,3 +1,4 @@
+// test-links: widgets
 // What features reach the window through: the program's events, the
 // presenter (an empty paper refused, the paper reloaded with new settings
 // where the learner was), and a bank replaced under the open window.
