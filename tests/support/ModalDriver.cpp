@@ -31,12 +31,23 @@ void ModalDriver::scheduleLook(int ms) {
 }
 
 bool ModalDriver::eventFilter(QObject *watched, QEvent *event) {
-  if (event->type() == QEvent::Show && watched->isWidgetType() && static_cast<QWidget *>(watched)->isWindow())
-    QMetaObject::invokeMethod(this, &ModalDriver::look, Qt::QueuedConnection);
+  if (event->type() == QEvent::Show && !m_lookQueued && watched->isWidgetType() &&
+      static_cast<QWidget *>(watched)->isWindow()) {
+    m_lookQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          m_lookQueued = false;
+          look();
+        },
+        Qt::QueuedConnection);
+  }
   return false;
 }
 
 void ModalDriver::look() {
+  if (!m_settled)
+    return;
   QWidget *top = QApplication::activeModalWidget();
   if (top != m_lastTop) {
     m_lastTop = top;
@@ -62,6 +73,7 @@ void ModalDriver::look() {
         m_inStep = true;
         step->act(box);
         m_inStep = false;
+        settle();
       } else {
         answer(box);
       }
@@ -74,6 +86,7 @@ void ModalDriver::look() {
     if (finished) {
       ++m_next;
       m_sinceProgress.restart();
+      settle();
       return;
     }
   }
@@ -85,6 +98,13 @@ void ModalDriver::look() {
                        : QStringLiteral("no step was left for it")));
     rejectTop(top);
   }
+}
+
+// The next step waits until what this one queued has been delivered (posted
+// events go in order), so it sees the window after the step's actions.
+void ModalDriver::settle() {
+  m_settled = false;
+  QMetaObject::invokeMethod(this, [this] { m_settled = true; }, Qt::QueuedConnection);
 }
 
 void ModalDriver::answer(QMessageBox *box) {

@@ -9,7 +9,8 @@
 //   runs `act` once when a Form is the top modal window; until<Form>(act)
 //   runs `act` on every look while a Form is on top, until it returns true
 //   (for waiting on what the window shows). A step of QMessageBox takes the
-//   box over: recorded, not answered.
+//   box over: recorded, not answered. A step runs only after what the step
+//   before it queued has been delivered.
 // - The driver looks when a window is shown and every few milliseconds. An
 //   action that opens another window must queue its click
 //   (QMetaObject::invokeMethod(button, &QAbstractButton::click,
@@ -92,6 +93,7 @@ private:
   void look();
   void scheduleLook(int ms);
   void answer(QMessageBox *box);
+  void settle();
   void fail(const QString &why);
   void rejectTop(QWidget *top);
 
@@ -105,6 +107,6 @@ private:
   QPointer<QWidget> m_lastTop;
   int m_timeoutMs;
   bool m_inStep = false;
-  bool m_looking = false;
   bool m_lookQueued = false;
+  bool m_settled = true;
 };
