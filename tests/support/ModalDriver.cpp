@@ -68,7 +68,7 @@ void ModalDriver::look() {
       box->setProperty(kSeen, true);
       m_boxes.append({box->windowTitle(), box->text(), box->icon()});
       m_sinceProgress.restart();
-      if (step && !m_inStep && step->matches(box)) {
+      if (step && step->box && !m_inStep && step->matches(box)) {
         ++m_next; // first: the act may answer the box at once
         m_inStep = true;
         step->act(box);
@@ -79,7 +79,7 @@ void ModalDriver::look() {
       }
       return;
     }
-  } else if (!m_inStep && step && step->matches(top)) {
+  } else if (!m_inStep && step && !step->box && step->matches(top)) {
     m_inStep = true;
     const bool finished = step->act(top);
     m_inStep = false;

@@ -9,7 +9,8 @@
 //   runs `act` once when a Form is the top modal window; until<Form>(act)
 //   runs `act` on every look while a Form is on top, until it returns true
 //   (for waiting on what the window shows). A step of QMessageBox takes the
-//   box over: recorded, not answered. A step runs only after what the step
+//   box over: recorded, not answered; a step of any other type (QDialog
+//   too) never gets a box. A step runs only after what the step
 //   before it queued has been delivered.
 // - The driver looks when a window is shown and every few milliseconds. An
 //   action that opens another window must queue its click
@@ -48,14 +49,15 @@ public:
   // Steps, in the order the windows come. `act` takes a Form&; for until()
   // it returns whether the step is done.
   template <class Form, class Act> ModalDriver &onModal(Act act) {
-    addStep(Form::staticMetaObject.className(), matcher<Form>(), [act](QWidget *w) {
-      act(*static_cast<Form *>(w));
-      return true;
-    });
+    addStep(Form::staticMetaObject.className(), std::is_base_of_v<QMessageBox, Form>, matcher<Form>(),
+            [act](QWidget *w) {
+              act(*static_cast<Form *>(w));
+              return true;
+            });
     return *this;
   }
   template <class Form, class Act> ModalDriver &until(Act act) {
-    addStep(Form::staticMetaObject.className(), matcher<Form>(),
+    addStep(Form::staticMetaObject.className(), std::is_base_of_v<QMessageBox, Form>, matcher<Form>(),
             [act](QWidget *w) { return bool(act(*static_cast<Form *>(w))); });
     return *this;
   }
@@ -81,14 +83,16 @@ protected:
 private:
   struct Step {
     QString name;
+    bool box; // a step of QMessageBox: only boxes go to it
     std::function<bool(QWidget *)> matches;
     std::function<bool(QWidget *)> act;
   };
   template <class Form> static std::function<bool(QWidget *)> matcher() {
     return [](QWidget *w) { return qobject_cast<Form *>(w) != nullptr; };
   }
-  void addStep(const QString &name, std::function<bool(QWidget *)> matches, std::function<bool(QWidget *)> act) {
-    m_steps.append({name, std::move(matches), std::move(act)});
+  void addStep(const QString &name, bool box, std::function<bool(QWidget *)> matches,
+               std::function<bool(QWidget *)> act) {
+    m_steps.append({name, box, std::move(matches), std::move(act)});
   }
   void look();
   void scheduleLook(int ms);
