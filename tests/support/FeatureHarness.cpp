@@ -9,8 +9,11 @@
 #include "store/Startup.h"
 #include "store/SystemParameters.h"
 
-FeatureHarness::FeatureHarness(const QStringList &sql, DialogsKind dialogs)
+FeatureHarness::FeatureHarness(const QStringList &sql, DialogsKind dialogs,
+                               const std::function<void(const QString &root)> &prepare)
     : dir(sql), programDir(dir.root()), context{dm, programDir, {}, presenter, paper, events, &window} {
+  if (prepare)
+    prepare(dir.root());
   if (!dir.isValid() || OpenBankAtStartup(dm, dir.root()) != StartupResult::Opened)
     qFatal("the test bank did not open");
   if (dialogs == RealDialogs) {

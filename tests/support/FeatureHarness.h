@@ -25,6 +25,7 @@
 #include "store/DM.h"
 
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -37,9 +38,12 @@ class FeatureHarness {
 public:
   enum DialogsKind { FakeDialogsKind, RealDialogs };
 
-  // `sql`: the bank's SQL (the demo bank when empty). The dialogs are
-  // installed at once and the fallback comes back when the harness goes.
-  explicit FeatureHarness(const QStringList &sql = {}, DialogsKind dialogs = FakeDialogsKind);
+  // `sql`: the bank's SQL (the demo bank when empty); `prepare` runs on the
+  // program directory's root before the bank is opened (a test puts its own
+  // bank there). The dialogs are installed at once and the fallback comes
+  // back when the harness goes.
+  explicit FeatureHarness(const QStringList &sql = {}, DialogsKind dialogs = FakeDialogsKind,
+                          const std::function<void(const QString &root)> &prepare = {});
   ~FeatureHarness();
   FeatureHarness(const FeatureHarness &) = delete;
   FeatureHarness &operator=(const FeatureHarness &) = delete;
