@@ -11,6 +11,7 @@
 // round's worst is the disk's: a commit waits for its sync, which a shared,
 // busy disk can stretch to 100 ms for one click as for the storm.
 
+#include "FeatureHarness.h"
 #include "Heartbeat.h"
 #include "Interleaved.h"
 #include "TestEnv.h"
@@ -44,14 +45,13 @@ struct Round {
 class BenchBridgeStorm : public QObject {
   Q_OBJECT
 
-  // The paper on display of the code under test.
-  PaperState m_paperState;
-  PaperState &paperState() { return m_paperState; }
-  std::unique_ptr<TestEnv::ProgramDirFixture> m_fixture;
-  std::unique_ptr<TDataModule1> m_dm;
-  std::unique_ptr<WebHtmlView> m_view;
-  std::unique_ptr<TExternalContainer> m_container;
-  std::unique_ptr<FavouritesWriter> m_writer;
+  std::unique_ptr<FeatureHarness> m_harness;
+  // Short names for the harness's parts.
+  PaperState &paperState() { return m_harness->paper; }
+  TDataModule1 *m_dm = nullptr;
+  WebHtmlView *m_view = nullptr;
+  TExternalContainer *m_container = nullptr;
+  FavouritesWriter *m_writer = nullptr;
   QString m_ids; // the numbers the script calls with, as a script array
   int m_calls = 20000;
 
@@ -79,22 +79,21 @@ private slots:
   void initTestCase() {
     if (const int n = qEnvironmentVariableIntValue("QBRX_BENCH_CALLS"); n > 0)
       m_calls = n;
-    m_fixture = std::make_unique<TestEnv::ProgramDirFixture>();
-    const ProgramDir dir(m_fixture->root());
-    m_dm = std::make_unique<TDataModule1>();
-    QCOMPARE(OpenBankAtStartup(*m_dm, m_fixture->root()), StartupResult::Opened);
-    LoadSystemParameters(*m_dm);
-    WriteStyleSheet(dir);
+    m_harness = std::make_unique<FeatureHarness>();
+    m_dm = &m_harness->dm;
+    m_harness->loadParameters();
+    m_writer = &m_harness->connectFavourites();
+    m_view = &m_harness->view();
+    m_container = &m_harness->container();
 
     // A paper of the bank's first 100 stand-alone questions and case heads.
     TADOQuery q(m_dm->ADOConnection1, QStringLiteral("paper"));
     q.SQL.Add(QStringLiteral("SELECT 小题号 FROM 小题 WHERE 大题号=小题号 AND 题目类型<>'' ORDER BY 小题号 LIMIT 100"));
     q.Open();
-    paperState() = PaperState{};
+    std::vector<TXiaoTi> items;
     for (q.First(); !q.Eof(); q.Next())
-      paperState().paper.push_back(TXiaoTi{q.Fields(0).AsInteger()});
-    paperState().kind = PaperKinds::Chapter;
-    BuildQuestionPage(paperState(), QStringLiteral("第一章"), 0, *m_dm, dir);
+      items.push_back(TXiaoTi{q.Fields(0).AsInteger()});
+    m_harness->buildPaper(items, PaperKinds::Chapter);
     QStringList ids;
     for (int x : paperState().linkNumbers)
       ids << QString::number(x);
@@ -110,21 +109,16 @@ private slots:
     qInfo("%d calls over %d questions on the paper and %d not on it", m_calls, int(onPaper),
           int(ids.size() - onPaper));
 
-    m_view = std::make_unique<WebHtmlView>();
-    m_container = std::make_unique<TExternalContainer>(m_view.get(), m_fixture->root());
-    m_writer = std::make_unique<FavouritesWriter>(*m_dm, paperState());
-    connect(m_container->GetExternal(), &TMyExternal::favouriteRequested, m_writer.get(), &FavouritesWriter::request);
-    m_view->resize(900, 700);
-    m_view->show();
-    m_view->navigate(dir.questionPagePath());
+    m_view->navigate(m_harness->programDir.questionPagePath());
     QVERIFY(m_view->waitForLoad());
   }
 
   void cleanupTestCase() {
-    m_writer.reset();
-    m_container.reset();
-    m_view.reset();
-    m_dm.reset();
+    m_writer = nullptr;
+    m_container = nullptr;
+    m_view = nullptr;
+    m_dm = nullptr;
+    m_harness.reset();
   }
 
   void storm() {

@@ -6,6 +6,7 @@
 // size of the bank (100,000), QBRX_BENCH_SIZES the paper sizes.
 
 #include "BankSynth.h"
+#include "FeatureHarness.h"
 #include "Interleaved.h"
 #include "TestEnv.h"
 #include "common/ProgramDir.h"
@@ -60,11 +61,11 @@ bool waitForRows(QWebEnginePage *page, int rows) {
 class BenchGrading : public QObject {
   Q_OBJECT
 
-  // The paper on display of the code under test.
-  PaperState m_paperState;
-  PaperState &paperState() { return m_paperState; }
-  std::unique_ptr<TestEnv::ProgramDirFixture> m_dir;
-  std::unique_ptr<TDataModule1> m_dm;
+  std::unique_ptr<FeatureHarness> m_harness;
+  // Short names for the harness's parts.
+  PaperState &paperState() { return m_harness->paper; }
+  TestEnv::ProgramDirFixture *m_dir = nullptr;
+  TDataModule1 *m_dm = nullptr;
   std::unique_ptr<WebHtmlView> m_view;
   int m_size = 0;       // sub-questions of the paper on display
   QString m_readScript; // the bare read of every option input and stem
@@ -158,11 +159,13 @@ class BenchGrading : public QObject {
 
 private slots:
   void initTestCase() {
-    m_dir = std::make_unique<TestEnv::ProgramDirFixture>(QStringList{QStringLiteral("SELECT 1;")});
     const int questions = qEnvironmentVariableIntValue("QBRX_BENCH_QUESTIONS");
-    SynthesizeBank(m_dir->path(QStringLiteral("QBRX.db")), questions > 0 ? questions : 100000, 7);
-    m_dm = std::make_unique<TDataModule1>();
-    QCOMPARE(OpenBankAtStartup(*m_dm, m_dir->root()), StartupResult::Opened);
+    m_harness = std::make_unique<FeatureHarness>(
+        QStringList{QStringLiteral("SELECT 1;")}, FeatureHarness::FakeDialogsKind, [questions](const QString &root) {
+          SynthesizeBank(root + QStringLiteral("QBRX.db"), questions > 0 ? questions : 100000, 7);
+        });
+    m_dir = &m_harness->dir;
+    m_dm = &m_harness->dm;
     m_view = std::make_unique<WebHtmlView>();
     m_view->resize(1024, 768);
   }
@@ -255,8 +258,9 @@ private slots:
 
   void cleanupTestCase() {
     m_view.reset();
-    m_dm.reset();
-    m_dir.reset();
+    m_dm = nullptr;
+    m_dir = nullptr;
+    m_harness.reset();
   }
 };
 

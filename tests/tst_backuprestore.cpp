@@ -6,6 +6,8 @@
 
 #include "BankSynth.h"
 #include "FakeDialogs.h"
+#include "FeatureHarness.h"
+#include "ModalDriver.h"
 #include "TestEnv.h"
 #include "maintenance/BackupRestore.h"
 #include "maintenance/ui/DBBackup.h"
@@ -24,7 +26,6 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTimer>
 #include <QtTest>
 #include <csignal>
 #include <sys/resource.h>
@@ -58,28 +59,6 @@ bool maskedOnDisk(const QString &path) {
   const QByteArray header = f.read(4096);
   return header.mid(66, 40) == QByteArray(reinterpret_cast<const char *>(kMaskingBlock.data()), 40);
 }
-
-// Answers the real message boxes that a dialog shows, recording their texts,
-// and runs `drive` on the dialog whenever it is the modal window (each
-// click is queued, so every box opens after the tick that made it);
-// lives across the exec().
-template <class Form> struct ModalDriver {
-  QStringList boxes;
-  QTimer poll;
-  explicit ModalDriver(std::function<void(Form &)> drive) {
-    poll.setInterval(20);
-    QObject::connect(&poll, &QTimer::timeout, [this, drive] {
-      QWidget *modal = QApplication::activeModalWidget();
-      if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-        boxes << box->text();
-        QMetaObject::invokeMethod(box, &QDialog::accept, Qt::QueuedConnection);
-      } else if (auto *form = qobject_cast<Form *>(modal)) {
-        drive(*form);
-      }
-    });
-    poll.start();
-  }
-};
 
 } // namespace
 
@@ -227,30 +206,29 @@ private slots:
   // Both dialogs as the learner meets them: the production dialogs, real
   // modal exec(), the texts read from the live boxes and fields.
   void dialogsThroughTheRealDialogs() {
-    TestEnv::ProgramDirFixture dir;
-    TDataModule1 dm;
-    QCOMPARE(OpenBankAtStartup(dm, dir.root()), StartupResult::Opened);
-    WidgetDialogs real;
-    setDialogs(&real);
+    FeatureHarness h({}, FeatureHarness::RealDialogs);
+    TestEnv::ProgramDirFixture &dir = h.dir;
+    TDataModule1 &dm = h.dm;
     QTemporaryDir other;
     const QString target = other.filePath(QStringLiteral("我的备份.db"));
 
-    int step = 0;
     const auto click = [](QPushButton *b) { QMetaObject::invokeMethod(b, &QPushButton::click, Qt::QueuedConnection); };
-    std::unique_ptr<ModalDriver<TFrmDBBackup>> backupDriver;
-    backupDriver = std::make_unique<ModalDriver<TFrmDBBackup>>([&](TFrmDBBackup &f) {
-      if (step == 0) // refused: the box is answered, the dialog stays
-        f.LabeledEdit1->setText(other.filePath(QStringLiteral("x.DB")));
-      else if (step == 1 && backupDriver && !backupDriver->boxes.isEmpty()) // the refusal was shown
-        f.LabeledEdit1->setText(target);
-      else
-        return;
-      ++step;
+    auto backupDriver = std::make_unique<ModalDriver>();
+    backupDriver->onModal<TFrmDBBackup>([&](TFrmDBBackup &f) { // refused: the box is answered, the dialog stays
+      f.LabeledEdit1->setText(other.filePath(QStringLiteral("x.DB")));
       click(f.BitBtn2);
     });
+    backupDriver->until<TFrmDBBackup>([&](TFrmDBBackup &f) {
+      if (backupDriver->recorded().isEmpty()) // the refusal was shown
+        return false;
+      f.LabeledEdit1->setText(target);
+      click(f.BitBtn2);
+      return true;
+    });
     const int backedUp = execOwned(new TFrmDBBackup(dm));
+    QVERIFY2(backupDriver->done(), qPrintable(backupDriver->failure()));
     QCOMPARE(backedUp, int(QDialog::Accepted));
-    QCOMPARE(backupDriver->boxes, (QStringList{BackupText::BadName, BackupText::BackedUp}));
+    QCOMPARE(backupDriver->boxTexts(), (QStringList{BackupText::BadName, BackupText::BackedUp}));
     QVERIFY(maskedOnDisk(target));
 
     // The program's own backups are offered, newest first.
@@ -269,25 +247,25 @@ private slots:
       f.write("junk");
     }
     backupDriver.reset();
-    step = 0;
-    ModalDriver<TFrmDBRestore> restoreDriver([&](TFrmDBRestore &f) {
-      if (step == 0) {
-        for (int i = 0; f.ListBackups && i < f.ListBackups->count(); ++i)
-          listed << f.ListBackups->item(i)->text().section(QStringLiteral("    "), 0, 0);
-        f.LabeledEdit1->setText(junk);
-      } else if (step == 1 && !restoreDriver.boxes.isEmpty()) {
-        f.ListBackups->setCurrentRow(0);
-      } else {
-        return;
-      }
-      ++step;
+    ModalDriver restoreDriver;
+    restoreDriver.onModal<TFrmDBRestore>([&](TFrmDBRestore &f) {
+      for (int i = 0; f.ListBackups && i < f.ListBackups->count(); ++i)
+        listed << f.ListBackups->item(i)->text().section(QStringLiteral("    "), 0, 0);
+      f.LabeledEdit1->setText(junk);
       click(f.BitBtn2);
     });
+    restoreDriver.until<TFrmDBRestore>([&](TFrmDBRestore &f) {
+      if (restoreDriver.recorded().isEmpty())
+        return false;
+      f.ListBackups->setCurrentRow(0);
+      click(f.BitBtn2);
+      return true;
+    });
     const int restored = execOwned(new TFrmDBRestore(dm.programDir));
-    setDialogs(nullptr);
+    QVERIFY2(restoreDriver.done(), qPrintable(restoreDriver.failure()));
     QCOMPARE(restored, int(QDialog::Accepted));
     QCOMPARE(listed, (QStringList{QStringLiteral("QBRX-新.db"), QStringLiteral("QBRX-旧.db")}));
-    QCOMPARE(restoreDriver.boxes, (QStringList{BackupText::NotABank, BackupText::Restored}));
+    QCOMPARE(restoreDriver.boxTexts(), (QStringList{BackupText::NotABank, BackupText::Restored}));
     QVERIFY(QFile::exists(PendingRestorePath(dir.root())));
   }
 };

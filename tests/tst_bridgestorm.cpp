@@ -8,6 +8,7 @@
 // ctest-timeout: 300
 
 #include "Heartbeat.h"
+#include "ModalDriver.h"
 #include "MainWindowFixture.h"
 #include "TestEnv.h"
 #include "feedback/ui/ErrorReport.h"
@@ -105,21 +106,15 @@ private slots:
     const auto restore = qScopeGuard([&] { setDialogs(&fixture.dialogs); });
     QSignalSpy requests(bridge, &TMyExternal::favouriteRequested);
     QSignalSpy toggled(&w.events(), &AppEvents::favouriteToggled);
-    QStringList boxes;
     // The form stays up until the last call has come (calls keep their
     // order), then 关闭; a message box would be a fault: noted and closed.
-    QTimer poll;
-    poll.setInterval(20);
-    connect(&poll, &QTimer::timeout, [&] {
-      QWidget *modal = QApplication::activeModalWidget();
-      if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-        boxes << box->text();
-        box->done(QMessageBox::Ok);
-      } else if (auto *form = qobject_cast<TFrmErrorReport *>(modal); form && requests.count() == kCalls) {
-        QMetaObject::invokeMethod(form->BitBtn2, &QPushButton::click, Qt::QueuedConnection);
-      }
+    ModalDriver driver(150000);
+    driver.until<TFrmErrorReport>([&](TFrmErrorReport &form) {
+      if (requests.count() != kCalls)
+        return false;
+      QMetaObject::invokeMethod(form.BitBtn2, &QPushButton::click, Qt::QueuedConnection);
+      return true;
     });
-    poll.start();
 
     QStringList list;
     for (int x : ids)
@@ -142,7 +137,8 @@ private slots:
     QTRY_VERIFY(!QApplication::activeModalWidget());
     QTRY_COMPARE(readMarks(), expected);
     const qint64 longest = heartbeat.stop();
-    poll.stop();
+    QVERIFY2(driver.done(), qPrintable(driver.failure()));
+    const QStringList boxes = driver.boxTexts();
 
     qInfo("longest stall of the event loop: %lld ms; favouriteToggled %d times", longest, int(toggled.count()));
     QVERIFY2(longest < 1000, qPrintable(QStringLiteral("%1 ms").arg(longest)));

@@ -7,6 +7,7 @@
 // are sent: a vendor's page by address, the shipped pages.
 
 #include "FakeDialogs.h"
+#include "FeatureHarness.h"
 #include "HttpTestServer.h"
 #include "MainWindowFixture.h"
 #include "TestEnv.h"
@@ -94,16 +95,13 @@ bool happensWithin(const std::function<bool()> &happened, int ms) { return QTest
 class TstClosedRoom : public QObject {
   Q_OBJECT
 
-  // The paper on display of the code under test.
-  PaperState m_paperState;
-  PaperState &paperState() { return m_paperState; }
-
-  std::unique_ptr<TestEnv::ProgramDirFixture> m_fixture;
+  std::unique_ptr<FeatureHarness> m_harness;
+  // Short names for the harness's parts.
+  PaperState &paperState() { return m_harness->paper; }
   ProgramDir m_dir;
-  std::unique_ptr<TDataModule1> m_dm;
-  std::unique_ptr<FakeDialogs> m_dialogs;
-  std::unique_ptr<WebHtmlView> m_view;
-  std::unique_ptr<TExternalContainer> m_container;
+  TDataModule1 *m_dm = nullptr;
+  FakeDialogs *m_dialogs = nullptr;
+  WebHtmlView *m_view = nullptr;
   QStringList m_refused; // the navigations the view refused, in order
 
   QVariant eval(const QString &script) { return m_view->evaluate(script); }
@@ -111,27 +109,18 @@ class TstClosedRoom : public QObject {
   // The bank's paper, built by the page builder and shown in a view with
   // the main window's bridge.
   void showPaper(const QStringList &texts) {
-    m_dialogs = std::make_unique<FakeDialogs>();
-    m_fixture = std::make_unique<TestEnv::ProgramDirFixture>(QStringList{bankSql(texts)});
-    QVERIFY(m_fixture->isValid());
-    m_dir = ProgramDir(m_fixture->root());
-    m_dm = std::make_unique<TDataModule1>();
-    QCOMPARE(OpenBankAtStartup(*m_dm, m_fixture->root()), StartupResult::Opened);
-    LoadSystemParameters(*m_dm);
-    WriteStyleSheet(m_dir);
-    m_view = std::make_unique<WebHtmlView>();
-    m_container = std::make_unique<TExternalContainer>(m_view.get(), m_fixture->root());
-    m_view->resize(900, 700);
-    m_view->show();
+    m_harness = std::make_unique<FeatureHarness>(QStringList{bankSql(texts)});
+    m_dir = m_harness->programDir;
+    m_dm = &m_harness->dm;
+    m_dialogs = m_harness->fake();
+    m_harness->loadParameters();
+    m_view = &m_harness->openView();
     m_refused.clear();
-    connect(m_view.get(), &WebHtmlView::navigationRefused, this, [this](const QUrl &url) { m_refused << url.toString(); });
-    paperState() = PaperState{};
+    connect(m_view, &WebHtmlView::navigationRefused, this, [this](const QUrl &url) { m_refused << url.toString(); });
+    std::vector<TXiaoTi> items;
     for (int i = 1; i <= texts.size(); ++i)
-      paperState().paper.push_back(TXiaoTi{i});
-    paperState().kind = PaperKinds::Chapter;
-    BuildQuestionPage(paperState(), QStringLiteral("第一章"), 0, *m_dm, m_dir);
-    m_view->navigate(m_dir.questionPagePath());
-    QVERIFY(m_view->waitForLoad());
+      items.push_back(TXiaoTi{i});
+    QVERIFY(m_harness->showPaper(items, PaperKinds::Chapter));
   }
 
   // The paper is still the page on display, with its script and bridge.
@@ -152,13 +141,12 @@ private slots:
       for (const QString &e : m_view->scriptErrors())
         QVERIFY2(!e.startsWith(QLatin1String("the page's process ended")), qPrintable(e));
     }
-    m_container.reset();
-    m_view.reset();
-    m_dm.reset();
-    m_fixture.reset();
     if (m_dialogs)
       QVERIFY2(m_dialogs->shown.isEmpty(), qPrintable(m_dialogs->texts().join(QLatin1Char('\n'))));
-    m_dialogs.reset();
+    m_view = nullptr;
+    m_dm = nullptr;
+    m_dialogs = nullptr;
+    m_harness.reset();
   }
 
   void chromiumFlags_data() {

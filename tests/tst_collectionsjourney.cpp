@@ -9,6 +9,8 @@
 
 #include "FakeDialogs.h"
 #include "MainWindowFixture.h"
+#include "ModalDriver.h"
+#include "PaperHelpers.h"
 #include "TestEnv.h"
 #include "app/ui/PageControl.h"
 #include "collections/ui/SCJST.h"
@@ -26,7 +28,6 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -40,40 +41,7 @@ int count(TDataModule1 &dm, const QString &sql) {
 
 int marked(TDataModule1 &dm) { return count(dm, QStringLiteral("SELECT count(*) FROM 小题 WHERE 是否收藏<>0")); }
 
-std::vector<int> numbers(const std::vector<TXiaoTi> &paper) {
-  std::vector<int> out;
-  for (const TXiaoTi &x : paper)
-    out.push_back(x.XiaoTiHao);
-  return out;
-}
-
 void click(QAbstractButton *b) { QMetaObject::invokeMethod(b, &QAbstractButton::click, Qt::QueuedConnection); }
-
-// Drives the modal windows tick by tick: each message box is recorded once
-// and answered (Yes where there is one, else OK), any other modal dialog is
-// handed to `drive` with its step. Lives across the exec().
-struct Driver {
-  QStringList boxes;
-  int step = 0;
-  QTimer poll;
-  explicit Driver(std::function<void(QDialog &, int &)> drive) {
-    poll.setInterval(20);
-    QObject::connect(&poll, &QTimer::timeout, [this, drive] {
-      QWidget *modal = QApplication::activeModalWidget();
-      if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-        if (box->property("seen").toBool())
-          return;
-        box->setProperty("seen", true);
-        boxes << box->text();
-        QAbstractButton *yes = box->button(QMessageBox::Yes);
-        click(yes ? yes : box->button(QMessageBox::Ok));
-      } else if (auto *dialog = qobject_cast<QDialog *>(modal)) {
-        drive(*dialog, step);
-      }
-    });
-    poll.start();
-  }
-};
 
 } // namespace
 
@@ -138,17 +106,15 @@ private slots:
     // 收藏夹 → 显示全部试题 on the summary page.
     QStringList tabs;
     {
-      Driver d([&](QDialog &dialog, int &step) {
-        auto *form = qobject_cast<TFrmSCJST *>(&dialog);
-        if (!form || step != 0)
-          return;
-        for (int i = 0; i < form->PageControl1->count(); ++i)
-          tabs << form->PageControl1->tabText(i);
-        form->PageControl1->setCurrentIndex(0);
-        click(form->BitBtn1);
-        step = 1;
+      ModalDriver d;
+      d.onModal<TFrmSCJST>([&](TFrmSCJST &form) {
+        for (int i = 0; i < form.PageControl1->count(); ++i)
+          tabs << form.PageControl1->tabText(i);
+        form.PageControl1->setCurrentIndex(0);
+        click(form.BitBtn1);
       });
       w.command(QStringLiteral("ActSCJST"))->trigger();
+      QVERIFY2(d.done(), qPrintable(d.failure()));
     }
     QCOMPARE(tabs, (QStringList{QStringLiteral("全部试题"), node->Name}));
     QCOMPARE(f.paperState().kind, PaperKinds::Favourites);
@@ -162,36 +128,30 @@ private slots:
     // Graded and stored when the report closes: a test of kind 4.
     const int favouriteTests = count(dm, QStringLiteral("SELECT count(*) FROM 测试结果 WHERE 测试类型=4"));
     {
-      Driver d([&](QDialog &dialog, int &step) {
-        if (auto *report = qobject_cast<TFrmShowTestResult *>(&dialog); report && step == 0) {
-          click(report->closeButton());
-          step = 1;
-        }
-      });
+      ModalDriver d;
+      d.onModal<TFrmShowTestResult>([&](TFrmShowTestResult &report) { click(report.closeButton()); });
       w.command(QStringLiteral("ActSummitPaper"))->trigger();
-      QCOMPARE(d.step, 1);
-      QCOMPARE(d.boxes.size(), 2); // whether to keep it, and that it was kept
+      QVERIFY2(d.done(), qPrintable(d.failure()));
+      QCOMPARE(d.recorded().size(), 2); // whether to keep it, and that it was kept
     }
     QCOMPARE(count(dm, QStringLiteral("SELECT count(*) FROM 测试结果 WHERE 测试类型=4")), favouriteTests + 1);
 
     // One removed from its chapter's page, then the window closed.
     {
-      Driver d([&](QDialog &dialog, int &step) {
-        auto *form = qobject_cast<TFrmSCJST *>(&dialog);
-        if (!form)
-          return;
-        if (step == 0) {
-          form->PageControl1->setCurrentIndex(1);
-          form->chapterGrid(1)->selectRow(0);
-          click(form->BitBtn2);
-          step = 1;
-        } else if (step == 1 && form->chapterGrid(1)->dataRowCount() == 2) {
-          click(form->BitBtn3);
-          step = 2;
-        }
+      ModalDriver d;
+      d.onModal<TFrmSCJST>([&](TFrmSCJST &form) {
+        form.PageControl1->setCurrentIndex(1);
+        form.chapterGrid(1)->selectRow(0);
+        click(form.BitBtn2);
+      });
+      d.until<TFrmSCJST>([&](TFrmSCJST &form) {
+        if (form.chapterGrid(1)->dataRowCount() != 2)
+          return false;
+        click(form.BitBtn3);
+        return true;
       });
       w.command(QStringLiteral("ActSCJST"))->trigger();
-      QCOMPARE(d.step, 2);
+      QVERIFY2(d.done(), qPrintable(d.failure()));
     }
     QCOMPARE(marked(dm), 2);
     QCOMPARE(count(dm, QStringLiteral("SELECT 是否收藏 FROM 小题 WHERE 小题号=%1").arg(chosen[0])), 0);
@@ -200,14 +160,11 @@ private slots:
 
     // 全部取消: asked, cleared, told, closed.
     {
-      Driver d([&](QDialog &dialog, int &step) {
-        if (auto *form = qobject_cast<TFrmSCJST *>(&dialog); form && step == 0) {
-          click(form->BitBtn4);
-          step = 1;
-        }
-      });
+      ModalDriver d;
+      d.onModal<TFrmSCJST>([&](TFrmSCJST &form) { click(form.BitBtn4); });
       w.command(QStringLiteral("ActSCJST"))->trigger();
-      QCOMPARE(d.boxes, (QStringList{QStringLiteral("确定取消全部收藏吗？取消后不能恢复！"),
+      QVERIFY2(d.done(), qPrintable(d.failure()));
+      QCOMPARE(d.boxTexts(), (QStringList{QStringLiteral("确定取消全部收藏吗？取消后不能恢复！"),
                                      QStringLiteral("已经没有收藏的试题，程序将关闭收藏夹窗口！")}));
     }
     QCOMPARE(marked(dm), 0);
@@ -230,19 +187,17 @@ private slots:
     showAll->trigger();
     QCOMPARE(TActionList::Tag(showAll), 1);
     {
-      Driver d([&](QDialog &dialog, int &step) {
-        auto *form = qobject_cast<TFrmSTGL *>(&dialog);
-        if (!form || step != 0)
-          return;
-        for (int i = 0; i < form->CheckListBox1->count(); ++i) {
-          QListWidgetItem *item = form->CheckListBox1->item(i);
+      ModalDriver d;
+      d.onModal<TFrmSTGL>([&](TFrmSTGL &form) {
+        for (int i = 0; i < form.CheckListBox1->count(); ++i) {
+          QListWidgetItem *item = form.CheckListBox1->item(i);
           item->setCheckState(item->text() == QStringLiteral("判断题") ? Qt::Checked : Qt::Unchecked);
         }
-        click(form->BitBtn1);
-        step = 1;
+        click(form.BitBtn1);
       });
       w.command(QStringLiteral("ActSTGL"))->trigger();
-      QCOMPARE(d.boxes, QStringList{QStringLiteral("试题过滤会清除当前所选择的答案，是否继续？(Y/N)")});
+      QVERIFY2(d.done(), qPrintable(d.failure()));
+      QCOMPARE(d.boxTexts(), QStringList{QStringLiteral("试题过滤会清除当前所选择的答案，是否继续？(Y/N)")});
     }
     setDialogs(nullptr);
     QCOMPARE(f.paperState().kind, PaperKinds::Favourites);

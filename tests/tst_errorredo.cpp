@@ -4,6 +4,8 @@
 // ctest-timeout: 180
 
 #include "BankFixture.h"
+#include "FeatureHarness.h"
+#include "ModalDriver.h"
 #include "TestEnv.h"
 #include "collections/ui/StringGridSC.h"
 #include "app/ui/PageControl.h"
@@ -20,8 +22,6 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QDeadlineTimer>
-#include <QTimer>
 #include "app/PaperState.h"
 
 #include <QtTest>
@@ -45,70 +45,43 @@ const QString kBank = QStringLiteral(
 class TstErrorRedo : public QObject {
   Q_OBJECT
 
-  // The paper on display of the code under test.
-  PaperState m_paperState;
-  PaperState &paperState() { return m_paperState; }
-
 private slots:
   void redoThroughTheRealDialogs() {
-    TestEnv::ProgramDirFixture dir({kBank});
-    TDataModule1 dm;
-    QCOMPARE(OpenBankAtStartup(dm, dir.root()), StartupResult::Opened);
-    WidgetDialogs real;
-    setDialogs(&real);
-    RecordingPresenter presenter;
-    AppEvents events;
-    QWidget parent;
-    AppContext context{dm, ProgramDir(dir.root()), {}, presenter, paperState(), events, &parent};
-    TActionList commands;
-    registerReviewCommands(commands, context);
+    FeatureHarness h({kBank}, FeatureHarness::RealDialogs);
+    h.registerCommands(registerReviewCommands);
+    TDataModule1 &dm = h.dm;
+    const RecordingPresenter &presenter = h.presenter;
 
-    QStringList tabs, boxes, rowsBefore, rowsAfter;
-    QDeadlineTimer deadline(30000);
+    QStringList tabs, rowsBefore, rowsAfter;
     int opened = -1;
     bool showAllOnChapters = true;
-    int step = 0;
-    QTimer poll;
-    poll.setInterval(20);
-    connect(&poll, &QTimer::timeout, this, [&] {
-      QWidget *modal = QApplication::activeModalWidget();
-      if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-        boxes << box->text();
-        QAbstractButton *yes = box->button(QMessageBox::Yes);
-        QMetaObject::invokeMethod(yes ? yes : box->button(QMessageBox::Ok), &QAbstractButton::click,
-                                  Qt::QueuedConnection);
-        return;
-      }
-      auto *form = qobject_cast<TFrmErrorRedo *>(modal);
-      if (!form)
-        return;
-      const auto rows = [&](TStringGridSCJ *g) {
-        QStringList out;
-        for (int r = 0; r < g->dataRowCount(); ++r)
-          out << g->model()->index(r, 0).data().toString() + QLatin1Char(' ') + g->content(r);
-        return out;
-      };
-      if (step == 0) {
-        for (int i = 0; i < form->PageControl1->count(); ++i)
-          tabs << form->PageControl1->tabText(i);
-        opened = form->PageControl1->currentIndex();
-        showAllOnChapters = form->BtnShowAll->isEnabled();
-        form->PageControl1->setCurrentIndex(4);
-        rowsBefore = rows(form->testGrid(4));
-        form->testGrid(4)->selectRow(0);
-        QMetaObject::invokeMethod(form->BtnDel, &QPushButton::click, Qt::QueuedConnection);
-        step = 1;
-      } else if (step == 1 && (form->testGrid(4)->dataRowCount() < rowsBefore.size() || deadline.hasExpired())) {
-        // (a tick can come while the answered box is still closing)
-        rowsAfter = rows(form->testGrid(4));
-        QMetaObject::invokeMethod(form->BtnShowAll, &QPushButton::click, Qt::QueuedConnection);
-        step = 2;
-      }
+    const auto rows = [&](TStringGridSCJ *g) {
+      QStringList out;
+      for (int r = 0; r < g->dataRowCount(); ++r)
+        out << g->model()->index(r, 0).data().toString() + QLatin1Char(' ') + g->content(r);
+      return out;
+    };
+    ModalDriver driver;
+    driver.onModal<TFrmErrorRedo>([&](TFrmErrorRedo &form) {
+      for (int i = 0; i < form.PageControl1->count(); ++i)
+        tabs << form.PageControl1->tabText(i);
+      opened = form.PageControl1->currentIndex();
+      showAllOnChapters = form.BtnShowAll->isEnabled();
+      form.PageControl1->setCurrentIndex(4);
+      rowsBefore = rows(form.testGrid(4));
+      form.testGrid(4)->selectRow(0);
+      QMetaObject::invokeMethod(form.BtnDel, &QPushButton::click, Qt::QueuedConnection);
     });
-    poll.start();
-    commands.action(QStringLiteral("ActErrorRedo"))->trigger();
-    poll.stop();
-    setDialogs(nullptr);
+    driver.until<TFrmErrorRedo>([&](TFrmErrorRedo &form) {
+      if (form.testGrid(4)->dataRowCount() >= rowsBefore.size())
+        return false; // the answered box may still be closing
+      rowsAfter = rows(form.testGrid(4));
+      QMetaObject::invokeMethod(form.BtnShowAll, &QPushButton::click, Qt::QueuedConnection);
+      return true;
+    });
+    h.command(QStringLiteral("ActErrorRedo"))->trigger();
+    QVERIFY2(driver.done(), qPrintable(driver.failure()));
+    const QStringList boxes = driver.boxTexts();
 
     QCOMPARE(tabs, (QStringList{QStringLiteral("模拟考试"), QStringLiteral("收藏试题"), QStringLiteral("温故知新"),
                                 QStringLiteral("全部章节"), QStringLiteral("第一节 概述"), QStringLiteral("第一节 概述")}));
@@ -134,37 +107,24 @@ private slots:
   // 全部删除 on the mock-exam page asks once for all and once per test;
   // Cancel afterwards hands nothing to show.
   void deleteAllOnAFixedPage() {
-    TestEnv::ProgramDirFixture dir({kBank});
-    TDataModule1 dm;
-    QCOMPARE(OpenBankAtStartup(dm, dir.root()), StartupResult::Opened);
-    WidgetDialogs real;
-    setDialogs(&real);
-    QStringList boxes;
-    QDeadlineTimer deadline(30000);
+    FeatureHarness h({kBank}, FeatureHarness::RealDialogs);
+    TDataModule1 &dm = h.dm;
     bool enabledAfter = true;
-    int step = 0;
-    QTimer poll;
-    poll.setInterval(20);
-    connect(&poll, &QTimer::timeout, this, [&] {
-      QWidget *modal = QApplication::activeModalWidget();
-      if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-        boxes << box->text();
-        QMetaObject::invokeMethod(box->button(QMessageBox::Yes), &QAbstractButton::click, Qt::QueuedConnection);
-      } else if (auto *form = qobject_cast<TFrmErrorRedo *>(modal)) {
-        if (step == 0) {
-          form->PageControl1->setCurrentIndex(0);
-          QMetaObject::invokeMethod(form->BtnDelAll, &QPushButton::click, Qt::QueuedConnection);
-          step = 1;
-        } else if (step == 1 && (!form->BtnDel->isEnabled() || deadline.hasExpired())) { // the page is empty
-          enabledAfter = form->BtnDel->isEnabled();
-          QMetaObject::invokeMethod(form->BtnClose, &QPushButton::click, Qt::QueuedConnection);
-          step = 2;
-        }
-      }
+    ModalDriver driver;
+    driver.onModal<TFrmErrorRedo>([&](TFrmErrorRedo &form) {
+      form.PageControl1->setCurrentIndex(0);
+      QMetaObject::invokeMethod(form.BtnDelAll, &QPushButton::click, Qt::QueuedConnection);
     });
-    poll.start();
+    driver.until<TFrmErrorRedo>([&](TFrmErrorRedo &form) {
+      if (form.BtnDel->isEnabled())
+        return false; // until the page is empty
+      enabledAfter = form.BtnDel->isEnabled();
+      QMetaObject::invokeMethod(form.BtnClose, &QPushButton::click, Qt::QueuedConnection);
+      return true;
+    });
     const int result = execOwned(new TFrmErrorRedo(dm));
-    setDialogs(nullptr);
+    QVERIFY2(driver.done(), qPrintable(driver.failure()));
+    const QStringList boxes = driver.boxTexts();
     QCOMPARE(result, int(QDialog::Rejected));
     QCOMPARE(boxes, (QStringList{QStringLiteral("确定将 模拟考试 下的测试记录全部删除吗？(Y/N)"),
                                  QStringLiteral("确定删除 模拟考场吗？(Y/N)")}));

@@ -5,6 +5,9 @@
 
 #include "FakeDialogs.h"
 #include "BankFixture.h"
+#include "FeatureHarness.h"
+#include "ModalDriver.h"
+#include "PaperHelpers.h"
 #include "TestEnv.h"
 #include "collections/Favourites.h"
 #include "collections/ui/CollectionsCommands.h"
@@ -26,8 +29,6 @@
 #include <QPushButton>
 #include <QListView>
 #include <QTableView>
-#include <QDeadlineTimer>
-#include <QTimer>
 #include "app/PaperState.h"
 
 #include <QtTest>
@@ -50,12 +51,6 @@ struct Bank : OpenedBank {
   int marked() { return count(QStringLiteral("SELECT count(*) FROM 小题 WHERE 是否收藏=1")); }
 };
 
-std::vector<int> numbers(const std::vector<TXiaoTi> &paper) {
-  std::vector<int> out;
-  for (const TXiaoTi &x : paper)
-    out.push_back(x.XiaoTiHao);
-  return out;
-}
 
 QStringList summary(TFrmSCJST &f) {
   QStringList out;
@@ -66,39 +61,12 @@ QStringList summary(TFrmSCJST &f) {
   return out;
 }
 
-// Drives the modal window tick by tick and answers real boxes (Yes where
-// there is one), recording their texts; lives across the exec().
-struct Driver {
-  QStringList boxes;
-  int step = 0;
-  QTimer poll;
-  explicit Driver(std::function<void(TFrmSCJST &, int &)> drive) {
-    poll.setInterval(20);
-    QObject::connect(&poll, &QTimer::timeout, [this, drive] {
-      QWidget *modal = QApplication::activeModalWidget();
-      if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-        boxes << box->text();
-        QAbstractButton *yes = box->button(QMessageBox::Yes);
-        QMetaObject::invokeMethod(yes ? yes : box->button(QMessageBox::Ok), &QAbstractButton::click,
-                                  Qt::QueuedConnection);
-      } else if (auto *form = qobject_cast<TFrmSCJST *>(modal)) {
-        drive(*form, step);
-      }
-    });
-    poll.start();
-  }
-};
-
 void click(QPushButton *b) { QMetaObject::invokeMethod(b, &QPushButton::click, Qt::QueuedConnection); }
 
 } // namespace
 
 class TstFavourites : public QObject {
   Q_OBJECT
-
-  // The paper on display of the code under test.
-  PaperState m_paperState;
-  PaperState &paperState() { return m_paperState; }
 
 private slots:
   // A case favourite is listed under its shared stem, chapters in order.
@@ -117,44 +85,37 @@ private slots:
   // matching); then 显示全部试题 on the summary gives every favourite in
   // chapter order as a kind-4 paper.
   void removeAndPractise() {
-    Bank bank({kBank});
-    WidgetDialogs real;
-    setDialogs(&real);
-    RecordingPresenter presenter;
-    AppEvents events;
-    QWidget parent;
-    AppContext context{bank.dm, ProgramDir(bank.dir.root()), {}, presenter, paperState(), events, &parent};
-    TActionList commands;
-    registerCollectionsCommands(commands, context);
+    FeatureHarness h({kBank}, FeatureHarness::RealDialogs);
+    h.registerCommands(registerCollectionsCommands);
+    const RecordingPresenter &presenter = h.presenter;
     QStringList before, after, tabs;
-    QDeadlineTimer deadline(30000);
-    Driver d([&](TFrmSCJST &f, int &step) {
-      if (step == 0) {
-        before = summary(f);
-        f.PageControl1->setCurrentIndex(2);
-        click(f.BitBtn2);
-        step = 1;
-      } else if (step == 1 && (f.summaryRows() < before.size() || deadline.hasExpired())) {
-        // (a tick can come while the answered box is still closing)
-        after = summary(f);
-        for (int i = 0; i < f.PageControl1->count(); ++i)
-          tabs << f.PageControl1->tabText(i);
-        f.PageControl1->setCurrentIndex(0);
-        click(f.BitBtn1);
-        step = 2;
-      }
+    ModalDriver d;
+    d.onModal<TFrmSCJST>([&](TFrmSCJST &f) {
+      before = summary(f);
+      f.PageControl1->setCurrentIndex(2);
+      click(f.BitBtn2);
     });
-    commands.action(QStringLiteral("ActSCJST"))->trigger();
-    setDialogs(nullptr);
+    d.until<TFrmSCJST>([&](TFrmSCJST &f) {
+      if (f.summaryRows() >= before.size())
+        return false; // the answered box may still be closing
+      after = summary(f);
+      for (int i = 0; i < f.PageControl1->count(); ++i)
+        tabs << f.PageControl1->tabText(i);
+      f.PageControl1->setCurrentIndex(0);
+      click(f.BitBtn1);
+      return true;
+    });
+    h.command(QStringLiteral("ActSCJST"))->trigger();
+    QVERIFY2(d.done(), qPrintable(d.failure()));
     QCOMPARE(before, (QStringList{QStringLiteral("1 第一节 2"), QStringLiteral("2 第二节 1"), QStringLiteral("3 第三节 2")}));
-    QCOMPARE(d.boxes, QStringList{QStringLiteral("确定取消 题七 的收藏吗？取消后不能恢复！")});
+    QCOMPARE(d.boxTexts(), QStringList{QStringLiteral("确定取消 题七 的收藏吗？取消后不能恢复！")});
     QCOMPARE(after, (QStringList{QStringLiteral("1 第一节 2"), QStringLiteral("2 第三节 2")}));
     QCOMPARE(tabs, (QStringList{QStringLiteral("全部试题"), QStringLiteral("第一节"), QStringLiteral("第三节")}));
     QCOMPARE(presenter.shown.size(), 1);
     QCOMPARE(numbers(presenter.shown[0].paper), (std::vector<int>{5, 20, 8, 9}));
     QCOMPARE(presenter.shown[0].kind, PaperKinds::Favourites);
     QVERIFY(presenter.shown[0].title.startsWith(QStringLiteral("收藏试题(")));
-    QCOMPARE(bank.marked(), 4);
+    QCOMPARE(h.count(QStringLiteral("SELECT count(*) FROM 小题 WHERE 是否收藏=1")), 4);
   }
 
   // A chapter's removal is one transaction: a refused third row leaves
@@ -218,14 +179,11 @@ private slots:
   }
 
   void emptyFavourites() {
-    Bank bank({QStringLiteral("INSERT INTO 题目类别(编号,名称,父级编号,属性) VALUES(1,'科目',0,'0');")});
-    FakeDialogs fake;
-    RecordingPresenter presenter;
-    AppEvents events;
-    AppContext context{bank.dm, ProgramDir(bank.dir.root()), {}, presenter, paperState(), events, nullptr};
-    TActionList commands;
-    registerCollectionsCommands(commands, context);
-    commands.action(QStringLiteral("ActSCJST"))->trigger();
+    FeatureHarness h({QStringLiteral("INSERT INTO 题目类别(编号,名称,父级编号,属性) VALUES(1,'科目',0,'0');")});
+    h.registerCommands(registerCollectionsCommands);
+    h.command(QStringLiteral("ActSCJST"))->trigger();
+    const FakeDialogs &fake = *h.fake();
+    const RecordingPresenter &presenter = h.presenter;
     QCOMPARE(fake.texts(), QStringList{QStringLiteral("收藏夹是空的，没有可以显示的试题信息！")});
     QVERIFY(fake.modalForms.isEmpty());
     QVERIFY(presenter.shown.isEmpty());

@@ -5,6 +5,7 @@
 // ctest-timeout: 180
 
 #include "FakeDialogs.h"
+#include "FeatureHarness.h"
 #include "FakeHtmlView.h"
 #include "TestEnv.h"
 #include "exam/ui/ShowTestResult.h"
@@ -72,12 +73,11 @@ Q_DECLARE_METATYPE(QList<Group>)
 class TstGrading : public QObject {
   Q_OBJECT
 
-  // The paper on display of the code under test.
-  PaperState m_paperState;
-  PaperState &paperState() { return m_paperState; }
-  std::unique_ptr<TestEnv::ProgramDirFixture> m_dir;
-  std::unique_ptr<TDataModule1> m_dm;
-  std::unique_ptr<FakeDialogs> m_dialogs;
+  std::unique_ptr<FeatureHarness> m_harness;
+  // Short names for the harness's parts.
+  PaperState &paperState() { return m_harness->paper; }
+  TDataModule1 *m_dm = nullptr;
+  FakeDialogs *m_dialogs = nullptr;
   std::unique_ptr<FakeHtmlView> m_page;
 
   // Puts the paper into paperState().questions (numbers 101, 102, ...) and ticks
@@ -110,19 +110,16 @@ class TstGrading : public QObject {
 
 private slots:
   void init() {
-    paperState() = PaperState{};
-    m_dir = std::make_unique<TestEnv::ProgramDirFixture>(QStringList{QString::fromUtf8(kTypes)});
-    m_dm = std::make_unique<TDataModule1>();
-    QCOMPARE(OpenBankAtStartup(*m_dm, m_dir->root()), StartupResult::Opened);
-    m_dialogs = std::make_unique<FakeDialogs>();
+    m_harness = std::make_unique<FeatureHarness>(QStringList{QString::fromUtf8(kTypes)});
+    m_dm = &m_harness->dm;
+    m_dialogs = m_harness->fake();
     m_page = std::make_unique<FakeHtmlView>();
   }
   void cleanup() {
     m_page.reset();
-    m_dialogs.reset();
-    m_dm.reset();
-    m_dir.reset();
-    paperState() = PaperState{};
+    m_dialogs = nullptr;
+    m_dm = nullptr;
+    m_harness.reset();
   }
 
   // The chosen letters against the stored answer: exact string in option

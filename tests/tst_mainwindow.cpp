@@ -8,6 +8,7 @@
 #include "BankFixture.h"
 #include "FakeDialogs.h"
 #include "MainWindowFixture.h"
+#include "PaperHelpers.h"
 #include "TestEnv.h"
 #include "mainwin/ui/About.h"
 #include "mainwin/ui/CategoryTreeView.h"
@@ -27,6 +28,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QSet>
 #include <QtTest>
 #include <memory>
 
@@ -55,13 +57,6 @@ std::vector<int> chapterNumbers(TFrmMain &w, int id) {
   for (q.First(); !q.Eof(); q.Next())
     out.push_back(q.Fields(0).AsInteger());
   q.Close();
-  return out;
-}
-
-std::vector<int> currentPaperNumbers(const PaperState &paper) {
-  std::vector<int> out;
-  for (const TXiaoTi &x : paper.paper)
-    out.push_back(x.XiaoTiHao);
   return out;
 }
 
@@ -154,7 +149,7 @@ private slots:
     QVERIFY(paperState().onDisplay);
     const std::vector<int> numbers = chapterNumbers(w(), start.info->ID);
     QVERIFY(!numbers.empty());
-    QCOMPARE(currentPaperNumbers(paperState()), numbers);
+    QCOMPARE(::numbers(paperState().paper), numbers);
     QCOMPARE(parameter(w(), QStringLiteral("TreeViewIndex")), QStringLiteral("2"));
 
     const QString page = w().programDir().questionPagePath();
@@ -187,7 +182,7 @@ private slots:
     QCOMPARE(parameter(w(), QStringLiteral("TreeViewIndex")), QString::number(target));
     QCOMPARE(w().TreeViewIndex, target);
     QCOMPARE(paperState().chapterId, info->ID);
-    QCOMPARE(currentPaperNumbers(paperState()), chapterNumbers(w(), info->ID));
+    QCOMPARE(numbers(paperState().paper), chapterNumbers(w(), info->ID));
 
     // A double click runs it once (its second click only opens or closes).
     QSignalSpy practice(w().command(QStringLiteral("ActSCSTKST")), &QAction::triggered);
@@ -321,6 +316,51 @@ private slots:
     QCOMPARE(bar->button(2)->toolTip(), QStringLiteral("批阅试卷 (Ctrl+Return)"));
     QCOMPARE(bar->button(3)->toolTip(), QStringLiteral("界面设置"));
     QCOMPARE(w().command(QStringLiteral("ActShiTiJiQiao"))->text(), QStringLiteral("考试大纲"));
+  }
+
+  // Every registered command has a place the learner reaches (a main-menu
+  // button, the help menu, the paper toolbar, or the tree that runs it) and
+  // is enabled; its keys and its button run it: Ctrl+H shows the answers of
+  // the paper on display and the toolbar's button hides them again.
+  void everyCommandHasAPlace() {
+    QSet<QAction *> placed;
+    for (int i = 0; i < TActionList::kMenuSlots; ++i)
+      placed << w().menuAction(i);
+    for (QAction *a : w().PopupMenuHelp->actions())
+      placed << a;
+    PaperToolbarBar *bar = w().PanelPaperToolBar;
+    for (int i = 0; i < PaperToolbar::kButtonCount; ++i)
+      placed << bar->commandOf(bar->paperTools.tag(i));
+    const QList<QAction *> &all = w().ActionManager1->actions();
+    QVERIFY(all.size() > 20);
+    for (QAction *a : all) {
+      QVERIFY2(placed.contains(a) || TActionList::category(a) == CommandCategory::Tree, qPrintable(a->objectName()));
+      QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
+    }
+
+    QAction *showAll = w().command(QStringLiteral("ActShowAllAnswer"));
+    QVERIFY(placed.contains(showAll));
+    QSignalSpy runs(showAll, &QAction::triggered);
+    const QString answer = QStringLiteral("document.getElementById('Answer1').style.display");
+    QVERIFY(w().WebBrowser1->waitForLoad());
+    QCOMPARE(w().WebBrowser1->evaluate(answer).toString(), QStringLiteral("none"));
+    QCOMPARE(TActionList::Tag(showAll), 0);
+    QTest::keyClick(&w(), Qt::Key_H, Qt::ControlModifier);
+    QCOMPARE(runs.count(), 1);
+    QCOMPARE(TActionList::Tag(showAll), 1);
+    QTRY_VERIFY(w().WebBrowser1->evaluate(answer).toString() != QLatin1String("none"));
+
+    PictureButton *button = nullptr;
+    for (int i = 0; i < PaperToolbar::kButtonCount; ++i)
+      if (bar->commandOf(bar->paperTools.tag(i)) == showAll)
+        button = bar->button(i);
+    QVERIFY(button);
+    QTest::mousePress(button, Qt::LeftButton, {}, QPoint(4, 4));
+    QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(4, 4));
+    QCOMPARE(runs.count(), 2);
+    QCOMPARE(TActionList::Tag(showAll), 0);
+    QTRY_COMPARE(w().WebBrowser1->evaluate(answer).toString(), QStringLiteral("none"));
+    QVERIFY(m_dialogs->shown.isEmpty());
   }
 
   // A strip and a toolbar whose commands were never registered (a command
@@ -508,7 +548,7 @@ private slots:
     win.show();
     QVERIFY(QTest::qWaitForWindowExposed(&win));
     QCOMPARE(win.paperState().title, QStringLiteral("第一节 有题"));
-    QCOMPARE(currentPaperNumbers(win.paperState()), (std::vector<int>{3, 7}));
+    QCOMPARE(numbers(win.paperState().paper), (std::vector<int>{3, 7}));
     const QByteArray page = fileBytes(win.programDir().questionPagePath());
 
     clickNode(win.TreeView1, 3);
@@ -516,7 +556,7 @@ private slots:
     QCOMPARE(dialogs.shown[0].text, QStringLiteral("没有试题！"));
     QCOMPARE(dialogs.shown[0].caption, QStringLiteral("提示"));
     QCOMPARE(dialogs.shown[0].icon, Dialogs::Icon::Information);
-    QCOMPARE(currentPaperNumbers(win.paperState()), (std::vector<int>{3, 7})); // the paper on display stays
+    QCOMPARE(numbers(win.paperState().paper), (std::vector<int>{3, 7})); // the paper on display stays
     QCOMPARE(win.paperState().kind, PaperKinds::Chapter);
     QCOMPARE(win.paperState().chapterId, 100);
     QCOMPARE(win.TreeViewIndex, 2);

@@ -3,6 +3,7 @@
 // title-bar Tag logic, size rules, chapter tree order and start node.
 
 #include "FakeDialogs.h"
+#include "ModalDriver.h"
 #include "TestEnv.h"
 #include "common/AppError.h"
 #include "app/ui/WidgetDialogs.h"
@@ -68,17 +69,16 @@ private slots:
     parent->show();
     parent->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(parent));
-    QTimer poll;
-    poll.setInterval(10);
-    QObject::connect(&poll, &QTimer::timeout, parent, [parent] {
-      if (qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
-        parent->deleteLater();
-    });
-    poll.start();
     QPointer<QDialog> guard(parent);
+    ModalDriver driver;
+    driver.onModal<QMessageBox>([guard](QMessageBox &) {
+      if (guard)
+        guard->deleteLater();
+    });
     WidgetDialogs real;
     QVERIFY(!real.question(QStringLiteral("继续吗？"), QStringLiteral("询问")));
     QVERIFY(!guard);
+    QVERIFY2(driver.done(), qPrintable(driver.failure()));
   }
 
   // A feature registers a command with its caption, keys and handler: it

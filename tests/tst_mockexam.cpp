@@ -7,6 +7,7 @@
 
 #include "FakeDialogs.h"
 #include "MainWindowFixture.h"
+#include "ModalDriver.h"
 #include "TestEnv.h"
 #include "exam/ui/BankReadDialog.h"
 #include "exam/ui/CreatePaper.h"
@@ -211,56 +212,43 @@ private slots:
     setDialogs(&real);
     ReadDialogWatch watch;
     struct {
-      int step = 0;
       QStringList chapters, rows, messages;
       QString summary;
     } seen;
-    QDeadlineTimer deadline(90000);
-    QTimer poll;
-    poll.setInterval(20);
-    // Each action is queued: a message box it opens is answered by a later
-    // round of the timer, which does not fire inside its own slot.
-    connect(&poll, &QTimer::timeout, this, [&] {
-      QWidget *modal = QApplication::activeModalWidget();
-      if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-        seen.messages << box->text();
-        QMetaObject::invokeMethod(box, &QDialog::accept, Qt::QueuedConnection);
-        return;
-      }
-      auto *form = qobject_cast<TFrmMLKC *>(modal);
-      if (!form || form->busy())
-        return;
-      if (deadline.hasExpired()) {
-        QMetaObject::invokeMethod(form->BitBtn2, &QAbstractButton::click, Qt::QueuedConnection);
-        return;
-      }
-      switch (seen.step++) {
-      case 0:
-        QMetaObject::invokeMethod(
-            form, [form] { form->CheckListBoxSTLY->item(1)->setCheckState(Qt::Unchecked); }, Qt::QueuedConnection);
-        break;
-      case 1:
-        for (int i = 0; i < form->CheckListBoxSTKM->count(); ++i)
-          seen.chapters << form->CheckListBoxSTKM->item(i)->text();
-        for (std::size_t i = 0; i < form->TypeCountLabels.size(); ++i)
-          seen.rows << QStringLiteral("%1 %2/%3")
-                           .arg(form->TypeCountLabels[i]->toolTip())
-                           .arg(form->TypeCountEdits[i]->value())
-                           .arg(form->TypeCountEdits[i]->maximum());
-        seen.summary = form->LabelSummary->text();
-        QMetaObject::invokeMethod(form, [form] { form->SpinEditTime->setValue(30); }, Qt::QueuedConnection);
-        break;
-      case 2:
-        QMetaObject::invokeMethod(form->BitBtn1, &QAbstractButton::click, Qt::QueuedConnection);
-        break;
-      default:
-        break;
-      }
+    // Each action is queued and waits while the form reads: a message box
+    // it opens is answered by the driver.
+    ModalDriver driver(90000);
+    driver.until<TFrmMLKC>([](TFrmMLKC &form) {
+      if (form.busy())
+        return false;
+      QMetaObject::invokeMethod(
+          &form, [f = &form] { f->CheckListBoxSTLY->item(1)->setCheckState(Qt::Unchecked); }, Qt::QueuedConnection);
+      return true;
     });
-    poll.start();
+    driver.until<TFrmMLKC>([&seen](TFrmMLKC &form) {
+      if (form.busy())
+        return false;
+      for (int i = 0; i < form.CheckListBoxSTKM->count(); ++i)
+        seen.chapters << form.CheckListBoxSTKM->item(i)->text();
+      for (std::size_t i = 0; i < form.TypeCountLabels.size(); ++i)
+        seen.rows << QStringLiteral("%1 %2/%3")
+                         .arg(form.TypeCountLabels[i]->toolTip())
+                         .arg(form.TypeCountEdits[i]->value())
+                         .arg(form.TypeCountEdits[i]->maximum());
+      seen.summary = form.LabelSummary->text();
+      QMetaObject::invokeMethod(&form, [f = &form] { f->SpinEditTime->setValue(30); }, Qt::QueuedConnection);
+      return true;
+    });
+    driver.until<TFrmMLKC>([](TFrmMLKC &form) {
+      if (form.busy())
+        return false;
+      QMetaObject::invokeMethod(form.BitBtn1, &QAbstractButton::click, Qt::QueuedConnection);
+      return true;
+    });
     w().command(QStringLiteral("ActMLKC"))->trigger();
-    poll.stop();
     setDialogs(m_dialogs);
+    QVERIFY2(driver.done(), qPrintable(driver.failure()));
+    seen.messages = driver.boxTexts();
 
     QVERIFY(seen.messages.isEmpty());
     QCOMPARE(watch.shown.size(), 2);

@@ -3,6 +3,7 @@
 // the loading steps, the time limit and its clock.
 // test-links: logic
 
+#include "PaperHelpers.h"
 #include "FakeDialogs.h"
 #include "TestEnv.h"
 #include "exam/ExamClock.h"
@@ -63,13 +64,6 @@ UPDATE 小题 SET 是否收藏=1 WHERE 小题号 IN (5,50);
 INSERT INTO 测试结果(编号,测试名称,测试类型) VALUES (1,'第一章',1);
 INSERT INTO 测试题目(测试编号,小题号,回答正确) VALUES (1,2,0),(1,3,-1),(1,31,0),(1,46,0);
 )SQL";
-
-std::vector<int> numbers(const std::vector<TXiaoTi> &paper) {
-  std::vector<int> out;
-  for (const TXiaoTi &x : paper)
-    out.push_back(x.XiaoTiHao);
-  return out;
-}
 
 std::vector<int> sorted(std::vector<int> v) {
   std::sort(v.begin(), v.end());

@@ -5,6 +5,7 @@
 // feedback) and the favourite toggle behind it.
 
 #include "FakeDialogs.h"
+#include "FeatureHarness.h"
 #include "TestEnv.h"
 #include "collections/FavouritesWriter.h"
 #include "render/ui/ExternalContainer.h"
@@ -60,17 +61,15 @@ QString js(const QString &text) { return QLatin1Char('\'') + text + QLatin1Char(
 class TstPageContract : public QObject {
   Q_OBJECT
 
-  // The paper on display of the code under test.
-  PaperState m_paperState;
-  PaperState &paperState() { return m_paperState; }
-
-  std::unique_ptr<TestEnv::ProgramDirFixture> m_fixture;
+  std::unique_ptr<FeatureHarness> m_harness;
+  // Short names for the harness's parts.
+  PaperState &paperState() { return m_harness->paper; }
   ProgramDir m_dir;
-  std::unique_ptr<TDataModule1> m_dm;
-  std::unique_ptr<FakeDialogs> m_dialogs;
-  std::unique_ptr<WebHtmlView> m_view;
-  std::unique_ptr<TExternalContainer> m_container;
-  std::unique_ptr<FavouritesWriter> m_writer;
+  TDataModule1 *m_dm = nullptr;
+  FakeDialogs *m_dialogs = nullptr;
+  WebHtmlView *m_view = nullptr;
+  TExternalContainer *m_container = nullptr;
+  FavouritesWriter *m_writer = nullptr;
 
   QVariant eval(const QString &script) { return m_view->evaluate(script); }
   void click(const QString &selector) {
@@ -103,27 +102,23 @@ class TstPageContract : public QObject {
 
 private slots:
   void initTestCase() {
-    m_fixture = std::make_unique<TestEnv::ProgramDirFixture>(QStringList{QString::fromUtf8(kBank)});
-    m_dir = ProgramDir(m_fixture->root());
-    m_dm = std::make_unique<TDataModule1>();
-    QCOMPARE(OpenBankAtStartup(*m_dm, m_fixture->root()), StartupResult::Opened);
-    LoadSystemParameters(*m_dm);
-    WriteStyleSheet(m_dir);
-    m_dialogs = std::make_unique<FakeDialogs>();
-    m_view = std::make_unique<WebHtmlView>();
-    m_container = std::make_unique<TExternalContainer>(m_view.get(), m_fixture->root());
-    m_writer = std::make_unique<FavouritesWriter>(*m_dm, paperState());
-    connect(m_container->GetExternal(), &TMyExternal::favouriteRequested, m_writer.get(), &FavouritesWriter::request);
-    m_view->resize(900, 700);
-    m_view->show();
+    m_harness = std::make_unique<FeatureHarness>(QStringList{QString::fromUtf8(kBank)});
+    m_dir = m_harness->programDir;
+    m_dm = &m_harness->dm;
+    m_dialogs = m_harness->fake();
+    m_harness->loadParameters();
+    m_view = &m_harness->openView();
+    m_container = &m_harness->container();
+    m_writer = &m_harness->connectFavourites();
   }
 
   void cleanupTestCase() {
-    m_writer.reset();
-    m_container.reset();
-    m_view.reset();
-    m_dm.reset();
-    m_dialogs.reset();
+    m_writer = nullptr;
+    m_container = nullptr;
+    m_view = nullptr;
+    m_dm = nullptr;
+    m_dialogs = nullptr;
+    m_harness.reset();
   }
 
   // A fresh chapter page of questions 1, 2, 3 and case 10, no favourites.
@@ -132,12 +127,7 @@ private slots:
     m_dialogs->modalForms.clear();
     m_dialogs->modalHandler = nullptr;
     m_dm->ADOConnection1.ExecuteScript(QStringLiteral("UPDATE 小题 SET 是否收藏=0;"));
-    paperState() = PaperState{};
-    paperState().paper = {{1}, {2}, {3}, {10}};
-    paperState().kind = PaperKinds::Chapter;
-    BuildQuestionPage(paperState(), QStringLiteral("第一章"), 0, *m_dm, m_dir);
-    m_view->navigate(m_dir.questionPagePath());
-    QVERIFY(m_view->waitForLoad());
+    QVERIFY(m_harness->showPaper({{1}, {2}, {3}, {10}}, PaperKinds::Chapter));
   }
 
   void cleanup() {
@@ -240,7 +230,7 @@ private slots:
     QCOMPARE(eval(span + QStringLiteral(".innerHTML")).toString(), shown);
     m_dm->ADOConnection1.ExecuteScript(QStringLiteral("UPDATE 小题 SET 是否收藏=%1 WHERE 小题号=2;").arg(1 - built));
 
-    QSignalSpy written(m_writer.get(), &FavouritesWriter::favouriteToggled);
+    QSignalSpy written(m_writer, &FavouritesWriter::favouriteToggled);
     m_view->runScript(span + QStringLiteral(".click()"));
     QTRY_COMPARE(written.count(), 1);
     QCOMPARE(eval(span + QStringLiteral(".innerHTML")).toString(),

@@ -9,6 +9,7 @@
 
 #include "FakeDialogs.h"
 #include "MainWindowFixture.h"
+#include "ModalDriver.h"
 #include "TestEnv.h"
 #include "exam/ui/ShowTestResult.h"
 #include "mainwin/ui/CategoryTreeView.h"
@@ -27,7 +28,6 @@
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPushButton>
-#include <QDeadlineTimer>
 #include <QMessageBox>
 #include <QWebEnginePage>
 #include <QtTest>
@@ -346,38 +346,40 @@ private slots:
     setDialogs(&real);
     const std::size_t before = records().size();
 
-    QStringList rows;
-    bool answered = false;
-    QDeadlineTimer deadline(60000);
-    QTimer poll;
-    poll.setInterval(20);
-    connect(&poll, &QTimer::timeout, this, [&] {
-      // Each answer is given after this slot returns: a timer does not fire
-      // again inside its own slot, and the answer starts the next modal loop.
-      QWidget *modal = QApplication::activeModalWidget();
-      if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-        if (QAbstractButton *yes = box->button(QMessageBox::Yes)) {
-          answered = box->text().contains(QStringLiteral("保存到测试历史"));
-          QMetaObject::invokeMethod(yes, &QAbstractButton::click, Qt::QueuedConnection);
-        } else {
-          QMetaObject::invokeMethod(box, &QDialog::accept, Qt::QueuedConnection);
-        }
-      } else if (auto *report = qobject_cast<TFrmShowTestResult *>(modal)) {
-        auto *view = dynamic_cast<WebHtmlView *>(&report->view());
-        if (!rows.isEmpty() || deadline.hasExpired())
-          QMetaObject::invokeMethod(report->closeButton(), &QAbstractButton::click, Qt::QueuedConnection);
-        else if (view)
-          view->page()->runJavaScript(kReportRows, [&rows](const QVariant &v) {
+    // The rows are read without waiting on the view (a wait would write a
+    // pending document itself): one read at a time until the table is there.
+    struct Read {
+      QStringList rows;
+      bool asked = false;
+    };
+    const auto read = std::make_shared<Read>();
+    ModalDriver driver;
+    driver.until<TFrmShowTestResult>([read](TFrmShowTestResult &report) {
+      if (read->rows.isEmpty()) {
+        auto *view = dynamic_cast<WebHtmlView *>(&report.view());
+        if (view && !read->asked) {
+          read->asked = true;
+          view->page()->runJavaScript(kReportRows, [read](const QVariant &v) {
+            read->asked = false;
             const QStringList r = v.toStringList();
             if (r.size() > 1)
-              rows = r;
+              read->rows = r;
           });
+        }
+        return false;
       }
+      QMetaObject::invokeMethod(report.closeButton(), &QAbstractButton::click, Qt::QueuedConnection);
+      return true;
     });
-    poll.start();
     press(2);
-    poll.stop();
     setDialogs(m_dialogs);
+    QVERIFY2(driver.done(), qPrintable(driver.failure()));
+    const QStringList rows = read->rows;
+    // The storage question was asked (and answered Yes).
+    bool answered = false;
+    for (const ModalDriver::Box &box : driver.recorded())
+      if (box.icon == QMessageBox::Question)
+        answered = box.text.contains(QStringLiteral("保存到测试历史"));
 
     QCOMPARE(rows, expectedReport().mid(1));
     QVERIFY(answered);

@@ -5,6 +5,9 @@
 
 #include "FakeDialogs.h"
 #include "BankFixture.h"
+#include "FeatureHarness.h"
+#include "ModalDriver.h"
+#include "PaperHelpers.h"
 #include "TestEnv.h"
 #include "app/ui/WidgetDialogs.h"
 #include "app/ActionList.h"
@@ -21,7 +24,6 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QTableView>
-#include <QTimer>
 #include "app/PaperState.h"
 
 #include <QtTest>
@@ -44,21 +46,11 @@ const QString kHistory = QStringLiteral(
     "(4,'空',0,0,0,0,0,'2026-01-05 00:00:00',5,0);\n"
     "INSERT INTO 测试题目(测试编号,小题号,回答正确) VALUES(1,7,0),(1,5,-1),(1,6,0),(2,20,0),(2,21,0),(3,31,0);\n");
 
-std::vector<int> numbers(const std::vector<TXiaoTi> &paper) {
-  std::vector<int> out;
-  for (const TXiaoTi &x : paper)
-    out.push_back(x.XiaoTiHao);
-  return out;
-}
 
 } // namespace
 
 class TstPastTests : public QObject {
   Q_OBJECT
-
-  // The paper on display of the code under test.
-  PaperState m_paperState;
-  PaperState &paperState() { return m_paperState; }
 
 private slots:
   void cells_data() {
@@ -140,47 +132,32 @@ private slots:
   // 显示试题 then 生成试卷 on the first test gives a kind-5 paper of its three
   // questions; 关闭 gives nothing to show.
   void commandThroughTheRealDialogs() {
-    OpenedBank bank({kHistory});
-    WidgetDialogs real;
-    setDialogs(&real);
-    RecordingPresenter presenter;
-    AppEvents events;
-    QWidget parent;
-    AppContext context{bank.dm, ProgramDir(bank.dir.root()), {}, presenter, paperState(), events, &parent};
-    TActionList commands;
-    registerReviewCommands(commands, context);
+    FeatureHarness h({kHistory}, FeatureHarness::RealDialogs);
+    h.registerCommands(registerReviewCommands);
+    const RecordingPresenter &presenter = h.presenter;
 
     QStringList firstRow, captions;
-    int step = 0;
-    QTimer poll;
-    poll.setInterval(20);
-    connect(&poll, &QTimer::timeout, this, [&] {
-      auto *form = qobject_cast<TFrmWGZX *>(QApplication::activeModalWidget());
-      if (!form)
-        return;
-      QAbstractItemModel *m = form->StringGrid1->model();
-      if (step == 0) {
-        for (int c = 0; c < m->columnCount(); ++c)
-          firstRow << m->data(m->index(0, c)).toString();
-        form->StringGrid1->selectRow(0);
-        form->BitBtn2->click();
-        captions << form->BitBtn2->text();
-        step = 1;
-      } else if (step == 1) {
-        captions << m->data(m->index(2, 1)).toString();
-        step = 2;
-        QMetaObject::invokeMethod(form->BitBtn2, &QPushButton::click, Qt::QueuedConnection);
-      } else if (step == 3) {
-        step = 4;
-        QMetaObject::invokeMethod(form->BitBtn3, &QPushButton::click, Qt::QueuedConnection);
-      }
-    });
-    poll.start();
-    commands.action(QStringLiteral("ActWGZX"))->trigger();
-    step = 3;
-    commands.action(QStringLiteral("ActWGZX"))->trigger();
-    poll.stop();
-    setDialogs(nullptr);
+    ModalDriver driver;
+    driver
+        .onModal<TFrmWGZX>([&](TFrmWGZX &form) {
+          QAbstractItemModel *m = form.StringGrid1->model();
+          for (int c = 0; c < m->columnCount(); ++c)
+            firstRow << m->data(m->index(0, c)).toString();
+          form.StringGrid1->selectRow(0);
+          form.BitBtn2->click();
+          captions << form.BitBtn2->text();
+        })
+        .onModal<TFrmWGZX>([&](TFrmWGZX &form) {
+          captions << form.StringGrid1->model()->index(2, 1).data().toString();
+          QMetaObject::invokeMethod(form.BitBtn2, &QPushButton::click, Qt::QueuedConnection);
+        })
+        .onModal<TFrmWGZX>([&](TFrmWGZX &form) {
+          QMetaObject::invokeMethod(form.BitBtn3, &QPushButton::click, Qt::QueuedConnection);
+        });
+    h.command(QStringLiteral("ActWGZX"))->trigger();
+    QCOMPARE(driver.stepsDone(), 2);
+    h.command(QStringLiteral("ActWGZX"))->trigger();
+    QVERIFY2(driver.done(), qPrintable(driver.failure()));
 
     QCOMPARE(firstRow.value(5), QStringLiteral("33.33％"));
     QCOMPARE(captions, (QStringList{QStringLiteral("生成试卷"), QStringLiteral("题七")}));
@@ -188,7 +165,6 @@ private slots:
     QCOMPARE(numbers(presenter.shown[0].paper), (std::vector<int>{5, 6, 7}));
     QCOMPARE(presenter.shown[0].kind, PaperKinds::Review);
     QVERIFY(presenter.shown[0].title.startsWith(QStringLiteral("温故知新(")));
-    QCOMPARE(step, 4);
   }
 };
 

@@ -5,6 +5,9 @@
 // ctest-timeout: 240
 
 #include "BankFixture.h"
+#include "FeatureHarness.h"
+#include "ModalDriver.h"
+#include "PaperHelpers.h"
 #include "FakeDialogs.h"
 #include "TestEnv.h"
 #include "collections/QuestionFilter.h"
@@ -18,12 +21,10 @@
 #include "store/DM.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -47,46 +48,6 @@ const QString kBank = QStringLiteral(
 const QStringList kAllTypes{QStringLiteral("单项选择题"), QStringLiteral("判断题"), QStringLiteral("多项选择题"),
                             QStringLiteral("O'题型")};
 
-std::vector<TXiaoTi> paperOf(const std::vector<int> &numbers) {
-  std::vector<TXiaoTi> out;
-  for (int n : numbers)
-    out.push_back(TXiaoTi{n});
-  return out;
-}
-
-std::vector<int> numbers(const std::vector<TXiaoTi> &paper) {
-  std::vector<int> out;
-  for (const TXiaoTi &x : paper)
-    out.push_back(x.XiaoTiHao);
-  return out;
-}
-
-// Drives the modal windows tick by tick: every message box is recorded and
-// answered (Yes where there is one, else OK); the filter dialog is handed
-// to `drive`. Lives across the exec().
-struct Driver {
-  QStringList boxes;
-  int step = 0;
-  QTimer poll;
-  explicit Driver(std::function<void(TFrmSTGL &, int &)> drive) {
-    poll.setInterval(20);
-    QObject::connect(&poll, &QTimer::timeout, [this, drive] {
-      QWidget *modal = QApplication::activeModalWidget();
-      if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-        if (box->property("seen").toBool())
-          return; // answered, still closing
-        box->setProperty("seen", true);
-        boxes << box->windowTitle() + QLatin1Char(':') + box->text();
-        QAbstractButton *yes = box->button(QMessageBox::Yes);
-        QMetaObject::invokeMethod(yes ? yes : box->button(QMessageBox::Ok), &QAbstractButton::click,
-                                  Qt::QueuedConnection);
-      } else if (auto *form = qobject_cast<TFrmSTGL *>(modal)) {
-        drive(*form, step);
-      }
-    });
-    poll.start();
-  }
-};
 
 void click(QAbstractButton *b) { QMetaObject::invokeMethod(b, &QAbstractButton::click, Qt::QueuedConnection); }
 
@@ -110,10 +71,6 @@ void displayChapterPaper(PaperState &state, const std::vector<int> &paper) {
 
 class TstQuestionFilter : public QObject {
   Q_OBJECT
-
-  // The paper on display of the code under test.
-  PaperState m_paperState;
-  PaperState &paperState() { return m_paperState; }
 
 private slots:
   void filter_data() {
@@ -165,23 +122,20 @@ private slots:
   // No paper yet: the no-paper message alone; No to the question: no
   // dialog. Neither changes the paper state.
   void refusedBeforeTheDialog() {
-    OpenedBank bank({kBank});
-    FakeDialogs fake;
-    RecordingPresenter presenter;
-    AppEvents events;
-    AppContext context{bank.dm, ProgramDir(bank.dir.root()), {}, presenter, paperState(), events, nullptr};
-    TActionList commands;
-    registerCollectionsCommands(commands, context);
-    QAction *filter = commands.action(QStringLiteral("ActSTGL"));
+    FeatureHarness h({kBank});
+    h.registerCommands(registerCollectionsCommands);
+    FakeDialogs &fake = *h.fake();
+    const RecordingPresenter &presenter = h.presenter;
+    QAction *filter = h.command(QStringLiteral("ActSTGL"));
     QCOMPARE(filter->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_G));
     QCOMPARE(TActionList::category(filter), CommandCategory::HelpMenu);
 
-    paperState() = PaperState{};
+    h.paper = PaperState{};
     filter->trigger();
     QCOMPARE(fake.texts(), QStringList{QStringLiteral("请先选择试卷！")});
     QCOMPARE(fake.shown[0].caption, QStringLiteral("未选择试卷"));
 
-    displayChapterPaper(paperState(), {1, 2});
+    displayChapterPaper(h.paper, {1, 2});
     fake.shown.clear();
     filter->trigger();
     QCOMPARE(fake.texts(), QStringList{QStringLiteral("试题过滤会清除当前所选择的答案，是否继续？(Y/N)")});
@@ -196,68 +150,61 @@ private slots:
   // narrowed paper in its order, titled 试题过滤, of the kind, chapter and
   // redo target it had.
   void dialog() {
-    OpenedBank bank({kBank});
-    WidgetDialogs real;
-    setDialogs(&real);
-    RecordingPresenter presenter;
-    AppEvents events;
-    QWidget parent;
-    AppContext context{bank.dm, ProgramDir(bank.dir.root()), {}, presenter, paperState(), events, &parent};
-    TActionList commands;
-    registerCollectionsCommands(commands, context);
-    displayChapterPaper(paperState(), {4, 1, 10, 11, 2, 3});
-    paperState().redoTestId = 7;
+    FeatureHarness h({kBank}, FeatureHarness::RealDialogs);
+    h.registerCommands(registerCollectionsCommands);
+    const RecordingPresenter &presenter = h.presenter;
+    displayChapterPaper(h.paper, {4, 1, 10, 11, 2, 3});
+    h.paper.redoTestId = 7;
 
     QStringList shownTypes, ranges;
-    QDeadlineTimer deadline(30000);
+    ModalDriver d;
     int boxesSeen = 0;
-    Driver *self = nullptr;
-    Driver d([&](TFrmSTGL &f, int &step) {
-      const bool answered = self->boxes.size() > boxesSeen || deadline.hasExpired();
-      if (step == 0) {
-        for (int i = 0; i < f.CheckListBox1->count(); ++i)
-          shownTypes << f.CheckListBox1->item(i)->text() +
-                            (f.CheckListBox1->item(i)->checkState() == Qt::Checked ? QStringLiteral("+") : QString());
-        for (QRadioButton *r : f.ranges)
-          ranges << r->text() + (r->isChecked() ? QStringLiteral("+") : QString());
-        tickOnly(f, {});
-        boxesSeen = self->boxes.size();
-        click(f.BitBtn1);
-        step = 1;
-      } else if (step == 1 && answered) {
-        // Favourites: only 2 is marked, and it is a 判断题.
-        tickOnly(f, {kAllTypes[0], kAllTypes[2], kAllTypes[3]});
-        f.ranges[1]->setChecked(true);
-        boxesSeen = self->boxes.size();
-        click(f.BitBtn1);
-        step = 2;
-      } else if (step == 2 && answered) {
-        click(f.BitBtn2);
-        step = 3;
-      }
+    // Each refusal is a box the form stays open behind.
+    const auto answered = [&] { return d.recorded().size() > boxesSeen; };
+    d.onModal<TFrmSTGL>([&](TFrmSTGL &f) {
+      for (int i = 0; i < f.CheckListBox1->count(); ++i)
+        shownTypes << f.CheckListBox1->item(i)->text() +
+                          (f.CheckListBox1->item(i)->checkState() == Qt::Checked ? QStringLiteral("+") : QString());
+      for (QRadioButton *r : f.ranges)
+        ranges << r->text() + (r->isChecked() ? QStringLiteral("+") : QString());
+      tickOnly(f, {});
+      boxesSeen = d.recorded().size();
+      click(f.BitBtn1);
     });
-    self = &d;
-    commands.action(QStringLiteral("ActSTGL"))->trigger();
+    d.until<TFrmSTGL>([&](TFrmSTGL &f) {
+      if (!answered())
+        return false;
+      // Favourites: only 2 is marked, and it is a 判断题.
+      tickOnly(f, {kAllTypes[0], kAllTypes[2], kAllTypes[3]});
+      f.ranges[1]->setChecked(true);
+      boxesSeen = d.recorded().size();
+      click(f.BitBtn1);
+      return true;
+    });
+    d.until<TFrmSTGL>([&](TFrmSTGL &f) {
+      if (!answered())
+        return false;
+      click(f.BitBtn2);
+      return true;
+    });
+    d.onModal<TFrmSTGL>([&](TFrmSTGL &f) { // the second time
+      tickOnly(f, kAllTypes.mid(0, 3));
+      click(f.BitBtn1);
+    });
+    h.command(QStringLiteral("ActSTGL"))->trigger();
     QCOMPARE(shownTypes, (QStringList{QStringLiteral("单项选择题+"), QStringLiteral("判断题+"),
                                       QStringLiteral("多项选择题+"), QStringLiteral("O'题型+")}));
     QCOMPARE(ranges, (QStringList{QStringLiteral("全部试题+"), QStringLiteral("收藏夹"), QStringLiteral("错题重做")}));
-    QCOMPARE(d.step, 3);
-    QCOMPARE(d.boxes, (QStringList{QStringLiteral("询问:试题过滤会清除当前所选择的答案，是否继续？(Y/N)"),
+    QCOMPARE(d.stepsDone(), 3);
+    QCOMPARE(d.boxCaptionsAndTexts(), (QStringList{QStringLiteral("询问:试题过滤会清除当前所选择的答案，是否继续？(Y/N)"),
                                    QStringLiteral("选择题型: 必须至少选择一种题型!"),
                                    QStringLiteral("无试题:没有符合试题范围的试题!")}));
     QVERIFY(presenter.shown.isEmpty());
     // Refused and cancelled: the paper on display keeps every question.
-    QCOMPARE(numbers(paperState().paper), (std::vector<int>{4, 1, 10, 11, 2, 3}));
+    QCOMPARE(numbers(h.paper.paper), (std::vector<int>{4, 1, 10, 11, 2, 3}));
 
-    Driver ok([&](TFrmSTGL &f, int &step) {
-      if (step == 0) {
-        tickOnly(f, kAllTypes.mid(0, 3));
-        click(f.BitBtn1);
-        step = 1;
-      }
-    });
-    commands.action(QStringLiteral("ActSTGL"))->trigger();
-    setDialogs(nullptr);
+    h.command(QStringLiteral("ActSTGL"))->trigger();
+    QVERIFY2(d.done(), qPrintable(d.failure()));
     QCOMPARE(presenter.shown.size(), 1);
     const PaperRequest &r = presenter.shown[0];
     QCOMPARE(numbers(r.paper), (std::vector<int>{4, 1, 10, 11, 2}));
@@ -267,7 +214,7 @@ private slots:
     QCOMPARE(r.redoTestId.value_or(0), 7u);
     QCOMPARE(r.mode, 0);
     // The paper state is the presenter's to change, after OK only.
-    QCOMPARE(numbers(paperState().paper), (std::vector<int>{4, 1, 10, 11, 2, 3}));
+    QCOMPARE(numbers(h.paper.paper), (std::vector<int>{4, 1, 10, 11, 2, 3}));
   }
 };
 

@@ -6,6 +6,9 @@
 // ctest-timeout: 240
 
 #include "BankFixture.h"
+#include "FeatureHarness.h"
+#include "ModalDriver.h"
+#include "PaperHelpers.h"
 #include "FakeDialogs.h"
 #include "MainWindowFixture.h"
 #include "TestEnv.h"
@@ -24,14 +27,12 @@
 #include "render/ui/WebHtmlView.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
-#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -47,25 +48,6 @@ const QString kBank = QStringLiteral(
     "(1,1,100,'单项选择题',1,'题一','A',1),(40,40,100,'单项选择题',1,'案例首问','A',0),"
     "(41,40,100,'单项选择题',1,'第二问 命中','A',0),(42,40,100,'多项选择题',2,'第三问 命中','AB',0);\n");
 
-std::vector<int> numbers(const std::vector<TXiaoTi> &paper) {
-  std::vector<int> out;
-  for (const TXiaoTi &x : paper)
-    out.push_back(x.XiaoTiHao);
-  return out;
-}
-
-// The command list of the collections on a bank, with a recording presenter.
-struct Commands {
-  RecordingPresenter presenter;
-  PaperState paper;
-  AppEvents events;
-  AppContext context;
-  TActionList list;
-  explicit Commands(TDataModule1 &dm) : context{dm, ProgramDir(QString()), {}, presenter, paper, events, nullptr} {
-    registerCollectionsCommands(list, context);
-  }
-  void search() { list.action(QStringLiteral("ActSTCZ"))->trigger(); }
-};
 
 } // namespace
 
@@ -178,9 +160,10 @@ private slots:
   // without a paper closes the dialog too, and Cancel of either leaves the
   // paper's kind as it was.
   void dialogFlow() {
-    OpenedBank bank({kBank});
-    FakeDialogs fake;
-    Commands commands(bank.dm);
+    FeatureHarness commands({kBank});
+    FakeDialogs &fake = *commands.fake();
+    commands.registerCommands(registerCollectionsCommands);
+    const auto search = [&commands] { commands.command(QStringLiteral("ActSTCZ"))->trigger(); };
     commands.paper.kind = PaperKinds::Chapter;
 
     QStringList items;
@@ -195,7 +178,7 @@ private slots:
       searchIsDefault = form.BitBtn1->isDefault();
       return int(QDialog::Rejected);
     };
-    commands.search();
+    search();
     items.sort();
     QVERIFY(searchIsDefault);
     QCOMPARE(items, (QStringList{QStringLiteral("空章/30/ticked"), QStringLiteral("第一章/10/ticked")}));
@@ -223,7 +206,7 @@ private slots:
       form.Search();
       return form.result();
     };
-    commands.search();
+    search();
     QCOMPARE(fake.texts(), (QStringList{SearchText::NoText, SearchText::NoScope}));
     QCOMPARE(fake.shown[1].icon, Dialogs::Icon::Warning);
     QCOMPARE(lists, QStringList{QStringLiteral("共找到 1 道试题")});
@@ -245,7 +228,7 @@ private slots:
       searchResult = form.result();
       return searchResult;
     };
-    commands.search();
+    search();
     QCOMPARE(searchResult, int(QDialog::Accepted));
     QCOMPARE(commands.presenter.shown.size(), 1);
     QCOMPARE(commands.paper.kind, PaperKinds::Chapter);
@@ -290,34 +273,23 @@ private slots:
     WidgetDialogs real;
     setDialogs(&real);
 
-    QStringList boxes;
     QString count;
-    int step = 0;
-    QTimer poll;
-    poll.setInterval(20);
-    connect(&poll, &QTimer::timeout, this, [&] {
-      QWidget *modal = QApplication::activeModalWidget();
-      if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-        boxes << box->text();
-        QMetaObject::invokeMethod(box, &QDialog::accept, Qt::QueuedConnection);
-      } else if (auto *form = qobject_cast<TFrmSTCZ *>(modal); form && step == 0) {
-        step = 1;
-        form->LabeledEdit1->setText(QStringLiteral("巡检"));
-        QMetaObject::invokeMethod(form->BitBtn1, &QAbstractButton::click, Qt::QueuedConnection);
-      } else if (auto *list = qobject_cast<TFrmSCJST *>(modal); list && step == 1) {
-        step = 2;
-        count = list->LabelCount->text();
-        list->StringGrid1->selectRow(0);
-        QMetaObject::invokeMethod(list->BitBtn5, &QAbstractButton::click, Qt::QueuedConnection);
-      }
+    ModalDriver driver;
+    driver.onModal<TFrmSTCZ>([&](TFrmSTCZ &form) {
+      form.LabeledEdit1->setText(QStringLiteral("巡检"));
+      QMetaObject::invokeMethod(form.BitBtn1, &QAbstractButton::click, Qt::QueuedConnection);
     });
-    poll.start();
+    driver.onModal<TFrmSCJST>([&](TFrmSCJST &list) {
+      count = list.LabelCount->text();
+      list.StringGrid1->selectRow(0);
+      QMetaObject::invokeMethod(list.BitBtn5, &QAbstractButton::click, Qt::QueuedConnection);
+    });
     QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
-    poll.stop();
     setDialogs(&f.dialogs);
+    const QStringList boxes = driver.boxTexts();
 
     QCOMPARE(boxes, QStringList());
-    QCOMPARE(step, 2);
+    QVERIFY2(driver.done(), qPrintable(driver.failure()));
     QCOMPARE(count, QStringLiteral("共找到 1 道试题"));
     QCOMPARE(f.paperState().kind, PaperKinds::Search);
     QCOMPARE(f.paperState().title, QStringLiteral("试题查找"));

@@ -4,8 +4,10 @@
 // ctest-timeout: 240
 
 #include "FakeDialogs.h"
+#include "FeatureHarness.h"
 #include "FakeHtmlView.h"
 #include "MainWindowFixture.h"
+#include "ModalDriver.h"
 #include "TestEnv.h"
 #include "exam/ui/ShowTestResult.h"
 #include "mainwin/ui/CategoryTreeView.h"
@@ -35,7 +37,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
-#include <QTimer>
 #include "app/PaperState.h"
 
 #include <QtTest>
@@ -92,20 +93,10 @@ struct DisplayForm {
   }
 };
 
-class NoPresenter : public PaperPresenter {
-public:
-  bool showPaper(const PaperRequest &) override { return false; }
-  void reloadPaper() override {}
-};
-
 } // namespace
 
 class TstSettings : public QObject {
   Q_OBJECT
-
-  // The paper on display of the code under test.
-  PaperState m_paperState;
-  PaperState &paperState() { return m_paperState; }
 
 private slots:
   void sizes() {
@@ -231,95 +222,68 @@ private slots:
 
   // 软件设置 through the production dialogs: one arrow up, 确定, the message.
   void scoreDialogThroughTheRealDialogs() {
-    Bank bank({kTypes});
-    WidgetDialogs real;
-    setDialogs(&real);
-    NoPresenter presenter;
-    AppEvents events;
-    QWidget parent;
-    AppContext context{bank.dm, ProgramDir(bank.dir.root()), &WebHtmlView::create, presenter, paperState(), events, &parent};
-    TActionList commands;
-    registerSettingsCommands(commands, context);
-    QStringList boxes, shown;
-    int step = 0;
-    QTimer poll;
-    poll.setInterval(20);
-    connect(&poll, &QTimer::timeout, this, [&] {
-      QWidget *modal = QApplication::activeModalWidget();
-      if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-        boxes << box->text();
-        QMetaObject::invokeMethod(box, &QDialog::accept, Qt::QueuedConnection);
-      } else if (auto *form = qobject_cast<TFrmJMSZ *>(modal); form && step == 0) {
-        step = 1;
-        for (QLineEdit *e : form->edits)
-          shown << e->text();
-        form->ActUP(0);
-        QMetaObject::invokeMethod(form->BitBtn1, &QPushButton::click, Qt::QueuedConnection);
-      }
+    FeatureHarness h({kTypes}, FeatureHarness::RealDialogs);
+    h.loadParameters();
+    h.registerCommands(registerSettingsCommands);
+    QStringList shown;
+    ModalDriver driver;
+    driver.onModal<TFrmJMSZ>([&](TFrmJMSZ &form) {
+      for (QLineEdit *e : form.edits)
+        shown << e->text();
+      form.ActUP(0);
+      QMetaObject::invokeMethod(form.BitBtn1, &QPushButton::click, Qt::QueuedConnection);
     });
-    poll.start();
-    commands.action(QStringLiteral("ActYHSZ"))->trigger();
-    setDialogs(nullptr);
+    h.command(QStringLiteral("ActYHSZ"))->trigger();
+    QVERIFY2(driver.done(), qPrintable(driver.failure()));
+    const QStringList boxes = driver.boxTexts();
     QCOMPARE(shown, (QStringList{QStringLiteral("2.5"), QStringLiteral("1.0"), QStringLiteral("1.0")}));
     QCOMPARE(boxes, QStringList{QStringLiteral("分数设置保存成功！")});
-    QCOMPARE(ReadTypeScores(bank.dm)[0].score, QStringLiteral("3.5"));
+    QCOMPARE(ReadTypeScores(h.dm)[0].score, QStringLiteral("3.5"));
   }
 
   // 考试界面设置 through the production dialogs: a stored 999 opens clamped
   // to 400, 20px in the live preview, 确定 stores five values, Main.css is
   // the writer's output and settingsChanged follows; 取消 puts memory back.
   void displayDialogThroughTheRealDialogs() {
-    Bank bank({kTypes});
-    WidgetDialogs real;
-    setDialogs(&real);
-    NoPresenter presenter;
-    AppEvents events;
-    QWidget parent;
-    AppContext context{bank.dm, ProgramDir(bank.dir.root()), &WebHtmlView::create, presenter, paperState(), events, &parent};
-    TActionList commands;
-    registerSettingsCommands(commands, context);
-    QSignalSpy changed(&events, &AppEvents::settingsChanged);
+    FeatureHarness h({kTypes}, FeatureHarness::RealDialogs);
+    h.loadParameters();
+    h.registerCommands(registerSettingsCommands);
+    QSignalSpy changed(&h.events, &AppEvents::settingsChanged);
 
     const TDisplaySettings before = DisplaySettings;
     QString previewSize;
     int spacing = 0;
-    bool cancel = true;
-    QTimer poll;
-    poll.setInterval(20);
-    bool done = false;
-    connect(&poll, &QTimer::timeout, this, [&] {
-      auto *form = qobject_cast<TFrmUISet *>(QApplication::activeModalWidget());
-      if (!form || done)
-        return;
-      done = true;
-      spacing = form->SpinEdit1->value();
-      form->SpinEdit2->setValue(20);
-      form->rebuildPreview();
-      auto *view = dynamic_cast<WebHtmlView *>(form->WebBrowser1);
-      previewSize = view->evaluate(QStringLiteral(
-          "getComputedStyle(document.querySelector('.TestContent')).fontSize")).toString();
-      QMetaObject::invokeMethod(cancel ? form->BitBtn3 : form->BitBtn2, &QPushButton::click, Qt::QueuedConnection);
-    });
-    poll.start();
-    commands.action(QStringLiteral("ActUISet"))->trigger();
+    ModalDriver driver;
+    const auto setAndLeave = [&](bool cancel) {
+      return [&, cancel](TFrmUISet &form) {
+        spacing = form.SpinEdit1->value();
+        form.SpinEdit2->setValue(20);
+        form.rebuildPreview();
+        auto *view = dynamic_cast<WebHtmlView *>(form.WebBrowser1);
+        previewSize = view->evaluate(QStringLiteral(
+            "getComputedStyle(document.querySelector('.TestContent')).fontSize")).toString();
+        QMetaObject::invokeMethod(cancel ? form.BitBtn3 : form.BitBtn2, &QPushButton::click, Qt::QueuedConnection);
+      };
+    };
+    driver.onModal<TFrmUISet>(setAndLeave(true)).onModal<TFrmUISet>(setAndLeave(false));
+    h.command(QStringLiteral("ActUISet"))->trigger();
+    QCOMPARE(driver.stepsDone(), 1);
     QCOMPARE(spacing, 400);
     QCOMPARE(previewSize, QStringLiteral("20px"));
     QCOMPARE(changed.count(), 0);
     QCOMPARE(DisplaySettings.FontSize, before.FontSize); // 取消 put it back
     QCOMPARE(DisplaySettings.LineSpacing, before.LineSpacing);
 
-    cancel = false;
-    done = false;
-    commands.action(QStringLiteral("ActUISet"))->trigger();
-    setDialogs(nullptr);
+    h.command(QStringLiteral("ActUISet"))->trigger();
+    QVERIFY2(driver.done(), qPrintable(driver.failure()));
     QCOMPARE(changed.count(), 1);
-    QCOMPARE(bank.param(QStringLiteral("字号")), QStringLiteral("20px"));
-    QCOMPARE(bank.param(QStringLiteral("行间距")), QStringLiteral("400"));
+    QCOMPARE(h.parameter(QStringLiteral("字号")), QStringLiteral("20px"));
+    QCOMPARE(h.parameter(QStringLiteral("行间距")), QStringLiteral("400"));
     QCOMPARE(DisplaySettings.ToolbarFontSize, QStringLiteral("16px"));
     GbkLineWriter expected(Gbk::Escape::Css);
     for (const QString &line : StyleSheetRules(DisplaySettings))
       expected.writeLine(line);
-    QFile sheet(context.programDir.styleSheetPath());
+    QFile sheet(h.programDir.styleSheetPath());
     QVERIFY(sheet.open(QIODevice::ReadOnly));
     QCOMPARE(sheet.readAll(), expected.bytes());
   }

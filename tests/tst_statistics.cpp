@@ -5,6 +5,8 @@
 
 #include "FakeDialogs.h"
 #include "BankFixture.h"
+#include "FeatureHarness.h"
+#include "ModalDriver.h"
 #include "TestEnv.h"
 #include "app/ui/PageControl.h"
 #include "app/ui/WidgetDialogs.h"
@@ -23,7 +25,6 @@
 #include <QPushButton>
 #include <QChartView>
 #include <QLineSeries>
-#include <QTimer>
 #include <QValueAxis>
 #include "app/PaperState.h"
 
@@ -59,10 +60,6 @@ QValueAxis *axis(QChartView *view, Qt::Alignment where) {
 
 class TstStatistics : public QObject {
   Q_OBJECT
-
-  // The paper on display of the code under test.
-  PaperState m_paperState;
-  PaperState &paperState() { return m_paperState; }
 
 private slots:
   void accuracy_data() {
@@ -129,44 +126,31 @@ private slots:
   // The command as the learner meets it: the production dialogs and a real
   // modal exec(); the charts are read from the live window.
   void windowThroughTheRealDialogs() {
-    OpenedBank bank({kHistory});
-    WidgetDialogs real;
-    setDialogs(&real);
-    RecordingPresenter presenter;
-    AppEvents events;
-    QWidget parent;
-    AppContext context{bank.dm, ProgramDir(bank.dir.root()), {}, presenter, paperState(), events, &parent};
-    TActionList commands;
-    registerReviewCommands(commands, context);
-    QAction *command = commands.action(QStringLiteral("ActTongJiFenXi"));
+    FeatureHarness h({kHistory}, FeatureHarness::RealDialogs);
+    h.registerCommands(registerReviewCommands);
+    QAction *command = h.command(QStringLiteral("ActTongJiFenXi"));
     QVERIFY(command && command->isEnabled());
 
     QStringList tabs;
     std::vector<float> overall, chapter;
     QString title, axisTitle;
     double bottomMax = -1, chapterBottomMax = -1;
-    QTimer poll;
-    poll.setInterval(20);
-    connect(&poll, &QTimer::timeout, this, [&] {
-      auto *form = qobject_cast<TFrmTongJiFenXi *>(QApplication::activeModalWidget());
-      if (!form)
-        return;
-      poll.stop();
-      for (int i = 0; i < form->PageControl1->count(); ++i)
-        tabs << form->PageControl1->tabText(i);
-      overall = seriesOf(form->Chart1);
-      title = form->Chart1->chart()->title();
-      axisTitle = axis(form->Chart1, Qt::AlignLeft)->titleText();
-      bottomMax = axis(form->Chart1, Qt::AlignBottom)->max();
-      form->PageControl1->setCurrentIndex(1);
-      QChartView *first = form->chartOfPage(1);
+    ModalDriver driver;
+    driver.onModal<TFrmTongJiFenXi>([&](TFrmTongJiFenXi &form) {
+      for (int i = 0; i < form.PageControl1->count(); ++i)
+        tabs << form.PageControl1->tabText(i);
+      overall = seriesOf(form.Chart1);
+      title = form.Chart1->chart()->title();
+      axisTitle = axis(form.Chart1, Qt::AlignLeft)->titleText();
+      bottomMax = axis(form.Chart1, Qt::AlignBottom)->max();
+      form.PageControl1->setCurrentIndex(1);
+      QChartView *first = form.chartOfPage(1);
       chapter = seriesOf(first);
       chapterBottomMax = axis(first, Qt::AlignBottom)->max();
-      QMetaObject::invokeMethod(form->BitBtn1, &QAbstractButton::click, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(form.BitBtn1, &QAbstractButton::click, Qt::QueuedConnection);
     });
-    poll.start();
     command->trigger();
-    setDialogs(nullptr);
+    QVERIFY2(driver.done(), qPrintable(driver.failure()));
 
     QCOMPARE(tabs, (QStringList{QStringLiteral("全部试题"), QStringLiteral("第一节"), QStringLiteral("第二节"), QString()}));
     QCOMPARE(overall.size(), std::size_t(7));

@@ -4,6 +4,7 @@
 // ctest-timeout: 180
 
 #include "FakeDialogs.h"
+#include "FeatureHarness.h"
 #include "FakeHtmlView.h"
 #include "TestEnv.h"
 #include "exam/ui/ShowTestResult.h"
@@ -80,12 +81,11 @@ Q_DECLARE_METATYPE(std::vector<TTest>)
 class TstTestResult : public QObject {
   Q_OBJECT
 
-  // The paper on display of the code under test.
-  PaperState m_paperState;
-  PaperState &paperState() { return m_paperState; }
-  std::unique_ptr<TestEnv::ProgramDirFixture> m_dir;
-  std::unique_ptr<TDataModule1> m_dm;
-  std::unique_ptr<FakeDialogs> m_dialogs;
+  std::unique_ptr<FeatureHarness> m_harness;
+  // Short names for the harness's parts.
+  PaperState &paperState() { return m_harness->paper; }
+  TDataModule1 *m_dm = nullptr;
+  FakeDialogs *m_dialogs = nullptr;
 
   std::unique_ptr<TFrmShowTestResult> makeReport() {
     return std::make_unique<TFrmShowTestResult>(paperState(), 
@@ -144,17 +144,14 @@ class TstTestResult : public QObject {
 
 private slots:
   void init() {
-    paperState() = PaperState{};
-    m_dir = std::make_unique<TestEnv::ProgramDirFixture>(QStringList{QString::fromUtf8(kHistory)});
-    m_dm = std::make_unique<TDataModule1>();
-    QCOMPARE(OpenBankAtStartup(*m_dm, m_dir->root()), StartupResult::Opened);
-    m_dialogs = std::make_unique<FakeDialogs>();
+    m_harness = std::make_unique<FeatureHarness>(QStringList{QString::fromUtf8(kHistory)});
+    m_dm = &m_harness->dm;
+    m_dialogs = m_harness->fake();
   }
   void cleanup() {
-    m_dialogs.reset();
-    m_dm.reset();
-    m_dir.reset();
-    paperState() = PaperState{};
+    m_dialogs = nullptr;
+    m_dm = nullptr;
+    m_harness.reset();
   }
 
   // The whole document of an empty report, line by line.

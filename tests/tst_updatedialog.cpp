@@ -7,6 +7,7 @@
 
 #include "HttpTestServer.h"
 #include "MainWindowFixture.h"
+#include "ModalDriver.h"
 #include "UpdateFixture.h"
 #include "maintenance/Update.h"
 #include "maintenance/UpdateJob.h"
@@ -22,7 +23,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTimer>
 #include <QtTest>
 
 class TstUpdateDialog : public QObject {
@@ -42,50 +42,44 @@ private slots:
     setDialogs(&real);
     QSignalSpy shown(&win.events(), &AppEvents::paperShown);
 
-    // The driver answers the question box, presses "关闭" once the last
-    // line shows (the dialog stays until then) and records what the
+    // The driver answers the question box; the step presses "关闭" once the
+    // last line shows (the dialog stays until then) and records what the
     // learner saw.
-    QStringList boxes, boxCaptions, memo;
-    bool clickQueued = false, closePressed = false, status = false, hooked = false;
+    QStringList memo;
+    bool closePressed = false, status = false, hooked = false;
     int result = 0;
-    QTimer poll;
-    poll.setInterval(20);
-    connect(&poll, &QTimer::timeout, [&] {
-      QWidget *modal = QApplication::activeModalWidget();
-      if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-        if (!boxes.isEmpty() && boxes.size() > memo.count(UpdateText::Offered))
-          return;
-        boxes << box->text();
-        boxCaptions << box->windowTitle();
-        QMetaObject::invokeMethod(box->button(QMessageBox::Yes), &QPushButton::click, Qt::QueuedConnection);
-      } else if (auto *form = qobject_cast<TFrmUpdate *>(modal)) {
-        if (!hooked) {
-          hooked = true;
-          connect(form, &QDialog::finished, [&, form](int r) {
-            result = r;
-            memo = form->Memo1->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-            status = form->updateStatus;
-          });
-        }
-        memo = form->Memo1->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        if (!clickQueued && !form->job().running() && memo.contains(UpdateText::Done)) {
-          clickQueued = true;
-          QMetaObject::invokeMethod(
-              form->BitBtn1,
-              [&, form] {
-                form->BitBtn1->click();
-                closePressed = true;
-              },
-              Qt::QueuedConnection);
-        }
+    ModalDriver driver(90000);
+    driver.until<TFrmUpdate>([&](TFrmUpdate &form) {
+      if (!hooked) {
+        hooked = true;
+        connect(&form, &QDialog::finished, [&, f = &form](int r) {
+          result = r;
+          memo = f->Memo1->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+          status = f->updateStatus;
+        });
       }
+      memo = form.Memo1->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+      if (form.job().running() || !memo.contains(UpdateText::Done))
+        return false;
+      QMetaObject::invokeMethod(
+          form.BitBtn1,
+          [&, f = &form] {
+            f->BitBtn1->click();
+            closePressed = true;
+          },
+          Qt::QueuedConnection);
+      return true;
     });
-    poll.start();
     QAction *command = win.command(QStringLiteral("ActUpdate"));
     QVERIFY(command->isEnabled());
     command->trigger();
-    poll.stop();
     setDialogs(&fixture.dialogs);
+    QVERIFY2(driver.done(), qPrintable(driver.failure()));
+    QStringList boxes, boxCaptions;
+    for (const ModalDriver::Box &box : driver.recorded()) {
+      boxes << box.text;
+      boxCaptions << box.caption;
+    }
 
     QCOMPARE(result, TFrmUpdate::CloseResult);
     QVERIFY(status);

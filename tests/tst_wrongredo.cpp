@@ -1,6 +1,7 @@
 // test-links: logic
 // The wrong-question redo's lists, papers and deletes on a real bank.
 
+#include "PaperHelpers.h"
 #include "BankFixture.h"
 #include "TestEnv.h"
 #include "review/WrongRedo.h"
@@ -29,13 +30,6 @@ const QString kBank = QStringLiteral(
     "(11,'模拟考场',1,1,'2026-01-05 00:00:00',2,0);\n"
     "INSERT INTO 测试题目(测试编号,小题号,回答正确) VALUES(1,5,0),(1,6,0),(2,7,0),(3,5,-1),(3,6,-1),"
     "(10,21,0),(10,22,0),(10,40,0),(10,50,0),(10,5,0),(11,5,-1);\n");
-
-std::vector<int> numbers(const std::vector<TXiaoTi> &paper) {
-  std::vector<int> out;
-  for (const TXiaoTi &x : paper)
-    out.push_back(x.XiaoTiHao);
-  return out;
-}
 
 std::vector<qint64> ids(const std::vector<RedoTestRow> &rows) {
   std::vector<qint64> out;
