@@ -1,3 +1,4 @@
+// test-links: widgets
 // "温故知新": the list of stored tests, the questions of one test and the
 // paper made of them, from the logic and through the program's own dialogs.
 // ctest-timeout: 180
@@ -10,6 +11,8 @@
 #include "app/AppContext.h"
 #include "app/AppEvents.h"
 #include "app/PaperPresenter.h"
+#include "exam/TestRecordStore.h"
+#include "exam/TestReport.h"
 #include "review/PastTests.h"
 #include "review/ui/ReviewCommands.h"
 #include "review/ui/WGZX.h"
@@ -18,6 +21,7 @@
 
 #include <QAbstractItemModel>
 #include <QApplication>
+#include <QHeaderView>
 #include <QPushButton>
 #include <QTableView>
 #include <QTimer>
@@ -83,7 +87,7 @@ private slots:
     QCOMPARE(t.RowNumbers(), (std::vector<qint64>{1, 2, 3, 4}));
     QCOMPARE(t.rows()[0], (QStringList{QStringLiteral("节"), QStringLiteral("3"), QStringLiteral("1"),
                                       QStringLiteral("30.00"), QStringLiteral("10.00"), QStringLiteral("33.33％"),
-                                      QStringLiteral("2026-01-02 03:04:05")}));
+                                      QStringLiteral("33.33％"), QStringLiteral("2026-01-02 03:04:05")}));
   }
 
   // Which questions a test lists, and the paper each control makes.
@@ -182,12 +186,89 @@ private slots:
     setDialogs(nullptr);
 
     QCOMPARE(firstRow.value(5), QStringLiteral("33.33％"));
+    QCOMPARE(firstRow.value(6), QStringLiteral("33.33％"));
     QCOMPARE(captions, (QStringList{QStringLiteral("生成试卷"), QStringLiteral("题七")}));
     QCOMPARE(presenter.shown.size(), 1);
     QCOMPARE(numbers(presenter.shown[0].paper), (std::vector<int>{5, 6, 7}));
     QCOMPARE(presenter.shown[0].kind, PaperKinds::Review);
     QVERIFY(presenter.shown[0].title.startsWith(QStringLiteral("温故知新(")));
     QCOMPARE(step, 4);
+  }
+
+  // 正确率 reads as the result report's: right answers ÷ questions, rounded
+  // the same way (a tie rounds away from zero).
+  void accuracyAsTheReport_data() {
+    QTest::addColumn<int>("right");
+    QTest::addColumn<int>("count");
+    QTest::newRow("4 of 7") << 4 << 7;
+    QTest::newRow("1 of 3") << 1 << 3;
+    QTest::newRow("2 of 3") << 2 << 3;
+    QTest::newRow("a tie: 1 of 800") << 1 << 800;
+    QTest::newRow("all") << 9 << 9;
+    QTest::newRow("no questions") << 0 << 0;
+  }
+  void accuracyAsTheReport() {
+    QFETCH(int, right);
+    QFETCH(int, count);
+    QString report = ReportCountPercent(right, count);
+    report.chop(1);
+    QCOMPARE(CountAccuracyCell(right, count), report + QChar(0xFF05));
+  }
+
+  // A test graded and stored as the program does, with two question types
+  // of different marks: 温故知新's 正确率 is the report's (4 of 7 right,
+  // 57.14), and the share of marks the record keeps (5 of 10, 50.00) is
+  // the 得分率 beside it.
+  void rowAgreesWithTheReport() {
+    OpenedBank bank({QString()});
+    TTest single;
+    single.TiMuType = QStringLiteral("单项选择题");
+    single.NumOfShiTi = 4;
+    single.Right = 3;
+    single.Total = 4;
+    single.Score = 3;
+    single.MNPP = 0.75f;
+    TTest multiple;
+    multiple.TiMuType = QStringLiteral("多项选择题");
+    multiple.NumOfShiTi = 3;
+    multiple.Right = 1;
+    multiple.Total = 6;
+    multiple.Score = 2;
+    multiple.MNPP = float(1.0 / 3.0);
+    const TestReport report = BuildTestReport({single, multiple});
+    TestOutcome outcome;
+    outcome.kind = PaperKinds::MockExam;
+    outcome.title = QStringLiteral("模拟考场(2026-03-01 10:00:00)");
+    outcome.totals = report.totals;
+    TestRecordStore store(bank.dm);
+    QCOMPARE(store.store(outcome, QDateTime(QDate(2026, 3, 1), QTime(10, 30))), TestRecordStore::Result::Saved);
+    // The report's 正确率 is the last cell of its total row.
+    QString reported;
+    for (const QString &line : report.lines)
+      if (line.contains(QStringLiteral(">合计<")))
+        reported = line.section(QStringLiteral("class=\"table1\">"), -1).section(QLatin1Char('<'), 0, 0);
+    QCOMPARE(reported, QStringLiteral("57.14%"));
+
+    TFrmWGZX form(bank.dm);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QAbstractItemModel *m = form.StringGrid1->model();
+    QStringList headers;
+    for (int c = 0; c < m->columnCount(); ++c)
+      headers << m->headerData(c, Qt::Horizontal).toString().trimmed();
+    const int accuracy = int(headers.indexOf(QStringLiteral("正确率")));
+    const int marks = int(headers.indexOf(QStringLiteral("得分率")));
+    QVERIFY(accuracy >= 0 && marks >= 0);
+    QString shown = m->data(m->index(0, accuracy)).toString();
+    QVERIFY(shown.endsWith(QChar(0xFF05)));
+    shown.chop(1);
+    QCOMPARE(shown + QLatin1Char('%'), reported);
+    QCOMPARE(m->data(m->index(0, marks)).toString(), QStringLiteral("50.00％"));
+    // Every column is wide enough for its header (nothing cut).
+    const QFontMetrics fm(form.StringGrid1->horizontalHeader()->font());
+    for (int c = 0; c < m->columnCount(); ++c)
+      QVERIFY2(form.StringGrid1->columnWidth(c) >= fm.horizontalAdvance(m->headerData(c, Qt::Horizontal).toString()),
+               qPrintable(headers[c]));
   }
 };
 

@@ -13,12 +13,9 @@ float TestAccuracy(qint64 right, qint64 count) {
 
 History ReadHistory(TDataModule1 &dm) {
   // One walk of the records in 编号 order: each is a point of the overall
-  // chart, and a chapter test also one of its chapter's. The chapter's name
-  // comes with the row; 题目类别 is looked up for chapter tests only.
+  // chart, and a chapter test also one of its chapter's.
   TADOQuery q(dm.ADOConnection1, QStringLiteral("History"));
-  q.SQL.Add(QStringLiteral("SELECT r.答对,r.试题数,r.测试类型,r.所属章节,r.测试时间,r.测试名称,c.编号,c.名称"));
-  q.SQL.Add(QStringLiteral(" FROM 测试结果 r LEFT JOIN 题目类别 c ON r.测试类型=1 AND c.编号=r.所属章节"));
-  q.SQL.Add(QStringLiteral(" ORDER BY r.编号"));
+  q.SQL.Add(QStringLiteral("SELECT 答对,试题数,测试类型,所属章节,测试时间,测试名称 FROM 测试结果 ORDER BY 编号"));
   History h;
   std::map<qint64, std::size_t> chapterAt; // chapter number -> its place in h.chapters
   q.OpenForward([&](const TForwardRow &row) {
@@ -26,7 +23,6 @@ History ReadHistory(TDataModule1 &dm) {
     p.accuracy = TestAccuracy(row.LargeInt(0), row.LargeInt(1));
     p.time = QString::fromUtf8(row.Utf8(4));
     p.name = QString::fromUtf8(row.Utf8(5));
-    const int index = int(h.tests.size());
     h.tests.push_back(std::move(p));
     if (row.LargeInt(2) != 1 || row.Fields(3).IsNull())
       return;
@@ -36,16 +32,36 @@ History ReadHistory(TDataModule1 &dm) {
       at = chapterAt.emplace(chapter, h.chapters.size()).first;
       h.chapters.emplace_back();
       h.chapters.back().chapterId = chapter;
-      h.chapters.back().caption = QString::fromUtf8(row.Utf8(7));
     }
-    // A test of a chapter that is gone cannot be told from one of another
-    // bank's chapter of that number: its page stays empty.
-    if (row.Fields(6).IsNull())
-      return;
     ChapterSeries &s = h.chapters[at->second];
     s.points.push_back(h.tests.back().accuracy);
-    s.tests.push_back(index);
+    s.tests.push_back(int(h.tests.size()) - 1);
   });
+  if (h.chapters.empty())
+    return h;
+  // The chapters' names: one look-up in the tree for all of them (numbers
+  // of our own read, written as digits).
+  QStringList ids;
+  for (const auto &c : chapterAt)
+    ids << QString::number(c.first);
+  TADOQuery names(dm.ADOConnection1, QStringLiteral("HistoryChapters"));
+  names.SQL.Add(QStringLiteral("SELECT 编号,名称 FROM 题目类别 WHERE 编号 IN(") + ids.join(QLatin1Char(',')) +
+                QLatin1Char(')'));
+  std::vector<bool> found(h.chapters.size(), false);
+  names.OpenForward([&](const TForwardRow &row) {
+    const auto at = chapterAt.find(row.LargeInt(0));
+    if (at == chapterAt.end())
+      return;
+    h.chapters[at->second].caption = QString::fromUtf8(row.Utf8(1));
+    found[at->second] = true;
+  });
+  // A chapter that is gone keeps its page, without points: its tests cannot
+  // be told from those of another bank's chapter of that number.
+  for (std::size_t i = 0; i < h.chapters.size(); ++i)
+    if (!found[i]) {
+      h.chapters[i].points.clear();
+      h.chapters[i].tests.clear();
+    }
   std::sort(h.chapters.begin(), h.chapters.end(),
             [](const ChapterSeries &a, const ChapterSeries &b) { return a.chapterId < b.chapterId; });
   return h;

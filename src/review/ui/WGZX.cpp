@@ -62,9 +62,9 @@ void TFrmWGZX::refill() {
   const int type = fm.horizontalAdvance(QStringLiteral(" 题目类型 "));
   if (m_logic.listing() == PastTests::Listing::Tests) {
     StringGrid1->setColumnWidth(0, type + 115);
-    for (int c = 1; c <= 5; ++c)
+    for (int c = 1; c <= 6; ++c)
       StringGrid1->setColumnWidth(c, type + 8);
-    StringGrid1->setColumnWidth(6, fm.horizontalAdvance(QStringLiteral("2010-2-16 15:40:29")) + 18);
+    StringGrid1->setColumnWidth(7, fm.horizontalAdvance(QStringLiteral("2010-2-16 15:40:29")) + 18);
   } else {
     StringGrid1->setColumnWidth(0, fm.horizontalAdvance(QStringLiteral(" 100")) + 18);
     StringGrid1->setColumnWidth(1, 480);
