@@ -126,7 +126,9 @@ void AccuracyChartView::thin() {
 // date once: a day's first labelled test carries it.
 void AccuracyChartView::thinBottomLabels(const QRectF &plot) {
   const QFontMetrics fm(m_x->labelsFont());
-  const int room = fm.horizontalAdvance(m_withYear ? QStringLiteral("0000-00-00") : QStringLiteral("00-00")) + kGap;
+  // The axis shortens a label that has less room than about one and a half
+  // times its width: slots that wide keep every date whole.
+  const int room = fm.horizontalAdvance(m_withYear ? QStringLiteral("0000-00-00") : QStringLiteral("00-00")) * 3 / 2 + kGap;
   for (const QString &label : m_x->categoriesLabels())
     m_x->remove(label);
   m_x->setStartValue(m_x->min());
@@ -153,12 +155,11 @@ void AccuracyChartView::thinPointLabels(const QRectF &plot) {
   const QFont font = m_y->labelsFont();
   const QFontMetrics fm(font);
   const int widest = fm.horizontalAdvance(QStringLiteral("100.0"));
+  const bool room = widest <= plot.width() && 2 * fm.height() + kLabelDistance <= plot.height();
   std::size_t used = 0;
-  double lastRight = -1e9;
-  for (int i = 0; i < int(m_values.size()); ++i) {
-    const double x = xOf(i, plot);
-    if (std::max(plot.left(), x - widest / 2.0) < lastRight + kGap)
-      continue; // cheap test first: most points of a long history stop here
+  // Places point i's label (the next unused item) unless it would reach
+  // `lastRight` or there is no room in the plot.
+  const auto place = [&](int i, double x, double lastRight) {
     if (used == m_labels.size()) {
       auto *item = new QGraphicsSimpleTextItem(chart());
       item->setFont(font);
@@ -170,11 +171,11 @@ void AccuracyChartView::thinPointLabels(const QRectF &plot) {
     QGraphicsSimpleTextItem *item = m_labels[used];
     item->setText(PointLabel(m_values[std::size_t(i)]));
     const double w = item->boundingRect().width(), h = item->boundingRect().height();
-    if (w > plot.width() || 2 * h + kLabelDistance > plot.height())
-      break; // no room for any label
+    if (w > plot.width() || h > plot.height())
+      return false;
     const double left = std::clamp(x - w / 2, plot.left(), plot.right() - w);
     if (left < lastRight + kGap)
-      continue;
+      return false;
     const QPointF p = chart()->mapToPosition(QPointF(i, m_values[std::size_t(i)]), m_series);
     double top = p.y() - kLabelDistance - h;
     if (top < plot.top())
@@ -184,7 +185,32 @@ void AccuracyChartView::thinPointLabels(const QRectF &plot) {
     item->setPos(left, top);
     item->setVisible(true);
     ++used;
-    lastRight = left + w;
+    return true;
+  };
+  double lastRight = -1e9;
+  for (int i = 0; room && i < int(m_values.size()); ++i) {
+    const double x = xOf(i, plot);
+    if (std::max(plot.left(), x - widest / 2.0) < lastRight + kGap)
+      continue; // cheap test first: most points of a long history stop here
+    if (place(i, x, lastRight))
+      lastRight = m_labels[used - 1]->pos().x() + m_labels[used - 1]->boundingRect().width();
+  }
+  // The newest test is the one a learner looks for: its label stands, and
+  // the labels it would reach give way.
+  const int last = int(m_values.size()) - 1;
+  if (last > 0 && used > 0 && m_labels[used - 1]->data(0).toInt() != last) {
+    const std::size_t before = used;
+    if (place(last, xOf(last, plot), -1e9)) {
+      QGraphicsSimpleTextItem *newest = m_labels[used - 1];
+      const double left = newest->pos().x();
+      std::size_t keep = before;
+      while (keep > 0 && m_labels[keep - 1]->pos().x() + m_labels[keep - 1]->boundingRect().width() + kGap > left)
+        --keep;
+      if (keep != before) {
+        std::swap(m_labels[keep], m_labels[used - 1]);
+        used = keep + 1;
+      }
+    }
   }
   for (std::size_t k = used; k < m_labels.size(); ++k)
     m_labels[k]->setVisible(false);
