@@ -77,17 +77,16 @@ QString chapterHistory(int n, bool years = false) {
 
 // What a reader sees of a chart's value labels: each at most one decimal,
 // the value of its point, inside the plot, and no two overlapping.
-void checkPointLabels(AccuracyChartView *view) {
+void checkPointLabels(AccuracyChartView *view, const std::vector<TestPoint> &points) {
   const QRectF plot = view->chart()->mapRectToScene(view->chart()->plotArea());
   const QList<QGraphicsSimpleTextItem *> labels = view->pointLabels();
-  const QList<QPointF> points = view->series()->points();
   static const QRegularExpression oneDecimal(QStringLiteral("^\\d{1,3}(\\.\\d)?$"));
   QList<QRectF> boxes;
   for (QGraphicsSimpleTextItem *l : labels) {
     QVERIFY2(oneDecimal.match(l->text()).hasMatch(), qPrintable(l->text()));
     const int i = l->data(0).toInt();
-    QVERIFY(i >= 0 && i < points.size());
-    QCOMPARE(l->text(), PointLabel(points[i].y()));
+    QVERIFY(i >= 0 && i < int(points.size()));
+    QCOMPARE(l->text(), PointLabel(points[std::size_t(i)].accuracy));
     const QRectF box = l->sceneBoundingRect();
     QVERIFY2(plot.contains(box), qPrintable(l->text()));
     for (const QRectF &other : boxes)
@@ -288,7 +287,7 @@ private slots:
       AccuracyChartView *view = form.chartOfPage(page);
       QVERIFY(view);
       QTRY_VERIFY(view->chart()->plotArea().width() > 0 && !view->pointLabels().isEmpty());
-      checkPointLabels(view);
+      checkPointLabels(view, ReadHistory(bank.dm).tests);
       // The first test is always labelled; with room, every one.
       QCOMPARE(view->pointLabels().first()->data(0).toInt(), 0);
       if (tests <= 7)
@@ -298,6 +297,43 @@ private slots:
         QVERIFY(view->series()->pointsVisible());
       if (tests >= 400)
         QVERIFY(!view->series()->pointsVisible());
+    }
+  }
+
+  // A long line is drawn as the points that shape it: the first, lowest,
+  // highest and last of each pixel column's run, so that it looks the same.
+  void lineShape_data() {
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("columns");
+    QTest::newRow("fewer than two a column") << 20 << 10;
+    QTest::newRow("many") << 1000 << 7;
+    QTest::newRow("uneven runs") << 101 << 13;
+  }
+  void lineShape() {
+    QFETCH(int, count);
+    QFETCH(int, columns);
+    std::vector<float> values;
+    for (int i = 0; i < count; ++i)
+      values.push_back(float((i * 37) % 101));
+    const std::vector<int> shape = ShapeOfLine(values, columns);
+    if (count <= 2 * columns) {
+      QCOMPARE(int(shape.size()), count);
+      return;
+    }
+    QVERIFY(int(shape.size()) <= 4 * columns);
+    QCOMPARE(shape.front(), 0);
+    QCOMPARE(shape.back(), count - 1);
+    QVERIFY(std::is_sorted(shape.begin(), shape.end()));
+    for (int c = 0; c < columns; ++c) { // each column's extremes are kept
+      const int from = c * count / columns, to = (c + 1) * count / columns;
+      const auto [lo, hi] = std::minmax_element(values.begin() + from, values.begin() + to);
+      bool low = false, high = false;
+      for (int i : shape)
+        if (i >= from && i < to) {
+          low = low || values[std::size_t(i)] == *lo;
+          high = high || values[std::size_t(i)] == *hi;
+        }
+      QVERIFY(low && high);
     }
   }
 

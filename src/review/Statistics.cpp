@@ -94,6 +94,36 @@ int LabelStep(int max, int pixels, int labelPixels, int minStep) {
   }
 }
 
+std::vector<int> ShapeOfLine(const std::vector<float> &values, int columns) {
+  const qint64 n = qint64(values.size());
+  columns = std::max(columns, 1);
+  std::vector<int> out;
+  if (n <= 2 * qint64(columns)) {
+    out.resize(std::size_t(n));
+    for (qint64 i = 0; i < n; ++i)
+      out[std::size_t(i)] = int(i);
+    return out;
+  }
+  out.reserve(std::size_t(columns) * 4);
+  for (qint64 c = 0; c < columns; ++c) {
+    const qint64 from = c * n / columns, to = (c + 1) * n / columns; // [from, to)
+    if (from >= to)
+      continue;
+    qint64 low = from, high = from;
+    for (qint64 i = from + 1; i < to; ++i) {
+      if (values[std::size_t(i)] < values[std::size_t(low)])
+        low = i;
+      if (values[std::size_t(i)] > values[std::size_t(high)])
+        high = i;
+    }
+    qint64 run[4] = {from, std::min(low, high), std::max(low, high), to - 1};
+    for (qint64 i : run)
+      if (out.empty() || out.back() < int(i))
+        out.push_back(int(i));
+  }
+  return out;
+}
+
 QString PointLabel(double percent) {
   if (!std::isfinite(percent))
     return QString();

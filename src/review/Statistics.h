@@ -53,6 +53,12 @@ int BottomAxisMax(int points);
 // 20, 50 … (never below `minStep`) whose labels do not overlap.
 int LabelStep(int max, int pixels, int labelPixels, int minStep = 1);
 
+// The points that draw the same line as all of `values` on `columns` pixel
+// columns: every point while there are at most two per column, otherwise
+// the first, lowest, highest and last of each column's run, in order.
+// Indexes into `values`.
+std::vector<int> ShapeOfLine(const std::vector<float> &values, int columns);
+
 // A point's value label: at most one decimal, none when it rounds to a
 // whole number (57.1429 → "57.1", 75 → "75", 99.96 → "100").
 QString PointLabel(double percent);

@@ -42,11 +42,8 @@ AccuracyChartView::AccuracyChartView(const QString &title, const std::vector<Tes
     c->setTitle(title);
   m_series = new QLineSeries;
   m_series->setPen(QPen(Qt::blue, 2));
-  QList<QPointF> xy;
-  xy.reserve(int(n));
-  for (std::size_t i = 0; i < n; ++i)
-    xy.append(QPointF(double(i), double(m_values[i])));
-  m_series->replace(xy);
+  // Shaped for the plot the window will likely have; again once it is laid out.
+  drawLine(std::max(this->width(), 800) - 160);
   c->addSeries(m_series);
 
   m_x = new QCategoryAxis;
@@ -95,6 +92,22 @@ QString AccuracyChartView::pointTip(int index) const {
          QLatin1Char('%');
 }
 
+void AccuracyChartView::drawLine(int columns) {
+  columns = std::max(columns, 1);
+  if (columns == m_columns)
+    return;
+  const bool same = m_columns > 0 && qint64(m_values.size()) <= 2 * qint64(std::min(columns, m_columns));
+  m_columns = columns;
+  if (same)
+    return; // every point either way
+  QList<QPointF> xy;
+  const std::vector<int> shape = ShapeOfLine(m_values, columns);
+  xy.reserve(int(shape.size()));
+  for (int i : shape)
+    xy.append(QPointF(double(i), double(m_values[std::size_t(i)])));
+  m_series->replace(xy);
+}
+
 double AccuracyChartView::xOf(int index, const QRectF &plot) const {
   const double span = m_x->max() - m_x->min();
   return plot.left() + (index - m_x->min()) / (span > 0 ? span : 1) * plot.width();
@@ -115,6 +128,7 @@ void AccuracyChartView::thin() {
     const int n = int(m_values.size());
     const double perPoint = n > 1 ? plot.width() / std::max(1.0, m_x->max() - m_x->min()) : plot.width();
     m_series->setPointsVisible(n > 0 && perPoint >= 8);
+    drawLine(int(plot.width()));
     setRenderHint(QPainter::Antialiasing, n <= int(plot.width()));
     thinBottomLabels(plot);
     thinPointLabels(plot);

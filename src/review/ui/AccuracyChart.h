@@ -27,6 +27,8 @@ public:
 
   QCategoryAxis *bottomAxis() const { return m_x; }
   QValueAxis *leftAxis() const { return m_y; }
+  // The drawn line: a long history as the points that shape it at the
+  // plot's width (ShapeOfLine); x is each point's test (0, 1, …).
   QLineSeries *series() const { return m_series; }
   // The value labels shown now (each item's data(0) is its point's index).
   QList<QGraphicsSimpleTextItem *> pointLabels() const;
@@ -38,11 +40,13 @@ private:
   void thinBottomLabels(const QRectF &plot);
   void thinPointLabels(const QRectF &plot);
   double xOf(int index, const QRectF &plot) const;
+  void drawLine(int columns);
 
   std::vector<float> m_values;
   std::vector<QString> m_times;
   std::vector<QString> m_names;
   bool m_withYear = false;
+  int m_columns = 0; // the pixel columns the line was shaped for
   QLineSeries *m_series = nullptr;
   QCategoryAxis *m_x = nullptr;
   QValueAxis *m_y = nullptr;
