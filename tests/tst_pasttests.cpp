@@ -264,11 +264,30 @@ private slots:
     shown.chop(1);
     QCOMPARE(shown + QLatin1Char('%'), reported);
     QCOMPARE(m->data(m->index(0, marks)).toString(), QStringLiteral("50.00％"));
-    // Every column is wide enough for its header (nothing cut).
-    const QFontMetrics fm(form.StringGrid1->horizontalHeader()->font());
-    for (int c = 0; c < m->columnCount(); ++c)
-      QVERIFY2(form.StringGrid1->columnWidth(c) >= fm.horizontalAdvance(m->headerData(c, Qt::Horizontal).toString()),
-               qPrintable(headers[c]));
+    // Every column is wide enough for its header and its cells (nothing
+    // cut), the test list and a test's question list alike.
+    const auto uncut = [&form] {
+      QAbstractItemModel *grid = form.StringGrid1->model();
+      const QFontMetrics head(form.StringGrid1->horizontalHeader()->font());
+      const QFontMetrics cells(form.StringGrid1->font());
+      for (int c = 0; c < grid->columnCount(); ++c) {
+        int needed = head.horizontalAdvance(grid->headerData(c, Qt::Horizontal).toString());
+        for (int r = 0; r < grid->rowCount(); ++r)
+          needed = std::max(needed, cells.horizontalAdvance(grid->index(r, c).data().toString()));
+        QVERIFY2(form.StringGrid1->columnWidth(c) >= needed, qPrintable(grid->headerData(c, Qt::Horizontal).toString()));
+      }
+    };
+    uncut();
+    OpenedBank other({kHistory});
+    TFrmWGZX questions(other.dm);
+    questions.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&questions));
+    questions.StringGrid1->selectRow(0);
+    questions.BitBtn2->click();
+    QCOMPARE(questions.StringGrid1->model()->rowCount(), 3);
+    const QFontMetrics fm(questions.StringGrid1->font());
+    QVERIFY(questions.StringGrid1->columnWidth(2) >= fm.horizontalAdvance(QStringLiteral("单项选择题")));
+    QVERIFY(questions.StringGrid1->columnWidth(1) >= 480);
   }
 };
 
