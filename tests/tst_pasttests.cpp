@@ -15,6 +15,7 @@
 #include "exam/TestReport.h"
 #include "review/PastTests.h"
 #include "review/ui/ReviewCommands.h"
+#include "review/ui/RowsTableModel.h"
 #include "review/ui/WGZX.h"
 #include "store/DM.h"
 #include "store/Startup.h"
@@ -213,6 +214,16 @@ private slots:
     QString report = ReportCountPercent(right, count);
     report.chop(1);
     QCOMPARE(CountAccuracyCell(right, count), report + QChar(0xFF05));
+  }
+
+  // A cell's tooltip shows a bank's text as written, markup and all.
+  void tooltipsShowTextAsWritten() {
+    RowsTableModel model;
+    model.setRows({QStringLiteral("题目内容")}, {{QStringLiteral("<img src=x>甲")}});
+    QCOMPARE(model.data(model.index(0, 0)).toString(), QStringLiteral("<img src=x>甲"));
+    const QString tip = model.data(model.index(0, 0), Qt::ToolTipRole).toString();
+    QVERIFY(tip.contains(QStringLiteral("&lt;img src=x&gt;甲")));
+    QVERIFY(!tip.contains(QStringLiteral("<img")));
   }
 
   // A test graded and stored as the program does, with two question types

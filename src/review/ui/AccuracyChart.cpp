@@ -65,8 +65,13 @@ AccuracyChartView::AccuracyChartView(const QString &title, const std::vector<Tes
   setChart(c);
 
   connect(m_series, &QLineSeries::hovered, this, [this](const QPointF &p, bool on) {
+    // A name is the bank's text: shown as written, never as markup.
     if (on)
-      QToolTip::showText(QCursor::pos(), pointTip(qRound(p.x())), this);
+      QToolTip::showText(QCursor::pos(),
+                         QStringLiteral("<p style='white-space:pre'>") +
+                             pointTip(qRound(p.x())).toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>")) +
+                             QStringLiteral("</p>"),
+                         this);
     else
       QToolTip::hideText();
   });
