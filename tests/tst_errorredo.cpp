@@ -20,6 +20,7 @@
 #include "store/Startup.h"
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
 #include "app/PaperState.h"
@@ -39,6 +40,17 @@ const QString kBank = QStringLiteral(
     "(1,'第一节 概述',2,0,'2026-01-01 00:00:00',1,100),(2,'第一节 概述',1,0,'2026-01-02 00:00:00',1,200),"
     "(3,'第一节 概述',2,2,'2026-01-03 00:00:00',1,100),(10,'模拟考场',1,0,'2026-01-04 00:00:00',2,0);\n"
     "INSERT INTO 测试题目(测试编号,小题号,回答正确) VALUES(1,5,0),(1,6,0),(2,7,0),(3,5,-1),(3,6,-1),(10,7,0);\n");
+
+// Two chapters of two subjects both called 第一章 / 第一节 概述, each with
+// one wrong question of a long type name.
+const QString kTwoSubjects = QStringLiteral(
+    "INSERT INTO 题目类别(编号,名称,父级编号,属性) VALUES(1,'会计',0,'0'),(2,'税法',0,'0'),"
+    "(10,'第一章',1,'1'),(20,'第一章',2,'1'),(100,'第一节 概述',10,'2'),(200,'第一节 概述',20,'2');\n"
+    "INSERT INTO 小题(小题号,大题号,所属编号,题目类型,题目类型编号,题目内容,答案) VALUES"
+    "(5,5,100,'单项选择题',1,'题五','A'),(6,6,200,'不定项选择题',3,'题六','A');\n"
+    "INSERT INTO 测试结果(编号,测试名称,试题数,答对,测试时间,测试类型,所属章节) VALUES"
+    "(1,'第一节 概述',1,0,'2026-01-01 00:00:00',1,100),(2,'第一节 概述',1,0,'2026-01-02 00:00:00',1,200);\n"
+    "INSERT INTO 测试题目(测试编号,小题号,回答正确) VALUES(1,5,0),(2,6,0);\n");
 
 } // namespace
 
@@ -133,6 +145,36 @@ private slots:
     q.SQL.Add(QStringLiteral("SELECT count(*) FROM 测试结果 WHERE 编号=10"));
     q.Open();
     QCOMPARE(q.Fields(0).AsInteger(), 0);
+  }
+
+  // The pages of two "第一节 概述" tests name their subject and chapter, as
+  // does the chapter list; a test page's 题目类型 column holds its longest
+  // type uncut, and 题目内容 fills the rest of the row.
+  void pagesAndColumnsReadable() {
+    TestEnv::ProgramDirFixture dir({kTwoSubjects});
+    TDataModule1 dm;
+    QCOMPARE(OpenBankAtStartup(dm, dir.root()), StartupResult::Opened);
+    TFrmErrorRedo form(dm);
+    form.resize(860, 540);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const QStringList names{QStringLiteral("会计 · 第一章 · 第一节 概述"), QStringLiteral("税法 · 第一章 · 第一节 概述")};
+    QCOMPARE(form.PageControl1->tabText(4), names[0]);
+    QCOMPARE(form.PageControl1->tabText(5), names[1]);
+    QAbstractItemModel *chapters = form.StringGrid1->model();
+    QCOMPARE(chapters->index(1, 1).data().toString(), names[1]);
+    for (int page : {4, 5}) {
+      form.PageControl1->setCurrentIndex(page);
+      TStringGridSCJ *grid = form.testGrid(page);
+      QVERIFY(grid);
+      QTRY_VERIFY(grid->isVisible());
+      const QString type = grid->model()->index(0, 2).data().toString();
+      const int needed = grid->fontMetrics().horizontalAdvance(type) +
+                         2 * grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 2;
+      QVERIFY2(grid->columnWidth(2) >= needed, qPrintable(type));
+      const int used = grid->columnWidth(0) + grid->columnWidth(1) + grid->columnWidth(2);
+      QTRY_COMPARE(used, grid->viewport()->width());
+    }
   }
 };
 

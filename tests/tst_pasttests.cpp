@@ -14,14 +14,18 @@
 #include "app/AppContext.h"
 #include "app/AppEvents.h"
 #include "app/PaperPresenter.h"
+#include "exam/TestRecordStore.h"
+#include "exam/TestReport.h"
 #include "review/PastTests.h"
 #include "review/ui/ReviewCommands.h"
+#include "review/ui/RowsTableModel.h"
 #include "review/ui/WGZX.h"
 #include "store/DM.h"
 #include "store/Startup.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
+#include <QHeaderView>
 #include <QPushButton>
 #include <QTableView>
 #include "app/PaperState.h"
@@ -76,7 +80,7 @@ private slots:
     QCOMPARE(t.RowNumbers(), (std::vector<qint64>{1, 2, 3, 4}));
     QCOMPARE(t.rows()[0], (QStringList{QStringLiteral("节"), QStringLiteral("3"), QStringLiteral("1"),
                                       QStringLiteral("30.00"), QStringLiteral("10.00"), QStringLiteral("33.33％"),
-                                      QStringLiteral("2026-01-02 03:04:05")}));
+                                      QStringLiteral("33.33％"), QStringLiteral("2026-01-02 03:04:05")}));
   }
 
   // Which questions a test lists, and the paper each control makes.
@@ -160,11 +164,117 @@ private slots:
     QVERIFY2(driver.done(), qPrintable(driver.failure()));
 
     QCOMPARE(firstRow.value(5), QStringLiteral("33.33％"));
+    QCOMPARE(firstRow.value(6), QStringLiteral("33.33％"));
     QCOMPARE(captions, (QStringList{QStringLiteral("生成试卷"), QStringLiteral("题七")}));
     QCOMPARE(presenter.shown.size(), 1);
     QCOMPARE(numbers(presenter.shown[0].paper), (std::vector<int>{5, 6, 7}));
     QCOMPARE(presenter.shown[0].kind, PaperKinds::Review);
     QVERIFY(presenter.shown[0].title.startsWith(QStringLiteral("温故知新(")));
+  }
+
+  // 正确率 reads as the result report's: right answers ÷ questions, rounded
+  // the same way (a tie rounds away from zero).
+  void accuracyAsTheReport_data() {
+    QTest::addColumn<int>("right");
+    QTest::addColumn<int>("count");
+    QTest::newRow("4 of 7") << 4 << 7;
+    QTest::newRow("1 of 3") << 1 << 3;
+    QTest::newRow("2 of 3") << 2 << 3;
+    QTest::newRow("a tie: 1 of 800") << 1 << 800;
+    QTest::newRow("all") << 9 << 9;
+    QTest::newRow("no questions") << 0 << 0;
+  }
+  void accuracyAsTheReport() {
+    QFETCH(int, right);
+    QFETCH(int, count);
+    QString report = ReportCountPercent(right, count);
+    report.chop(1);
+    QCOMPARE(CountAccuracyCell(right, count), report + QChar(0xFF05));
+  }
+
+  // A cell's tooltip shows a bank's text as written, markup and all.
+  void tooltipsShowTextAsWritten() {
+    RowsTableModel model;
+    model.setRows({QStringLiteral("题目内容")}, {{QStringLiteral("<img src=x>甲")}});
+    QCOMPARE(model.data(model.index(0, 0)).toString(), QStringLiteral("<img src=x>甲"));
+    const QString tip = model.data(model.index(0, 0), Qt::ToolTipRole).toString();
+    QVERIFY(tip.contains(QStringLiteral("&lt;img src=x&gt;甲")));
+    QVERIFY(!tip.contains(QStringLiteral("<img")));
+  }
+
+  // A test graded and stored as the program does, with two question types
+  // of different marks: 温故知新's 正确率 is the report's (4 of 7 right,
+  // 57.14), and the share of marks the record keeps (5 of 10, 50.00) is
+  // the 得分率 beside it.
+  void rowAgreesWithTheReport() {
+    OpenedBank bank({QString()});
+    TTest single;
+    single.TiMuType = QStringLiteral("单项选择题");
+    single.NumOfShiTi = 4;
+    single.Right = 3;
+    single.Total = 4;
+    single.Score = 3;
+    single.MNPP = 0.75f;
+    TTest multiple;
+    multiple.TiMuType = QStringLiteral("多项选择题");
+    multiple.NumOfShiTi = 3;
+    multiple.Right = 1;
+    multiple.Total = 6;
+    multiple.Score = 2;
+    multiple.MNPP = float(1.0 / 3.0);
+    const TestReport report = BuildTestReport({single, multiple});
+    TestOutcome outcome;
+    outcome.kind = PaperKinds::MockExam;
+    outcome.title = QStringLiteral("模拟考场(2026-03-01 10:00:00)");
+    outcome.totals = report.totals;
+    TestRecordStore store(bank.dm);
+    QCOMPARE(store.store(outcome, QDateTime(QDate(2026, 3, 1), QTime(10, 30))), TestRecordStore::Result::Saved);
+    // The report's 正确率 is the last cell of its total row.
+    QString reported;
+    for (const QString &line : report.lines)
+      if (line.contains(QStringLiteral(">合计<")))
+        reported = line.section(QStringLiteral("class=\"table1\">"), -1).section(QLatin1Char('<'), 0, 0);
+    QCOMPARE(reported, QStringLiteral("57.14%"));
+
+    TFrmWGZX form(bank.dm);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QAbstractItemModel *m = form.StringGrid1->model();
+    QStringList headers;
+    for (int c = 0; c < m->columnCount(); ++c)
+      headers << m->headerData(c, Qt::Horizontal).toString().trimmed();
+    const int accuracy = int(headers.indexOf(QStringLiteral("正确率")));
+    const int marks = int(headers.indexOf(QStringLiteral("得分率")));
+    QVERIFY(accuracy >= 0 && marks >= 0);
+    QString shown = m->data(m->index(0, accuracy)).toString();
+    QVERIFY(shown.endsWith(QChar(0xFF05)));
+    shown.chop(1);
+    QCOMPARE(shown + QLatin1Char('%'), reported);
+    QCOMPARE(m->data(m->index(0, marks)).toString(), QStringLiteral("50.00％"));
+    // Every column is wide enough for its header and its cells (nothing
+    // cut), the test list and a test's question list alike.
+    const auto uncut = [&form] {
+      QAbstractItemModel *grid = form.StringGrid1->model();
+      const QFontMetrics head(form.StringGrid1->horizontalHeader()->font());
+      const QFontMetrics cells(form.StringGrid1->font());
+      for (int c = 0; c < grid->columnCount(); ++c) {
+        int needed = head.horizontalAdvance(grid->headerData(c, Qt::Horizontal).toString());
+        for (int r = 0; r < grid->rowCount(); ++r)
+          needed = std::max(needed, cells.horizontalAdvance(grid->index(r, c).data().toString()));
+        QVERIFY2(form.StringGrid1->columnWidth(c) >= needed, qPrintable(grid->headerData(c, Qt::Horizontal).toString()));
+      }
+    };
+    uncut();
+    OpenedBank other({kHistory});
+    TFrmWGZX questions(other.dm);
+    questions.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&questions));
+    questions.StringGrid1->selectRow(0);
+    questions.BitBtn2->click();
+    QCOMPARE(questions.StringGrid1->model()->rowCount(), 3);
+    const QFontMetrics fm(questions.StringGrid1->font());
+    QVERIFY(questions.StringGrid1->columnWidth(2) >= fm.horizontalAdvance(QStringLiteral("单项选择题")));
+    QVERIFY(questions.StringGrid1->columnWidth(1) >= 480);
   }
 };
 

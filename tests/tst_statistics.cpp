@@ -21,6 +21,10 @@
 #include "store/Startup.h"
 
 #include <QAbstractButton>
+#include <QCategoryAxis>
+#include <QGraphicsSimpleTextItem>
+#include <QRegularExpression>
+#include <QToolTip>
 #include <QApplication>
 #include <QPushButton>
 #include <QChartView>
@@ -54,6 +58,42 @@ std::vector<float> seriesOf(QChartView *view) {
 
 QValueAxis *axis(QChartView *view, Qt::Alignment where) {
   return qobject_cast<QValueAxis *>(view->chart()->axes(where == Qt::AlignBottom ? Qt::Horizontal : Qt::Vertical).value(0));
+}
+
+// `n` tests of one chapter (100), one a day from 2026-01-01 (the year
+// changes when `years`), with accuracies that need rounding.
+QString chapterHistory(int n, bool years = false) {
+  QString sql = QStringLiteral("INSERT INTO 题目类别(编号,名称,父级编号,属性) VALUES(1,'科目',0,'0'),"
+                               "(10,'第一章',1,'1'),(100,'第一节 概述',10,'2');\n");
+  for (int i = 0; i < n; ++i) {
+    const QDate day = QDate(2026, 1, 1).addDays(years ? i * 200 : i);
+    sql += QStringLiteral("INSERT INTO 测试结果(测试名称,试题数,答对,测试时间,测试类型,所属章节) "
+                          "VALUES('测试%1',7,%2,'%3 08:00:00',1,100);\n")
+               .arg(i + 1)
+               .arg(i % 8)
+               .arg(day.toString(QStringLiteral("yyyy-MM-dd")));
+  }
+  return sql;
+}
+
+// What a reader sees of a chart's value labels: each at most one decimal,
+// the value of its point, inside the plot, and no two overlapping.
+void checkPointLabels(AccuracyChartView *view, const std::vector<TestPoint> &points) {
+  const QRectF plot = view->chart()->mapRectToScene(view->chart()->plotArea());
+  const QList<QGraphicsSimpleTextItem *> labels = view->pointLabels();
+  static const QRegularExpression oneDecimal(QStringLiteral("^\\d{1,3}(\\.\\d)?$"));
+  QList<QRectF> boxes;
+  for (QGraphicsSimpleTextItem *l : labels) {
+    QVERIFY2(oneDecimal.match(l->text()).hasMatch(), qPrintable(l->text()));
+    const int i = l->data(0).toInt();
+    QVERIFY(i >= 0 && i < int(points.size()));
+    QCOMPARE(l->text(), PointLabel(points[std::size_t(i)].accuracy));
+    const QRectF box = l->sceneBoundingRect();
+    QVERIFY2(plot.contains(box), qPrintable(l->text()));
+    for (const QRectF &other : boxes)
+      QVERIFY2(!box.intersects(other), qPrintable(l->text()));
+    boxes << box;
+  }
 }
 
 } // namespace
@@ -170,6 +210,174 @@ private slots:
     QCOMPARE(axis(form.Chart1, Qt::AlignBottom)->min(), 0.0);
     QCOMPARE(axis(form.Chart1, Qt::AlignBottom)->max(), 24.0);
     QCOMPARE(axis(form.Chart1, Qt::AlignLeft)->max(), 100.0);
+  }
+
+  void labelTexts_data() {
+    QTest::addColumn<double>("percent");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("4 of 7") << double(TestAccuracy(4, 7)) << QStringLiteral("57.1");
+    QTest::newRow("whole") << 75.0 << QStringLiteral("75");
+    QTest::newRow("rounds to whole") << 99.96 << QStringLiteral("100");
+    QTest::newRow("1 of 3") << double(TestAccuracy(1, 3)) << QStringLiteral("33.3");
+    QTest::newRow("zero") << 0.0 << QStringLiteral("0");
+  }
+  void labelTexts() {
+    QFETCH(double, percent);
+    QFETCH(QString, label);
+    QCOMPARE(PointLabel(percent), label);
+  }
+
+  void dateLabels_data() {
+    QTest::addColumn<QString>("time");
+    QTest::addColumn<QString>("day");
+    QTest::addColumn<QString>("withYear");
+    QTest::newRow("padded") << QStringLiteral("2026-01-02 03:04:05") << QStringLiteral("01-02")
+                            << QStringLiteral("2026-01-02");
+    QTest::newRow("unpadded") << QStringLiteral("2010-2-16 15:40:29") << QStringLiteral("02-16")
+                              << QStringLiteral("2010-02-16");
+    QTest::newRow("not a date") << QStringLiteral("yesterday afternoon") << QStringLiteral("yesterday ")
+                                << QStringLiteral("yesterday ");
+    QTest::newRow("empty") << QString() << QString() << QString();
+  }
+  void dateLabels() {
+    QFETCH(QString, time);
+    QFETCH(QString, day);
+    QFETCH(QString, withYear);
+    QCOMPARE(DateLabel(time, false), day);
+    QCOMPARE(DateLabel(time, true), withYear);
+  }
+
+  // The labels of the live chart, from its own geometry: at most one
+  // decimal, never overlapping, none cut off by the plot's edge, on a big
+  // window and a small one, for a few points and for many.
+  void pointLabelsReadable_data() {
+    QTest::addColumn<int>("tests");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("7 tests") << 7 << QSize(820, 560);
+    QTest::newRow("1 test") << 1 << QSize(820, 560);
+    QTest::newRow("60 tests") << 60 << QSize(820, 560);
+    QTest::newRow("400 tests, small") << 400 << QSize(420, 300);
+  }
+  void pointLabelsReadable() {
+    QFETCH(int, tests);
+    QFETCH(QSize, size);
+    OpenedBank bank({chapterHistory(tests)});
+    TFrmTongJiFenXi form(bank.dm);
+    form.resize(size);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    for (int page : {0, 1}) {
+      form.PageControl1->setCurrentIndex(page);
+      AccuracyChartView *view = form.chartOfPage(page);
+      QVERIFY(view);
+      QTRY_VERIFY(view->chart()->plotArea().width() > 0 && !view->pointLabels().isEmpty());
+      checkPointLabels(view, ReadHistory(bank.dm).tests);
+      // The first test is always labelled; with room, every one.
+      QCOMPARE(view->pointLabels().first()->data(0).toInt(), 0);
+      if (tests <= 7)
+        QCOMPARE(view->pointLabels().size(), tests);
+      // A lone point is seen as a mark; a crowd is a line.
+      if (tests <= 7)
+        QVERIFY(view->series()->pointsVisible());
+      if (tests >= 400)
+        QVERIFY(!view->series()->pointsVisible());
+    }
+  }
+
+  // A long line is drawn as the points that shape it: the first, lowest,
+  // highest and last of each pixel column's run, so that it looks the same.
+  void lineShape_data() {
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("columns");
+    QTest::newRow("fewer than two a column") << 20 << 10;
+    QTest::newRow("many") << 1000 << 7;
+    QTest::newRow("uneven runs") << 101 << 13;
+  }
+  void lineShape() {
+    QFETCH(int, count);
+    QFETCH(int, columns);
+    std::vector<float> values;
+    for (int i = 0; i < count; ++i)
+      values.push_back(float((i * 37) % 101));
+    const std::vector<int> shape = ShapeOfLine(values, columns);
+    if (count <= 2 * columns) {
+      QCOMPARE(int(shape.size()), count);
+      return;
+    }
+    QVERIFY(int(shape.size()) <= 4 * columns);
+    QCOMPARE(shape.front(), 0);
+    QCOMPARE(shape.back(), count - 1);
+    QVERIFY(std::is_sorted(shape.begin(), shape.end()));
+    for (int c = 0; c < columns; ++c) { // each column's extremes are kept
+      const int from = c * count / columns, to = (c + 1) * count / columns;
+      const auto [lo, hi] = std::minmax_element(values.begin() + from, values.begin() + to);
+      bool low = false, high = false;
+      for (int i : shape)
+        if (i >= from && i < to) {
+          low = low || values[std::size_t(i)] == *lo;
+          high = high || values[std::size_t(i)] == *hi;
+        }
+      QVERIFY(low && high);
+    }
+  }
+
+  // The bottom axis names the tests' dates, each date once, at a test of
+  // that date; the year shows when the tests span more than one. A point's
+  // tooltip names its test and time.
+  void datesOnTheBottomAxis_data() {
+    QTest::addColumn<bool>("years");
+    QTest::newRow("one year") << false;
+    QTest::newRow("several years") << true;
+  }
+  void datesOnTheBottomAxis() {
+    QFETCH(bool, years);
+    OpenedBank bank({chapterHistory(5, years)});
+    TFrmTongJiFenXi form(bank.dm);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    AccuracyChartView *view = form.Chart1;
+    QTRY_VERIFY(view->chart()->plotArea().width() > 0);
+    const std::vector<TestPoint> tests = ReadHistory(bank.dm).tests;
+    QCategoryAxis *x = view->bottomAxis();
+    QTRY_COMPARE(x->categoriesLabels().size(), 5);
+    for (const QString &label : x->categoriesLabels()) {
+      const int at = int(x->endValue(label));
+      QCOMPARE(label, DateLabel(tests[std::size_t(at)].time, years));
+      QCOMPARE(label.size(), years ? 10 : 5);
+    }
+    QCOMPARE(x->min(), 0.0);
+    QCOMPARE(x->max(), 4.0);
+    QCOMPARE(view->pointTip(2), tests[2].name + QLatin1Char('\n') + tests[2].time + QStringLiteral("\n正确率 28.6%"));
+    emit view->series()->hovered(QPointF(2, tests[2].accuracy), true);
+    QTRY_VERIFY(QToolTip::text().contains(tests[2].name + QStringLiteral("<br>") + tests[2].time));
+    emit view->series()->hovered(QPointF(2, tests[2].accuracy), false);
+    // A name with markup is shown as written.
+    AccuracyChartView marked(QString(), {TestPoint{50, QStringLiteral("2026-01-01 00:00:00"), QStringLiteral("<img src=x>")}},
+                             nullptr);
+    emit marked.series()->hovered(QPointF(0, 50), true);
+    QTRY_VERIFY(QToolTip::text().contains(QStringLiteral("&lt;img src=x&gt;")));
+  }
+
+  // Every page has the overall page's look: 0 to 100 % in steps of at
+  // least 10 with its title, a dated bottom axis; a chapter page is titled
+  // with its chapter.
+  void oneLookForEveryPage() {
+    OpenedBank bank({chapterHistory(1)});
+    TFrmTongJiFenXi form(bank.dm);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.PageControl1->setCurrentIndex(1);
+    for (AccuracyChartView *view : {form.chartOfPage(0), form.chartOfPage(1)}) {
+      QTRY_VERIFY(view->chart()->plotArea().height() > 0);
+      QCOMPARE(view->leftAxis()->min(), 0.0);
+      QCOMPARE(view->leftAxis()->max(), 100.0);
+      QVERIFY(view->leftAxis()->tickInterval() >= 10);
+      QCOMPARE(view->leftAxis()->titleText(), QStringLiteral("正确率%"));
+      QCOMPARE(view->bottomAxis()->categoriesLabels(), QStringList{QStringLiteral("01-01")});
+      QCOMPARE(view->bottomAxis()->max(), 24.0);
+    }
+    QCOMPARE(form.chartOfPage(0)->chart()->title(), QStringLiteral("学习概况"));
+    QCOMPARE(form.chartOfPage(1)->chart()->title(), QStringLiteral("第一节 概述"));
   }
 };
 

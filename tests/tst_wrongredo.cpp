@@ -38,6 +38,19 @@ std::vector<qint64> ids(const std::vector<RedoTestRow> &rows) {
   return out;
 }
 
+// Two subjects, each with 第一章 / 第一节 概述, and 第二章 / 第一节 概述 in
+// the first: three chapter tests of one name; and 第三节 alone.
+const QString kSameNames = QStringLiteral(
+    "INSERT INTO 题目类别(编号,名称,父级编号,属性) VALUES(1,'会计',0,'0'),(2,'税法',0,'0'),"
+    "(10,'第一章',1,'1'),(11,'第二章',1,'1'),(20,'第一章',2,'1'),"
+    "(100,'第一节 概述',10,'2'),(110,'第一节 概述',11,'2'),(200,'第一节 概述',20,'2'),(300,'第三节',20,'2');\n"
+    "INSERT INTO 小题(小题号,大题号,所属编号,题目类型,题目类型编号,题目内容,答案) VALUES"
+    "(5,5,100,'单项选择题',1,'题五','A');\n"
+    "INSERT INTO 测试结果(编号,测试名称,试题数,答对,测试时间,测试类型,所属章节) VALUES"
+    "(1,'第一节 概述',1,0,'2026-01-01 00:00:00',1,100),(2,'第一节 概述',1,0,'2026-01-01 00:00:00',1,110),"
+    "(3,'第一节 概述',1,0,'2026-01-01 00:00:00',1,200),(4,'第三节',1,0,'2026-01-01 00:00:00',1,300);\n"
+    "INSERT INTO 测试题目(测试编号,小题号,回答正确) VALUES(1,5,0),(2,5,0),(3,5,0),(4,5,0);\n");
+
 } // namespace
 
 class TstWrongRedo : public QObject {
@@ -100,6 +113,27 @@ private slots:
     QCOMPARE(bank.count(QStringLiteral("SELECT count(*) FROM 测试结果 WHERE 编号=2")), 0);
     QCOMPARE(bank.count(QStringLiteral("SELECT count(*) FROM 测试题目 WHERE 测试编号=2")), 0);
     QCOMPARE(ids(r.rows(RedoPage::Chapters)), std::vector<qint64>{1});
+  }
+
+  // Chapter tests of one name are led by as much of their place in the tree
+  // as tells them apart; a unique name, and names the tree cannot tell
+  // apart (kBank: two sections of one chapter), stay as they are.
+  void captionsTellChaptersApart() {
+    OpenedBank bank({kSameNames});
+    WrongRedo r(bank.dm);
+    r.load();
+    QStringList captions;
+    for (const RedoTestRow &row : r.rows(RedoPage::Chapters))
+      captions << row.caption;
+    QCOMPARE(captions, (QStringList{QStringLiteral("会计 · 第一章 · 第一节 概述"), QStringLiteral("会计 · 第二章 · 第一节 概述"),
+                                    QStringLiteral("税法 · 第一章 · 第一节 概述"), QStringLiteral("第三节")}));
+    QCOMPARE(r.rows(RedoPage::Chapters)[0].name, QStringLiteral("第一节 概述"));
+
+    OpenedBank same({kBank});
+    WrongRedo s(same.dm);
+    s.load();
+    for (const RedoTestRow &row : s.rows(RedoPage::Chapters))
+      QCOMPARE(row.caption, QStringLiteral("第一节 概述"));
   }
 };
 

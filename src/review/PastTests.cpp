@@ -5,6 +5,20 @@ QString MarksCell(double marks) { return QString::number(marks, 'f', 2); }
 
 QString AccuracyCell(double ratio) { return QString::number(ratio * 100.0, 'f', 2) + QChar(0xFF05); }
 
+QString CountAccuracyCell(qint64 right, qint64 count) {
+  constexpr qint64 kExact = qint64(1) << 40;
+  if (count <= 0)
+    return QStringLiteral("0.00") + QChar(0xFF05);
+  if (right > kExact || right < -kExact || count > kExact) // a bank's own numbers: no overflow
+    return QString::number(double(right) / double(count) * 100.0, 'f', 2) + QChar(0xFF05);
+  // Hundredths of a percent in integers: exact, ties away from zero.
+  const qint64 num = right * 10000;
+  const qint64 h = num >= 0 ? (2 * num + count) / (2 * count) : -((-2 * num + count) / (2 * count));
+  const qint64 a = h < 0 ? -h : h;
+  return (h < 0 ? QStringLiteral("-") : QString()) + QString::number(a / 100) + QLatin1Char('.') +
+         QStringLiteral("%1").arg(a % 100, 2, 10, QLatin1Char('0')) + QChar(0xFF05);
+}
+
 PastTests::PastTests(TDataModule1 &dm) : m_dm(dm) { showAllTests(); }
 
 void PastTests::showAllTests() {
@@ -14,11 +28,12 @@ void PastTests::showAllTests() {
   m_listing = Listing::Tests;
   m_headers = {QStringLiteral("    测试名称"), QStringLiteral("  试题数量"), QStringLiteral("  答对题数"),
                QStringLiteral("  总分"),      QStringLiteral("  得分"),     QStringLiteral(" 正确率"),
-               QStringLiteral("    测试时间")};
+               QStringLiteral(" 得分率"),     QStringLiteral("    测试时间")};
   m_rows.clear();
   m_numbers.clear();
   if (q.IsEmpty()) {
-    m_rows.push_back({QString(), PastTestsText::NoTests, QString(), QString(), QString(), QString(), QString()});
+    m_rows.push_back({QString(), PastTestsText::NoTests, QString(), QString(), QString(), QString(), QString(),
+                      QString()});
     return;
   }
   m_rows.reserve(std::size_t(q.RecordCount()));
@@ -26,6 +41,7 @@ void PastTests::showAllTests() {
   for (q.First(); !q.Eof(); q.Next()) {
     m_rows.push_back({q.Fields(1).AsString(), q.Fields(2).AsString(), q.Fields(3).AsString(),
                       MarksCell(q.Fields(4).AsFloat()), MarksCell(q.Fields(5).AsFloat()),
+                      CountAccuracyCell(q.Fields(3).Value().toLongLong(), q.Fields(2).Value().toLongLong()),
                       AccuracyCell(q.Fields(6).AsFloat()), q.Fields(7).AsString()});
     m_numbers.push_back(q.Fields(0).AsLargeInt());
   }

@@ -20,10 +20,14 @@ inline const QString ShowQuestions = QStringLiteral("显示试题");
 inline const QString MakePaper = QStringLiteral("生成试卷");
 } // namespace PastTestsText
 
-// "0.00" for marks; the stored ratio of marks × 100 as "0.00" followed by
-// the full-width percent sign.
+// "0.00" for marks; a ratio × 100 as "0.00" followed by the full-width
+// percent sign (the 得分率 column: the stored 正确率, a share of marks).
 QString MarksCell(double marks);
 QString AccuracyCell(double ratio);
+// The 正确率 column, as the result report shows it: right answers ÷
+// questions × 100, rounded half away from zero to two decimals, followed by
+// the full-width percent sign; "0.00％" without questions.
+QString CountAccuracyCell(qint64 right, qint64 count);
 
 class PastTests {
 public:
@@ -32,7 +36,9 @@ public:
 
   explicit PastTests(TDataModule1 &dm);
 
-  // "显示全部测试": every stored test in record order (FillDataTR).
+  // "显示全部测试": every stored test in record order (FillDataTR), with
+  // the columns 测试名称, 试题数量, 答对题数, 总分, 得分, 正确率 (of the
+  // answers, as the report), 得分率 (the stored share of marks), 测试时间.
   void showAllTests();
 
   Listing listing() const { return m_listing; }

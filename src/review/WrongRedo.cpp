@@ -2,6 +2,7 @@
 #include "store/DM.h"
 #include "store/Transaction.h"
 
+#include <QHash>
 #include <QSet>
 #include <algorithm>
 
@@ -34,6 +35,7 @@ std::vector<RedoTestRow> WrongRedo::testsOfKind(int kind) {
     row.name = q.Fields(1).AsString();
     row.chapter = q.Fields(2).AsLargeInt();
     row.wrong = q.Fields(3).AsInteger();
+    row.caption = row.name;
     if (row.wrong == 0)
       continue;
     if (kind == 1) {
@@ -53,6 +55,66 @@ void WrongRedo::load() {
   m_pages[int(RedoPage::Favourites)] = testsOfKind(PaperKinds::Favourites);
   m_pages[int(RedoPage::Reviews)] = testsOfKind(PaperKinds::Review);
   m_pages[int(RedoPage::Chapters)] = testsOfKind(PaperKinds::Chapter);
+  captionChapters(m_pages[int(RedoPage::Chapters)]);
+}
+
+void WrongRedo::captionChapters(std::vector<RedoTestRow> &rows) {
+  QHash<QString, std::vector<std::size_t>> byName;
+  for (std::size_t i = 0; i < rows.size(); ++i)
+    byName[rows[i].name].push_back(i);
+  bool clash = false;
+  for (const auto &group : byName)
+    clash = clash || group.size() > 1;
+  if (!clash)
+    return;
+  // The tree, read once: each node's name and parent.
+  struct Node {
+    QString name;
+    qint64 parent = 0;
+  };
+  QHash<qint64, Node> tree;
+  TADOQuery q(m_dm.ADOConnection1, QStringLiteral("WrongRedoTree"));
+  q.SQL.Add(QStringLiteral("SELECT 编号,名称,父级编号 FROM 题目类别"));
+  q.OpenForward([&](const TForwardRow &row) {
+    tree.insert(row.LargeInt(0), Node{QString::fromUtf8(row.Utf8(1)), row.LargeInt(2)});
+  });
+  // The names above a test's section, nearest first (a few levels; a tree
+  // with a loop ends too).
+  const auto ancestors = [&tree](qint64 section) {
+    QStringList out;
+    qint64 at = tree.value(section).parent;
+    for (int level = 0; level < 4 && tree.contains(at); ++level) {
+      out << tree.value(at).name;
+      at = tree.value(at).parent;
+    }
+    return out;
+  };
+  // Tests of the same name are led by as many levels as tell them apart;
+  // names that the tree cannot tell apart stay as they are.
+  for (const auto &group : byName) {
+    if (group.size() < 2)
+      continue;
+    std::vector<QStringList> above;
+    for (std::size_t i : group)
+      above.push_back(ancestors(rows[i].chapter));
+    for (int depth = 1; depth <= 4; ++depth) {
+      QSet<QString> seen;
+      QStringList captions;
+      for (std::size_t k = 0; k < group.size(); ++k) {
+        QStringList parts = above[k].mid(0, depth);
+        std::reverse(parts.begin(), parts.end());
+        parts << rows[group[k]].name;
+        parts.removeAll(QString());
+        captions << parts.join(QStringLiteral(" · "));
+        seen.insert(captions.back());
+      }
+      if (seen.size() == int(group.size())) {
+        for (std::size_t k = 0; k < group.size(); ++k)
+          rows[group[k]].caption = captions[int(k)];
+        break;
+      }
+    }
+  }
 }
 
 std::vector<RedoQuestionRow> WrongRedo::wrongQuestions(qint64 testId) {

@@ -29,6 +29,10 @@ struct RedoTestRow {
   QString name;       // 测试名称
   int wrong = 0;      // its 测试题目 rows with 回答正确=0
   qint64 chapter = 0; // 所属章节 (chapter tests)
+  // What the chapter list and the test's page show: the name, led by its
+  // chapter (and subject) when another listed test has the same name
+  // ("第一章 · 第一节 概述").
+  QString caption;
 };
 
 struct RedoQuestionRow {
@@ -69,6 +73,7 @@ public:
 
 private:
   std::vector<RedoTestRow> testsOfKind(int kind);
+  void captionChapters(std::vector<RedoTestRow> &rows);
   std::vector<TXiaoTi> heads(const QString &where, const QVariantList &values, bool distinct);
 
   TDataModule1 &m_dm;

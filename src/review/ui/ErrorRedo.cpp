@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QSet>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -52,7 +53,7 @@ TFrmErrorRedo::TFrmErrorRedo(TDataModule1 &dm, QWidget *parent)
   QStringList names;
   for (const RedoTestRow &row : m_logic.rows(RedoPage::Chapters)) {
     m_pageTests.push_back(row.id);
-    names << row.name;
+    names << row.caption;
   }
   PageControl1->addTabs(names);
 
@@ -99,7 +100,7 @@ void TFrmErrorRedo::fillFixed(int page) {
   std::vector<QStringList> rows;
   int n = 0;
   for (const RedoTestRow &r : m_logic.rows(RedoPage(page)))
-    rows.push_back({QString::number(++n), r.name, QString::number(r.wrong), QString::number(r.id)});
+    rows.push_back({QString::number(++n), r.caption, QString::number(r.wrong), QString::number(r.id)});
   m_models[page]->setRows({QStringLiteral("序号"),
                            page == int(RedoPage::Chapters) ? QStringLiteral("章节") : QStringLiteral("测试名称"),
                            QStringLiteral("错题数"), QString()},
@@ -120,9 +121,19 @@ TStringGridSCJ *TFrmErrorRedo::testGrid(int index) {
     return grid;
   auto *grid = new TStringGridSCJ;
   std::vector<QuestionListModel::Row> rows;
-  for (const RedoQuestionRow &q : m_logic.wrongQuestions(tabTest(index)))
+  QSet<QString> types;
+  for (const RedoQuestionRow &q : m_logic.wrongQuestions(tabTest(index))) {
     rows.push_back({q.xiaoTiHao, q.content, q.type});
+    types.insert(q.type);
+  }
   grid->setRows(std::move(rows));
+  // 题目类型 as wide as its longest text; 题目内容 takes the rest of the row.
+  const QFontMetrics fm(grid->font());
+  int typeWidth = fm.horizontalAdvance(QStringLiteral("题目类型"));
+  for (const QString &t : types)
+    typeWidth = std::max(typeWidth, fm.horizontalAdvance(t));
+  grid->setColumnWidth(2, typeWidth + 18);
+  grid->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
   if (grid->dataRowCount() > 0)
     grid->selectRow(0);
   PageControl1->setWidget(index, grid);
@@ -200,7 +211,7 @@ void TFrmErrorRedo::ActShowAll() {
 
 bool TFrmErrorRedo::deleteFixedRow(int page, int row) {
   const RedoTestRow test = m_logic.rows(RedoPage(page))[std::size_t(row)];
-  if (!dialogs().question(QStringLiteral("确定删除 ") + test.name + QStringLiteral("吗？(Y/N)"),
+  if (!dialogs().question(QStringLiteral("确定删除 ") + test.caption + QStringLiteral("吗？(Y/N)"),
                           WrongRedoText::ConfirmCaption))
     return false;
   try {

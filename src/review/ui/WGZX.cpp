@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QSet>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -22,7 +23,7 @@ TFrmWGZX::TFrmWGZX(TDataModule1 &dm, QWidget *parent)
   StringGrid1->verticalHeader()->hide();
   StringGrid1->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
   StringGrid1->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  StringGrid1->horizontalHeader()->setStretchLastSection(true);
+  StringGrid1->horizontalHeader()->setStretchLastSection(false);
   m_model = new RowsTableModel(this);
   StringGrid1->setModel(m_model);
   layout->addWidget(StringGrid1, 1);
@@ -62,14 +63,28 @@ void TFrmWGZX::refill() {
   const int type = fm.horizontalAdvance(QStringLiteral(" 题目类型 "));
   if (m_logic.listing() == PastTests::Listing::Tests) {
     StringGrid1->setColumnWidth(0, type + 115);
-    for (int c = 1; c <= 5; ++c)
+    for (int c = 1; c <= 6; ++c)
       StringGrid1->setColumnWidth(c, type + 8);
-    StringGrid1->setColumnWidth(6, fm.horizontalAdvance(QStringLiteral("2010-2-16 15:40:29")) + 18);
+    StringGrid1->setColumnWidth(7, fm.horizontalAdvance(QStringLiteral("2010-2-16 15:40:29")) + 18);
   } else {
     StringGrid1->setColumnWidth(0, fm.horizontalAdvance(QStringLiteral(" 100")) + 18);
     StringGrid1->setColumnWidth(1, 480);
-    StringGrid1->setColumnWidth(2, fm.horizontalAdvance(QStringLiteral("题目类型")) + 18);
+    // 题目类型 as wide as its longest text ("单项选择题" uncut).
+    int typeWidth = fm.horizontalAdvance(QStringLiteral("题目类型"));
+    QSet<QString> types;
+    for (const QStringList &row : m_logic.rows())
+      if (row.size() > 2 && !types.contains(row[2])) {
+        types.insert(row[2]);
+        typeWidth = std::max(typeWidth, fm.horizontalAdvance(row[2]));
+      }
+    StringGrid1->setColumnWidth(2, typeWidth + 18);
   }
+  // The name (or the question's text) takes the room the other columns
+  // leave, so that a mock exam's dated name is not cut beside empty space.
+  QHeaderView *header = StringGrid1->horizontalHeader();
+  const int wide = m_logic.listing() == PastTests::Listing::Tests ? 0 : 1;
+  for (int c = 0; c < m_model->columnCount(); ++c)
+    header->setSectionResizeMode(c, c == wide ? QHeaderView::Stretch : QHeaderView::Interactive);
   StringGrid1->selectRow(0);
 }
 
