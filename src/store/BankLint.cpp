@@ -1,0 +1,272 @@
+#include "store/BankLint.h"
+#include "common/MarkupCheck.h"
+#include "store/DM.h"
+#include "store/EncryptionMDB.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QHash>
+#include <QRegularExpression>
+#include <QSet>
+
+namespace {
+
+constexpr qsizetype kMaxText = 1024 * 1024; // bytes of UTF-8
+
+class Lint {
+public:
+  explicit Lint(BankLintResult &result) : m_result(result) {}
+
+  void add(const QString &kind, const QString &table, const QString &id, const QString &field, const QString &text) {
+    m_result.problems << QStringLiteral("%1:%2: %3: %4").arg(table, id, field, text);
+    for (auto &k : m_result.kinds)
+      if (k.first == kind) {
+        ++k.second;
+        return;
+      }
+    m_result.kinds.append({kind, 1});
+  }
+
+  // The checks every text of the page gets: size, markup that would be
+  // shown as text, active content, pictures.
+  void text(const QString &table, const QString &id, const QString &field, QByteArrayView utf8) {
+    if (utf8.size() > kMaxText) {
+      add(QStringLiteral("文字过长"), table, id, field,
+          QStringLiteral("文字有 %1 MB，超过 1 MB").arg(double(utf8.size()) / (1 << 20), 0, 'f', 1));
+      return; // the rest would only slow the check down
+    }
+    // Plain text without markup or addresses needs no further look.
+    bool plain = true;
+    for (const char c : utf8)
+      if (c == '<' || c == ':' || c == '&' || c == '/') {
+        plain = false;
+        break;
+      }
+    if (plain)
+      return;
+    const QString t = QString::fromUtf8(utf8);
+    const MarkupCheck::Problem p = MarkupCheck::check(t);
+    if (p)
+      add(QStringLiteral("标记不完整"), table, id, field,
+          QStringLiteral("页面会把它当作纯文字显示（第 %1 个字符：%2）").arg(p.offset + 1).arg(p.message));
+    for (const Pattern &pattern : patterns()) {
+      const QRegularExpressionMatch m = pattern.re.match(t);
+      if (m.hasMatch()) {
+        add(QStringLiteral("脚本、导航或网络地址"), table, id, field,
+            QStringLiteral("%1（第 %2 个字符：%3）").arg(pattern.what).arg(m.capturedStart() + 1).arg(m.captured().left(40)));
+        break;
+      }
+    }
+    if (m_pictures)
+      checkPictures(table, id, field, t);
+  }
+
+  void setProgramDir(const QString &programDir) {
+    if (programDir.isEmpty())
+      return;
+    m_pictures = true;
+    const QString im = QDir(programDir).filePath(QStringLiteral("css/im"));
+    QDirIterator it(im, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+      m_pictureFiles.insert(QDir(im).relativeFilePath(it.next()).toLower());
+  }
+
+private:
+  struct Pattern {
+    QRegularExpression re;
+    QString what;
+  };
+  static const std::vector<Pattern> &patterns() {
+    static const auto ci = QRegularExpression::CaseInsensitiveOption;
+    static const std::vector<Pattern> list = {
+        {QRegularExpression(QStringLiteral("<\\s*script\\b"), ci), QStringLiteral("含有脚本")},
+        {QRegularExpression(QStringLiteral("<[^>]*\\son[a-z]+\\s*="), ci), QStringLiteral("含有事件脚本（on… 属性）")},
+        {QRegularExpression(QStringLiteral("\\b(?:javascript|vbscript)\\s*:"), ci), QStringLiteral("含有脚本地址")},
+        {QRegularExpression(QStringLiteral("<\\s*(?:meta|base|form|iframe|frame|frameset|object|embed|link|applet)\\b"), ci),
+         QStringLiteral("含有导航或嵌入页面的元素")},
+        {QRegularExpression(QStringLiteral("<\\s*a\\s[^>]*\\bhref\\s*="), ci), QStringLiteral("含有链接")},
+        {QRegularExpression(QStringLiteral("\\b(?:https?|ftp|wss?|file)://|\\b(?:src|href|action|background)\\s*=\\s*[\"']?\\s*//"), ci),
+         QStringLiteral("含有网络地址")},
+        {QRegularExpression(QStringLiteral("\\b(?:src|href|background)\\s*=\\s*[\"']?\\s*data:|url\\s*\\(\\s*[\"']?\\s*(?:data:|//|[a-z]+://)"), ci),
+         QStringLiteral("含有内嵌或外部资源地址")},
+    };
+    return list;
+  }
+
+  void checkPictures(const QString &table, const QString &id, const QString &field, const QString &t) {
+    static const QRegularExpression img(QStringLiteral("<\\s*img\\b[^>]*?\\bsrc\\s*=\\s*(?:\"([^\"]*)\"|'([^']*)'|([^\\s>]+))"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    if (!t.contains(QLatin1String("img"), Qt::CaseInsensitive))
+      return;
+    for (auto it = img.globalMatch(t); it.hasNext();) {
+      const QRegularExpressionMatch m = it.next();
+      const QString src = m.captured(1) + m.captured(2) + m.captured(3);
+      if (src.contains(QLatin1String("://")) || src.startsWith(QLatin1String("//")) || src.startsWith(QLatin1String("data:"), Qt::CaseInsensitive))
+        continue; // reported as an address
+      // The page lives in css/: "im/a.png" is css/im/a.png.
+      const QString path = QDir::cleanPath(QStringLiteral("css/") + QString(src).replace(u'\\', u'/'));
+      if (!path.startsWith(QLatin1String("css/im/"), Qt::CaseInsensitive)) {
+        add(QStringLiteral("图片"), table, id, field, QStringLiteral("图片“%1”不在 css/im 下").arg(src));
+        continue;
+      }
+      if (!m_pictureFiles.contains(path.mid(7).toLower()))
+        add(QStringLiteral("图片"), table, id, field, QStringLiteral("图片“%1”在 css/im 中找不到").arg(src));
+    }
+  }
+
+  BankLintResult &m_result;
+  bool m_pictures = false;
+  QSet<QString> m_pictureFiles; // relative to css/im, lower case
+};
+
+// A stem as the duplicate check compares it: no blanks, no punctuation or
+// symbols, letters folded.
+QString normalised(QByteArrayView utf8) {
+  const QString t = QString::fromUtf8(utf8);
+  QString out;
+  out.reserve(t.size());
+  for (const QChar c : t) {
+    if (c.isSpace() || c.isPunct() || c.isSymbol() || c == QChar(0xA0) || c == QChar(0x3000))
+      continue;
+    out += c.toCaseFolded();
+  }
+  out.replace(QLatin1String("nbsp"), QString()); // "&nbsp;" without its punctuation
+  return out;
+}
+
+bool isChoiceType(const QString &type) { return type.contains(QStringLiteral("选择")); }
+
+} // namespace
+
+QString BankLintResult::summary() const {
+  if (problems.isEmpty())
+    return QStringLiteral("检查了 %1 道小题，没有发现问题").arg(questions);
+  QStringList parts;
+  for (const auto &[kind, count] : kinds)
+    parts << QStringLiteral("%1 %2 处").arg(kind).arg(count);
+  return QStringLiteral("检查了 %1 道小题，共 %2 处问题：%3").arg(questions).arg(problems.size()).arg(parts.join(QStringLiteral("，")));
+}
+
+BankLintResult LintBank(TADOConnection &c, const QString &programDir) {
+  BankLintResult result;
+  Lint lint(result);
+  lint.setProgramDir(programDir);
+  const QString sub = QStringLiteral("小题");
+
+  QSet<QString> types;
+  {
+    TADOQuery q(c, QStringLiteral("lint types"));
+    q.SQL.Add(QStringLiteral("SELECT 题目类型 FROM 类型说明"));
+    q.OpenForward([&](const TForwardRow &r) { types.insert(QString::fromUtf8(r.Utf8(0)).trimmed()); });
+  }
+  QHash<qint64, QString> caseText; // 大题号 -> its material, normalised
+  QSet<qint64> caseUsed;
+  {
+    TADOQuery q(c, QStringLiteral("lint cases"));
+    q.SQL.Add(QStringLiteral("SELECT 大题号,大题内容 FROM 大题 ORDER BY 大题号"));
+    q.OpenForward([&](const TForwardRow &r) {
+      const qint64 n = r.LargeInt(0);
+      lint.text(QStringLiteral("大题"), QString::number(n), QStringLiteral("大题内容"), r.Utf8(1));
+      caseText.insert(n, normalised(r.Utf8(1)));
+    });
+  }
+  QHash<qint64, int> optionCount; // 小题号 -> options
+  {
+    TADOQuery q(c, QStringLiteral("lint options"));
+    q.SQL.Add(QStringLiteral("SELECT 小题号,答案编号,答题选项 FROM 答案选项 ORDER BY 小题号,答案编号"));
+    q.OpenForward([&](const TForwardRow &r) {
+      const qint64 n = r.LargeInt(0);
+      ++optionCount[n];
+      const qint64 k = r.LargeInt(1);
+      const QString field = k >= 1 && k <= 26 ? QStringLiteral("选项") + QChar(u'A' + int(k) - 1) : QStringLiteral("选项%1").arg(k);
+      lint.text(QStringLiteral("答案选项"), QString::number(n), field, r.Utf8(2));
+    });
+  }
+  QSet<qint64> nodesUsed;
+  QHash<QString, qint64> stems; // normalised (with its case's material) -> first 小题号
+  {
+    TADOQuery q(c, QStringLiteral("lint questions"));
+    q.SQL.Add(QStringLiteral("SELECT 小题号,大题号,所属编号,题目类型,题目内容,答案,解释 FROM 小题 ORDER BY 小题号"));
+    q.OpenForward([&](const TForwardRow &r) {
+      ++result.questions;
+      const qint64 n = r.LargeInt(0);
+      const QString id = QString::number(n);
+      const qint64 caseNumber = r.LargeInt(1);
+      nodesUsed.insert(r.LargeInt(2));
+      const QString type = QString::fromUtf8(r.Utf8(3)).trimmed();
+      const QByteArrayView stem = r.Utf8(4), answer = r.Utf8(5);
+      const auto cs = caseText.constFind(caseNumber);
+      if (cs != caseText.constEnd())
+        caseUsed.insert(caseNumber);
+      if (!types.contains(type))
+        lint.add(QStringLiteral("题型不在类型说明中"), sub, id, QStringLiteral("题目类型"),
+                 QStringLiteral("题型“%1”不在类型说明中，页面和评分都找不到它").arg(type));
+      const QString key = normalised(stem);
+      if (key.isEmpty()) {
+        lint.add(QStringLiteral("题干为空"), sub, id, QStringLiteral("题目内容"), QStringLiteral("题干是空的"));
+      } else {
+        const QString full = cs == caseText.constEnd() ? key : key + QChar(0x1f) + *cs;
+        const auto first = stems.constFind(full);
+        if (first != stems.constEnd())
+          lint.add(QStringLiteral("题干重复"), sub, id, QStringLiteral("题目内容"),
+                   QStringLiteral("题干与小题 %1 相同（不计空白和标点）").arg(*first));
+        else
+          stems.insert(full, n);
+      }
+      if (isChoiceType(type)) {
+        const int options = optionCount.value(n);
+        QString bad;
+        int letters = 0;
+        for (const QChar ch : QString::fromUtf8(answer)) {
+          if (ch.isSpace() || QStringLiteral(",，、;；").contains(ch))
+            continue;
+          const QChar u = ch.toUpper();
+          ++letters;
+          if (u < u'A' || u > u'Z' || u.unicode() - u'A' >= options)
+            bad += ch;
+        }
+        if (letters == 0)
+          lint.add(QStringLiteral("选择题答案"), sub, id, QStringLiteral("答案"), QStringLiteral("选择题没有答案"));
+        else if (!bad.isEmpty())
+          lint.add(QStringLiteral("选择题答案"), sub, id, QStringLiteral("答案"),
+                   options == 0 ? QStringLiteral("答案“%1”，而这道选择题没有选项").arg(QString::fromUtf8(answer))
+                                : QStringLiteral("答案中的“%1”不在选项中（这道题只有 A 到 %2）").arg(bad).arg(QChar(u'A' + options - 1)));
+      }
+      lint.text(sub, id, QStringLiteral("题目内容"), stem);
+      lint.text(sub, id, QStringLiteral("答案"), answer);
+      lint.text(sub, id, QStringLiteral("解释"), r.Utf8(6));
+    });
+  }
+  for (auto it = caseText.cbegin(); it != caseText.cend(); ++it)
+    if (!caseUsed.contains(it.key()))
+      lint.add(QStringLiteral("案例没有小题"), QStringLiteral("大题"), QString::number(it.key()), QStringLiteral("大题内容"),
+               QStringLiteral("案例没有小题（没有小题的大题号是 %1）").arg(it.key()));
+  {
+    struct Node {
+      qint64 id;
+      QString name;
+    };
+    std::vector<Node> nodes;
+    QSet<qint64> parents;
+    TADOQuery q(c, QStringLiteral("lint nodes"));
+    q.SQL.Add(QStringLiteral("SELECT 编号,名称,父级编号 FROM 题目类别 ORDER BY 编号"));
+    q.OpenForward([&](const TForwardRow &r) {
+      nodes.push_back({r.LargeInt(0), QString::fromUtf8(r.Utf8(1))});
+      parents.insert(r.LargeInt(2));
+      lint.text(QStringLiteral("题目类别"), QString::number(r.LargeInt(0)), QStringLiteral("名称"), r.Utf8(1));
+    });
+    for (const Node &n : nodes)
+      if (!parents.contains(n.id) && !nodesUsed.contains(n.id))
+        lint.add(QStringLiteral("目录节点没有题目"), QStringLiteral("题目类别"), QString::number(n.id), QStringLiteral("名称"),
+                 QStringLiteral("目录节点“%1”下没有题目").arg(n.name));
+  }
+  return result;
+}
+
+BankLintResult LintBankFile(const QString &path, const QString &programDir) {
+  TADOConnection c;
+  c.Open(path, QByteArray(kDatabasePassword), &kMaskingBlock, TADOConnection::Access::ReadOnly);
+  BankLintResult r = LintBank(c, programDir);
+  c.Close();
+  return r;
+}
