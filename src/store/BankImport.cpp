@@ -195,6 +195,14 @@ void Checker::read(const QStringList &files) {
     if (!contents.encoding.isEmpty())
       note(QStringLiteral("%1：编码 %2").arg(file, contents.encoding));
     for (Sheet &read : contents.sheets) {
+      // The rows' texts live on in `rows`; the cells go once the sheet is read.
+      struct DropCells {
+        std::vector<std::unique_ptr<Sheet>> &sheets;
+        ~DropCells() {
+          if (!sheets.empty())
+            std::vector<SheetRow>().swap(sheets.back()->rows);
+        }
+      } dropCells{m_sheets};
       if (read.hidden && !m_options.includeHiddenSheets) {
         if (!read.rows.empty())
           note(QStringLiteral("%1:%2：这张工作表是隐藏的，没有导入（要导入隐藏的工作表，用 --include-hidden-sheets）").arg(read.file, read.name));

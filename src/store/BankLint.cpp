@@ -29,21 +29,22 @@ public:
 
   // The checks every text of the page gets: size, markup that would be
   // shown as text, active content, pictures.
-  void text(const QString &table, const QString &id, const QString &field, QByteArrayView utf8) {
-    if (utf8.size() > kMaxText) {
-      add(QStringLiteral("文字过长"), table, id, field,
-          QStringLiteral("文字有 %1 MB，超过 1 MB").arg(double(utf8.size()) / (1 << 20), 0, 'f', 1));
-      return; // the rest would only slow the check down
-    }
-    // Plain text without markup or addresses needs no further look.
+  void text(const QString &table, qint64 number, const QString &field, QByteArrayView utf8) {
+    // Plain text without markup or addresses needs no look beyond its size.
     bool plain = true;
     for (const char c : utf8)
       if (c == '<' || c == ':' || c == '&' || c == '/') {
         plain = false;
         break;
       }
-    if (plain)
+    if (plain && utf8.size() <= kMaxText)
       return;
+    const QString id = QString::number(number);
+    if (utf8.size() > kMaxText) {
+      add(QStringLiteral("文字过长"), table, id, field,
+          QStringLiteral("文字有 %1 MB，超过 1 MB").arg(double(utf8.size()) / (1 << 20), 0, 'f', 1));
+      return; // the rest would only slow the check down
+    }
     const QString t = QString::fromUtf8(utf8);
     const MarkupCheck::Problem p = MarkupCheck::check(t);
     if (p)
@@ -122,19 +123,28 @@ private:
 // A stem as the duplicate check compares it: no blanks, no punctuation or
 // symbols, letters folded.
 QString normalised(QByteArrayView utf8) {
-  const QString t = QString::fromUtf8(utf8);
-  QString out;
-  out.reserve(t.size());
-  for (const QChar c : t) {
-    if (c.isSpace() || c.isPunct() || c.isSymbol() || c == QChar(0xA0) || c == QChar(0x3000))
+  QString out = QString::fromUtf8(utf8);
+  QChar *p = out.data();
+  qsizetype kept = 0;
+  for (qsizetype i = 0; i < out.size(); ++i) {
+    const char16_t u = p[i].unicode();
+    if (u < 0x80) {
+      if ((u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'z'))
+        p[kept++] = QChar(u);
+      else if (u >= u'A' && u <= u'Z')
+        p[kept++] = QChar(char16_t(u + 32));
       continue;
-    out += c.toCaseFolded();
+    }
+    const QChar c(u);
+    if (c.isSpace() || c.isPunct() || c.isSymbol() || c.isNonCharacter())
+      continue;
+    p[kept++] = c.isUpper() ? c.toCaseFolded() : c;
   }
-  out.replace(QLatin1String("nbsp"), QString()); // "&nbsp;" without its punctuation
+  out.truncate(kept);
+  if (out.contains(QLatin1String("nbsp")))
+    out.replace(QLatin1String("nbsp"), QString()); // "&nbsp;" without its punctuation
   return out;
 }
-
-bool isChoiceType(const QString &type) { return type.contains(QStringLiteral("选择")); }
 
 } // namespace
 
@@ -151,7 +161,13 @@ BankLintResult LintBank(TADOConnection &c, const QString &programDir) {
   BankLintResult result;
   Lint lint(result);
   lint.setProgramDir(programDir);
-  const QString sub = QStringLiteral("小题");
+  const QString sub = QStringLiteral("小题"), cases = QStringLiteral("大题"), options = QStringLiteral("答案选项"),
+                nodeTable = QStringLiteral("题目类别");
+  const QString stemField = QStringLiteral("题目内容"), answerField = QStringLiteral("答案"),
+                explanationField = QStringLiteral("解释"), caseField = QStringLiteral("大题内容"), nameField = QStringLiteral("名称");
+  QStringList optionFields;
+  for (int k = 0; k < 26; ++k)
+    optionFields << QStringLiteral("选项") + QChar(u'A' + k);
 
   QSet<QString> types;
   {
@@ -166,80 +182,118 @@ BankLintResult LintBank(TADOConnection &c, const QString &programDir) {
     q.SQL.Add(QStringLiteral("SELECT 大题号,大题内容 FROM 大题 ORDER BY 大题号"));
     q.OpenForward([&](const TForwardRow &r) {
       const qint64 n = r.LargeInt(0);
-      lint.text(QStringLiteral("大题"), QString::number(n), QStringLiteral("大题内容"), r.Utf8(1));
+      lint.text(cases, n, caseField, r.Utf8(1));
       caseText.insert(n, normalised(r.Utf8(1)));
     });
   }
-  QHash<qint64, int> optionCount; // 小题号 -> options
+  // 小题号 -> options, ascending, read beside the questions in the same order.
+  std::vector<std::pair<qint64, int>> optionCount;
   {
     TADOQuery q(c, QStringLiteral("lint options"));
     q.SQL.Add(QStringLiteral("SELECT 小题号,答案编号,答题选项 FROM 答案选项 ORDER BY 小题号,答案编号"));
     q.OpenForward([&](const TForwardRow &r) {
       const qint64 n = r.LargeInt(0);
-      ++optionCount[n];
+      if (optionCount.empty() || optionCount.back().first != n)
+        optionCount.emplace_back(n, 0);
+      ++optionCount.back().second;
       const qint64 k = r.LargeInt(1);
-      const QString field = k >= 1 && k <= 26 ? QStringLiteral("选项") + QChar(u'A' + int(k) - 1) : QStringLiteral("选项%1").arg(k);
-      lint.text(QStringLiteral("答案选项"), QString::number(n), field, r.Utf8(2));
+      lint.text(options, n, k >= 1 && k <= 26 ? optionFields[int(k) - 1] : QStringLiteral("选项%1").arg(k), r.Utf8(2));
     });
   }
   QSet<qint64> nodesUsed;
   QHash<QString, qint64> stems; // normalised (with its case's material) -> first 小题号
   {
+    qint64 count = 0;
+    TADOQuery n(c, QStringLiteral("lint count"));
+    n.SQL.Add(QStringLiteral("SELECT count(*) FROM 小题"));
+    n.OpenForward([&](const TForwardRow &r) { count = r.LargeInt(0); });
+    stems.reserve(qsizetype(std::min<qint64>(count, 10000000)));
+  }
+  {
+    size_t nextOption = 0;
+    qint64 lastNode = -1;
+    QByteArray lastType;
+    QString type;
+    bool typeKnown = false, choice = false;
     TADOQuery q(c, QStringLiteral("lint questions"));
     q.SQL.Add(QStringLiteral("SELECT 小题号,大题号,所属编号,题目类型,题目内容,答案,解释 FROM 小题 ORDER BY 小题号"));
     q.OpenForward([&](const TForwardRow &r) {
       ++result.questions;
       const qint64 n = r.LargeInt(0);
-      const QString id = QString::number(n);
       const qint64 caseNumber = r.LargeInt(1);
-      nodesUsed.insert(r.LargeInt(2));
-      const QString type = QString::fromUtf8(r.Utf8(3)).trimmed();
+      const qint64 node = r.LargeInt(2);
+      if (node != lastNode) {
+        nodesUsed.insert(node);
+        lastNode = node;
+      }
+      if (r.Utf8(3) != QByteArrayView(lastType)) { // types come in runs
+        lastType = r.Utf8(3).toByteArray();
+        type = QString::fromUtf8(lastType).trimmed();
+        typeKnown = types.contains(type);
+        choice = type.contains(QStringLiteral("选择"));
+      }
       const QByteArrayView stem = r.Utf8(4), answer = r.Utf8(5);
       const auto cs = caseText.constFind(caseNumber);
       if (cs != caseText.constEnd())
         caseUsed.insert(caseNumber);
-      if (!types.contains(type))
-        lint.add(QStringLiteral("题型不在类型说明中"), sub, id, QStringLiteral("题目类型"),
+      if (!typeKnown)
+        lint.add(QStringLiteral("题型不在类型说明中"), sub, QString::number(n), QStringLiteral("题目类型"),
                  QStringLiteral("题型“%1”不在类型说明中，页面和评分都找不到它").arg(type));
-      const QString key = normalised(stem);
+      QString key = normalised(stem);
       if (key.isEmpty()) {
-        lint.add(QStringLiteral("题干为空"), sub, id, QStringLiteral("题目内容"), QStringLiteral("题干是空的"));
+        lint.add(QStringLiteral("题干为空"), sub, QString::number(n), stemField, QStringLiteral("题干是空的"));
       } else {
-        const QString full = cs == caseText.constEnd() ? key : key + QChar(0x1f) + *cs;
-        const auto first = stems.constFind(full);
+        if (cs != caseText.constEnd())
+          key += QChar(0x1f) + *cs;
+        const auto first = stems.constFind(key);
         if (first != stems.constEnd())
-          lint.add(QStringLiteral("题干重复"), sub, id, QStringLiteral("题目内容"),
+          lint.add(QStringLiteral("题干重复"), sub, QString::number(n), stemField,
                    QStringLiteral("题干与小题 %1 相同（不计空白和标点）").arg(*first));
         else
-          stems.insert(full, n);
+          stems.insert(key, n);
       }
-      if (isChoiceType(type)) {
-        const int options = optionCount.value(n);
+      while (nextOption < optionCount.size() && optionCount[nextOption].first < n)
+        ++nextOption;
+      const int optionsHere = nextOption < optionCount.size() && optionCount[nextOption].first == n ? optionCount[nextOption].second : 0;
+      if (choice) {
         QString bad;
         int letters = 0;
-        for (const QChar ch : QString::fromUtf8(answer)) {
-          if (ch.isSpace() || QStringLiteral(",，、;；").contains(ch))
+        for (qsizetype i = 0; i < answer.size(); ++i) {
+          const char b = answer[i];
+          if (b == ' ' || b == ',' || b == ';' || b == '\t' || b == '\n' || b == '\r')
             continue;
-          const QChar u = ch.toUpper();
+          if (uchar(b) >= 0x80) { // a full-width separator, or not a letter at all
+            const QString rest = QString::fromUtf8(answer.sliced(i));
+            for (const QChar ch : rest) {
+              if (ch.isSpace() || QStringLiteral(",，、;；").contains(ch))
+                continue;
+              ++letters;
+              const QChar u = ch.toUpper();
+              if (u < u'A' || u > u'Z' || u.unicode() - u'A' >= optionsHere)
+                bad += ch;
+            }
+            break;
+          }
           ++letters;
-          if (u < u'A' || u > u'Z' || u.unicode() - u'A' >= options)
-            bad += ch;
+          const char u = b >= 'a' && b <= 'z' ? char(b - 32) : b;
+          if (u < 'A' || u > 'Z' || u - 'A' >= optionsHere)
+            bad += QLatin1Char(b);
         }
         if (letters == 0)
-          lint.add(QStringLiteral("选择题答案"), sub, id, QStringLiteral("答案"), QStringLiteral("选择题没有答案"));
+          lint.add(QStringLiteral("选择题答案"), sub, QString::number(n), answerField, QStringLiteral("选择题没有答案"));
         else if (!bad.isEmpty())
-          lint.add(QStringLiteral("选择题答案"), sub, id, QStringLiteral("答案"),
-                   options == 0 ? QStringLiteral("答案“%1”，而这道选择题没有选项").arg(QString::fromUtf8(answer))
-                                : QStringLiteral("答案中的“%1”不在选项中（这道题只有 A 到 %2）").arg(bad).arg(QChar(u'A' + options - 1)));
+          lint.add(QStringLiteral("选择题答案"), sub, QString::number(n), answerField,
+                   optionsHere == 0 ? QStringLiteral("答案“%1”，而这道选择题没有选项").arg(QString::fromUtf8(answer))
+                                    : QStringLiteral("答案中的“%1”不在选项中（这道题只有 A 到 %2）").arg(bad).arg(QChar(u'A' + optionsHere - 1)));
       }
-      lint.text(sub, id, QStringLiteral("题目内容"), stem);
-      lint.text(sub, id, QStringLiteral("答案"), answer);
-      lint.text(sub, id, QStringLiteral("解释"), r.Utf8(6));
+      lint.text(sub, n, stemField, stem);
+      lint.text(sub, n, answerField, answer);
+      lint.text(sub, n, explanationField, r.Utf8(6));
     });
   }
   for (auto it = caseText.cbegin(); it != caseText.cend(); ++it)
     if (!caseUsed.contains(it.key()))
-      lint.add(QStringLiteral("案例没有小题"), QStringLiteral("大题"), QString::number(it.key()), QStringLiteral("大题内容"),
+      lint.add(QStringLiteral("案例没有小题"), cases, QString::number(it.key()), caseField,
                QStringLiteral("案例没有小题（没有小题的大题号是 %1）").arg(it.key()));
   {
     struct Node {
@@ -253,11 +307,11 @@ BankLintResult LintBank(TADOConnection &c, const QString &programDir) {
     q.OpenForward([&](const TForwardRow &r) {
       nodes.push_back({r.LargeInt(0), QString::fromUtf8(r.Utf8(1))});
       parents.insert(r.LargeInt(2));
-      lint.text(QStringLiteral("题目类别"), QString::number(r.LargeInt(0)), QStringLiteral("名称"), r.Utf8(1));
+      lint.text(nodeTable, r.LargeInt(0), nameField, r.Utf8(1));
     });
     for (const Node &n : nodes)
       if (!parents.contains(n.id) && !nodesUsed.contains(n.id))
-        lint.add(QStringLiteral("目录节点没有题目"), QStringLiteral("题目类别"), QString::number(n.id), QStringLiteral("名称"),
+        lint.add(QStringLiteral("目录节点没有题目"), nodeTable, QString::number(n.id), nameField,
                  QStringLiteral("目录节点“%1”下没有题目").arg(n.name));
   }
   return result;

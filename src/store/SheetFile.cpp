@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSaveFile>
-#include <QStringDecoder>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 #include <archive.h>
@@ -101,7 +100,7 @@ QString csvPlaceText(QByteArrayView bytes, qsizetype offset) {
 
 // `body` converted from `code` to UTF-8 with iconv, or the offset of the
 // first byte that is not of that encoding.
-bool convert(const char *code, QByteArrayView body, QString &text, qsizetype &badOffset) {
+bool convert(const char *code, QByteArrayView body, QByteArray &text, qsizetype &badOffset) {
   iconv_t cd = iconv_open("UTF-8", code);
   if (cd == iconv_t(-1)) {
     badOffset = 0;
@@ -119,12 +118,13 @@ bool convert(const char *code, QByteArrayView body, QString &text, qsizetype &ba
     return false;
   }
   out.truncate(op - out.data());
-  text = QString::fromUtf8(out);
+  text = std::move(out);
   return true;
 }
 
-// The text of a .csv file and the name of its encoding, or a problem.
-bool decodeCsv(const QString &path, const QByteArray &bytes, QString &text, QString &encoding, QString &problem) {
+// The text of a .csv file as UTF-8 (the file's own bytes when they are
+// UTF-8) and the name of its encoding, or a problem.
+bool decodeCsv(const QString &path, const QByteArray &bytes, QByteArray &text, QString &encoding, QString &problem) {
   if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
     problem = QStringLiteral("%1: 文件是 UTF-16 编码，不能读取：请在电子表格程序中另存为“CSV UTF-8（逗号分隔）”").arg(path);
     return false;
@@ -136,14 +136,10 @@ bool decodeCsv(const QString &path, const QByteArray &bytes, QString &text, QStr
   }
   const bool bom = bytes.startsWith("\xEF\xBB\xBF");
   const QByteArrayView body = bom ? QByteArrayView(bytes).sliced(3) : QByteArrayView(bytes);
-  {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString t = utf8.decode(body);
-    if (!utf8.hasError()) {
-      text = std::move(t);
-      encoding = bom ? QStringLiteral("UTF-8（带 BOM）") : QStringLiteral("UTF-8");
-      return true;
-    }
+  if (body.isValidUtf8()) {
+    text = bom ? bytes.sliced(3) : bytes; // shared, not copied, without a BOM
+    encoding = bom ? QStringLiteral("UTF-8（带 BOM）") : QStringLiteral("UTF-8");
+    return true;
   }
   if (bom) {
     problem = QStringLiteral("%1: 文件以 UTF-8 的 BOM 开头，却含有不是 UTF-8 的字节").arg(path);
@@ -181,13 +177,13 @@ void keepRow(Sheet &sheet, SheetRow &&row, int &width, const SheetReadOptions &o
   sheet.rows.push_back(std::move(row));
 }
 
-// RFC 4180 records: cells separated by commas, records by CR LF (or a bare
-// LF or CR); a quoted cell may hold commas, doubled quotes and line breaks
-// (a CR LF inside a cell becomes LF).
-void parseCsv(const QString &text, Sheet &sheet, QStringList &problems, const SheetReadOptions &options) {
-  // Cells are copied out of the text in one piece each; a quoted cell is
-  // rebuilt only when it holds a doubled quote or a CR.
-  const QChar *p = text.constData();
+// RFC 4180 records in UTF-8: cells separated by commas, records by CR LF (or
+// a bare LF or CR); a quoted cell may hold commas, doubled quotes and line
+// breaks (a CR LF inside a cell becomes LF). The bytes of '"', ',', CR and
+// LF never occur inside a UTF-8 character, so the text is split as bytes
+// and each cell decoded on its own.
+void parseCsv(QByteArrayView text, Sheet &sheet, QStringList &problems, const SheetReadOptions &options) {
+  const char *p = text.data();
   const qsizetype n = text.size();
   qsizetype i = 0;
   int record = 1;
@@ -201,26 +197,32 @@ void parseCsv(const QString &text, Sheet &sheet, QStringList &problems, const Sh
     row.number = ++record;
     column = 0;
   };
+  auto isEnd = [](char c) { return c == ',' || c == '\r' || c == '\n'; };
   while (i < n) {
     QString cell;
-    if (p[i] == u'"') {
+    if (p[i] == '"') {
       const int quoteRow = record;
       const qsizetype start = ++i;
       bool plain = true; // no doubled quote, no CR: the cell is one slice
       qsizetype end = -1;
       while (i < n) {
-        if (p[i] == u'"') {
-          if (i + 1 < n && p[i + 1] == u'"') {
+        const char *q = static_cast<const char *>(memchr(p + i, '"', size_t(n - i)));
+        if (!q) {
+          if (plain && memchr(p + i, '\r', size_t(n - i)))
             plain = false;
-            i += 2;
-            continue;
-          }
-          end = i++;
+          i = n;
           break;
         }
-        if (p[i] == u'\r')
+        if (plain && memchr(p + i, '\r', size_t(q - (p + i))))
           plain = false;
-        ++i;
+        i = q - p;
+        if (i + 1 < n && p[i + 1] == '"') {
+          plain = false;
+          i += 2;
+          continue;
+        }
+        end = i++;
+        break;
       }
       if (end < 0) {
         problems << where(sheet.file, sheet.name, quoteRow, column) +
@@ -228,33 +230,36 @@ void parseCsv(const QString &text, Sheet &sheet, QStringList &problems, const Sh
         end = n;
       }
       if (plain) {
-        cell = text.mid(start, end - start);
+        cell = QString::fromUtf8(p + start, end - start);
       } else {
-        cell.reserve(end - start);
+        QByteArray raw;
+        raw.reserve(end - start);
         for (qsizetype k = start; k < end; ++k) {
-          if (p[k] == u'"')
+          if (p[k] == '"')
             ++k; // the first of a doubled quote
-          else if (p[k] == u'\r' && k + 1 < end && p[k + 1] == u'\n')
+          else if (p[k] == '\r' && k + 1 < end && p[k + 1] == '\n')
             continue;
-          cell += p[k] == u'\r' ? QChar(u'\n') : p[k];
+          if (k < end)
+            raw += p[k] == '\r' ? '\n' : p[k];
         }
+        cell = QString::fromUtf8(raw);
       }
       // Records count lines outside cells only: a line break inside a cell
       // belongs to the row it started in.
-      if (i < n && p[i] != u',' && p[i] != u'\r' && p[i] != u'\n') {
+      if (i < n && !isEnd(p[i])) {
         problems << where(sheet.file, sheet.name, record, column) +
                         QStringLiteral(": 引号括起的单元格在右引号后还有文字（单元格中的引号应写成两个引号 \"\"）");
         const qsizetype start2 = i;
-        while (i < n && p[i] != u',' && p[i] != u'\r' && p[i] != u'\n')
+        while (i < n && !isEnd(p[i]))
           ++i;
-        cell += QStringView(p + start2, i - start2);
+        cell += QString::fromUtf8(p + start2, i - start2);
       }
     } else {
       const qsizetype start = i;
-      while (i < n && p[i] != u',' && p[i] != u'\r' && p[i] != u'\n')
+      while (i < n && !isEnd(p[i]))
         ++i;
       if (i > start)
-        cell = text.mid(start, i - start);
+        cell = QString::fromUtf8(p + start, i - start);
     }
     if (!cell.isEmpty()) {
       if (width >= 0 && column >= width)
@@ -265,12 +270,12 @@ void parseCsv(const QString &text, Sheet &sheet, QStringList &problems, const Sh
     ++column;
     if (i >= n)
       break;
-    if (p[i] == u',') {
+    if (p[i] == ',') {
       ++i;
       continue;
     }
     // A line end: CR LF, LF or CR.
-    if (p[i] == u'\r' && i + 1 < n && p[i + 1] == u'\n')
+    if (p[i] == '\r' && i + 1 < n && p[i + 1] == '\n')
       ++i;
     ++i;
     endRecord();
@@ -1193,7 +1198,8 @@ bool isXlsx(const QString &path) { return path.endsWith(QLatin1String(".xlsx"), 
 
 SheetFileContents ReadCsvBytes(const QString &path, const QByteArray &bytes, const SheetReadOptions &options) {
   SheetFileContents result;
-  QString text, problem;
+  QByteArray text;
+  QString problem;
   if (!decodeCsv(path, bytes, text, result.encoding, problem)) {
     result.problems << problem;
     return result;
@@ -1240,11 +1246,18 @@ void WriteSheetFile(const QString &path, const std::vector<Sheet> &sheets) {
   } else {
     bytes = "\xEF\xBB\xBF";
     if (!sheets.empty()) {
+      // Every record as wide as the widest, as spreadsheet programs write.
+      qsizetype width = 0;
+      for (const SheetRow &row : sheets.front().rows)
+        if (!row.cells.empty())
+          width = std::max<qsizetype>(width, row.cells.back().column + 1);
       QString text;
       for (const SheetRow &row : sheets.front().rows) {
         QStringList cells;
         for (const QString &c : row.texts())
           cells << csvCell(c);
+        while (cells.size() < width)
+          cells << QString();
         text += cells.join(u',') + QLatin1String("\r\n");
       }
       bytes += text.toUtf8();
