@@ -709,19 +709,20 @@ BankImportResult ImportBankSheets(const QString &out, const QStringList &files, 
       result.problems << QStringLiteral("%1: 这是要导入的表格文件，不能同时作为输出的题库文件").arg(file);
   if (!result.problems.isEmpty())
     return result;
-  Checker checker(options);
-  checker.read(files);
-  if (checker.rows.empty() && checker.problems.isEmpty())
-    checker.problems << QStringLiteral("%1: 没有找到任何试题行").arg(files.join(QStringLiteral("、")));
-  result.problems = checker.problems;
+  auto checker = std::make_unique<Checker>(options);
+  checker->read(files);
+  if (checker->rows.empty() && checker->problems.isEmpty())
+    checker->problems << QStringLiteral("%1: 没有找到任何试题行").arg(files.join(QStringLiteral("、")));
+  result.problems = checker->problems;
   if (!result.problems.isEmpty())
     return result;
-  checker.number(options.keepNumbersFrom);
-  result.questions = int(checker.rows.size());
-  result.cases = checker.cases;
-  result.nodes = int(checker.nodes.size());
+  checker->number(options.keepNumbersFrom);
+  result.questions = int(checker->rows.size());
+  result.cases = checker->cases;
+  result.nodes = int(checker->nodes.size());
   if (!options.dryRun) {
-    checker.write(out);
+    checker->write(out);
+    checker.reset(); // the rows are written: let them go before the check reads the bank
     // What the bank tool's check would say about the bank, as notes.
     if (options.note) {
       const BankLintResult lint = LintBankFile(out, QString());

@@ -166,6 +166,8 @@ bool decodeCsv(const QString &path, const QByteArray &bytes, QByteArray &text, Q
 void keepRow(Sheet &sheet, SheetRow &&row, int &width, const SheetReadOptions &options) {
   if (row.cells.empty())
     return;
+  if (row.cells.capacity() > row.cells.size())
+    row.cells.shrink_to_fit(); // rows are many: no room to grow
   if (options.headerColumns && width < 0) {
     // The header: the first row with something in it besides blanks.
     for (const SheetCell &c : row.cells)
@@ -192,9 +194,11 @@ void parseCsv(QByteArrayView text, Sheet &sheet, QStringList &problems, const Sh
   SheetRow row;
   row.number = 1;
   auto endRecord = [&] {
+    const size_t cells = row.cells.size();
     keepRow(sheet, std::move(row), width, options);
     row = SheetRow();
     row.number = ++record;
+    row.cells.reserve(std::max<size_t>(cells, 4)); // rows of a sheet are alike
     column = 0;
   };
   auto isEnd = [](char c) { return c == ',' || c == '\r' || c == '\n'; };
@@ -262,10 +266,14 @@ void parseCsv(QByteArrayView text, Sheet &sheet, QStringList &problems, const Sh
         cell = QString::fromUtf8(p + start, i - start);
     }
     if (!cell.isEmpty()) {
-      if (width >= 0 && column >= width)
+      if (width >= 0 && column >= width) {
         ++sheet.cellsPastHeader;
-      else
+      } else {
+        // fromUtf8 reserves a unit per byte: three times what Chinese needs.
+        if (cell.capacity() > cell.size() + cell.size() / 4 + 8)
+          cell.squeeze();
         row.cells.push_back(textCell(column, std::move(cell)));
+      }
     }
     ++column;
     if (i >= n)
