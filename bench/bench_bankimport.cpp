@@ -87,8 +87,23 @@ class BenchBankImport : public QObject {
   Q_OBJECT
   QTemporaryDir m_dir;
 
-private slots:
-  void import_data() {
+  // The sheets of a synthetic bank of `questions`, made once: .csv, .xlsx.
+  QString sheet(int questions, const char *suffix) {
+    const QString stem = m_dir.filePath(QString::number(questions));
+    const QString synth = stem + QStringLiteral("-synth.db");
+    if (!QFile::exists(stem + QStringLiteral(".csv"))) {
+      runTool({QStringLiteral("synth"), synth, QStringLiteral("--questions"), QString::number(questions),
+               QStringLiteral("--tests"), QStringLiteral("0")});
+      ExportBankSheet(synth, stem + QStringLiteral(".csv"));
+      ExportBankSheet(synth, stem + QStringLiteral(".xlsx"));
+      qInfo("sheet of %d questions: %.1f MB CSV, %.1f MB xlsx", questions, QFileInfo(stem + ".csv").size() / 1e6,
+            QFileInfo(stem + ".xlsx").size() / 1e6);
+    }
+    return stem + QLatin1Char('.') + QLatin1String(suffix);
+  }
+  QString imported(int questions) { return m_dir.filePath(QString::number(questions) + QStringLiteral("-imported.db")); }
+
+  static void sizes() {
     QTest::addColumn<int>("questions");
     QString list = qEnvironmentVariable("QBRX_BENCH_IMPORT_QUESTIONS");
     if (list.isEmpty())
@@ -97,38 +112,31 @@ private slots:
       QTest::newRow(qPrintable(s.trimmed())) << s.trimmed().toInt();
   }
 
-  void import() {
+private slots:
+  // CSV import beside sqlite3 .import of the same file.
+  void csvImport_data() { sizes(); }
+  void csvImport() {
     QFETCH(int, questions);
-    const QString n = QString::number(questions);
-    const QString stem = m_dir.filePath(n);
-    const QString synth = stem + QStringLiteral("-synth.db");
-    const QString csv = stem + QStringLiteral(".csv");
-    const QString xlsx = stem + QStringLiteral(".xlsx");
-    if (!QFile::exists(csv)) {
-      runTool({QStringLiteral("synth"), synth, QStringLiteral("--questions"), n, QStringLiteral("--tests"), QStringLiteral("0")});
-      ExportBankSheet(synth, csv);
-      ExportBankSheet(synth, xlsx);
-    }
-    qInfo("sheet of %d questions: %.1f MB CSV, %.1f MB xlsx", questions, QFileInfo(csv).size() / 1e6, QFileInfo(xlsx).size() / 1e6);
-    const QString imported = stem + QStringLiteral("-imported.db");
-
-    // CSV import beside sqlite3 .import.
+    const QString csv = sheet(questions, "csv");
     const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
-    if (shell.isEmpty()) {
-      qInfo("no sqlite3 shell: the CSV floor is skipped");
-    } else {
-      const QString plain = stem + QStringLiteral("-plain.sqlite");
-      reportInterleaved(
-          QStringLiteral("qbrx-bank import %1 rows CSV / sqlite3 .import").arg(questions),
-          [&] { runTool({QStringLiteral("import"), imported, csv}); },
-          [&] {
-            QFile::remove(plain);
-            run(shell, {plain, QStringLiteral(".import --csv %1 t").arg(csv)});
-          },
-          3);
-    }
+    if (shell.isEmpty())
+      QSKIP("no sqlite3 shell: no floor for the CSV import");
+    const QString plain = m_dir.filePath(QStringLiteral("plain.sqlite"));
+    reportInterleaved(
+        QStringLiteral("qbrx-bank import %1 rows CSV / sqlite3 .import").arg(questions),
+        [&] { runTool({QStringLiteral("import"), imported(questions), csv}); },
+        [&] {
+          QFile::remove(plain);
+          run(shell, {plain, QStringLiteral(".import --csv %1 t").arg(csv)});
+        },
+        3);
+  }
 
-    // The workbook reader beside the bare unzip and XML walk.
+  // The workbook reader beside the bare unzip and XML walk.
+  void xlsxReader_data() { sizes(); }
+  void xlsxReader() {
+    QFETCH(int, questions);
+    const QString xlsx = sheet(questions, "xlsx");
     qint64 tokens = 0;
     reportInterleaved(
         QStringLiteral("xlsx reader %1 rows / bare unzip + XML walk").arg(questions),
@@ -140,31 +148,42 @@ private slots:
         },
         [&] { tokens = bareXlsxScan(xlsx); }, 3);
     QVERIFY(tokens > questions);
+  }
 
-    // Peak memory of an xlsx import beside the bank it writes.
+  // Peak memory of an import beside the bank it writes.
+  void memory_data() { sizes(); }
+  void memory() {
+    QFETCH(int, questions);
     const QString time = QStringLiteral("/usr/bin/time");
-    if (QFile::exists(time)) {
-      for (const QString &sheet : {csv, xlsx}) {
-        QProcess p;
-        p.start(time, {QStringLiteral("-f"), QStringLiteral("maxrss=%M"), QStringLiteral(QBRX_BANK_TOOL), QStringLiteral("import"), imported, sheet});
-        QVERIFY(p.waitForFinished(-1));
-        QCOMPARE(p.exitCode(), 0);
-        const QString err = QString::fromUtf8(p.readAllStandardError());
-        const qsizetype at = err.lastIndexOf(QLatin1String("maxrss="));
-        QVERIFY(at >= 0);
-        const double rss = err.mid(at + 7).trimmed().toDouble() * 1024;
-        const double bank = double(QFileInfo(imported).size());
-        qInfo("ratio memory of import %d rows %s / bank written: %.1f/%.1f MB = %.2f", questions,
-              qPrintable(QFileInfo(sheet).suffix()), rss / 1e6, bank / 1e6, rss / bank);
-      }
+    if (!QFile::exists(time))
+      QSKIP("no /usr/bin/time to read the peak memory with");
+    for (const char *suffix : {"csv", "xlsx"}) {
+      QProcess p;
+      p.start(time, {QStringLiteral("-f"), QStringLiteral("maxrss=%M"), QStringLiteral(QBRX_BANK_TOOL), QStringLiteral("import"),
+                     imported(questions), sheet(questions, suffix)});
+      QVERIFY(p.waitForFinished(-1));
+      QCOMPARE(p.exitCode(), 0);
+      const QString err = QString::fromUtf8(p.readAllStandardError());
+      const qsizetype at = err.lastIndexOf(QLatin1String("maxrss="));
+      QVERIFY(at >= 0);
+      const double rss = err.mid(at + 7).trimmed().toDouble() * 1024;
+      const double bank = double(QFileInfo(imported(questions)).size());
+      qInfo("ratio memory of import %d rows %s / bank written: %.1f/%.1f MB = %.2f", questions, suffix, rss / 1e6, bank / 1e6,
+            rss / bank);
     }
+  }
 
-    // check beside one full scan of 小题.
-    runTool({QStringLiteral("import"), imported, csv});
+  // check beside one full scan of 小题.
+  void check_data() { sizes(); }
+  void check() {
+    QFETCH(int, questions);
+    const QString bank = imported(questions);
+    if (!QFile::exists(bank))
+      runTool({QStringLiteral("import"), bank, sheet(questions, "csv")});
     reportInterleaved(
         QStringLiteral("check %1 questions / one scan of 小题").arg(questions),
-        [&] { QVERIFY(LintBankFile(imported, QString()).questions == questions); },
-        [&] { QVERIFY(scanQuestions(imported) > 0); }, 5);
+        [&] { QVERIFY(LintBankFile(bank, QString()).questions == questions); },
+        [&] { QVERIFY(scanQuestions(bank) > 0); }, 5);
   }
 };
 

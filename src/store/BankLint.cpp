@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStringDecoder>
 
 namespace {
 
@@ -121,12 +122,15 @@ private:
 };
 
 // A stem as the duplicate check compares it: no blanks, no punctuation or
-// symbols, letters folded.
-QString normalised(QByteArrayView utf8) {
-  QString out = QString::fromUtf8(utf8);
+// symbols, letters folded. Written into `out`, whose room is reused from
+// row to row.
+void normalise(QByteArrayView utf8, QString &out) {
+  out.resize(utf8.size()); // UTF-16 never needs more units than UTF-8 bytes
+  QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
   QChar *p = out.data();
+  const qsizetype size = decoder.appendToBuffer(p, utf8) - p;
   qsizetype kept = 0;
-  for (qsizetype i = 0; i < out.size(); ++i) {
+  for (qsizetype i = 0; i < size; ++i) {
     const char16_t u = p[i].unicode();
     if (u < 0x80) {
       if ((u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'z'))
@@ -135,14 +139,29 @@ QString normalised(QByteArrayView utf8) {
         p[kept++] = QChar(char16_t(u + 32));
       continue;
     }
-    const QChar c(u);
-    if (c.isSpace() || c.isPunct() || c.isSymbol() || c.isNonCharacter())
-      continue;
-    p[kept++] = c.isUpper() ? c.toCaseFolded() : c;
+    switch (QChar::category(char32_t(u))) {
+    case QChar::Separator_Space: case QChar::Separator_Line: case QChar::Separator_Paragraph:
+    case QChar::Other_Control: case QChar::Other_Format:
+    case QChar::Punctuation_Connector: case QChar::Punctuation_Dash: case QChar::Punctuation_Open:
+    case QChar::Punctuation_Close: case QChar::Punctuation_InitialQuote: case QChar::Punctuation_FinalQuote:
+    case QChar::Punctuation_Other: case QChar::Symbol_Math: case QChar::Symbol_Currency:
+    case QChar::Symbol_Modifier: case QChar::Symbol_Other:
+      break;
+    case QChar::Letter_Uppercase:
+      p[kept++] = QChar(u).toCaseFolded();
+      break;
+    default:
+      p[kept++] = QChar(u);
+    }
   }
   out.truncate(kept);
   if (out.contains(QLatin1String("nbsp")))
     out.replace(QLatin1String("nbsp"), QString()); // "&nbsp;" without its punctuation
+}
+
+QString normalised(QByteArrayView utf8) {
+  QString out;
+  normalise(utf8, out);
   return out;
 }
 
@@ -175,7 +194,7 @@ BankLintResult LintBank(TADOConnection &c, const QString &programDir) {
     q.SQL.Add(QStringLiteral("SELECT 题目类型 FROM 类型说明"));
     q.OpenForward([&](const TForwardRow &r) { types.insert(QString::fromUtf8(r.Utf8(0)).trimmed()); });
   }
-  QHash<qint64, QString> caseText; // 大题号 -> its material, normalised
+  QHash<qint64, size_t> caseText; // 大题号 -> the hash of its material, normalised
   QSet<qint64> caseUsed;
   {
     TADOQuery q(c, QStringLiteral("lint cases"));
@@ -183,34 +202,38 @@ BankLintResult LintBank(TADOConnection &c, const QString &programDir) {
     q.OpenForward([&](const TForwardRow &r) {
       const qint64 n = r.LargeInt(0);
       lint.text(cases, n, caseField, r.Utf8(1));
-      caseText.insert(n, normalised(r.Utf8(1)));
+      caseText.insert(n, qHash(normalised(r.Utf8(1)), size_t(0x5bd1e995)));
     });
   }
-  // 小题号 -> options, ascending, read beside the questions in the same order.
-  std::vector<std::pair<qint64, int>> optionCount;
+  qint64 questionCount = 0;
   {
+    TADOQuery n(c, QStringLiteral("lint count"));
+    n.SQL.Add(QStringLiteral("SELECT count(*) FROM 小题"));
+    n.OpenForward([&](const TForwardRow &r) { questionCount = r.LargeInt(0); });
+  }
+  QHash<qint64, int> optionCount; // 小题号 -> options
+  optionCount.reserve(qsizetype(std::min<qint64>(questionCount, 10000000)));
+  {
+    // In the table's own order: a sort of every option would cost more
+    // than the rest of the check.
     TADOQuery q(c, QStringLiteral("lint options"));
-    q.SQL.Add(QStringLiteral("SELECT 小题号,答案编号,答题选项 FROM 答案选项 ORDER BY 小题号,答案编号"));
+    q.SQL.Add(QStringLiteral("SELECT 小题号,答案编号,答题选项 FROM 答案选项"));
     q.OpenForward([&](const TForwardRow &r) {
       const qint64 n = r.LargeInt(0);
-      if (optionCount.empty() || optionCount.back().first != n)
-        optionCount.emplace_back(n, 0);
-      ++optionCount.back().second;
+      ++optionCount[n];
       const qint64 k = r.LargeInt(1);
       lint.text(options, n, k >= 1 && k <= 26 ? optionFields[int(k) - 1] : QStringLiteral("选项%1").arg(k), r.Utf8(2));
     });
   }
   QSet<qint64> nodesUsed;
-  QHash<QString, qint64> stems; // normalised (with its case's material) -> first 小题号
+  // The hash of a normalised stem (seeded with its case's material) -> the
+  // first 小题号 with it; a hit is confirmed by the first's own text.
+  QHash<size_t, qint64> stems;
+  stems.reserve(qsizetype(std::min<qint64>(questionCount, 10000000)));
+  TADOQuery firstStem(c, QStringLiteral("lint first stem"));
+  firstStem.SQL.Add(QStringLiteral("SELECT 题目内容 FROM 小题 WHERE 小题号=?"));
+  QString key, other;
   {
-    qint64 count = 0;
-    TADOQuery n(c, QStringLiteral("lint count"));
-    n.SQL.Add(QStringLiteral("SELECT count(*) FROM 小题"));
-    n.OpenForward([&](const TForwardRow &r) { count = r.LargeInt(0); });
-    stems.reserve(qsizetype(std::min<qint64>(count, 10000000)));
-  }
-  {
-    size_t nextOption = 0;
     qint64 lastNode = -1;
     QByteArray lastType;
     QString type;
@@ -239,23 +262,24 @@ BankLintResult LintBank(TADOConnection &c, const QString &programDir) {
       if (!typeKnown)
         lint.add(QStringLiteral("题型不在类型说明中"), sub, QString::number(n), QStringLiteral("题目类型"),
                  QStringLiteral("题型“%1”不在类型说明中，页面和评分都找不到它").arg(type));
-      QString key = normalised(stem);
+      normalise(stem, key);
       if (key.isEmpty()) {
         lint.add(QStringLiteral("题干为空"), sub, QString::number(n), stemField, QStringLiteral("题干是空的"));
       } else {
-        if (cs != caseText.constEnd())
-          key += QChar(0x1f) + *cs;
-        const auto first = stems.constFind(key);
-        if (first != stems.constEnd())
-          lint.add(QStringLiteral("题干重复"), sub, QString::number(n), stemField,
-                   QStringLiteral("题干与小题 %1 相同（不计空白和标点）").arg(*first));
-        else
-          stems.insert(key, n);
+        const size_t hash = qHash(key, cs == caseText.constEnd() ? size_t(0) : *cs);
+        const auto first = stems.constFind(hash);
+        if (first == stems.constEnd()) {
+          stems.insert(hash, n);
+        } else {
+          firstStem.openWith({*first}); // the same case by the hash's seed; the stem by its text
+          normalise(firstStem.IsEmpty() ? QByteArray() : firstStem.Fields(0).AsString().toUtf8(), other);
+          if (other == key)
+            lint.add(QStringLiteral("题干重复"), sub, QString::number(n), stemField,
+                     QStringLiteral("题干与小题 %1 相同（不计空白和标点）").arg(*first));
+        }
       }
-      while (nextOption < optionCount.size() && optionCount[nextOption].first < n)
-        ++nextOption;
-      const int optionsHere = nextOption < optionCount.size() && optionCount[nextOption].first == n ? optionCount[nextOption].second : 0;
       if (choice) {
+        const int optionsHere = optionCount.value(n);
         QString bad;
         int letters = 0;
         for (qsizetype i = 0; i < answer.size(); ++i) {
