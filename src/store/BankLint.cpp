@@ -8,7 +8,7 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
-#include <QStringDecoder>
+#include <cstring>
 
 namespace {
 
@@ -31,13 +31,11 @@ public:
   // The checks every text of the page gets: size, markup that would be
   // shown as text, active content, pictures.
   void text(const QString &table, qint64 number, const QString &field, QByteArrayView utf8) {
-    // Plain text without markup or addresses needs no look beyond its size.
-    bool plain = true;
-    for (const char c : utf8)
-      if (c == '<' || c == ':' || c == '&' || c == '/') {
-        plain = false;
-        break;
-      }
+    // Plain text without markup or addresses needs no look beyond its size
+    // (four vectorised searches beat one pass byte by byte).
+    const void *d = utf8.data();
+    const size_t len = size_t(utf8.size());
+    const bool plain = !memchr(d, '<', len) && !memchr(d, ':', len) && !memchr(d, '&', len) && !memchr(d, '/', len);
     if (plain && utf8.size() <= kMaxText)
       return;
     const QString id = QString::number(number);
@@ -122,24 +120,38 @@ private:
 };
 
 // A stem as the duplicate check compares it: no blanks, no punctuation or
-// symbols, letters folded. Written into `out`, whose room is reused from
-// row to row.
-void normalise(QByteArrayView utf8, QString &out) {
-  out.resize(utf8.size()); // UTF-16 never needs more units than UTF-8 bytes
-  QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-  QChar *p = out.data();
-  const qsizetype size = decoder.appendToBuffer(p, utf8) - p;
+// symbols, letters folded, as UTF-8 in `out`, whose room is reused from row
+// to row. Chinese characters (U+4000 to U+9FFF, lead bytes E4 to E9) are
+// copied as they are; other characters beyond ASCII are looked up.
+void normalise(QByteArrayView utf8, QByteArray &out) {
+  out.resize(utf8.size());
+  char *o = out.data();
   qsizetype kept = 0;
-  for (qsizetype i = 0; i < size; ++i) {
-    const char16_t u = p[i].unicode();
-    if (u < 0x80) {
-      if ((u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'z'))
-        p[kept++] = QChar(u);
-      else if (u >= u'A' && u <= u'Z')
-        p[kept++] = QChar(char16_t(u + 32));
+  const auto *p = reinterpret_cast<const uchar *>(utf8.data());
+  const qsizetype n = utf8.size();
+  for (qsizetype i = 0; i < n;) {
+    const uchar b = p[i];
+    if (b < 0x80) {
+      if ((b >= '0' && b <= '9') || (b >= 'a' && b <= 'z'))
+        o[kept++] = char(b);
+      else if (b >= 'A' && b <= 'Z')
+        o[kept++] = char(b + 32);
+      ++i;
       continue;
     }
-    switch (QChar::category(char32_t(u))) {
+    if (b >= 0xE4 && b <= 0xE9 && i + 2 < n) {
+      o[kept++] = char(p[i]);
+      o[kept++] = char(p[i + 1]);
+      o[kept++] = char(p[i + 2]);
+      i += 3;
+      continue;
+    }
+    const qsizetype len = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+    const QString ch = QString::fromUtf8(utf8.sliced(i, std::min(len, n - i)));
+    i += len;
+    if (ch.isEmpty())
+      continue;
+    switch (ch.at(0).category()) {
     case QChar::Separator_Space: case QChar::Separator_Line: case QChar::Separator_Paragraph:
     case QChar::Other_Control: case QChar::Other_Format:
     case QChar::Punctuation_Connector: case QChar::Punctuation_Dash: case QChar::Punctuation_Open:
@@ -147,20 +159,24 @@ void normalise(QByteArrayView utf8, QString &out) {
     case QChar::Punctuation_Other: case QChar::Symbol_Math: case QChar::Symbol_Currency:
     case QChar::Symbol_Modifier: case QChar::Symbol_Other:
       break;
-    case QChar::Letter_Uppercase:
-      p[kept++] = QChar(u).toCaseFolded();
-      break;
-    default:
-      p[kept++] = QChar(u);
+    default: {
+      const QByteArray folded = ch.toCaseFolded().toUtf8();
+      if (kept + folded.size() > out.size()) { // folding may lengthen a character
+        out.resize(kept + folded.size() + (n - i));
+        o = out.data();
+      }
+      memcpy(o + kept, folded.constData(), size_t(folded.size()));
+      kept += folded.size();
+    }
     }
   }
   out.truncate(kept);
-  if (out.contains(QLatin1String("nbsp")))
-    out.replace(QLatin1String("nbsp"), QString()); // "&nbsp;" without its punctuation
+  if (memchr(utf8.data(), '&', size_t(n)) && out.contains("nbsp"))
+    out.replace("nbsp", ""); // "&nbsp;" without its punctuation
 }
 
-QString normalised(QByteArrayView utf8) {
-  QString out;
+QByteArray normalised(QByteArrayView utf8) {
+  QByteArray out;
   normalise(utf8, out);
   return out;
 }
@@ -218,12 +234,22 @@ BankLintResult LintBank(TADOConnection &c, const QString &programDir) {
     // than the rest of the check.
     TADOQuery q(c, QStringLiteral("lint options"));
     q.SQL.Add(QStringLiteral("SELECT 小题号,答案编号,答题选项 FROM 答案选项"));
+    qint64 run = -1; // options of a question lie together: count a run, then store it
+    int runLength = 0;
     q.OpenForward([&](const TForwardRow &r) {
       const qint64 n = r.LargeInt(0);
-      ++optionCount[n];
+      if (n != run) {
+        if (runLength > 0)
+          optionCount[run] += runLength;
+        run = n;
+        runLength = 0;
+      }
+      ++runLength;
       const qint64 k = r.LargeInt(1);
       lint.text(options, n, k >= 1 && k <= 26 ? optionFields[int(k) - 1] : QStringLiteral("选项%1").arg(k), r.Utf8(2));
     });
+    if (runLength > 0)
+      optionCount[run] += runLength;
   }
   QSet<qint64> nodesUsed;
   // The hash of a normalised stem (seeded with its case's material) -> the
@@ -232,7 +258,7 @@ BankLintResult LintBank(TADOConnection &c, const QString &programDir) {
   stems.reserve(qsizetype(std::min<qint64>(questionCount, 10000000)));
   TADOQuery firstStem(c, QStringLiteral("lint first stem"));
   firstStem.SQL.Add(QStringLiteral("SELECT 题目内容 FROM 小题 WHERE 小题号=?"));
-  QString key, other;
+  QByteArray key, other;
   {
     qint64 lastNode = -1;
     QByteArray lastType;
