@@ -3,16 +3,19 @@
 //   qbrx-bank export IN.db OUT.sqlite
 //   qbrx-bank synth OUT.db --questions N [--tests N] [--seed S]
 //   qbrx-bank digest IN.db   (the digest of the learner's data in a bank)
-//   qbrx-bank import OUT.db [--dry-run] [--keep-numbers-from OLD.db] FILE.xlsx|FILE.csv...
+//   qbrx-bank import OUT.db [--dry-run] [--include-hidden-sheets] [--keep-numbers-from OLD.db] FILE.xlsx|FILE.csv...
 //   qbrx-bank export-sheet IN.db OUT.csv|OUT.xlsx
+//   qbrx-bank check IN.db [--program-dir DIR]   (what makes the bank wrong for learners)
 
 #include "BankDigest.h"
 #include "BankSynth.h"
 #include "store/BankBuilder.h"
 #include "store/BankImport.h"
+#include "store/BankLint.h"
 #include "store/FileError.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QStringList>
 #include <cstdio>
 
@@ -22,8 +25,9 @@ static int usage() {
              "  qbrx-bank export IN.db OUT.sqlite\n"
              "  qbrx-bank synth OUT.db --questions N [--tests N] [--seed S]\n"
              "  qbrx-bank digest IN.db\n"
-             "  qbrx-bank import OUT.db [--dry-run] [--keep-numbers-from OLD.db] FILE.xlsx|FILE.csv...\n"
-             "  qbrx-bank export-sheet IN.db OUT.csv|OUT.xlsx\n",
+             "  qbrx-bank import OUT.db [--dry-run] [--include-hidden-sheets] [--keep-numbers-from OLD.db] FILE.xlsx|FILE.csv...\n"
+             "  qbrx-bank export-sheet IN.db OUT.csv|OUT.xlsx\n"
+             "  qbrx-bank check IN.db [--program-dir DIR]\n",
              stderr);
   return 2;
 }
@@ -40,6 +44,7 @@ static int importSheets(QStringList args) {
   BankImportOptions options;
   options.note = note;
   options.dryRun = args.removeAll(QStringLiteral("--dry-run")) > 0;
+  options.includeHiddenSheets = args.removeAll(QStringLiteral("--include-hidden-sheets")) > 0;
   const qsizetype keep = args.indexOf(QStringLiteral("--keep-numbers-from"));
   if (keep >= 0) {
     if (keep + 1 >= args.size())
@@ -69,6 +74,29 @@ static int importSheets(QStringList args) {
   return 0;
 }
 
+// check: one line per problem on stdout, a summary, exit status 1 when any.
+// Pictures are looked up in css/im of the program directory, by default the
+// bank's own folder.
+static int checkBank(QStringList args) {
+  QString programDir;
+  const qsizetype dir = args.indexOf(QStringLiteral("--program-dir"));
+  if (dir >= 0) {
+    if (dir + 1 >= args.size())
+      return usage();
+    programDir = args[dir + 1];
+    args.remove(dir, 2);
+  }
+  if (args.size() != 1)
+    return usage();
+  if (programDir.isEmpty())
+    programDir = QFileInfo(args[0]).absolutePath();
+  const BankLintResult result = LintBankFile(args[0], programDir);
+  for (const QString &p : result.problems)
+    std::printf("%s\n", p.toUtf8().constData());
+  std::printf("%s\n", result.summary().toUtf8().constData());
+  return result.problems.isEmpty() ? 0 : 1;
+}
+
 int main(int argc, char **argv) {
   QCoreApplication app(argc, argv);
   QStringList args = app.arguments().mid(1);
@@ -94,6 +122,8 @@ int main(int argc, char **argv) {
       if (args.isEmpty() && !options.withSchema)
         return usage();
       BuildBank(out, args, options);
+    } else if (command == QLatin1String("check")) {
+      return checkBank(args);
     } else if (command == QLatin1String("import")) {
       return importSheets(args);
     } else if (command == QLatin1String("export-sheet") && args.size() == 2) {

@@ -1,6 +1,7 @@
 #include "store/BankImport.h"
 #include "store/BankBuilder.h"
 #include "store/BankCopy.h"
+#include "store/BankLint.h"
 #include "store/DM.h"
 #include "store/FileError.h"
 #include "common/MarkupCheck.h"
@@ -145,6 +146,7 @@ private:
     problems << QStringLiteral("%1:%2:%3: %4: %5").arg(s.file, s.name).arg(line).arg(column, text);
   }
   void readParams(const Sheet &s, size_t headerIndex);
+  void noteHidden(const Sheet &s);
   void readQuestions(const Sheet &s, size_t headerIndex, const QHash<QString, int> &columns);
   void checkMarkup(const Sheet &s, int line, const QString &column, const QString &text);
   void groupCases(size_t first, const Sheet &s);
@@ -156,9 +158,16 @@ private:
   QHash<QString, std::pair<const Sheet *, int>> m_paramLine;
 };
 
+QStringList questionColumns() {
+  QStringList known = {kSubject, kChapter, kSection, kType, kStem, kAnswer, kExplanation, kScore, kCase, kCaseGroup};
+  for (int k = 0; k < kMaxOptions; ++k)
+    known << optionColumn(k);
+  return known;
+}
+
 bool emptyRow(const SheetRow &r) {
-  for (const QString &c : r.cells)
-    if (!c.trimmed().isEmpty())
+  for (const SheetCell &c : r.cells)
+    if (!c.text.trimmed().isEmpty() || !c.problem.isEmpty())
       return false;
   return true;
 }
@@ -179,20 +188,36 @@ void Checker::read(const QStringList &files) {
     params.push_back({QString::fromUtf16(p[0]), QString::fromUtf16(p[1])});
 
   for (const QString &file : files) {
-    SheetFileContents contents = ReadSheetFile(file);
+    SheetReadOptions readOptions;
+    readOptions.headerColumns = true; // a stray cell far right costs nothing
+    SheetFileContents contents = ReadSheetFile(file, readOptions);
     problems << contents.problems;
     if (!contents.encoding.isEmpty())
       note(QStringLiteral("%1：编码 %2").arg(file, contents.encoding));
     for (Sheet &read : contents.sheets) {
+      // The rows' texts live on in `rows`; the cells go once the sheet is read.
+      struct DropCells {
+        std::vector<std::unique_ptr<Sheet>> &sheets;
+        ~DropCells() {
+          if (!sheets.empty())
+            std::vector<SheetRow>().swap(sheets.back()->rows);
+        }
+      } dropCells{m_sheets};
+      if (read.hidden && !m_options.includeHiddenSheets) {
+        if (!read.rows.empty())
+          note(QStringLiteral("%1:%2：这张工作表是隐藏的，没有导入（要导入隐藏的工作表，用 --include-hidden-sheets）").arg(read.file, read.name));
+        continue;
+      }
       m_sheets.push_back(std::make_unique<Sheet>(std::move(read)));
       const Sheet &s = *m_sheets.back();
+      noteHidden(s);
       size_t header = 0;
       while (header < s.rows.size() && emptyRow(s.rows[header]))
         ++header;
       if (header == s.rows.size())
         continue; // an empty sheet
       QHash<QString, int> columns;
-      const QStringList &names = s.rows[header].cells;
+      const QStringList names = s.rows[header].texts();
       for (int c = 0; c < names.size(); ++c) {
         const QString name = names[c].trimmed();
         if (name.isEmpty())
@@ -207,9 +232,7 @@ void Checker::read(const QStringList &files) {
         readParams(s, header);
         continue;
       }
-      QStringList known = {kSubject, kChapter, kSection, kType, kStem, kAnswer, kExplanation, kScore, kCase, kCaseGroup};
-      for (int k = 0; k < kMaxOptions; ++k)
-        known << optionColumn(k);
+      const QStringList known = questionColumns();
       bool any = false;
       QStringList unknown;
       for (auto it = columns.cbegin(); it != columns.cend(); ++it) {
@@ -237,8 +260,33 @@ void Checker::read(const QStringList &files) {
   }
 }
 
+// What a reader of the sheet in a spreadsheet program would not see, and
+// what lies right of the header, is said once per sheet.
+void Checker::noteHidden(const Sheet &s) {
+  if (s.hidden)
+    note(QStringLiteral("%1:%2：这张工作表是隐藏的，照样导入了").arg(s.file, s.name));
+  QStringList rowsHidden;
+  int count = 0;
+  for (const SheetRow &r : s.rows)
+    if (r.hidden && !emptyRow(r) && count++ < 10)
+      rowsHidden << QString::number(r.number);
+  if (count > 0)
+    note(QStringLiteral("%1:%2：有 %3 行是隐藏的（第 %4%5 行），照样导入了")
+             .arg(s.file, s.name)
+             .arg(count)
+             .arg(rowsHidden.join(u'、'), count > 10 ? QStringLiteral(" 等") : QString()));
+  if (!s.hiddenColumns.empty()) {
+    QStringList names;
+    for (int c : s.hiddenColumns)
+      names << SheetColumnName(c);
+    note(QStringLiteral("%1:%2：%3 列是隐藏的，照样导入了").arg(s.file, s.name, names.join(u'、')));
+  }
+  if (s.cellsPastHeader > 0)
+    note(QStringLiteral("%1:%2：有 %3 个单元格在表头最右一列的右边，没有导入").arg(s.file, s.name).arg(s.cellsPastHeader));
+}
+
 void Checker::readParams(const Sheet &s, size_t headerIndex) {
-  const QStringList &header = s.rows[headerIndex].cells;
+  const QStringList header = s.rows[headerIndex].texts();
   const int nameCol = int(header.indexOf(kParamName));
   const int valueCol = int(header.indexOf(kParamValue));
   if (nameCol < 0 || valueCol < 0) {
@@ -250,8 +298,18 @@ void Checker::readParams(const Sheet &s, size_t headerIndex) {
     const SheetRow &r = s.rows[i];
     if (emptyRow(r))
       continue;
-    const QString name = r.cells.value(nameCol).trimmed();
-    const QString value = r.cells.value(valueCol).trimmed();
+    bool unreadable = false;
+    for (const int col : {nameCol, valueCol}) {
+      const SheetCell *c = r.cell(col);
+      if (c && !c->problem.isEmpty()) {
+        problem(s, r.number, col == nameCol ? kParamName : kParamValue, c->problem);
+        unreadable = true;
+      }
+    }
+    if (unreadable)
+      continue;
+    const QString name = r.text(nameCol).trimmed();
+    const QString value = r.text(valueCol).trimmed();
     if (name.isEmpty()) {
       problem(s, r.number, kParamName, QStringLiteral("参数名不能为空"));
       continue;
@@ -278,11 +336,30 @@ void Checker::readQuestions(const Sheet &s, size_t headerIndex, const QHash<QStr
   const size_t first = rows.size();
   auto cell = [&](const SheetRow &r, const QString &column) {
     const auto c = columns.constFind(column);
-    return c == columns.constEnd() ? QString() : r.cells.value(*c).trimmed();
+    if (c == columns.constEnd())
+      return QString();
+    return r.text(*c).trimmed();
   };
+  QHash<int, QString> names; // column -> its name in the header
+  const QStringList known = questionColumns();
+  for (auto it = columns.cbegin(); it != columns.cend(); ++it)
+    if (known.contains(it.key()))
+      names.insert(it.value(), it.key());
   for (size_t i = headerIndex + 1; i < s.rows.size(); ++i) {
     const SheetRow &r = s.rows[i];
     if (emptyRow(r))
+      continue;
+    // A cell of the question that shows no text to take (an error value,
+    // a formula never computed, a format beyond reading) refuses the row;
+    // the rest of the row is not judged on the missing text.
+    bool unreadable = false;
+    for (const SheetCell &c : r.cells) {
+      if (c.problem.isEmpty() || !names.contains(c.column))
+        continue;
+      problem(s, r.number, names.value(c.column), c.problem);
+      unreadable = true;
+    }
+    if (unreadable)
       continue;
     Row row;
     row.sheet = &s;
@@ -632,19 +709,29 @@ BankImportResult ImportBankSheets(const QString &out, const QStringList &files, 
       result.problems << QStringLiteral("%1: 这是要导入的表格文件，不能同时作为输出的题库文件").arg(file);
   if (!result.problems.isEmpty())
     return result;
-  Checker checker(options);
-  checker.read(files);
-  if (checker.rows.empty() && checker.problems.isEmpty())
-    checker.problems << QStringLiteral("%1: 没有找到任何试题行").arg(files.join(QStringLiteral("、")));
-  result.problems = checker.problems;
+  auto checker = std::make_unique<Checker>(options);
+  checker->read(files);
+  if (checker->rows.empty() && checker->problems.isEmpty())
+    checker->problems << QStringLiteral("%1: 没有找到任何试题行").arg(files.join(QStringLiteral("、")));
+  result.problems = checker->problems;
   if (!result.problems.isEmpty())
     return result;
-  checker.number(options.keepNumbersFrom);
-  result.questions = int(checker.rows.size());
-  result.cases = checker.cases;
-  result.nodes = int(checker.nodes.size());
-  if (!options.dryRun)
-    checker.write(out);
+  checker->number(options.keepNumbersFrom);
+  result.questions = int(checker->rows.size());
+  result.cases = checker->cases;
+  result.nodes = int(checker->nodes.size());
+  if (!options.dryRun) {
+    checker->write(out);
+    checker.reset(); // the rows are written: let them go before the check reads the bank
+    // What the bank tool's check would say about the bank, as notes.
+    if (options.note) {
+      const BankLintResult lint = LintBankFile(out, QString());
+      for (const QString &p : lint.problems)
+        options.note(QStringLiteral("检查：") + p);
+      if (!lint.problems.isEmpty())
+        options.note(QStringLiteral("检查：") + lint.summary());
+    }
+  }
   return result;
 }
 
@@ -725,7 +812,7 @@ std::vector<Sheet> BankToSheets(const QString &in, const std::function<void(cons
     for (int k = 0; k < maxOptions; ++k)
       cells << opts.value(k);
     QString answer = r.Fields(5).AsString();
-    if (type == QLatin1String("判断题"))
+    if (type == QStringLiteral("判断题"))
       answer = answer == QLatin1String("A") ? QStringLiteral("正确") : answer == QLatin1String("B") ? QStringLiteral("错误") : answer;
     cells << answer << r.Fields(6).AsString();
     const QString scoreType = inCase ? kCaseType : type;

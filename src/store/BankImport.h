@@ -13,7 +13,12 @@
 //                     for a case's sub-question)
 //   案例, 案例组      a case question: its material in 案例 on its first row,
 //                     every sub-question's row carrying the same 案例组 id
-// one row per sub-question. A sheet named "参数" (or whose header has 参数名
+// one row per sub-question. A workbook cell is read as the text it shows
+// (dates, percentages, … through the cell's number format), a merged range
+// gives its value to every cell of the range, and a cell with an error
+// value, an uncached formula or a format whose text cannot be known refuses
+// its row, naming the cell. Texts are taken without outer blanks and line
+// breaks. A sheet named "参数" (or whose header has 参数名
 // and 参数值) sets rows of 系统参数.
 //
 // Every row is checked before anything is written; a bank is written only
@@ -30,8 +35,11 @@ struct BankImportOptions {
   // A bank whose numbers are kept: a row with the same 题干 in the same
   // 科目/章/节 keeps its 小题号, a node with the same names keeps its 编号.
   QString keepNumbersFrom;
+  // Hidden sheets are skipped (with a note) unless this is set.
+  bool includeHiddenSheets = false;
   // Receives notes: each CSV file's encoding, sheets skipped, unknown
-  // columns and parameter names.
+  // columns and parameter names, hidden rows, columns and sheets, cells
+  // right of the header.
   std::function<void(const QString &)> note;
 };
 

@@ -1,12 +1,12 @@
 #include "store/SheetFile.h"
 #include "store/FileError.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSaveFile>
-#include <QStringDecoder>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 #include <archive.h>
@@ -25,6 +25,43 @@ QString SheetColumnName(int column) {
   return s;
 }
 
+static SheetCell textCell(int column, QString text) {
+  SheetCell c;
+  c.column = column;
+  c.text = std::move(text);
+  return c;
+}
+
+SheetRow::SheetRow(int number, const QStringList &texts) : number(number) {
+  for (int c = 0; c < texts.size(); ++c)
+    if (!texts[c].isEmpty())
+      cells.push_back(textCell(c, texts[c]));
+}
+
+const SheetCell *SheetRow::cell(int column) const {
+  const auto it = std::lower_bound(cells.begin(), cells.end(), column, [](const SheetCell &c, int n) { return c.column < n; });
+  return it != cells.end() && it->column == column ? &*it : nullptr;
+}
+
+SheetCell &SheetRow::at(int column) {
+  auto it = std::lower_bound(cells.begin(), cells.end(), column, [](const SheetCell &c, int n) { return c.column < n; });
+  if (it == cells.end() || it->column != column) {
+    it = cells.insert(it, SheetCell());
+    it->column = column;
+  }
+  return *it;
+}
+
+QStringList SheetRow::texts() const {
+  QStringList out;
+  for (const SheetCell &c : cells) {
+    while (out.size() < c.column)
+      out << QString();
+    out << c.text;
+  }
+  return out;
+}
+
 namespace {
 
 QString where(const QString &file, const QString &sheet, int row, int column) {
@@ -33,39 +70,43 @@ QString where(const QString &file, const QString &sheet, int row, int column) {
 
 // ---------------------------------------------------------------- CSV
 
-// The text of a .csv file and the name of its encoding, or a problem.
-bool decodeCsv(const QString &path, const QByteArray &bytes, QString &text, QString &encoding, QString &problem) {
-  if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
-    problem = QStringLiteral("%1: 文件是 UTF-16 编码，不能读取：请在电子表格程序中另存为“CSV UTF-8（逗号分隔）”").arg(path);
-    return false;
-  }
-  const qsizetype nul = bytes.indexOf('\0');
-  if (nul >= 0) {
-    problem = QStringLiteral("%1: 字节偏移 %2 处有 NUL 字节：这不是文本格式的 CSV 文件").arg(path).arg(nul);
-    return false;
-  }
-  const bool bom = bytes.startsWith("\xEF\xBB\xBF");
-  const QByteArrayView body = bom ? QByteArrayView(bytes).sliced(3) : QByteArrayView(bytes);
-  {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString t = utf8.decode(body);
-    if (!utf8.hasError()) {
-      text = std::move(t);
-      encoding = bom ? QStringLiteral("UTF-8（带 BOM）") : QStringLiteral("UTF-8");
-      return true;
+// Where byte `offset` of a CSV file lies: its record (1 = first) and column
+// (0 = A), counting line breaks and commas outside quoted cells. The
+// encodings read here never use the bytes of '"', ',' or a line break
+// inside a character, so the bytes can be counted as they are.
+std::pair<int, int> csvPlace(QByteArrayView bytes, qsizetype offset) {
+  int record = 1, column = 0;
+  bool quoted = false;
+  for (qsizetype i = 0; i < offset && i < bytes.size(); ++i) {
+    const char c = bytes[i];
+    if (c == '"') {
+      quoted = !quoted;
+    } else if (!quoted && c == ',') {
+      ++column;
+    } else if (!quoted && (c == '\n' || c == '\r')) {
+      if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+        ++i;
+      ++record;
+      column = 0;
     }
   }
-  if (bom) {
-    problem = QStringLiteral("%1: 文件以 UTF-8 的 BOM 开头，却含有不是 UTF-8 的字节").arg(path);
-    return false;
-  }
-  // Code page 936, as spreadsheet programs on Chinese Windows save CSV.
-  iconv_t cd = iconv_open("UTF-8", "GBK");
+  return {record, column};
+}
+
+QString csvPlaceText(QByteArrayView bytes, qsizetype offset) {
+  const auto [record, column] = csvPlace(bytes, offset);
+  return QStringLiteral("第 %1 行 %2 列").arg(record).arg(SheetColumnName(column));
+}
+
+// `body` converted from `code` to UTF-8 with iconv, or the offset of the
+// first byte that is not of that encoding.
+bool convert(const char *code, QByteArrayView body, QByteArray &text, qsizetype &badOffset) {
+  iconv_t cd = iconv_open("UTF-8", code);
   if (cd == iconv_t(-1)) {
-    problem = QStringLiteral("%1: 不是 UTF-8 编码，而本机无法转换 GBK").arg(path);
+    badOffset = 0;
     return false;
   }
-  QByteArray out(body.size() * 3 / 2 + 16, Qt::Uninitialized);
+  QByteArray out(body.size() * 2 + 16, Qt::Uninitialized);
   char *in = const_cast<char *>(body.data());
   size_t inLeft = size_t(body.size());
   char *op = out.data();
@@ -73,105 +114,181 @@ bool decodeCsv(const QString &path, const QByteArray &bytes, QString &text, QStr
   const size_t rc = iconv(cd, &in, &inLeft, &op, &outLeft);
   iconv_close(cd);
   if (rc == size_t(-1) || inLeft != 0) {
-    problem = QStringLiteral("%1: 字节偏移 %2 处的内容既不是 UTF-8 也不是 GBK 编码：请另存为“CSV UTF-8（逗号分隔）”")
-                  .arg(path)
-                  .arg(qsizetype(in - body.data()));
+    badOffset = qsizetype(in - body.data());
     return false;
   }
   out.truncate(op - out.data());
-  text = QString::fromUtf8(out);
-  encoding = QStringLiteral("GBK");
+  text = std::move(out);
   return true;
 }
 
-// RFC 4180 records: cells separated by commas, records by CR LF (or a bare
-// LF or CR); a quoted cell may hold commas, doubled quotes and line breaks
-// (a CR LF inside a cell becomes LF).
-void parseCsv(const QString &text, Sheet &sheet, QStringList &problems) {
-  // Cells are copied out of the text in one piece each; a quoted cell is
-  // rebuilt only when it holds a doubled quote or a CR.
-  const QChar *p = text.constData();
+// The text of a .csv file as UTF-8 (the file's own bytes when they are
+// UTF-8) and the name of its encoding, or a problem.
+bool decodeCsv(const QString &path, const QByteArray &bytes, QByteArray &text, QString &encoding, QString &problem) {
+  if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+    problem = QStringLiteral("%1: 文件是 UTF-16 编码，不能读取：请在电子表格程序中另存为“CSV UTF-8（逗号分隔）”").arg(path);
+    return false;
+  }
+  const qsizetype nul = bytes.indexOf('\0');
+  if (nul >= 0) {
+    problem = QStringLiteral("%1: %2有 NUL 字节：这不是文本格式的 CSV 文件").arg(path, csvPlaceText(bytes, nul));
+    return false;
+  }
+  const bool bom = bytes.startsWith("\xEF\xBB\xBF");
+  const QByteArrayView body = bom ? QByteArrayView(bytes).sliced(3) : QByteArrayView(bytes);
+  if (body.isValidUtf8()) {
+    text = bom ? bytes.sliced(3) : bytes; // shared, not copied, without a BOM
+    encoding = bom ? QStringLiteral("UTF-8（带 BOM）") : QStringLiteral("UTF-8");
+    return true;
+  }
+  if (bom) {
+    problem = QStringLiteral("%1: 文件以 UTF-8 的 BOM 开头，却含有不是 UTF-8 的字节").arg(path);
+    return false;
+  }
+  // Code page 936, as spreadsheet programs on Chinese Windows save CSV, or
+  // GB18030, its superset that holds every character.
+  qsizetype bad = 0, bad18030 = 0;
+  if (convert("GBK", body, text, bad)) {
+    encoding = QStringLiteral("GBK");
+    return true;
+  }
+  if (convert("GB18030", body, text, bad18030)) {
+    encoding = QStringLiteral("GB18030");
+    return true;
+  }
+  problem = QStringLiteral("%1: %2的文字既不是 UTF-8 也不是 GBK 或 GB18030 编码：请另存为“CSV UTF-8（逗号分隔）”")
+                .arg(path, csvPlaceText(body, std::max(bad, bad18030)));
+  return false;
+}
+
+// Adds a finished row to `sheet` unless it has no cell; with header
+// columns, the first row kept fixes `width`.
+void keepRow(Sheet &sheet, SheetRow &&row, int &width, const SheetReadOptions &options) {
+  if (row.cells.empty())
+    return;
+  if (row.cells.capacity() > row.cells.size())
+    row.cells.shrink_to_fit(); // rows are many: no room to grow
+  if (options.headerColumns && width < 0) {
+    // The header: the first row with something in it besides blanks.
+    for (const SheetCell &c : row.cells)
+      if (!c.text.trimmed().isEmpty() || !c.problem.isEmpty()) {
+        width = row.cells.back().column + 1;
+        break;
+      }
+  }
+  sheet.rows.push_back(std::move(row));
+}
+
+// RFC 4180 records in UTF-8: cells separated by commas, records by CR LF (or
+// a bare LF or CR); a quoted cell may hold commas, doubled quotes and line
+// breaks (a CR LF inside a cell becomes LF). The bytes of '"', ',', CR and
+// LF never occur inside a UTF-8 character, so the text is split as bytes
+// and each cell decoded on its own.
+void parseCsv(QByteArrayView text, Sheet &sheet, QStringList &problems, const SheetReadOptions &options) {
+  const char *p = text.data();
   const qsizetype n = text.size();
   qsizetype i = 0;
   int record = 1;
+  int column = 0;
+  int width = -1;
   SheetRow row;
   row.number = 1;
   auto endRecord = [&] {
-    sheet.rows.push_back(std::move(row));
+    const size_t cells = row.cells.size();
+    keepRow(sheet, std::move(row), width, options);
     row = SheetRow();
     row.number = ++record;
+    row.cells.reserve(std::max<size_t>(cells, 4)); // rows of a sheet are alike
+    column = 0;
   };
+  auto isEnd = [](char c) { return c == ',' || c == '\r' || c == '\n'; };
   while (i < n) {
     QString cell;
-    if (p[i] == u'"') {
+    if (p[i] == '"') {
       const int quoteRow = record;
       const qsizetype start = ++i;
       bool plain = true; // no doubled quote, no CR: the cell is one slice
       qsizetype end = -1;
       while (i < n) {
-        if (p[i] == u'"') {
-          if (i + 1 < n && p[i + 1] == u'"') {
+        const char *q = static_cast<const char *>(memchr(p + i, '"', size_t(n - i)));
+        if (!q) {
+          if (plain && memchr(p + i, '\r', size_t(n - i)))
             plain = false;
-            i += 2;
-            continue;
-          }
-          end = i++;
+          i = n;
           break;
         }
-        if (p[i] == u'\r')
+        if (plain && memchr(p + i, '\r', size_t(q - (p + i))))
           plain = false;
-        ++i;
+        i = q - p;
+        if (i + 1 < n && p[i + 1] == '"') {
+          plain = false;
+          i += 2;
+          continue;
+        }
+        end = i++;
+        break;
       }
       if (end < 0) {
-        problems << where(sheet.file, sheet.name, quoteRow, int(row.cells.size())) +
+        problems << where(sheet.file, sheet.name, quoteRow, column) +
                         QStringLiteral(": 单元格的左引号一直没有对应的右引号（文件在引号中结束）");
         end = n;
       }
       if (plain) {
-        cell = text.mid(start, end - start);
+        cell = QString::fromUtf8(p + start, end - start);
       } else {
-        cell.reserve(end - start);
+        QByteArray raw;
+        raw.reserve(end - start);
         for (qsizetype k = start; k < end; ++k) {
-          if (p[k] == u'"')
+          if (p[k] == '"')
             ++k; // the first of a doubled quote
-          else if (p[k] == u'\r' && k + 1 < end && p[k + 1] == u'\n')
+          else if (p[k] == '\r' && k + 1 < end && p[k + 1] == '\n')
             continue;
-          cell += p[k] == u'\r' ? QChar(u'\n') : p[k];
+          if (k < end)
+            raw += p[k] == '\r' ? '\n' : p[k];
         }
+        cell = QString::fromUtf8(raw);
       }
       // Records count lines outside cells only: a line break inside a cell
       // belongs to the row it started in.
-      if (i < n && p[i] != u',' && p[i] != u'\r' && p[i] != u'\n') {
-        problems << where(sheet.file, sheet.name, record, int(row.cells.size())) +
+      if (i < n && !isEnd(p[i])) {
+        problems << where(sheet.file, sheet.name, record, column) +
                         QStringLiteral(": 引号括起的单元格在右引号后还有文字（单元格中的引号应写成两个引号 \"\"）");
         const qsizetype start2 = i;
-        while (i < n && p[i] != u',' && p[i] != u'\r' && p[i] != u'\n')
+        while (i < n && !isEnd(p[i]))
           ++i;
-        cell += QStringView(p + start2, i - start2);
+        cell += QString::fromUtf8(p + start2, i - start2);
       }
     } else {
       const qsizetype start = i;
-      while (i < n && p[i] != u',' && p[i] != u'\r' && p[i] != u'\n')
+      while (i < n && !isEnd(p[i]))
         ++i;
-      cell = text.mid(start, i - start);
+      if (i > start)
+        cell = QString::fromUtf8(p + start, i - start);
     }
-    row.cells << cell;
+    if (!cell.isEmpty()) {
+      if (width >= 0 && column >= width) {
+        ++sheet.cellsPastHeader;
+      } else {
+        // fromUtf8 reserves a unit per byte: three times what Chinese needs.
+        if (cell.capacity() > cell.size() + cell.size() / 4 + 8)
+          cell.squeeze();
+        row.cells.push_back(textCell(column, std::move(cell)));
+      }
+    }
+    ++column;
     if (i >= n)
       break;
-    if (p[i] == u',') {
+    if (p[i] == ',') {
       ++i;
-      if (i == n)
-        row.cells << QString(); // "a," at the very end: an empty last cell
       continue;
     }
     // A line end: CR LF, LF or CR.
-    if (p[i] == u'\r' && i + 1 < n && p[i + 1] == u'\n')
+    if (p[i] == '\r' && i + 1 < n && p[i + 1] == '\n')
       ++i;
     ++i;
     endRecord();
   }
-  if (!row.cells.isEmpty())
-    endRecord();
+  keepRow(sheet, std::move(row), width, options);
 }
 
 // ---------------------------------------------------------------- xlsx
@@ -214,19 +331,8 @@ QString escapeXstring(const QString &s) {
   return out;
 }
 
-// A numeric cell as a person reads it: whole numbers without a fraction, the
-// rest without the binary noise of doubles (0.1+0.2 shows as 0.3).
-QString numberText(const QString &v) {
-  bool ok = false;
-  const double d = v.toDouble(&ok);
-  if (!ok || !std::isfinite(d))
-    return v;
-  if (d == std::floor(d) && std::fabs(d) < 1e15)
-    return QString::number(qint64(d));
-  return QString::number(d, 'g', 15);
-}
-
 constexpr int kMaxColumns = 16384; // A … XFD
+constexpr int kMaxRows = 1048576;
 
 // Column index of a cell reference such as "AB12"; -1 when there is none,
 // kMaxColumns or more when it lies past the last column.
@@ -238,52 +344,130 @@ int columnOf(QStringView ref) {
   return i == 0 ? -1 : c - 1;
 }
 
+// The row of a cell reference ("AB12" -> 12); 0 when there is none.
+int rowOf(QStringView ref) {
+  qsizetype i = 0;
+  while (i < ref.size() && ref[i].isLetter())
+    ++i;
+  bool ok = false;
+  const int r = ref.mid(i).toInt(&ok);
+  return ok && r >= 1 && r <= kMaxRows ? r : 0;
+}
+
 constexpr qint64 kMaxPart = 512LL * 1024 * 1024;  // no workbook part is larger
 constexpr qint64 kMaxTotal = 1024LL * 1024 * 1024; // nor all of them together
 
-// The parts of a zip file the reader needs, by name.
-bool readZip(const QString &path, QHash<QString, QByteArray> &parts, QString &problem) {
-  std::unique_ptr<archive, int (*)(archive *)> a(archive_read_new(), archive_read_free);
+using ArchivePtr = std::unique_ptr<archive, int (*)(archive *)>;
+
+ArchivePtr openZip(const QString &path, QString &problem) {
+  ArchivePtr a(archive_read_new(), archive_read_free);
   archive_read_support_format_zip(a.get());
   if (archive_read_open_filename(a.get(), QFile::encodeName(path).constData(), 1 << 16) != ARCHIVE_OK) {
-    problem = QStringLiteral("%1: 不是有效的 xlsx 工作簿（%2）").arg(path, QString::fromLocal8Bit(archive_error_string(a.get())));
-    return false;
+    problem = QStringLiteral("%1: 不是有效的 xlsx 工作簿（不是 zip 格式的文件）").arg(path);
+    return ArchivePtr(nullptr, archive_read_free);
   }
-  archive_entry *e = nullptr;
+  return a;
+}
+
+QString entryName(archive_entry *e) {
+  const char *u = archive_entry_pathname_utf8(e);
+  return u ? QString::fromUtf8(u) : QString::fromLocal8Bit(archive_entry_pathname(e));
+}
+
+// One entry of an open zip as a sequential device, so that a worksheet is
+// parsed while it is unpacked and never held whole. Stops at `limit` bytes.
+class EntryDevice : public QIODevice {
+public:
+  EntryDevice(archive *a, qint64 limit) : m_archive(a), m_limit(limit) { open(QIODevice::ReadOnly); }
+  bool isSequential() const override { return true; }
+  bool failed = false;   // the zip is damaged
+  bool tooLarge = false; // past the limit
   qint64 total = 0;
+
+protected:
+  qint64 readData(char *data, qint64 max) override {
+    if (failed || tooLarge)
+      return -1;
+    const la_ssize_t got = archive_read_data(m_archive, data, size_t(std::min<qint64>(max, 1 << 16)));
+    if (got < 0) {
+      failed = true;
+      return -1;
+    }
+    total += got;
+    if (total > m_limit) {
+      tooLarge = true;
+      return -1;
+    }
+    return got;
+  }
+  qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+  archive *m_archive;
+  qint64 m_limit;
+};
+
+QString tooLargeProblem(const QString &path, const QString &part) {
+  return QStringLiteral("%1: xlsx 工作簿解压后过大（“%2”超过 512 MB 或全部超过 1 GB），不予读取").arg(path, part);
+}
+QString damagedProblem(const QString &path, const QString &part) {
+  return QStringLiteral("%1: xlsx 工作簿中的“%2”已损坏（zip 数据不完整或校验不符）").arg(path, part);
+}
+
+// The parts of a zip file the reader keeps in memory (everything but the
+// worksheets under xl/worksheets/, which are streamed), by name.
+bool readSmallParts(const QString &path, QHash<QString, QByteArray> &parts, qint64 &total, QString &problem) {
+  ArchivePtr a = openZip(path, problem);
+  if (!a)
+    return false;
+  archive_entry *e = nullptr;
   for (;;) {
     const int rc = archive_read_next_header(a.get(), &e);
     if (rc == ARCHIVE_EOF)
       break;
     if (rc < ARCHIVE_WARN) {
-      problem = QStringLiteral("%1: xlsx 工作簿已损坏（%2）").arg(path, QString::fromLocal8Bit(archive_error_string(a.get())));
+      problem = QStringLiteral("%1: xlsx 工作簿已损坏（zip 目录无法读取）").arg(path);
       return false;
     }
-    const char *u = archive_entry_pathname_utf8(e);
-    const QString name = u ? QString::fromUtf8(u) : QString::fromLocal8Bit(archive_entry_pathname(e));
-    if (!name.endsWith(QLatin1String(".xml")) && !name.endsWith(QLatin1String(".rels")))
+    const QString name = entryName(e);
+    if ((!name.endsWith(QLatin1String(".xml")) && !name.endsWith(QLatin1String(".rels"))) ||
+        name.startsWith(QLatin1String("xl/worksheets/")))
       continue;
+    EntryDevice d(a.get(), std::min(kMaxPart, kMaxTotal - total));
     QByteArray data;
     char buf[1 << 16];
     for (;;) {
-      const la_ssize_t got = archive_read_data(a.get(), buf, sizeof buf);
-      if (got < 0) {
-        problem = QStringLiteral("%1: xlsx 工作簿中的“%2”已损坏（%3）")
-                      .arg(path, name, QString::fromLocal8Bit(archive_error_string(a.get())));
-        return false;
-      }
-      if (got == 0)
+      const qint64 got = d.read(buf, sizeof buf);
+      if (got <= 0)
         break;
-      if (data.size() + got > kMaxPart || total + got > kMaxTotal) {
-        problem = QStringLiteral("%1: xlsx 工作簿解压后过大（“%2”超过 512 MB 或全部超过 1 GB），不予读取").arg(path, name);
-        return false;
-      }
       data.append(buf, got);
-      total += got;
     }
+    if (d.tooLarge) {
+      problem = tooLargeProblem(path, name);
+      return false;
+    }
+    if (d.failed) {
+      problem = damagedProblem(path, name);
+      return false;
+    }
+    total += d.total;
     parts.insert(name, data);
   }
   return true;
+}
+
+// What went wrong in an XML part, in Chinese.
+QString xmlErrorText(const QXmlStreamReader &x) {
+  switch (x.error()) {
+  case QXmlStreamReader::PrematureEndOfDocumentError:
+    return QStringLiteral("内容在中途结束");
+  case QXmlStreamReader::NotWellFormedError:
+    return QStringLiteral("格式不正确（可能含有 DTD、外部实体或非法字符）");
+  case QXmlStreamReader::UnexpectedElementError:
+    return QStringLiteral("出现了不应有的元素");
+  default:
+    return QStringLiteral("无法解析");
+  }
 }
 
 // The text of the element the reader stands on (a <si> or <is>): its <t>
@@ -317,10 +501,240 @@ QString resolveTarget(const QString &target) {
   return QDir::cleanPath(QStringLiteral("xl/") + target);
 }
 
-void readXlsx(const QString &path, SheetFileContents &result) {
+// The built-in number formats a workbook may name by number alone (as a
+// Chinese spreadsheet program shows them); other numbers show as General.
+QString builtinFormat(int id) {
+  static const QHash<int, QString> formats = {
+      {1, "0"}, {2, "0.00"}, {3, "#,##0"}, {4, "#,##0.00"}, {9, "0%"}, {10, "0.00%"}, {11, "0.00E+00"},
+      {12, "# ?/?"}, {13, "# ?\?/?\?"}, {14, "yyyy/m/d"}, {15, "d-mmm-yy"}, {16, "d-mmm"}, {17, "mmm-yy"},
+      {18, "h:mm AM/PM"}, {19, "h:mm:ss AM/PM"}, {20, "h:mm"}, {21, "h:mm:ss"}, {22, "yyyy/m/d h:mm"},
+      {27, "yyyy\"年\"m\"月\""}, {28, "m\"月\"d\"日\""}, {29, "m\"月\"d\"日\""}, {30, "m-d-yy"},
+      {31, "yyyy\"年\"m\"月\"d\"日\""}, {32, "h\"时\"mm\"分\""}, {33, "h\"时\"mm\"分\"ss\"秒\""},
+      {34, "上午/下午h\"时\"mm\"分\""}, {35, "上午/下午h\"时\"mm\"分\"ss\"秒\""}, {36, "yyyy\"年\"m\"月\""},
+      {37, "#,##0 ;(#,##0)"}, {38, "#,##0 ;[Red](#,##0)"}, {39, "#,##0.00;(#,##0.00)"}, {40, "#,##0.00;[Red](#,##0.00)"},
+      {45, "mm:ss"}, {46, "[h]:mm:ss"}, {47, "mm:ss.0"}, {48, "##0.0E+0"}, {49, "@"},
+      {50, "yyyy\"年\"m\"月\""}, {51, "m\"月\"d\"日\""}, {52, "yyyy\"年\"m\"月\""}, {53, "m\"月\"d\"日\""},
+      {54, "m\"月\"d\"日\""}, {55, "上午/下午h\"时\"mm\"分\""}, {56, "上午/下午h\"时\"mm\"分\"ss\"秒\""},
+      {57, "yyyy\"年\"m\"月\""}, {58, "m\"月\"d\"日\""},
+  };
+  return formats.value(id);
+}
+
+struct Book {
+  QStringList shared;
+  std::vector<QString> cellFormats; // by style index (s=): the number format code, empty = General
+  bool date1904 = false;
+};
+
+bool truthy(QStringView v) { return v == u"1" || v == u"true"; }
+
+// Fills every cell of the sheet's merged ranges with the value of the
+// range's top-left cell, in the rows that exist and the columns in use.
+void applyMerges(Sheet &sheet, int lastColumn, const QString &path, QStringList &problems) {
+  // Ranges that do not overlap fill fewer cells than the rows hold several
+  // times over; a range over the whole sheet must not make millions.
+  qint64 budget = 1000000;
+  for (const SheetRow &r : sheet.rows)
+    budget += 4 * qint64(r.cells.size());
+  for (const QString &ref : std::as_const(sheet.merges)) {
+    const qsizetype colon = ref.indexOf(u':');
+    if (colon < 0)
+      continue;
+    const QStringView a = QStringView(ref).left(colon), b = QStringView(ref).mid(colon + 1);
+    const int c1 = columnOf(a), c2 = std::min(columnOf(b), lastColumn), r1 = rowOf(a), r2 = rowOf(b);
+    if (c1 < 0 || r1 == 0 || r2 < r1 || c1 >= kMaxColumns)
+      continue;
+    auto rowAt = [&](int number) {
+      return std::lower_bound(sheet.rows.begin(), sheet.rows.end(), number,
+                              [](const SheetRow &r, int n) { return r.number < n; });
+    };
+    auto top = rowAt(r1);
+    if (top == sheet.rows.end() || top->number != r1)
+      continue;
+    const SheetCell *origin = top->cell(c1);
+    if (!origin)
+      continue;
+    const SheetCell value = *origin;
+    for (auto it = top; it != sheet.rows.end() && it->number <= r2; ++it)
+      for (int c = c1; c <= c2; ++c) {
+        if (--budget < 0) {
+          problems << QStringLiteral("%1:%2: 合并单元格的范围过大或互相重叠（%3 等），没有读取这张工作表").arg(path, sheet.name, ref.left(30));
+          sheet.rows.clear();
+          return;
+        }
+        if (it->cell(c))
+          continue;
+        SheetCell &cell = it->at(c);
+        cell.text = value.text;
+        cell.problem = value.problem;
+      }
+  }
+}
+
+// One worksheet's rows, hidden rows and columns and merged ranges.
+void readWorksheet(QXmlStreamReader &x, const Book &book, Sheet &sheet, const SheetReadOptions &options, QStringList &problems) {
+  const QString &path = sheet.file;
+  int lastRow = 0;
+  int width = -1;
+  int lastColumn = 0;
+  bool inRow = false;
+  SheetRow row;
+  std::vector<bool> hiddenColumn;
+  auto finishRow = [&] {
+    if (inRow) {
+      if (!row.cells.empty())
+        lastColumn = std::max(lastColumn, row.cells.back().column);
+      keepRow(sheet, std::move(row), width, options);
+    }
+    row = SheetRow();
+    inRow = false;
+  };
+  int nextColumn = 0;
+  while (!x.atEnd()) {
+    x.readNext();
+    if (x.isEndElement() && x.name() == QLatin1String("row")) {
+      finishRow();
+      continue;
+    }
+    if (!x.isStartElement())
+      continue;
+    const QStringView name = x.name();
+    if (name == QLatin1String("row")) {
+      finishRow();
+      const QXmlStreamAttributes attrs = x.attributes();
+      bool ok = false;
+      int r = attrs.value(QLatin1String("r")).toInt(&ok);
+      if (!ok || r <= lastRow)
+        r = lastRow + 1;
+      lastRow = r;
+      row.number = r;
+      row.hidden = truthy(attrs.value(QLatin1String("hidden")));
+      inRow = true;
+      nextColumn = 0;
+    } else if (name == QLatin1String("c") && inRow) {
+      const QXmlStreamAttributes attrs = x.attributes();
+      int column = columnOf(attrs.value(QLatin1String("r")));
+      if (column < 0)
+        column = nextColumn;
+      if (column >= kMaxColumns) {
+        problems << QStringLiteral("%1:%2:%3: 单元格“%4”超出了工作表的列数（最多 XFD 列），工作簿已损坏")
+                        .arg(path, sheet.name)
+                        .arg(row.number)
+                        .arg(attrs.value(QLatin1String("r")).toString());
+        x.skipCurrentElement();
+        continue;
+      }
+      nextColumn = column + 1;
+      if (width >= 0 && column >= width) {
+        // Right of the header: not read at all.
+        x.skipCurrentElement();
+        ++sheet.cellsPastHeader;
+        continue;
+      }
+      const QString type = attrs.value(QLatin1String("t")).toString();
+      const int style = attrs.value(QLatin1String("s")).toInt();
+      QString value;
+      bool haveValue = false, formula = false;
+      // Read the cell's children: <v>, <is>, <f>.
+      while (!x.atEnd()) {
+        x.readNext();
+        if (x.isEndElement() && x.name() == QLatin1String("c"))
+          break;
+        if (!x.isStartElement())
+          continue;
+        if (x.name() == QLatin1String("v")) {
+          value = x.readElementText();
+          haveValue = true;
+        } else if (x.name() == QLatin1String("is")) {
+          value = richText(x);
+          haveValue = true;
+        } else {
+          formula = formula || x.name() == QLatin1String("f");
+          x.skipCurrentElement();
+        }
+      }
+      SheetCell cell;
+      cell.column = column;
+      const QString format = style >= 0 && size_t(style) < book.cellFormats.size() ? book.cellFormats[size_t(style)] : QString();
+      if (!haveValue) {
+        if (!formula)
+          continue;
+        cell.problem = QStringLiteral("公式没有计算结果（请在电子表格程序中打开并保存一次，让公式算出结果）");
+      } else if (type == QLatin1String("s")) {
+        bool ok = false;
+        const int index = value.toInt(&ok);
+        if (!ok || index < 0 || index >= book.shared.size()) {
+          problems << where(path, sheet.name, row.number, column) +
+                          QStringLiteral(": 单元格引用的共享字符串 %1 不存在（工作簿已损坏）").arg(value);
+          continue;
+        }
+        cell.text = book.shared[index];
+      } else if (type == QLatin1String("inlineStr") || type == QLatin1String("str")) {
+        cell.text = unescapeXstring(value);
+      } else if (type == QLatin1String("b")) {
+        cell.text = value == QLatin1String("1") ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+      } else if (type == QLatin1String("e")) {
+        cell.problem = QStringLiteral("单元格是错误值 %1（公式出错：请改正公式或填入文字）").arg(value.left(40));
+      } else {
+        double number = 0;
+        bool ok = false;
+        if (type == QLatin1String("d")) {
+          // An ISO date: its serial, for the date format to show.
+          QDateTime t = QDateTime::fromString(value, Qt::ISODateWithMs);
+          if (!t.isValid())
+            t = QDateTime(QDate::fromString(value, Qt::ISODate), QTime(0, 0));
+          if (t.isValid()) {
+            t.setTimeSpec(Qt::UTC);
+            number = double(QDateTime(QDate(1899, 12, 30), QTime(0, 0), Qt::UTC).msecsTo(t)) / 86400000.0;
+            ok = true;
+          }
+          if (format.isEmpty() || !ok) {
+            cell.text = value;
+            ok = false;
+          }
+        } else {
+          number = value.toDouble(&ok);
+          if (!ok)
+            cell.text = value;
+        }
+        if (ok && !FormatSheetNumber(number, format, book.date1904, cell.text))
+          cell.problem = QStringLiteral("数字格式“%1”显示的文字无法确定（值为 %2）：请把这一格设为文本格式后重新输入")
+                             .arg(format.left(80), value.left(40));
+      }
+      if (cell.text.isEmpty() && cell.problem.isEmpty())
+        continue;
+      if (row.cells.empty() || row.cells.back().column < column)
+        row.cells.push_back(std::move(cell));
+      else
+        row.at(column) = std::move(cell); // out of order or twice: keep the columns sorted
+    } else if (name == QLatin1String("col")) {
+      const QXmlStreamAttributes attrs = x.attributes();
+      if (!truthy(attrs.value(QLatin1String("hidden"))))
+        continue;
+      const int min = std::max(1, attrs.value(QLatin1String("min")).toInt());
+      const int max = std::min(kMaxColumns, attrs.value(QLatin1String("max")).toInt());
+      if (hiddenColumn.empty() && min <= max)
+        hiddenColumn.assign(kMaxColumns, false);
+      for (int c = min; c <= max; ++c)
+        hiddenColumn[size_t(c - 1)] = true;
+    } else if (name == QLatin1String("mergeCell")) {
+      if (sheet.merges.size() < 1000000)
+        sheet.merges << x.attributes().value(QLatin1String("ref")).toString();
+    }
+  }
+  finishRow();
+  for (int c = 0; c < int(hiddenColumn.size()); ++c)
+    if (hiddenColumn[size_t(c)] && (width < 0 || c < width) && c <= lastColumn)
+      sheet.hiddenColumns.push_back(c);
+  if (!sheet.merges.isEmpty())
+    applyMerges(sheet, width >= 0 ? std::min(width - 1, lastColumn) : lastColumn, path, problems);
+}
+
+void readXlsx(const QString &path, SheetFileContents &result, const SheetReadOptions &options) {
   QHash<QString, QByteArray> parts;
   QString problem;
-  if (!readZip(path, parts, problem)) {
+  qint64 total = 0;
+  if (!readSmallParts(path, parts, total, problem)) {
     result.problems << problem;
     return;
   }
@@ -332,11 +746,12 @@ void readXlsx(const QString &path, SheetFileContents &result) {
     result.problems << QStringLiteral("%1: xlsx 工作簿中的“%2”不是有效的 XML（第 %3 行：%4）")
                            .arg(path, part)
                            .arg(x.lineNumber())
-                           .arg(x.errorString());
+                           .arg(xmlErrorText(x));
   };
 
   QHash<QString, QString> targets; // relationship id -> part name
   QString sharedPart;               // the shared strings, when the workbook has them
+  QString stylesPart = QStringLiteral("xl/styles.xml");
   {
     QXmlStreamReader x(parts.value(QStringLiteral("xl/_rels/workbook.xml.rels")));
     while (!x.atEnd()) {
@@ -345,41 +760,78 @@ void readXlsx(const QString &path, SheetFileContents &result) {
         continue;
       const QString target = resolveTarget(x.attributes().value(QLatin1String("Target")).toString());
       targets.insert(x.attributes().value(QLatin1String("Id")).toString(), target);
-      if (x.attributes().value(QLatin1String("Type")).endsWith(QLatin1String("/sharedStrings")))
+      const QStringView type = x.attributes().value(QLatin1String("Type"));
+      if (type.endsWith(QLatin1String("/sharedStrings")))
         sharedPart = target;
+      else if (type.endsWith(QLatin1String("/styles")))
+        stylesPart = target;
     }
   }
 
-  QStringList shared;
+  Book book;
   if (parts.contains(sharedPart)) {
-    const QString &part = sharedPart;
-    QXmlStreamReader x(parts.value(part));
+    QXmlStreamReader x(parts.value(sharedPart));
     while (!x.atEnd()) {
       x.readNext();
       if (x.isStartElement() && x.name() == QLatin1String("si"))
-        shared << richText(x);
+        book.shared << richText(x);
     }
     if (x.hasError()) {
-      xmlProblem(part, x);
+      xmlProblem(sharedPart, x);
+      return;
+    }
+    parts.remove(sharedPart);
+  }
+  if (parts.contains(stylesPart)) {
+    QHash<int, QString> custom;
+    QXmlStreamReader x(parts.value(stylesPart));
+    bool inCellXfs = false;
+    while (!x.atEnd()) {
+      x.readNext();
+      if (x.isEndElement() && x.name() == QLatin1String("cellXfs"))
+        inCellXfs = false;
+      if (!x.isStartElement())
+        continue;
+      if (x.name() == QLatin1String("numFmt")) {
+        custom.insert(x.attributes().value(QLatin1String("numFmtId")).toInt(),
+                      x.attributes().value(QLatin1String("formatCode")).toString());
+      } else if (x.name() == QLatin1String("cellXfs")) {
+        inCellXfs = true;
+      } else if (inCellXfs && x.name() == QLatin1String("xf")) {
+        const int id = x.attributes().value(QLatin1String("numFmtId")).toInt();
+        book.cellFormats.push_back(custom.contains(id) ? custom.value(id) : builtinFormat(id));
+      }
+    }
+    if (x.hasError()) {
+      xmlProblem(stylesPart, x);
       return;
     }
   }
 
   struct SheetRef {
     QString name, part;
+    bool hidden;
   };
   std::vector<SheetRef> refs;
   {
     QXmlStreamReader x(parts.value(QStringLiteral("xl/workbook.xml")));
     while (!x.atEnd()) {
       x.readNext();
-      if (!x.isStartElement() || x.name() != QLatin1String("sheet"))
+      if (!x.isStartElement())
+        continue;
+      if (x.name() == QLatin1String("workbookPr")) {
+        book.date1904 = truthy(x.attributes().value(QLatin1String("date1904")));
+        continue;
+      }
+      if (x.name() != QLatin1String("sheet"))
         continue;
       QString id;
       for (const QXmlStreamAttribute &a : x.attributes())
         if (a.name() == QLatin1String("id") && a.namespaceUri().endsWith(QLatin1String("/relationships")))
           id = a.value().toString();
-      refs.push_back({x.attributes().value(QLatin1String("name")).toString(), targets.value(id)});
+      const QStringView state = x.attributes().value(QLatin1String("state"));
+      refs.push_back({x.attributes().value(QLatin1String("name")).toString(), targets.value(id),
+                      state == u"hidden" || state == u"veryHidden"});
     }
     if (x.hasError()) {
       xmlProblem(QStringLiteral("xl/workbook.xml"), x);
@@ -387,96 +839,70 @@ void readXlsx(const QString &path, SheetFileContents &result) {
     }
   }
 
-  for (const SheetRef &ref : refs) {
-    Sheet sheet;
+  // Sheets in the workbook's order; their parts come in the zip's order.
+  enum State { Missing, Read, Broken };
+  std::vector<Sheet> sheets(refs.size());
+  std::vector<State> state(refs.size(), Missing);
+  auto parse = [&](size_t i, QXmlStreamReader &x) {
+    Sheet &sheet = sheets[i];
     sheet.file = path;
-    sheet.name = ref.name;
-    if (!parts.contains(ref.part)) {
-      result.problems << QStringLiteral("%1:%2: 工作簿中找不到这张工作表的内容（%3）").arg(path, ref.name, ref.part);
-      continue;
-    }
-    QXmlStreamReader x(parts.value(ref.part));
-    int lastRow = 0;
-    SheetRow *row = nullptr;
-    int nextColumn = 0;
-    while (!x.atEnd()) {
-      x.readNext();
-      if (!x.isStartElement())
-        continue;
-      if (x.name() == QLatin1String("row")) {
-        bool ok = false;
-        int r = x.attributes().value(QLatin1String("r")).toInt(&ok);
-        if (!ok || r <= lastRow)
-          r = lastRow + 1;
-        lastRow = r;
-        sheet.rows.push_back(SheetRow{r, {}});
-        row = &sheet.rows.back();
-        nextColumn = 0;
-      } else if (x.name() == QLatin1String("c") && row) {
-        const QXmlStreamAttributes attrs = x.attributes();
-        int column = columnOf(attrs.value(QLatin1String("r")));
-        if (column < 0)
-          column = nextColumn;
-        if (column >= kMaxColumns) {
-          result.problems << QStringLiteral("%1:%2:%3: 单元格“%4”超出了工作表的列数（最多 XFD 列），工作簿已损坏")
-                                 .arg(path, sheet.name)
-                                 .arg(row->number)
-                                 .arg(attrs.value(QLatin1String("r")).toString());
-          x.skipCurrentElement();
-          continue;
-        }
-        nextColumn = column + 1;
-        const QString type = attrs.value(QLatin1String("t")).toString();
-        QString value;
-        bool haveValue = false;
-        // Read the cell's children: <v>, <is>, <f>.
-        while (!x.atEnd()) {
-          x.readNext();
-          if (x.isEndElement() && x.name() == QLatin1String("c"))
-            break;
-          if (!x.isStartElement())
-            continue;
-          if (x.name() == QLatin1String("v")) {
-            value = x.readElementText();
-            haveValue = true;
-          } else if (x.name() == QLatin1String("is")) {
-            value = richText(x);
-            haveValue = true;
-          } else {
-            x.skipCurrentElement();
-          }
-        }
-        if (!haveValue)
-          continue;
-        QString text;
-        if (type == QLatin1String("s")) {
-          bool ok = false;
-          const int index = value.toInt(&ok);
-          if (!ok || index < 0 || index >= shared.size()) {
-            result.problems << where(path, sheet.name, row->number, column) +
-                                   QStringLiteral(": 单元格引用的共享字符串 %1 不存在（工作簿已损坏）").arg(value);
-            continue;
-          }
-          text = shared[index];
-        } else if (type == QLatin1String("inlineStr") || type == QLatin1String("str")) {
-          text = unescapeXstring(value);
-        } else if (type == QLatin1String("b")) {
-          text = value == QLatin1String("1") ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
-        } else if (type == QLatin1String("e") || type == QLatin1String("d")) {
-          text = value;
-        } else {
-          text = numberText(value);
-        }
-        while (row->cells.size() <= column)
-          row->cells << QString();
-        row->cells[column] = text;
-      }
-    }
+    sheet.name = refs[i].name;
+    sheet.hidden = refs[i].hidden;
+    readWorksheet(x, book, sheet, options, result.problems);
+    state[i] = Read;
     if (x.hasError()) {
-      xmlProblem(ref.part, x);
-      continue;
+      state[i] = Broken;
+      sheet.rows.clear();
     }
-    result.sheets.push_back(std::move(sheet));
+  };
+  QHash<QString, size_t> streamed; // part -> the first sheet that names it
+  for (size_t i = 0; i < refs.size(); ++i) {
+    if (parts.contains(refs[i].part)) {
+      QXmlStreamReader x(parts.value(refs[i].part));
+      parse(i, x);
+      if (x.hasError())
+        xmlProblem(refs[i].part, x);
+    } else if (refs[i].part.startsWith(QLatin1String("xl/worksheets/")) && !streamed.contains(refs[i].part)) {
+      streamed.insert(refs[i].part, i);
+    }
+  }
+  parts.clear();
+  if (!streamed.isEmpty()) {
+    ArchivePtr a = openZip(path, problem);
+    if (!a) {
+      result.problems << problem;
+      return;
+    }
+    archive_entry *e = nullptr;
+    while (archive_read_next_header(a.get(), &e) == ARCHIVE_OK) {
+      const QString name = entryName(e);
+      const auto it = streamed.constFind(name);
+      if (it == streamed.constEnd() || state[*it] != Missing)
+        continue;
+      EntryDevice d(a.get(), std::min(kMaxPart, kMaxTotal - total));
+      QXmlStreamReader x(&d);
+      parse(*it, x);
+      total += d.total;
+      if (d.tooLarge || d.failed) {
+        result.problems << (d.tooLarge ? tooLargeProblem(path, name) : damagedProblem(path, name));
+        return;
+      }
+      if (x.hasError())
+        xmlProblem(name, x);
+    }
+  }
+  for (size_t i = 0; i < refs.size(); ++i) {
+    if (state[i] == Missing && streamed.contains(refs[i].part) && state[streamed.value(refs[i].part)] == Read) {
+      sheets[i].rows = sheets[streamed.value(refs[i].part)].rows; // two sheets name the same part
+      sheets[i].file = path;
+      sheets[i].name = refs[i].name;
+      sheets[i].hidden = refs[i].hidden;
+      state[i] = Read;
+    }
+    if (state[i] == Missing)
+      result.problems << QStringLiteral("%1:%2: 工作簿中找不到这张工作表的内容（%3）").arg(path, refs[i].name, refs[i].part);
+    if (state[i] == Read)
+      result.sheets.push_back(std::move(sheets[i]));
   }
 }
 
@@ -538,6 +964,8 @@ std::vector<std::pair<QString, QByteArray>> workbookParts(const std::vector<Shee
       w.writeEmptyElement(QStringLiteral("sheet"));
       w.writeAttribute(QStringLiteral("name"), sheets[i].name);
       w.writeAttribute(QStringLiteral("sheetId"), QString::number(i + 1));
+      if (sheets[i].hidden)
+        w.writeAttribute(QStringLiteral("state"), QStringLiteral("hidden"));
       w.writeAttribute(kRel, QStringLiteral("id"), QStringLiteral("rId%1").arg(i + 1));
     }
     w.writeEndElement();
@@ -558,10 +986,28 @@ std::vector<std::pair<QString, QByteArray>> workbookParts(const std::vector<Shee
     rel(QStringLiteral("rId%1").arg(sheets.size() + 2), QStringLiteral("/styles"), QStringLiteral("styles.xml"));
     w.writeEndElement();
   }));
+  // Style 0: text (so that a spreadsheet program keeps "01" or "1.0" as
+  // typed), wrapped and aligned top; then one style per number format the
+  // sheets' number cells ask for.
+  QStringList formats;
+  for (const Sheet &s : sheets)
+    for (const SheetRow &r : s.rows)
+      for (const SheetCell &c : r.cells)
+        if (c.kind == SheetCellKind::Number && !formats.contains(c.format))
+          formats << c.format;
   parts.emplace_back(QStringLiteral("xl/styles.xml"), xmlPart([&](QXmlStreamWriter &w) {
-    // One font, and a cell style that wraps long texts and aligns them top.
     w.writeStartElement(QStringLiteral("styleSheet"));
     w.writeDefaultNamespace(kMain);
+    if (!formats.isEmpty()) {
+      w.writeStartElement(QStringLiteral("numFmts"));
+      w.writeAttribute(QStringLiteral("count"), QString::number(formats.size()));
+      for (int k = 0; k < formats.size(); ++k) {
+        w.writeEmptyElement(QStringLiteral("numFmt"));
+        w.writeAttribute(QStringLiteral("numFmtId"), QString::number(164 + k));
+        w.writeAttribute(QStringLiteral("formatCode"), formats[k]);
+      }
+      w.writeEndElement();
+    }
     w.writeStartElement(QStringLiteral("fonts"));
     w.writeAttribute(QStringLiteral("count"), QStringLiteral("1"));
     w.writeStartElement(QStringLiteral("font"));
@@ -591,19 +1037,28 @@ std::vector<std::pair<QString, QByteArray>> workbookParts(const std::vector<Shee
       w.writeAttribute(QLatin1String(a), QStringLiteral("0"));
     w.writeEndElement();
     auto xfIds = [&] {
-      for (const char *a : {"numFmtId", "fontId", "fillId", "borderId"})
+      for (const char *a : {"fontId", "fillId", "borderId"})
         w.writeAttribute(QLatin1String(a), QStringLiteral("0"));
     };
     w.writeStartElement(QStringLiteral("cellXfs"));
-    w.writeAttribute(QStringLiteral("count"), QStringLiteral("1"));
+    w.writeAttribute(QStringLiteral("count"), QString::number(1 + formats.size()));
     w.writeStartElement(QStringLiteral("xf"));
     xfIds();
+    w.writeAttribute(QStringLiteral("numFmtId"), QStringLiteral("49"));
     w.writeAttribute(QStringLiteral("xfId"), QStringLiteral("0"));
+    w.writeAttribute(QStringLiteral("applyNumberFormat"), QStringLiteral("1"));
     w.writeAttribute(QStringLiteral("applyAlignment"), QStringLiteral("1"));
     w.writeEmptyElement(QStringLiteral("alignment"));
     w.writeAttribute(QStringLiteral("vertical"), QStringLiteral("top"));
     w.writeAttribute(QStringLiteral("wrapText"), QStringLiteral("1"));
     w.writeEndElement();
+    for (int k = 0; k < formats.size(); ++k) {
+      w.writeEmptyElement(QStringLiteral("xf"));
+      xfIds();
+      w.writeAttribute(QStringLiteral("numFmtId"), QString::number(164 + k));
+      w.writeAttribute(QStringLiteral("xfId"), QStringLiteral("0"));
+      w.writeAttribute(QStringLiteral("applyNumberFormat"), QStringLiteral("1"));
+    }
     w.writeEndElement();
     w.writeStartElement(QStringLiteral("cellStyles"));
     w.writeAttribute(QStringLiteral("count"), QStringLiteral("1"));
@@ -622,29 +1077,68 @@ std::vector<std::pair<QString, QByteArray>> workbookParts(const std::vector<Shee
     parts.emplace_back(QStringLiteral("xl/worksheets/sheet%1.xml").arg(i + 1), xmlPart([&](QXmlStreamWriter &w) {
       w.writeStartElement(QStringLiteral("worksheet"));
       w.writeDefaultNamespace(kMain);
+      const Sheet &sheet = sheets[i];
+      if (!sheet.hiddenColumns.empty()) {
+        w.writeStartElement(QStringLiteral("cols"));
+        for (int c : sheet.hiddenColumns) {
+          w.writeEmptyElement(QStringLiteral("col"));
+          w.writeAttribute(QStringLiteral("min"), QString::number(c + 1));
+          w.writeAttribute(QStringLiteral("max"), QString::number(c + 1));
+          w.writeAttribute(QStringLiteral("hidden"), QStringLiteral("1"));
+        }
+        w.writeEndElement();
+      }
       w.writeStartElement(QStringLiteral("sheetData"));
-      for (const SheetRow &row : sheets[i].rows) {
+      for (const SheetRow &row : sheet.rows) {
         w.writeStartElement(QStringLiteral("row"));
         w.writeAttribute(QStringLiteral("r"), QString::number(row.number));
-        for (int c = 0; c < row.cells.size(); ++c) {
-          const QString &text = row.cells[c];
+        if (row.hidden)
+          w.writeAttribute(QStringLiteral("hidden"), QStringLiteral("1"));
+        for (const SheetCell &cell : row.cells) {
+          const QString &text = cell.text;
           if (text.isEmpty())
             continue;
-          auto it = index.constFind(text);
-          if (it == index.constEnd()) {
-            it = index.insert(text, int(strings.size()));
-            strings << text;
-          }
-          ++references;
           w.writeStartElement(QStringLiteral("c"));
-          w.writeAttribute(QStringLiteral("r"), SheetColumnName(c) + QString::number(row.number));
-          w.writeAttribute(QStringLiteral("t"), QStringLiteral("s"));
-          w.writeTextElement(QStringLiteral("v"), QString::number(*it));
+          w.writeAttribute(QStringLiteral("r"), SheetColumnName(cell.column) + QString::number(row.number));
+          switch (cell.kind) {
+          case SheetCellKind::Number:
+            w.writeAttribute(QStringLiteral("s"), QString::number(1 + formats.indexOf(cell.format)));
+            w.writeTextElement(QStringLiteral("v"), text);
+            break;
+          case SheetCellKind::Error:
+            w.writeAttribute(QStringLiteral("t"), QStringLiteral("e"));
+            w.writeTextElement(QStringLiteral("v"), text);
+            break;
+          case SheetCellKind::Formula:
+            w.writeTextElement(QStringLiteral("f"), text); // no computed value
+            break;
+          case SheetCellKind::Text: {
+            auto it = index.constFind(text);
+            if (it == index.constEnd()) {
+              it = index.insert(text, int(strings.size()));
+              strings << text;
+            }
+            ++references;
+            w.writeAttribute(QStringLiteral("s"), QStringLiteral("0"));
+            w.writeAttribute(QStringLiteral("t"), QStringLiteral("s"));
+            w.writeTextElement(QStringLiteral("v"), QString::number(*it));
+            break;
+          }
+          }
           w.writeEndElement();
         }
         w.writeEndElement();
       }
       w.writeEndElement();
+      if (!sheet.merges.isEmpty()) {
+        w.writeStartElement(QStringLiteral("mergeCells"));
+        w.writeAttribute(QStringLiteral("count"), QString::number(sheet.merges.size()));
+        for (const QString &m : sheet.merges) {
+          w.writeEmptyElement(QStringLiteral("mergeCell"));
+          w.writeAttribute(QStringLiteral("ref"), m);
+        }
+        w.writeEndElement();
+      }
       w.writeEndElement();
     }));
   }
@@ -710,9 +1204,10 @@ bool isXlsx(const QString &path) { return path.endsWith(QLatin1String(".xlsx"), 
 
 } // namespace
 
-SheetFileContents ReadCsvBytes(const QString &path, const QByteArray &bytes) {
+SheetFileContents ReadCsvBytes(const QString &path, const QByteArray &bytes, const SheetReadOptions &options) {
   SheetFileContents result;
-  QString text, problem;
+  QByteArray text;
+  QString problem;
   if (!decodeCsv(path, bytes, text, result.encoding, problem)) {
     result.problems << problem;
     return result;
@@ -720,12 +1215,12 @@ SheetFileContents ReadCsvBytes(const QString &path, const QByteArray &bytes) {
   Sheet sheet;
   sheet.file = path;
   sheet.name = QFileInfo(path).completeBaseName();
-  parseCsv(text, sheet, result.problems);
+  parseCsv(text, sheet, result.problems, options);
   result.sheets.push_back(std::move(sheet));
   return result;
 }
 
-SheetFileContents ReadSheetFile(const QString &path) {
+SheetFileContents ReadSheetFile(const QString &path, const SheetReadOptions &options) {
   SheetFileContents result;
   const QFileInfo info(path);
   if (!info.exists()) {
@@ -737,7 +1232,7 @@ SheetFileContents ReadSheetFile(const QString &path) {
     return result;
   }
   if (isXlsx(path)) {
-    readXlsx(path, result);
+    readXlsx(path, result, options);
     return result;
   }
   if (!path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) {
@@ -749,7 +1244,7 @@ SheetFileContents ReadSheetFile(const QString &path) {
     result.problems << QStringLiteral("%1: 无法读取：%2").arg(path, f.errorString());
     return result;
   }
-  return ReadCsvBytes(path, f.readAll());
+  return ReadCsvBytes(path, f.readAll(), options);
 }
 
 void WriteSheetFile(const QString &path, const std::vector<Sheet> &sheets) {
@@ -759,11 +1254,18 @@ void WriteSheetFile(const QString &path, const std::vector<Sheet> &sheets) {
   } else {
     bytes = "\xEF\xBB\xBF";
     if (!sheets.empty()) {
+      // Every record as wide as the widest, as spreadsheet programs write.
+      qsizetype width = 0;
+      for (const SheetRow &row : sheets.front().rows)
+        if (!row.cells.empty())
+          width = std::max<qsizetype>(width, row.cells.back().column + 1);
       QString text;
       for (const SheetRow &row : sheets.front().rows) {
         QStringList cells;
-        for (const QString &c : row.cells)
+        for (const QString &c : row.texts())
           cells << csvCell(c);
+        while (cells.size() < width)
+          cells << QString();
         text += cells.join(u',') + QLatin1String("\r\n");
       }
       bytes += text.toUtf8();
