@@ -1,13 +1,18 @@
+// test-links: widgets
 // Backup and restore: the name rule, what a restore accepts, the pending
 // restore taken by the next start, a backup that fails half-way, and both
 // dialogs through the program's own dialogs.
 // ctest-timeout: 240
 
+#include "BankFixture.h"
 #include "BankSynth.h"
 #include "FakeDialogs.h"
 #include "TestEnv.h"
 #include "maintenance/BackupRestore.h"
 #include "maintenance/ui/DBBackup.h"
+#include "app/AppContext.h"
+#include "app/AppEvents.h"
+#include "app/PaperState.h"
 #include "app/ui/WidgetDialogs.h"
 #include "store/BankBuilder.h"
 #include "store/BankFile.h"
@@ -22,6 +27,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
@@ -60,18 +66,25 @@ bool maskedOnDisk(const QString &path) {
 
 // Answers the real message boxes that a dialog shows, recording their texts,
 // and runs `drive` on the dialog whenever it is the modal window (each
-// click is queued, so every box opens after the tick that made it);
-// lives across the exec().
+// click is queued, so every box opens after the tick that made it); a
+// question is answered Yes. Lives across the exec().
 template <class Form> struct ModalDriver {
   QStringList boxes;
   QTimer poll;
+  QPointer<QMessageBox> answered; // a box stays modal until its queued answer runs
   explicit ModalDriver(std::function<void(Form &)> drive) {
     poll.setInterval(20);
     QObject::connect(&poll, &QTimer::timeout, [this, drive] {
       QWidget *modal = QApplication::activeModalWidget();
       if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+        if (box == answered)
+          return;
+        answered = box;
         boxes << box->text();
-        QMetaObject::invokeMethod(box, &QDialog::accept, Qt::QueuedConnection);
+        if (QAbstractButton *yes = box->button(QMessageBox::Yes))
+          QMetaObject::invokeMethod(yes, &QAbstractButton::click, Qt::QueuedConnection);
+        else
+          QMetaObject::invokeMethod(box, &QDialog::accept, Qt::QueuedConnection);
       } else if (auto *form = qobject_cast<Form *>(modal)) {
         drive(*form);
       }
@@ -282,12 +295,31 @@ private slots:
       ++step;
       click(f.BitBtn2);
     });
-    const int restored = execOwned(new TFrmDBRestore(dm.programDir));
+    // The restore asks first, then puts the backup in place at once: the
+    // record added after the backup is gone from the open bank, the bank it
+    // replaced is kept, and nothing waits for the next start.
+    addRecord(dm);
+    const int withExtra = testRecords(dm);
+    RecordingPresenter presenter;
+    AppEvents events;
+    PaperState paper;
+    AppContext context{dm, dm.programDir, {}, presenter, paper, events, nullptr};
+    QSignalSpy replaced(&events, &AppEvents::bankReplaced);
+    const int restored = execOwned(new TFrmDBRestore(context));
     setDialogs(nullptr);
     QCOMPARE(restored, int(QDialog::Accepted));
     QCOMPARE(listed, (QStringList{QStringLiteral("QBRX-新.db"), QStringLiteral("QBRX-旧.db")}));
-    QCOMPARE(restoreDriver.boxes, (QStringList{BackupText::NotABank, BackupText::Restored}));
-    QVERIFY(QFile::exists(PendingRestorePath(dir.root())));
+    QVERIFY2(restoreDriver.boxes.size() == 3, qPrintable(restoreDriver.boxes.join(QLatin1Char('|'))));
+    QCOMPARE(restoreDriver.boxes.mid(0, 2), (QStringList{BackupText::NotABank, BackupText::ConfirmRestore}));
+    QVERIFY2(restoreDriver.boxes[2].startsWith(BackupText::Restored + QLatin1Char('\n') + BackupText::KeptAt),
+             qPrintable(restoreDriver.boxes[2]));
+    const QString kept = restoreDriver.boxes[2].section(BackupText::KeptAt, 1);
+    QVERIFY2(kept.startsWith(dir.path(QStringLiteral("backup/QBRX-还原前-"))), qPrintable(kept));
+    QVERIFY(maskedOnDisk(kept));
+    QCOMPARE(replaced.count(), 1);
+    QCOMPARE(testRecords(dm), withExtra - 1);
+    QVERIFY(!QFile::exists(PendingRestorePath(dir.root())));
+    QVERIFY(maskedOnDisk(dir.path(QStringLiteral("QBRX.db"))));
   }
 };
 
