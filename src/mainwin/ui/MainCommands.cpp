@@ -230,11 +230,7 @@ void registerMainCommands(TActionList &commands, TFrmMain &w) {
         w.Panel6->setVisible(false);
         showWebPage(w, QStringLiteral("招考信息"), address.trimmed());
       });
-  QObject::connect(w.WebBrowser1, &WebHtmlView::navigationRefused, &w, [&w](const QUrl &url) {
-    if (url.fragment() == BackToPaper &&
-        QUrl::fromLocalFile(w.programDir().questionPagePath()).matches(url, QUrl::RemoveFragment))
-      QTimer::singleShot(0, &w, [&w] { backToPaper(w); }); // out of the engine's navigation request
-  });
+
   add(QStringLiteral("ActBMBZ"), QStringLiteral("报名帮助"), CommandCategory::Links, {}, P::help(HelpGroup::Links, 1),
       [&w, dir] {
         if (!w.fullScreenMode())
@@ -273,6 +269,14 @@ QMenu *makeHelpMenu(const TActionList &commands, QWidget *parent) {
     menu->addActions(group);
   }
   return menu;
+}
+
+void installLinkPages(TFrmMain &w) {
+  QObject::connect(w.WebBrowser1, &WebHtmlView::navigationRefused, &w, [&w](const QUrl &url) {
+    if (url.fragment() == BackToPaper &&
+        QUrl::fromLocalFile(w.programDir().questionPagePath()).matches(url, QUrl::RemoveFragment))
+      QTimer::singleShot(0, &w, [&w] { backToPaper(w); }); // out of the engine's navigation request
+  });
 }
 
 void installWindowKeys(TFrmMain &w) {
