@@ -4,6 +4,7 @@
 // dialogs through the program's own dialogs.
 // ctest-timeout: 240
 
+#include "BankFixture.h"
 #include "BankSynth.h"
 #include "FakeDialogs.h"
 #include "FeatureHarness.h"
@@ -11,6 +12,9 @@
 #include "TestEnv.h"
 #include "maintenance/BackupRestore.h"
 #include "maintenance/ui/DBBackup.h"
+#include "app/AppContext.h"
+#include "app/AppEvents.h"
+#include "app/PaperState.h"
 #include "app/ui/WidgetDialogs.h"
 #include "store/BankBuilder.h"
 #include "store/BankFile.h"
@@ -25,6 +29,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QtTest>
 #include <csignal>
@@ -261,12 +266,32 @@ private slots:
       click(f.BitBtn2);
       return true;
     });
-    const int restored = execOwned(new TFrmDBRestore(dm.programDir));
+    // The restore asks first, then puts the backup in place at once: the
+    // record added after the backup is gone from the open bank, the bank it
+    // replaced is kept, and nothing waits for the next start.
+    addRecord(dm);
+    const int withExtra = testRecords(dm);
+    RecordingPresenter presenter;
+    AppEvents events;
+    PaperState paper;
+    AppContext context{dm, dm.programDir, {}, presenter, paper, events, nullptr};
+    QSignalSpy replaced(&events, &AppEvents::bankReplaced);
+    const int restored = execOwned(new TFrmDBRestore(context));
     QVERIFY2(restoreDriver.done(), qPrintable(restoreDriver.failure()));
     QCOMPARE(restored, int(QDialog::Accepted));
     QCOMPARE(listed, (QStringList{QStringLiteral("QBRX-新.db"), QStringLiteral("QBRX-旧.db")}));
-    QCOMPARE(restoreDriver.boxTexts(), (QStringList{BackupText::NotABank, BackupText::Restored}));
-    QVERIFY(QFile::exists(PendingRestorePath(dir.root())));
+    const QStringList boxes = restoreDriver.boxTexts();
+    QVERIFY2(boxes.size() == 3, qPrintable(boxes.join(QLatin1Char('|'))));
+    QCOMPARE(boxes.mid(0, 2), (QStringList{BackupText::NotABank, BackupText::ConfirmRestore}));
+    QVERIFY2(boxes[2].startsWith(BackupText::Restored + QLatin1Char('\n') + BackupText::KeptAt),
+             qPrintable(boxes[2]));
+    const QString kept = boxes[2].section(BackupText::KeptAt, 1);
+    QVERIFY2(kept.startsWith(dir.path(QStringLiteral("backup/QBRX-还原前-"))), qPrintable(kept));
+    QVERIFY(maskedOnDisk(kept));
+    QCOMPARE(replaced.count(), 1);
+    QCOMPARE(testRecords(dm), withExtra - 1);
+    QVERIFY(!QFile::exists(PendingRestorePath(dir.root())));
+    QVERIFY(maskedOnDisk(dir.path(QStringLiteral("QBRX.db"))));
   }
 };
 

@@ -184,24 +184,28 @@ private slots:
   void unreachableServerFails_data() {
     QTest::addColumn<QString>("conninfo");
     QTest::addColumn<bool>("silentServer"); // a listener that never answers
+    QTest::addColumn<QString>("reason");      // what the learner is told after the failure
     QTest::newRow("nothing listens")
         << QStringLiteral("host=127.0.0.1 port=%1 dbname=qbrx_feedback user=qbrx connect_timeout=5")
                .arg(PgServer::freePort())
-        << false;
+        << false << QStringLiteral("服务器拒绝连接（服务器没有运行，或者地址、端口不对）");
     // A longer connect_timeout in the string is cut to the 5 s maximum.
     QTest::newRow("server never answers")
-        << QStringLiteral("host=127.0.0.1 port=%1 dbname=qbrx_feedback user=qbrx connect_timeout=60") << true;
+        << QStringLiteral("host=127.0.0.1 port=%1 dbname=qbrx_feedback user=qbrx connect_timeout=60") << true
+        << QStringLiteral("连接服务器超时（网络不通，或者服务器没有应答）");
     QTest::newRow("wrong database") << m_pg->conninfo().replace(QStringLiteral("dbname=qbrx_feedback"),
                                                                 QStringLiteral("dbname=postgres"))
-                                    << false;
-    QTest::newRow("malformed string") << QStringLiteral("host='127.0.0.1") << false;
-    QTest::newRow("no parameter") << QString() << false;
-    QTest::newRow("empty parameter") << QStringLiteral("") << false;
+                                    << false << QStringLiteral("服务器拒绝了这份反馈（服务器上的数据库或账户不对）");
+    QTest::newRow("malformed string") << QStringLiteral("host='127.0.0.1") << false
+                                      << QStringLiteral("错误反馈服务器的设置有误");
+    QTest::newRow("no parameter") << QString() << false << QStringLiteral("没有设置错误反馈服务器");
+    QTest::newRow("empty parameter") << QStringLiteral("") << false << QStringLiteral("没有设置错误反馈服务器");
   }
 
   void unreachableServerFails() {
     QFETCH(QString, conninfo);
     QFETCH(bool, silentServer);
+    QFETCH(QString, reason);
 
     QTcpServer silent;
     QList<QTcpSocket *> held; // accepted and left unanswered
@@ -231,7 +235,7 @@ private slots:
     form.BitBtn1->click();
     const qint64 ms = elapsed.elapsed();
 
-    QCOMPARE(fake.texts(), QStringList{QStringLiteral("提交错题反馈失败！")});
+    QCOMPARE(fake.texts(), QStringList{QStringLiteral("提交错题反馈失败！\n原因：") + reason});
     QCOMPARE(fake.shown.first().caption, QStringLiteral("提示"));
     QCOMPARE(fake.shown.first().icon, Dialogs::Icon::Information);
     // Within the connect deadline, with room for a loaded machine.
@@ -299,12 +303,13 @@ private slots:
     fill(form, {4}, QStringLiteral("解析中的图"));
     m_pg->stop();
     form.BitBtn1->click();
-    QCOMPARE(fake.texts(), QStringList{QStringLiteral("提交错题反馈失败！")});
+    const QString failed = ErrorReportLogic::failureMessage(QStringLiteral("Connection refused"));
+    QCOMPARE(fake.texts(), QStringList{failed});
     QVERIFY(form.isVisible());
 
     QVERIFY2(m_pg->start(), qPrintable(m_pg->errorString())); // the script runs again on the same cluster
     form.BitBtn1->click();
-    QCOMPARE(fake.texts(), (QStringList{QStringLiteral("提交错题反馈失败！"), QStringLiteral("提交错题反馈成功！")}));
+    QCOMPARE(fake.texts(), (QStringList{failed, QStringLiteral("提交错题反馈成功！")}));
     QCOMPARE(form.result(), int(QDialog::Accepted));
     QCOMPARE(storedRows(), (QList<QStringList>{{QString::number(kReported), QStringLiteral("解题思路图片不显示"),
                                                 QStringLiteral("解析中的图"), QStringLiteral("提交"), SoftTitle}}));

@@ -9,6 +9,7 @@
 #include "MainWindowFixture.h"
 #include "ModalDriver.h"
 #include "TestEnv.h"
+#include "exam/MockExamSetup.h"
 #include "exam/ui/BankReadDialog.h"
 #include "exam/ui/CreatePaper.h"
 #include "exam/ui/ExamClockWidget.h"
@@ -288,6 +289,8 @@ private slots:
     questions += std::min(5, cases);
     QCOMPARE(seen.rows, expectedRows);
     QVERIFY2(seen.summary.startsWith(QStringLiteral("共 %1 题，满分 ").arg(questions)), qPrintable(seen.summary));
+    // A range of full marks says why.
+    QCOMPARE(seen.summary.contains(QStringLiteral("～")), seen.summary.contains(MockExamText::MarksRangeWhy));
 
     // The paper: kind 2, titled with the time, drawn from the first subject
     // only, one entry per question.
@@ -502,9 +505,23 @@ private slots:
     other.hide();
 
     runDialogs([](TFrmMLKC &) { return int(QDialog::Rejected); });
+    // The learner is told the time is up before the report opens, and the
+    // clock itself says so meanwhile.
+    QStringList beforeReport;
+    QString clockText;
+    const auto report = m_dialogs->modalHandler;
+    m_dialogs->modalHandler = [&](QDialog &d) {
+      beforeReport = m_dialogs->texts();
+      if (clock)
+        clockText = clock->text();
+      return report(d);
+    };
     m_dialogs->answers = {true};
     clock->tick();
     QCOMPARE(submits.count(), 1);
+    QCOMPARE(beforeReport, QStringList{MockExamText::TimeUp});
+    QCOMPARE(m_dialogs->shown.first().caption, QStringLiteral("时间到"));
+    QCOMPARE(clockText, QStringLiteral("时间到"));
     QCOMPARE(m_dialogs->modalForms, QStringList{QStringLiteral("TFrmShowTestResult")});
     QCOMPARE(mockExamRecords(), QStringList{QStringLiteral("模拟考场(2026-01-01 10:00:00)")});
     QTRY_VERIFY(!clock);

@@ -64,6 +64,15 @@ private slots:
     QCOMPARE(nodes[1].id, 20);
     QCOMPARE(nodes[1].name, QStringLiteral("第一章"));
     QCOMPARE(nodes[2].name, QStringLiteral("空章"));
+    // Two chapters of one name are told apart by their subjects.
+    QStringList labels, paths;
+    for (const SearchScopeNode &n : nodes) {
+      labels << n.label(nodes);
+      paths << n.path();
+    }
+    QCOMPARE(labels, (QStringList{QStringLiteral("科目甲：第一章"), QStringLiteral("科目乙：第一章"), QStringLiteral("空章")}));
+    QCOMPARE(paths, (QStringList{QStringLiteral("科目甲 › 第一章"), QStringLiteral("科目乙 › 第一章"),
+                                 QStringLiteral("科目甲 › 空章")}));
   }
 
   void refusals_data() {

@@ -37,7 +37,10 @@ QAction *TActionList::add(const Command &command) {
       a->setToolTip(tip);
   };
   connect(a, &QAction::changed, a, updateTip);
-  connect(a, &QAction::triggered, this, [handler = command.handler] { RunCommand(handler); });
+  connect(a, &QAction::triggered, this, [this, a, handler = command.handler] {
+    emit aboutToRun(a);
+    RunCommand(handler);
+  });
   updateTip();
   m_actions.append(a);
   m_places.append(place);

@@ -60,6 +60,11 @@ public:
   // Text with a key in brackets, as the tooltips show it.
   static QString withKey(const QString &text, const QKeySequence &key);
 
+signals:
+  // A command was triggered and its handler is about to run (before any
+  // dialog it opens): what shows which command runs updates first.
+  void aboutToRun(QAction *command);
+
 private:
   QList<QAction *> m_actions;
   QList<CommandPlace> m_places; // of m_actions, by index

@@ -35,16 +35,31 @@ QuestionSearch::QuestionSearch(TDataModule1 &dm) : QuestionSearch(dm.ADOConnecti
 std::vector<SearchScopeNode> QuestionSearch::scopeNodes() {
   m_query.Close();
   m_query.SQL.Clear();
-  m_query.SQL.Add(QStringLiteral("SELECT 编号,名称 FROM 题目类别 WHERE 父级编号 IN"));
+  m_query.SQL.Add(QStringLiteral("SELECT 编号,名称 FROM 题目类别 WHERE 父级编号=0"));
+  m_query.Open();
+  QHash<qint32, QString> subjects;
+  for (m_query.First(); !m_query.Eof(); m_query.Next())
+    subjects.insert(m_query.Fields(0).AsInteger(), m_query.Fields(1).AsString());
+  m_query.Close();
+  m_query.SQL.Clear();
+  m_query.SQL.Add(QStringLiteral("SELECT 编号,名称,父级编号 FROM 题目类别 WHERE 父级编号 IN"));
   m_query.SQL.Add(QStringLiteral("(SELECT 编号 FROM 题目类别 WHERE 父级编号=0)"));
   m_query.Open();
   std::vector<SearchScopeNode> out;
   out.reserve(std::size_t(m_query.RecordCount()));
   for (m_query.First(); !m_query.Eof(); m_query.Next())
-    out.push_back({m_query.Fields(0).AsInteger(), m_query.Fields(1).AsString()});
+    out.push_back({m_query.Fields(0).AsInteger(), m_query.Fields(1).AsString(),
+                   subjects.value(m_query.Fields(2).AsInteger())});
   m_query.Close();
   return out;
 }
+
+QString SearchScopeNode::label(const std::vector<SearchScopeNode> &all) const {
+  const auto sameName = std::count_if(all.begin(), all.end(), [this](const SearchScopeNode &n) { return n.name == name; });
+  return sameName > 1 ? subject + QStringLiteral("：") + name : name;
+}
+
+QString SearchScopeNode::path() const { return subject + QStringLiteral(" › ") + name; }
 
 std::vector<qint32> QuestionSearch::numbers(const QString &sql) {
   m_query.Close();

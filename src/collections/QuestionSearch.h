@@ -30,8 +30,13 @@ QString FoundCount(int questions);
 
 // A node the learner can tick: one level below a top node of the tree.
 struct SearchScopeNode {
-  qint32 id = 0; // 编号
-  QString name;  // 名称
+  qint32 id = 0;   // 编号
+  QString name;    // 名称
+  QString subject; // 名称 of its subject (the parent row)
+  // The name, with the subject in front ("科目：名称") when another node of
+  // `all` has the same name; "科目 › 名称" for a tooltip.
+  QString label(const std::vector<SearchScopeNode> &all) const;
+  QString path() const;
 };
 
 // One question found: the number a paper shows it by, the sub-question whose

@@ -30,6 +30,13 @@ public:
   virtual std::optional<QColor> pickColor(const QColor &initial, const QString &caption) = 0;
   // The desktop shell's "open" of an address or a file; false on failure.
   virtual bool openUrl(const QString &target) = 0;
+  // A message that carries an address or a path the learner may want to
+  // copy (one the program could not open): the address can be selected and
+  // copied from the box. By default an ordinary message with the address on
+  // a line of its own.
+  virtual void messageWithAddress(const QString &text, const QString &caption, const QString &address, Icon icon) {
+    message(text + QLatin1Char('\n') + address, caption, icon);
+  }
   // Shows a form modally and returns its result (QDialog::exec by default).
   virtual int execModal(QDialog &dialog) = 0;
 

@@ -121,9 +121,10 @@ ExamSummary SummaryOf(const std::vector<CountRow> &rows, const std::vector<ExamC
 
 QString SummaryText(const ExamSummary &summary) {
   QString marks = marksText(summary.minMarks);
-  if (summary.maxMarks != summary.minMarks)
-    marks += QStringLiteral("～") + marksText(summary.maxMarks);
-  return QStringLiteral("共 %1 题，满分 %2 分").arg(summary.questions).arg(marks);
+  if (summary.maxMarks == summary.minMarks)
+    return QStringLiteral("共 %1 题，满分 %2 分").arg(summary.questions).arg(marks);
+  marks += QStringLiteral("～") + marksText(summary.maxMarks);
+  return QStringLiteral("共 %1 题，满分 %2 分（%3）").arg(summary.questions).arg(marks, MockExamText::MarksRangeWhy);
 }
 
 std::mt19937_64 &ExamRandom() {

@@ -39,6 +39,12 @@ inline const QString NoQuestions = QStringLiteral("没有符合要求的题目�
 inline const QString NoQuestionsCaption = QStringLiteral("没有题目");
 inline const QString NoCounts = QStringLiteral("题量不能为空！");
 inline const QString NoCountsCaption = QStringLiteral("提示");
+// Why the full marks of a paper with case questions is a range.
+inline const QString MarksRangeWhy = QStringLiteral("案例题的小题数各不相同，满分随抽到的案例题而定");
+// What the learner is told when a timed mock exam's time runs out, before
+// the paper is graded.
+inline const QString TimeUp = QStringLiteral("考试时间到，试卷将自动交卷批阅。");
+inline const QString TimeUpCaption = QStringLiteral("时间到");
 // 系统参数 key of the time limit in minutes (0: none).
 inline const QString TimeKey = QStringLiteral("考试时间");
 } // namespace MockExamText
@@ -58,7 +64,8 @@ std::vector<TXiaoTi> DrawPaper(const std::vector<ExamCandidate> &candidates, con
                                std::mt19937_64 &random);
 
 ExamSummary SummaryOf(const std::vector<CountRow> &rows, const std::vector<ExamCandidate> &candidates);
-// "共 N 题，满分 M 分" (or "满分 A～B 分").
+// "共 N 题，满分 M 分" (or "满分 A～B 分（why）" when case questions of
+// different sizes make the marks a range).
 QString SummaryText(const ExamSummary &summary);
 
 // The generator of every draw of the run: seeded once from the system's

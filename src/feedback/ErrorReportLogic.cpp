@@ -81,9 +81,37 @@ ErrorReportLogic::Outcome ErrorReportLogic::submit(int XiaoTiHao, const Ticks &t
 
   if (!result.ok) {
     qWarning().noquote() << "error report not sent:" << result.error;
-    dialogs().information(QStringLiteral("提交错题反馈失败！"), caption);
+    dialogs().information(failureMessage(result.error), caption);
     return Outcome::Failed;
   }
   dialogs().information(QStringLiteral("提交错题反馈成功！"), caption);
   return Outcome::Sent;
+}
+
+QString ErrorReportLogic::failureReason(const QString &error) {
+  const QString e = error.toLower();
+  const auto has = [&e](const char *text) { return e.contains(QLatin1String(text)); };
+  if (has("no connection string"))
+    return QStringLiteral("没有设置错误反馈服务器");
+  if (has("no sub-question"))
+    return QStringLiteral("没有要反馈的试题");
+  if (has("invalid connection string") || has("missing \"=\"") || has("unterminated quoted string") ||
+      has("invalid connection option"))
+    return QStringLiteral("错误反馈服务器的设置有误");
+  if (has("connection refused"))
+    return QStringLiteral("服务器拒绝连接（服务器没有运行，或者地址、端口不对）");
+  if (has("timeout") || has("timed out") || has("given up") || has("canceling statement"))
+    return QStringLiteral("连接服务器超时（网络不通，或者服务器没有应答）");
+  if (has("could not translate host name") || has("name or service not known"))
+    return QStringLiteral("找不到错误反馈服务器（请检查网络）");
+  if (has("does not exist") || has("authentication") || has("password") || has("permission denied") ||
+      has("no pg_hba.conf entry"))
+    return QStringLiteral("服务器拒绝了这份反馈（服务器上的数据库或账户不对）");
+  if (has("network is unreachable") || has("no route to host"))
+    return QStringLiteral("网络不通");
+  return QStringLiteral("网络或服务器出错");
+}
+
+QString ErrorReportLogic::failureMessage(const QString &error) {
+  return QStringLiteral("提交错题反馈失败！\n原因：") + failureReason(error);
 }

@@ -34,6 +34,12 @@ public:
   // joined captions, the memo as it is, "提交" and SoftTitle.
   static FeedbackRow makeRow(int XiaoTiHao, const Ticks &ticked, const QString &memo);
 
+  // Why a report was not sent, in words for the learner, from the error
+  // text of FeedbackStore::Result (libpq's or the store's own).
+  static QString failureReason(const QString &error);
+  // The message of a failed report: the failure, then its reason.
+  static QString failureMessage(const QString &error);
+
   enum class Outcome { Refused, Sent, Failed };
   // The confirm button: refuses an empty memo, reads the connection string
   // anew, sends the row and tells the learner the outcome (every message

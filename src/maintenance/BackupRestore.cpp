@@ -1,4 +1,6 @@
 #include "maintenance/BackupRestore.h"
+#include "app/AppContext.h"
+#include "app/BankService.h"
 #include "common/AppError.h"
 #include "store/BankCheck.h"
 #include "store/BankCopy.h"
@@ -156,4 +158,30 @@ std::vector<BackupEntry> ListBackups(const ProgramDir &dir) {
     return a.modified != b.modified ? a.modified > b.modified : a.path > b.path;
   });
   return out;
+}
+
+QString RestoreNow(AppContext &context) {
+  const QString root = context.programDir.root();
+  QString kept;
+  try {
+    ReplaceBank(context, [&](const QString &) {
+      QString detail;
+      switch (ApplyPendingRestore(root, &detail)) {
+      case PendingRestoreResult::Applied:
+        kept = detail;
+        return;
+      case PendingRestoreResult::None:
+        throw AppError(BackupText::RestoreFailed + QStringLiteral("\n没有找到要还原的数据文件。"));
+      case PendingRestoreResult::Discarded:
+        throw AppError(BackupText::NotABank + QLatin1Char('\n') + detail);
+      case PendingRestoreResult::Deferred:
+        throw AppError(BackupText::RestoreFailed + QLatin1Char('\n') + detail);
+      }
+    });
+  } catch (...) {
+    // A restore that did not take effect now must not take effect later.
+    QFile::remove(PendingRestorePath(root));
+    throw;
+  }
+  return kept;
 }

@@ -1,6 +1,8 @@
 #include "app/ui/WidgetDialogs.h"
+#include "app/ShellOpen.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QColorDialog>
 #include <QDesktopServices>
 #include <QDialog>
@@ -24,18 +26,40 @@ static int execBox(QMessageBox *box) {
   return result;
 }
 
+static QMessageBox::Icon boxIcon(Dialogs::Icon icon) {
+  if (icon == Dialogs::Icon::Warning)
+    return QMessageBox::Warning;
+  if (icon == Dialogs::Icon::Error)
+    return QMessageBox::Critical;
+  if (icon == Dialogs::Icon::Question)
+    return QMessageBox::Question;
+  return QMessageBox::Information;
+}
+
 void WidgetDialogs::message(const QString &text, const QString &caption, Icon icon) {
-  QMessageBox::Icon i = QMessageBox::Information;
-  if (icon == Icon::Warning)
-    i = QMessageBox::Warning;
-  else if (icon == Icon::Error)
-    i = QMessageBox::Critical;
-  else if (icon == Icon::Question)
-    i = QMessageBox::Question;
-  auto *box = new QMessageBox(i, caption, text, QMessageBox::Ok, parentWindow());
+  auto *box = new QMessageBox(boxIcon(icon), caption, text, QMessageBox::Ok, parentWindow());
   // Texts may carry a bank's stem: shown as written, never as markup.
   box->setTextFormat(Qt::PlainText);
   box->button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+  execBox(box);
+}
+
+void WidgetDialogs::messageWithAddress(const QString &text, const QString &caption, const QString &address,
+                                       Icon icon) {
+  auto *box = new QMessageBox(boxIcon(icon), caption, text + QLatin1Char('\n') + address, QMessageBox::Ok,
+                              parentWindow());
+  box->setTextFormat(Qt::PlainText);
+  box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  box->button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+  QPushButton *copy = box->addButton(QStringLiteral("复制地址"), QMessageBox::ActionRole);
+  copy->setObjectName(QStringLiteral("CopyAddress"));
+  // The box closes on any of its buttons: this one only copies.
+  copy->disconnect();
+  QObject::connect(copy, &QPushButton::clicked, box, [copy, address] {
+    QGuiApplication::clipboard()->setText(address);
+    copy->setText(QStringLiteral("已复制"));
+  });
+  box->setDefaultButton(QMessageBox::Ok);
   execBox(box);
 }
 
@@ -77,7 +101,14 @@ std::optional<QColor> WidgetDialogs::pickColor(const QColor &initial, const QStr
 
 bool WidgetDialogs::openUrl(const QString &target) {
   const QUrl url = QFileInfo::exists(target) ? QUrl::fromLocalFile(target) : QUrl::fromUserInput(target);
-  return url.isValid() && QDesktopServices::openUrl(url);
+  if (!url.isValid() || (url.isLocalFile() && !QFileInfo::exists(url.toLocalFile())))
+    return false;
+  QApplication::setOverrideCursor(Qt::BusyCursor);
+  const ShellOpenResult result = ShellOpen(url);
+  QApplication::restoreOverrideCursor();
+  if (result == ShellOpenResult::NoOpener)
+    return QDesktopServices::openUrl(url);
+  return result != ShellOpenResult::Failed;
 }
 
 int WidgetDialogs::execModal(QDialog &dialog) { return dialog.exec(); }

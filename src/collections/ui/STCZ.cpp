@@ -40,9 +40,12 @@ TFrmSTCZ::TFrmSTCZ(AppContext &context, QWidget *parent)
   PageControl1->addTab(TabSheet2, QStringLiteral("查找范围"));
   // Every node ticked; the item keeps the node's number, so two nodes of
   // the same name stay apart.
+  // A name two subjects share is shown with its subject.
   const QSignalBlocker quiet(CheckListBox1);
-  for (const SearchScopeNode &node : m_search.scopeNodes()) {
-    auto *item = new QListWidgetItem(node.name, CheckListBox1);
+  const std::vector<SearchScopeNode> nodes = m_search.scopeNodes();
+  for (const SearchScopeNode &node : nodes) {
+    auto *item = new QListWidgetItem(node.label(nodes), CheckListBox1);
+    item->setToolTip(node.path());
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
     item->setCheckState(Qt::Checked);
     item->setData(Qt::UserRole, node.id);

@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QStyle>
 #include <algorithm>
 
 void QuestionListModel::setRows(std::vector<Row> rows) { setRows(std::move(rows), {}); }
@@ -98,6 +99,28 @@ TStringGridSCJ::TStringGridSCJ(QWidget *parent) : QTableView(parent), m_model(ne
   setColumnWidth(1, 560);
   setColumnWidth(2, fm.horizontalAdvance(QStringLiteral("题目类型")) + 18);
   setColumnHidden(3, true);
+  // The content takes what the other columns leave; the type column is as
+  // wide as its longest type, never cut.
+  horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+  connect(m_model, &QAbstractItemModel::modelReset, this, [this] { fitTypeColumn(0, m_model->rowCount() - 1, true); });
+  connect(m_model, &QAbstractItemModel::rowsInserted, this,
+          [this](const QModelIndex &, int first, int last) { fitTypeColumn(first, last, false); });
+}
+
+void TStringGridSCJ::fitTypeColumn(int first, int last, bool fresh) {
+  const QFontMetrics cells(font());
+  const QFontMetrics header(horizontalHeader()->font());
+  const int padding = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 18;
+  int width = fresh ? header.horizontalAdvance(QStringLiteral("题目类型")) + padding : columnWidth(2);
+  QString last_;
+  for (int i = first; i <= last; ++i) {
+    const QString &type = m_model->rowAt(i).type;
+    if (type == last_)
+      continue; // rows come grouped by type: a few measurements for a long list
+    last_ = type;
+    width = std::max(width, cells.horizontalAdvance(type) + padding);
+  }
+  setColumnWidth(2, width);
 }
 
 void TStringGridSCJ::FillRow(int xiaoTiHao, const QString &content, const QString &type) {

@@ -68,5 +68,7 @@ public:
   QuestionListModel *model() const { return m_model; }
 
 private:
+  // Widens the type column to the longest type of rows first..last.
+  void fitTypeColumn(int first, int last, bool fresh);
   QuestionListModel *m_model;
 };

@@ -1,5 +1,7 @@
 #include "exam/ui/ExamClockWidget.h"
 #include "app/AppEvents.h"
+#include "common/Dialogs.h"
+#include "exam/MockExamSetup.h"
 
 #include <QAction>
 #include <QApplication>
@@ -46,19 +48,27 @@ void ExamClockWidget::tick() {
     m_warning = m_clock.warning();
     setStyleSheet(m_warning ? QStringLiteral("color: red;") : QString());
   }
-  // Time is up: submit once no dialog stands in front of the paper.
+  // Time is up: once no dialog stands in front of the paper, the clock says
+  // so, then the paper is submitted.
   if (!m_clock.expired() || QApplication::activeModalWidget())
     return;
-  stop();
+  m_timer->stop();
+  setText(MockExamText::TimeUpCaption);
   emit expired();
+  dialogs().information(MockExamText::TimeUp, MockExamText::TimeUpCaption);
   if (m_submit)
     m_submit->trigger();
+  finish();
 }
 
 void ExamClockWidget::stop() {
   if (!running())
     return;
   m_timer->stop();
+  finish();
+}
+
+void ExamClockWidget::finish() {
   hide();
   deleteLater();
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The time left of a timed mock exam, in the paper toolbar: "剩余 mm:ss",
-// red in the last five minutes. At zero it submits the paper by triggering
+// red in the last five minutes. At zero it says "时间到" (its text and a
+// message) and then submits the paper by triggering
 // the submit command, as the learner's click would (grading, the report, the
 // storage question); while another dialog is open it waits for that to close.
 // It stops and goes away when the paper is submitted (by the learner or by
@@ -37,6 +38,7 @@ signals:
 
 private:
   void stop();
+  void finish();
 
   ExamClock m_clock;
   QPointer<QAction> m_submit;

@@ -90,6 +90,7 @@ void TFrmMLKC::buildUi() {
   right->addLayout(timeRow);
   LabelSummary = new QLabel(countBox);
   LabelSummary->setObjectName(QStringLiteral("LabelSummary"));
+  LabelSummary->setWordWrap(true); // a range of full marks comes with its reason
   right->addWidget(LabelSummary);
   countBox->setFixedWidth(230);
   columns->addWidget(countBox);

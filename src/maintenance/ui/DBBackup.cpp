@@ -2,10 +2,13 @@
 #include "common/AppError.h"
 #include "common/Dialogs.h"
 #include "maintenance/BackupRestore.h"
+#include "app/AppContext.h"
 #include "store/BankWorker.h"
+#include "store/PendingRestore.h"
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -120,8 +123,9 @@ void TFrmDBBackup::backup() {
   accept();
 }
 
-TFrmDBRestore::TFrmDBRestore(const ProgramDir &dir, QWidget *parent)
-    : TFrmBase(QStringLiteral("数据还原"), parent), m_dir(dir) {
+TFrmDBRestore::TFrmDBRestore(AppContext &context, QWidget *parent)
+    : TFrmBase(QStringLiteral("数据还原"), parent), m_context(context) {
+  const ProgramDir &dir = context.programDir;
   setObjectName(QStringLiteral("FrmDBRestore"));
   const Parts p = buildForm(this, QStringLiteral("要还原的数据文件"),
                             {QStringLiteral("    说明："),
@@ -165,11 +169,12 @@ void TFrmDBRestore::restore() {
     dialogs().warning(BackupText::BadName, BackupText::BadNameCaption);
     return;
   }
+  QString kept;
   try {
     // The check and the copy read the whole file: on a worker, while the
     // window goes on painting.
     busy(this, [&] {
-      const ProgramDir dir = m_dir;
+      const ProgramDir dir = m_context.programDir;
       QEventLoop loop;
       // The copy works on files only: a worker without the connection.
       BankWorker worker(nullptr, [source, dir] { StageRestore(source, dir); });
@@ -180,10 +185,19 @@ void TFrmDBRestore::restore() {
       if (worker.error())
         std::rethrow_exception(worker.error());
     });
+    // The file is a bank of ours: the learner decides before anything of
+    // the bank in use changes.
+    if (!dialogs().question(BackupText::ConfirmRestore, BackupText::ConfirmCaption)) {
+      QFile::remove(PendingRestorePath(m_context.programDir.root()));
+      return;
+    }
+    // The bank is replaced on this thread, which holds the connection.
+    busy(this, [&] { kept = RestoreNow(m_context); });
   } catch (const AppError &e) {
     dialogs().warning(e.message(), BackupText::ErrorCaption);
     return;
   }
-  dialogs().information(BackupText::Restored, BackupText::DoneCaption);
+  dialogs().information(BackupText::Restored + QLatin1Char('\n') + BackupText::KeptAt + kept,
+                        BackupText::DoneCaption);
   accept();
 }

@@ -10,6 +10,7 @@ class QListWidget;
 class QPushButton;
 class QTextEdit;
 class TDataModule1;
+struct AppContext;
 
 class TFrmDBBackup : public TFrmBase {
   Q_OBJECT
@@ -30,7 +31,10 @@ private:
 class TFrmDBRestore : public TFrmBase {
   Q_OBJECT
 public:
-  TFrmDBRestore(const ProgramDir &dir, QWidget *parent = nullptr);
+  // A confirmed restore puts the chosen bank in place at once (the bank it
+  // replaces is kept in the program's backup folder) and the program goes
+  // on with it: nothing done afterwards is lost at the next start.
+  TFrmDBRestore(AppContext &context, QWidget *parent = nullptr);
 
   QLineEdit *LabeledEdit1 = nullptr;
   QPushButton *BitBtn1 = nullptr; // 浏览
@@ -41,5 +45,5 @@ public:
 
 private:
   void restore();
-  ProgramDir m_dir;
+  AppContext &m_context;
 };

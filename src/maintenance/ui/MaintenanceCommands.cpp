@@ -9,7 +9,7 @@ void registerMaintenanceCommands(TActionList &commands, AppContext &context) {
                 [&context] { execOwned(new TFrmDBBackup(context.dm, context.window)); },
                 CommandPlace::help(HelpGroup::Data, 0)});
   commands.add({QStringLiteral("ActShuJuHuanYuan"), QStringLiteral("数据还原(&R)"), CommandCategory::HelpMenu, {},
-                [&context] { execOwned(new TFrmDBRestore(context.programDir, context.window)); },
+                [&context] { execOwned(new TFrmDBRestore(context, context.window)); },
                 CommandPlace::help(HelpGroup::Data, 1)});
   // A completed update announces the new bank (AppEvents::bankReplaced) while
   // the dialog is still open; the window reloads on that, once.

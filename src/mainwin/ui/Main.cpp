@@ -72,6 +72,7 @@ TFrmMain::TFrmMain(const ProgramDir &programDir, QWidget *parent)
   PopupMenuHelp = makeHelpMenu(*ActionManager1, this);
   Panel1->setHelpMenu(PopupMenuHelp);
   installWindowKeys(*this);
+  installLinkPages(*this);
   Panel1->layoutTitleBar();
 
   RunCommand([this, &bank] { showPreparedBank(bank.take()); });

@@ -2,6 +2,7 @@
 #include "common/Dialogs.h"
 #include "exam/Grading.h"
 #include "exam/ui/ShowTestResult.h"
+#include "mainwin/LinkTrouble.h"
 #include "mainwin/StartPaper.h"
 #include "mainwin/VendorInfo.h"
 #include "mainwin/ui/About.h"
@@ -19,8 +20,13 @@
 #include <QLabel>
 #include <QMenu>
 #include <QShortcut>
+#include <QTimer>
 #include <QUrl>
+#include <QWebEngineLoadingInfo>
+#include <QWebEnginePage>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <memory>
 
 void ActSummitPaper(PaperState &paper, HtmlView &page, TDataModule1 &dm, QWidget *parent,
                     const HtmlViewFactory &reportView) {
@@ -54,7 +60,8 @@ void openInShell(const QString &target) {
   if (target.trimmed().isEmpty())
     return;
   if (!dialogs().openUrl(target))
-    dialogs().information(QStringLiteral("无法打开：") + target, QStringLiteral("提示"));
+    dialogs().messageWithAddress(LinkTrouble::cannotOpenText(target), QStringLiteral("无法打开"), target,
+                                 Dialogs::Icon::Information);
 }
 
 // An address the bank gives (its parameters come with a restored or updated
@@ -75,6 +82,62 @@ void openBankAddress(const QString &address) {
     return;
   }
   openInShell(address.trimmed());
+}
+
+// The fragment of the "返回试卷" link of the page shown in place of a web
+// page that did not load. The view refuses every link of a local page; the
+// window takes the refusal of this one as the way back.
+const QString BackToPaper = QStringLiteral("back-to-paper");
+
+QUrl backToPaperUrl(TFrmMain &w) {
+  QUrl url = QUrl::fromLocalFile(w.programDir().questionPagePath());
+  url.setFragment(BackToPaper);
+  return url;
+}
+
+void backToPaper(TFrmMain &w) {
+  if (!w.fullScreenMode())
+    w.Panel6->setVisible(true);
+  if (!w.paperState().onDisplay) {
+    w.WebBrowser1->navigate(QStringLiteral("about:blank"));
+    return;
+  }
+  w.PanelPaperToolBar->showPaperGroup();
+  w.WebBrowser1->navigate(w.programDir().questionPagePath());
+  w.PanelPaperToolBar->InitShowAnswer();
+}
+
+// Shows the web page at `address` in the window's view. When it does not
+// load, a page of ours says so in Chinese, with the reason, the address and
+// the way back to the paper (the engine's own error page is switched off).
+void showWebPage(TFrmMain &w, const QString &title, const QString &address) {
+  WebHtmlView *view = w.WebBrowser1;
+  QWebEnginePage *page = view->page();
+  page->settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
+  const QUrl target(address);
+  auto connection = std::make_shared<QMetaObject::Connection>();
+  *connection = QObject::connect(
+      page, &QWebEnginePage::loadingChanged, view, [&w, view, title, address, target, connection](
+                                                       const QWebEngineLoadingInfo &info) {
+        if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
+          return;
+        // An earlier load that this one stopped.
+        if (info.status() == QWebEngineLoadingInfo::LoadStoppedStatus && info.url() != target)
+          return;
+        QObject::disconnect(*connection);
+        if (info.status() != QWebEngineLoadingInfo::LoadFailedStatus)
+          return;
+        const QString reason = LinkTrouble::loadFailureReason(info.errorCode(), int(info.errorDomain()));
+        const QStringList lines =
+            LinkTrouble::unreachablePage(title, address, reason, backToPaperUrl(w).toString(QUrl::FullyEncoded));
+        // Out of the engine's signal before the view loads again.
+        QTimer::singleShot(0, view, [view, lines] {
+          view->navigate(QStringLiteral("about:blank"));
+          for (const QString &line : lines)
+            view->writeln(line);
+        });
+      });
+  view->navigate(address);
 }
 
 QString parameter(TFrmMain &w, const QString &key) {
@@ -165,8 +228,9 @@ void registerMainCommands(TActionList &commands, TFrmMain &w) {
           return;
         }
         w.Panel6->setVisible(false);
-        w.WebBrowser1->navigate(address.trimmed());
+        showWebPage(w, QStringLiteral("招考信息"), address.trimmed());
       });
+
   add(QStringLiteral("ActBMBZ"), QStringLiteral("报名帮助"), CommandCategory::Links, {}, P::help(HelpGroup::Links, 1),
       [&w, dir] {
         if (!w.fullScreenMode())
@@ -205,6 +269,14 @@ QMenu *makeHelpMenu(const TActionList &commands, QWidget *parent) {
     menu->addActions(group);
   }
   return menu;
+}
+
+void installLinkPages(TFrmMain &w) {
+  QObject::connect(w.WebBrowser1, &WebHtmlView::navigationRefused, &w, [&w](const QUrl &url) {
+    if (url.fragment() == BackToPaper &&
+        QUrl::fromLocalFile(w.programDir().questionPagePath()).matches(url, QUrl::RemoveFragment))
+      QTimer::singleShot(0, &w, [&w] { backToPaper(w); }); // out of the engine's navigation request
+  });
 }
 
 void installWindowKeys(TFrmMain &w) {

@@ -28,3 +28,7 @@ QMenu *makeHelpMenu(const TActionList &commands, QWidget *parent);
 // button, F6 moves the focus between the tree and the page, Escape leaves
 // full-screen mode.
 void installWindowKeys(TFrmMain &window);
+
+// Once the view exists: the "返回试卷" link of the page shown in place of a
+// web page that did not load (招考信息) brings the paper and the tree back.
+void installLinkPages(TFrmMain &window);

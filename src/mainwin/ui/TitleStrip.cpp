@@ -116,11 +116,18 @@ void TitleStrip::buildMenuImages() {
     if (!a)
       continue;
     // A main-menu command run from the keyboard moves the selection like a
-    // click on its button; a click has moved it already.
-    connect(a, &QAction::triggered, this, [this, i] {
-      if (menuState.SelectedMenuIndex != i)
-        selectMainMenu(i);
-    });
+    // click on its button (a click has moved it already), before the command
+    // opens its dialog.
+    if (auto *list = qobject_cast<TActionList *>(a->parent()))
+      connect(list, &TActionList::aboutToRun, this, [this, i, a](QAction *run) {
+        if (run == a && menuState.SelectedMenuIndex != i)
+          selectMainMenu(i);
+      });
+    else
+      connect(a, &QAction::triggered, this, [this, i] {
+        if (menuState.SelectedMenuIndex != i)
+          selectMainMenu(i);
+      });
     connect(a, &QAction::changed, this, [this, i] { updateMenuButton(i); });
   }
   // Button 0 starts selected.

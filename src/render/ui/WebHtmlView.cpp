@@ -7,16 +7,19 @@
 
 #include <QDeadlineTimer>
 #include <cstdio>
+#include <utility>
 #include <QEventLoop>
 #include <QFile>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMetaMethod>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QSaveFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -589,6 +592,15 @@ bool WebHtmlView::printToPdf(const QString &path) {
 }
 
 void WebHtmlView::printPreview() {
+  // Laying a long paper out for the preview takes seconds: the busy cursor
+  // shows it until the preview is on screen, and while it draws again.
+  QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+  auto busy = std::make_shared<bool>(true);
+  const auto notBusy = [busy] {
+    if (std::exchange(*busy, false))
+      QGuiApplication::restoreOverrideCursor();
+  };
+  const auto cursorBack = qScopeGuard(notBusy);
   waitForLoad();
   QPrinter printer(QPrinter::HighResolution);
   // The engine prints into the printer on a thread of its own. A job that
@@ -605,7 +617,10 @@ void WebHtmlView::printPreview() {
   };
   auto ended = connect(m_view, &QWebEngineView::printFinished, this, [printing] { *printing = false; });
   auto *preview = new QPrintPreviewDialog(&printer, this);
-  connect(preview, &QPrintPreviewDialog::paintRequested, this, [this, printing, untilPrinted](QPrinter *target) {
+  connect(preview, &QPrintPreviewDialog::paintRequested, this,
+          [this, printing, untilPrinted, busy, notBusy](QPrinter *target) {
+    if (!std::exchange(*busy, true))
+      QGuiApplication::setOverrideCursor(Qt::BusyCursor);
     untilPrinted();
     auto pending = std::make_shared<Pending>();
     auto connection = connect(m_view, &QWebEngineView::printFinished, this,
@@ -614,6 +629,7 @@ void WebHtmlView::printPreview() {
     m_view->print(target);
     waitFor(pending, ScriptTimeoutMs);
     disconnect(connection);
+    QTimer::singleShot(0, this, notBusy); // the drawn pages are shown next
   });
   execOwned(preview);
   untilPrinted();
