@@ -5,14 +5,19 @@
 //   qbrx-bank digest IN.db   (the digest of the learner's data in a bank)
 //   qbrx-bank import OUT.db [--dry-run] [--keep-numbers-from OLD.db] FILE.xlsx|FILE.csv...
 //   qbrx-bank export-sheet IN.db OUT.csv|OUT.xlsx
+//   qbrx-bank due BANK [--on YYYY-MM-DD]   (the 小题号 due for review, one a line)
 
 #include "BankDigest.h"
 #include "BankSynth.h"
 #include "store/BankBuilder.h"
 #include "store/BankImport.h"
+#include "store/DM.h"
+#include "store/EncryptionMDB.h"
+#include "store/ReviewSchedule.h"
 #include "store/FileError.h"
 
 #include <QCoreApplication>
+#include <QDate>
 #include <QStringList>
 #include <cstdio>
 
@@ -23,7 +28,8 @@ static int usage() {
              "  qbrx-bank synth OUT.db --questions N [--tests N] [--seed S]\n"
              "  qbrx-bank digest IN.db\n"
              "  qbrx-bank import OUT.db [--dry-run] [--keep-numbers-from OLD.db] FILE.xlsx|FILE.csv...\n"
-             "  qbrx-bank export-sheet IN.db OUT.csv|OUT.xlsx\n",
+             "  qbrx-bank export-sheet IN.db OUT.csv|OUT.xlsx\n"
+             "  qbrx-bank due BANK [--on YYYY-MM-DD]\n",
              stderr);
   return 2;
 }
@@ -69,6 +75,29 @@ static int importSheets(QStringList args) {
   return 0;
 }
 
+// due: the sub-questions due for review on a day (today by default), by due
+// date then number, from the bank's schedule or, when it has none, from its
+// history replayed in memory. The bank is opened read-only: never written.
+static int dueQuestions(const QStringList &args) {
+  QDate on = QDate::currentDate();
+  if (args.size() == 3 && args[1] == QLatin1String("--on")) {
+    on = QDate::fromString(args[2], QStringLiteral("yyyy-MM-dd"));
+    if (!on.isValid()) {
+      std::fprintf(stderr, "qbrx-bank: 日期应写成 YYYY-MM-DD：%s\n", args[2].toUtf8().constData());
+      return 2;
+    }
+  } else if (args.size() != 1) {
+    return usage();
+  }
+  TADOConnection c;
+  c.Open(args[0], QByteArray(kDatabasePassword), &kMaskingBlock, TADOConnection::Access::ReadOnly);
+  QByteArray out;
+  for (int n : ReviewSchedule::dueNumbers(c, on))
+    out += QByteArray::number(n) + '\n';
+  std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+  return 0;
+}
+
 int main(int argc, char **argv) {
   QCoreApplication app(argc, argv);
   QStringList args = app.arguments().mid(1);
@@ -96,6 +125,8 @@ int main(int argc, char **argv) {
       BuildBank(out, args, options);
     } else if (command == QLatin1String("import")) {
       return importSheets(args);
+    } else if (command == QLatin1String("due")) {
+      return dueQuestions(args);
     } else if (command == QLatin1String("export-sheet") && args.size() == 2) {
       ExportBankSheet(args[0], args[1], warn);
     } else if (command == QLatin1String("export") && args.size() == 2) {

@@ -1,0 +1,334 @@
+#include "store/ReviewSchedule.h"
+#include "store/BankSchema.h"
+#include "store/DM.h"
+#include "store/Transaction.h"
+
+#include <QSet>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// FSRS-4.5's default weights.
+constexpr double w[17] = {0.4872, 1.4003, 3.7145, 13.8206, 5.1618, 1.2298, 0.8975, 0.031, 1.6474,
+                          0.1367, 1.0461, 2.1072, 0.0793, 0.3246, 1.587,  0.2272, 2.8755};
+constexpr double kDecay = -0.5;
+constexpr double kFactor = 19.0 / 81.0; // 0.9^(1/kDecay) - 1: recall is 90 % after S days
+constexpr int kAgain = 1, kGood = 3;
+constexpr double kMinStability = 0.01, kMaxDays = 36500;
+
+double clampTo(double v, double lo, double hi) { return std::isnan(v) ? lo : std::min(std::max(v, lo), hi); }
+
+double retrievability(qint64 elapsedDays, double stability) {
+  return std::pow(1.0 + kFactor * double(elapsedDays) / stability, kDecay);
+}
+
+double initialDifficulty(int grade) { return clampTo(w[4] - (grade - 3) * w[5], 1, 10); }
+
+double nextDifficulty(double d, int grade) {
+  const double moved = d - w[6] * (grade - 3);
+  return clampTo(w[7] * initialDifficulty(kGood) + (1 - w[7]) * moved, 1, 10);
+}
+
+double recallStability(double d, double s, double r) {
+  return s * (1 + std::exp(w[8]) * (11 - d) * std::pow(s, -w[9]) * (std::exp(w[10] * (1 - r)) - 1));
+}
+
+double lapseStability(double d, double s, double r) {
+  return std::min(s, w[11] * std::pow(d, -w[12]) * (std::pow(s + 1, w[13]) - 1) * std::exp(w[14] * (1 - r)));
+}
+
+// The days until recall falls to 90 %: S itself with these constants.
+qint64 intervalDays(double s) { return qint64(clampTo(std::round(s), 1, kMaxDays)); }
+
+std::optional<qint64> dayOf(const QString &time) {
+  const QDate d = QDate::fromString(time.left(10), QStringLiteral("yyyy-MM-dd"));
+  if (!d.isValid())
+    return std::nullopt;
+  return d.toJulianDay();
+}
+
+// A state read from a bank: any value the bank holds gives a usable one (a
+// date that does not read is taken as `day`, the day of the answer).
+void sanitize(ReviewEntry &e, qint64 day) {
+  e.stability = clampTo(e.stability, kMinStability, kMaxDays);
+  e.difficulty = clampTo(e.difficulty, 1, 10);
+  e.lapses = std::max(e.lapses, 0);
+  if (e.lastDay <= 0)
+    e.lastDay = day;
+  if (e.dueDay <= 0)
+    e.dueDay = day;
+}
+
+// A number of the bank's table as stored; 0 for a text or null that is no
+// number (the state is made usable by sanitize()).
+double numberOr0(const TField &f) {
+  bool ok = false;
+  const double v = f.Value().toDouble(&ok);
+  return ok ? v : 0;
+}
+
+int countOf(const TField &f) { return int(std::clamp(numberOr0(f), 0.0, double(1 << 30))); }
+
+const QString kColumns = QStringLiteral("小题号,稳定性,难度,上次复习,到期,错次");
+
+QVariantList rowValues(int number, const ReviewEntry &e) {
+  return {number, e.stability, e.difficulty, e.lastReview, ReviewDayText(e.dueDay), e.lapses};
+}
+
+void writeAll(TADOConnection &c, const QHash<int, ReviewEntry> &entries) {
+  std::vector<int> numbers(entries.keyBegin(), entries.keyEnd());
+  std::sort(numbers.begin(), numbers.end());
+  TADOQuery q(c, QStringLiteral("ScheduleWrite"));
+  q.SQL.Add(QStringLiteral("INSERT INTO 复习计划(%1) VALUES(?,?,?,?,?,?)").arg(kColumns));
+  for (int n : numbers)
+    q.execSQLWith(rowValues(n, entries.value(n)));
+}
+
+bool emptyButOwed(TADOConnection &c) {
+  TADOQuery q(c, QStringLiteral("ScheduleOwed"));
+  q.SQL.Add(QStringLiteral("SELECT (SELECT count(*) FROM (SELECT 1 FROM 复习计划 LIMIT 1)),"
+                           " (SELECT count(*) FROM (SELECT 1 FROM 测试题目 t JOIN 小题 x ON x.小题号=t.小题号"
+                           " WHERE t.回答正确=0 LIMIT 1))"));
+  q.Open();
+  return q.Fields(0).AsInteger() == 0 && q.Fields(1).AsInteger() != 0;
+}
+
+} // namespace
+
+QString ReviewDayText(qint64 day) { return QDate::fromJulianDay(day).toString(QStringLiteral("yyyy-MM-dd")); }
+
+void ApplyReviewAnswer(std::optional<ReviewEntry> &entry, bool right, const QString &time) {
+  const std::optional<qint64> day = dayOf(time);
+  if (!day)
+    return;
+  if (!entry) {
+    if (right)
+      return;
+    ReviewEntry e;
+    e.stability = w[0];
+    e.difficulty = initialDifficulty(kAgain);
+    e.lastDay = *day;
+    e.lastReview = time;
+    e.dueDay = *day + 1;
+    e.lapses = 1;
+    entry = e;
+    return;
+  }
+  ReviewEntry &e = *entry;
+  const qint64 elapsed = std::max<qint64>(0, *day - e.lastDay);
+  if (right && elapsed == 0) {
+    e.lastReview = time;
+    return;
+  }
+  const double r = retrievability(elapsed, e.stability);
+  if (!right) {
+    e.stability = clampTo(lapseStability(e.difficulty, e.stability, r), kMinStability, kMaxDays);
+    e.difficulty = nextDifficulty(e.difficulty, kAgain);
+    e.dueDay = *day + 1;
+    ++e.lapses;
+  } else {
+    const qint64 lastInterval = e.dueDay - e.lastDay;
+    e.stability = clampTo(recallStability(e.difficulty, e.stability, r), kMinStability, kMaxDays);
+    e.difficulty = nextDifficulty(e.difficulty, kGood);
+    qint64 interval = intervalDays(e.stability);
+    if (*day >= e.dueDay)
+      interval = std::max(interval, std::min<qint64>(lastInterval + 1, qint64(kMaxDays)));
+    e.dueDay = std::max(e.dueDay, *day + interval);
+  }
+  e.lastDay = std::max(e.lastDay, *day);
+  e.lastReview = time;
+}
+
+namespace ReviewSchedule {
+
+bool exists(TADOConnection &c) {
+  TADOQuery q(c, QStringLiteral("ScheduleExists"));
+  q.SQL.Add(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table' AND name=?"));
+  q.openWith({Table});
+  return q.Fields(0).AsInteger() != 0;
+}
+
+QHash<int, ReviewEntry> replay(TADOConnection &c) {
+  struct Test {
+    qint64 id;
+    QString time;
+  };
+  std::vector<Test> tests;
+  {
+    TADOQuery q(c, QStringLiteral("ScheduleTests"));
+    q.SQL.Add(QStringLiteral("SELECT 编号,测试时间 FROM 测试结果 ORDER BY 测试时间,编号"));
+    q.OpenForward([&](const TForwardRow &r) {
+      const std::optional<qint64> id = r.StoredInteger(0);
+      const QString time = QString::fromUtf8(r.Utf8(1));
+      if (id && dayOf(time))
+        tests.push_back({*id, time});
+    });
+  }
+  // Each test's rows in stored order, read in one walk of the table.
+  QHash<qint64, std::vector<ReviewAnswer>> rows;
+  rows.reserve(qsizetype(tests.size()));
+  {
+    TADOQuery q(c, QStringLiteral("ScheduleAnswers"));
+    q.SQL.Add(QStringLiteral("SELECT 测试编号,小题号,回答正确 FROM 测试题目 ORDER BY rowid"));
+    q.OpenForward([&](const TForwardRow &r) {
+      const std::optional<qint64> test = r.StoredInteger(0), number = r.StoredInteger(1), right = r.StoredInteger(2);
+      if (test && number && right && *number > 0 && *number <= std::numeric_limits<int>::max())
+        rows[*test].push_back({int(*number), *right != 0});
+    });
+  }
+  QHash<int, ReviewEntry> entries;
+  for (const Test &t : tests) {
+    const auto it = rows.constFind(t.id);
+    if (it == rows.constEnd())
+      continue;
+    for (const ReviewAnswer &a : *it) {
+      auto e = entries.find(a.xiaoTiHao);
+      if (e == entries.end()) {
+        if (a.right)
+          continue;
+        std::optional<ReviewEntry> fresh;
+        ApplyReviewAnswer(fresh, false, t.time);
+        entries.insert(a.xiaoTiHao, *fresh);
+        continue;
+      }
+      std::optional<ReviewEntry> state = *e;
+      ApplyReviewAnswer(state, a.right, t.time);
+      *e = *state;
+    }
+  }
+  // Only questions the bank still has.
+  QSet<int> present;
+  present.reserve(entries.size());
+  {
+    TADOQuery q(c, QStringLiteral("ScheduleQuestions"));
+    q.SQL.Add(QStringLiteral("SELECT 小题号 FROM 小题"));
+    q.OpenForward([&](const TForwardRow &r) {
+      const std::optional<qint64> n = r.StoredInteger(0);
+      if (n && entries.contains(int(*n)))
+        present.insert(int(*n));
+    });
+  }
+  for (auto it = entries.begin(); it != entries.end();)
+    it = present.contains(it.key()) ? std::next(it) : entries.erase(it);
+  return entries;
+}
+
+bool ensure(TADOConnection &c) {
+  const bool present = exists(c);
+  if (present && !emptyButOwed(c))
+    return false;
+  Transaction t(c);
+  if (!present) {
+    const QList<QByteArray> statements = BankTableStatements(Table);
+    for (const QByteArray &s : statements) {
+      TADOQuery q(c, QStringLiteral("ScheduleCreate"));
+      q.SQL.Add(QString::fromUtf8(s));
+      q.ExecSQL();
+    }
+  }
+  writeAll(c, replay(c));
+  t.commit();
+  return true;
+}
+
+void record(TADOConnection &c, const std::vector<ReviewAnswer> &answers, const QString &time) {
+  if (answers.empty() || !dayOf(time) || !exists(c))
+    return;
+  const qint64 day = *dayOf(time);
+  TADOQuery read(c, QStringLiteral("ScheduleRead"));
+  read.SQL.Add(QStringLiteral("SELECT 稳定性,难度,上次复习,到期,错次 FROM 复习计划 WHERE 小题号=?"));
+  TADOQuery write(c, QStringLiteral("ScheduleWrite"));
+  write.SQL.Add(QStringLiteral("INSERT OR REPLACE INTO 复习计划(%1) VALUES(?,?,?,?,?,?)").arg(kColumns));
+  for (const ReviewAnswer &a : answers) {
+    read.openWith({a.xiaoTiHao});
+    std::optional<ReviewEntry> state;
+    if (!read.IsEmpty()) {
+      ReviewEntry e;
+      e.stability = numberOr0(read.Fields(0));
+      e.difficulty = numberOr0(read.Fields(1));
+      e.lastReview = read.Fields(2).AsString();
+      e.lastDay = dayOf(e.lastReview).value_or(0);
+      e.dueDay = dayOf(read.Fields(3).AsString()).value_or(0);
+      e.lapses = countOf(read.Fields(4));
+      sanitize(e, day);
+      state = e;
+    } else if (a.right) {
+      continue;
+    }
+    ApplyReviewAnswer(state, a.right, time);
+    if (state)
+      write.execSQLWith(rowValues(a.xiaoTiHao, *state));
+  }
+}
+
+std::vector<DueQuestion> dueQuestions(TADOConnection &c, const QDate &on) {
+  TADOQuery q(c, QStringLiteral("ScheduleDue"));
+  std::vector<DueQuestion> out;
+  q.SQL.Add(QStringLiteral("SELECT s.小题号,k.名称,x.题目内容,s.到期,s.错次 FROM 复习计划 s"
+                           " JOIN 小题 x ON x.小题号=s.小题号 LEFT JOIN 题目类别 k ON k.编号=x.所属编号"
+                           " WHERE s.到期<=? ORDER BY s.到期,s.小题号"));
+  q.openWith({ReviewDayText(on.toJulianDay())});
+  out.reserve(std::size_t(q.RecordCount()));
+  for (q.First(); !q.Eof(); q.Next())
+    out.push_back({q.Fields(0).AsInteger(), q.Fields(1).AsString(), q.Fields(2).AsString(), q.Fields(3).AsString(),
+                   countOf(q.Fields(4))});
+  return out;
+}
+
+int dueCount(TADOConnection &c, const QDate &on) {
+  if (!exists(c))
+    return 0;
+  TADOQuery q(c, QStringLiteral("ScheduleDueCount"));
+  q.SQL.Add(QStringLiteral("SELECT count(*) FROM 复习计划 s WHERE s.到期<=?"
+                           " AND EXISTS(SELECT 1 FROM 小题 x WHERE x.小题号=s.小题号)"));
+  q.openWith({ReviewDayText(on.toJulianDay())});
+  return q.Fields(0).AsInteger();
+}
+
+std::vector<int> dueNumbers(TADOConnection &c, const QDate &on) {
+  std::vector<int> out;
+  if (exists(c)) {
+    for (const DueQuestion &d : dueQuestions(c, on))
+      out.push_back(d.xiaoTiHao);
+    return out;
+  }
+  const QHash<int, ReviewEntry> entries = replay(c);
+  std::vector<std::pair<qint64, int>> due;
+  for (auto it = entries.cbegin(); it != entries.cend(); ++it)
+    if (it->dueDay <= on.toJulianDay())
+      due.push_back({it->dueDay, it.key()});
+  std::sort(due.begin(), due.end());
+  for (const auto &d : due)
+    out.push_back(d.second);
+  return out;
+}
+
+void carry(TADOConnection &oldBank, TADOConnection &newBank) {
+  if (!exists(oldBank))
+    return;
+  if (!exists(newBank))
+    for (const QByteArray &s : BankTableStatements(Table)) {
+      TADOQuery q(newBank, QStringLiteral("ScheduleCreate"));
+      q.SQL.Add(QString::fromUtf8(s));
+      q.ExecSQL();
+    }
+  TADOQuery clear(newBank, QStringLiteral("ScheduleClear"));
+  clear.SQL.Add(QStringLiteral("DELETE FROM 复习计划"));
+  clear.ExecSQL();
+  TADOQuery write(newBank, QStringLiteral("ScheduleCarry"));
+  write.SQL.Add(QStringLiteral("INSERT INTO 复习计划(%1) SELECT ?,?,?,?,?,? WHERE EXISTS(SELECT 1 FROM 小题 WHERE 小题号=?)")
+                    .arg(kColumns));
+  TADOQuery read(oldBank, QStringLiteral("ScheduleOld"));
+  read.SQL.Add(QStringLiteral("SELECT %1 FROM 复习计划 ORDER BY 小题号").arg(kColumns));
+  read.OpenForward([&](const TForwardRow &r) {
+    QVariantList v;
+    for (int i = 0; i < 6; ++i)
+      v << r.Fields(i).Value();
+    v << r.Fields(0).Value();
+    write.execSQLWith(v);
+  });
+}
+
+} // namespace ReviewSchedule
