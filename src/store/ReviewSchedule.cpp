@@ -4,6 +4,7 @@
 #include "store/Transaction.h"
 
 #include <QSet>
+#include <sqlite3.h>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -42,12 +43,46 @@ double lapseStability(double d, double s, double r) {
 // The days until recall falls to 90 %: S itself with these constants.
 qint64 intervalDays(double s) { return qint64(clampTo(std::round(s), 1, kMaxDays)); }
 
-std::optional<qint64> dayOf(const QString &time) {
-  const QDate d = QDate::fromString(time.left(10), QStringLiteral("yyyy-MM-dd"));
+// The Julian day of a "yyyy-MM-dd..." text (read by hand: a replay reads
+// one per stored test and a live update one per answer).
+std::optional<qint64> dayOf(QStringView time) {
+  if (time.size() < 10 || time[4] != u'-' || time[7] != u'-')
+    return std::nullopt;
+  int parts[3] = {0, 0, 0};
+  const int starts[3] = {0, 5, 8}, lengths[3] = {4, 2, 2};
+  for (int p = 0; p < 3; ++p)
+    for (int i = starts[p]; i < starts[p] + lengths[p]; ++i) {
+      const char16_t c = time[i].unicode();
+      if (c < u'0' || c > u'9')
+        return std::nullopt;
+      parts[p] = parts[p] * 10 + (c - u'0');
+    }
+  const QDate d(parts[0], parts[1], parts[2]);
   if (!d.isValid())
     return std::nullopt;
   return d.toJulianDay();
 }
+
+// A prepared statement of the connection, reset when the scope ends.
+struct Prepared {
+  sqlite3_stmt *st;
+  TADOConnection &c;
+  Prepared(TADOConnection &connection, const char *sql) : st(connection.preparedStatement(sql)), c(connection) {}
+  ~Prepared() {
+    sqlite3_reset(st);
+    sqlite3_clear_bindings(st);
+  }
+  // Steps once; true for a row. Throws EDatabaseError.
+  bool step() {
+    const int rc = sqlite3_step(st);
+    if (rc == SQLITE_ROW)
+      return true;
+    sqlite3_reset(st);
+    if (rc != SQLITE_DONE)
+      throw EDatabaseError(EngineErrorMessage(rc, QString::fromUtf8(sqlite3_errmsg(c.handle()))), rc);
+    return false;
+  }
+};
 
 // A state read from a bank: any value the bank holds gives a usable one (a
 // date that does not read is taken as `day`, the day of the answer).
@@ -80,10 +115,20 @@ QVariantList rowValues(int number, const ReviewEntry &e) {
 void writeAll(TADOConnection &c, const QHash<int, ReviewEntry> &entries) {
   std::vector<int> numbers(entries.keyBegin(), entries.keyEnd());
   std::sort(numbers.begin(), numbers.end());
-  TADOQuery q(c, QStringLiteral("ScheduleWrite"));
-  q.SQL.Add(QStringLiteral("INSERT INTO 复习计划(%1) VALUES(?,?,?,?,?,?)").arg(kColumns));
-  for (int n : numbers)
-    q.execSQLWith(rowValues(n, entries.value(n)));
+  Prepared insert(c, "INSERT INTO 复习计划(小题号,稳定性,难度,上次复习,到期,错次) VALUES(?,?,?,?,?,?)");
+  for (int n : numbers) {
+    TADOConnection::BudgetScope budget(c);
+    const ReviewEntry &e = *entries.constFind(n);
+    const QByteArray last = e.lastReview.toUtf8(), due = ReviewDayText(e.dueDay).toUtf8();
+    sqlite3_bind_int(insert.st, 1, n);
+    sqlite3_bind_double(insert.st, 2, e.stability);
+    sqlite3_bind_double(insert.st, 3, e.difficulty);
+    sqlite3_bind_text(insert.st, 4, last.constData(), int(last.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(insert.st, 5, due.constData(), int(due.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_int(insert.st, 6, e.lapses);
+    insert.step();
+    sqlite3_reset(insert.st);
+  }
 }
 
 bool emptyButOwed(TADOConnection &c) {
@@ -97,10 +142,19 @@ bool emptyButOwed(TADOConnection &c) {
 
 } // namespace
 
-QString ReviewDayText(qint64 day) { return QDate::fromJulianDay(day).toString(QStringLiteral("yyyy-MM-dd")); }
+QString ReviewDayText(qint64 day) {
+  const QDate d = QDate::fromJulianDay(day);
+  if (!d.isValid())
+    return QString();
+  return QStringLiteral("%1-%2-%3")
+      .arg(d.year(), 4, 10, QLatin1Char('0'))
+      .arg(d.month(), 2, 10, QLatin1Char('0'))
+      .arg(d.day(), 2, 10, QLatin1Char('0'));
+}
 
-void ApplyReviewAnswer(std::optional<ReviewEntry> &entry, bool right, const QString &time) {
-  const std::optional<qint64> day = dayOf(time);
+namespace {
+
+void applyOn(std::optional<ReviewEntry> &entry, bool right, std::optional<qint64> day, const QString &time) {
   if (!day)
     return;
   if (!entry) {
@@ -141,6 +195,12 @@ void ApplyReviewAnswer(std::optional<ReviewEntry> &entry, bool right, const QStr
   e.lastReview = time;
 }
 
+} // namespace
+
+void ApplyReviewAnswer(std::optional<ReviewEntry> &entry, bool right, const QString &time) {
+  applyOn(entry, right, dayOf(time), time);
+}
+
 namespace ReviewSchedule {
 
 bool exists(TADOConnection &c) {
@@ -154,6 +214,7 @@ QHash<int, ReviewEntry> replay(TADOConnection &c) {
   struct Test {
     qint64 id;
     QString time;
+    qint64 day;
   };
   std::vector<Test> tests;
   {
@@ -162,8 +223,9 @@ QHash<int, ReviewEntry> replay(TADOConnection &c) {
     q.OpenForward([&](const TForwardRow &r) {
       const std::optional<qint64> id = r.StoredInteger(0);
       const QString time = QString::fromUtf8(r.Utf8(1));
-      if (id && dayOf(time))
-        tests.push_back({*id, time});
+      const std::optional<qint64> day = dayOf(time);
+      if (id && day)
+        tests.push_back({*id, time, *day});
     });
   }
   // Each test's rows in stored order, read in one walk of the table.
@@ -183,35 +245,31 @@ QHash<int, ReviewEntry> replay(TADOConnection &c) {
     const auto it = rows.constFind(t.id);
     if (it == rows.constEnd())
       continue;
+    std::optional<ReviewEntry> state;
     for (const ReviewAnswer &a : *it) {
       auto e = entries.find(a.xiaoTiHao);
       if (e == entries.end()) {
         if (a.right)
           continue;
-        std::optional<ReviewEntry> fresh;
-        ApplyReviewAnswer(fresh, false, t.time);
-        entries.insert(a.xiaoTiHao, *fresh);
+        state.reset();
+        applyOn(state, false, t.day, t.time);
+        entries.insert(a.xiaoTiHao, *state);
         continue;
       }
-      std::optional<ReviewEntry> state = *e;
-      ApplyReviewAnswer(state, a.right, t.time);
-      *e = *state;
+      state = std::move(*e);
+      applyOn(state, a.right, t.day, t.time);
+      *e = std::move(*state);
     }
   }
   // Only questions the bank still has.
-  QSet<int> present;
-  present.reserve(entries.size());
-  {
-    TADOQuery q(c, QStringLiteral("ScheduleQuestions"));
-    q.SQL.Add(QStringLiteral("SELECT 小题号 FROM 小题"));
-    q.OpenForward([&](const TForwardRow &r) {
-      const std::optional<qint64> n = r.StoredInteger(0);
-      if (n && entries.contains(int(*n)))
-        present.insert(int(*n));
-    });
+  Prepared present(c, "SELECT 1 FROM 小题 WHERE 小题号=?");
+  for (auto it = entries.begin(); it != entries.end();) {
+    TADOConnection::BudgetScope budget(c);
+    sqlite3_bind_int(present.st, 1, it.key());
+    const bool found = present.step();
+    sqlite3_reset(present.st);
+    it = found ? std::next(it) : entries.erase(it);
   }
-  for (auto it = entries.begin(); it != entries.end();)
-    it = present.contains(it.key()) ? std::next(it) : entries.erase(it);
   return entries;
 }
 

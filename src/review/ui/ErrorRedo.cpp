@@ -69,10 +69,10 @@ TFrmErrorRedo::TFrmErrorRedo(TDataModule1 &dm, QWidget *parent)
     g->setModel(m_dueModel);
     const QFontMetrics metrics(g->font());
     g->setColumnWidth(0, metrics.horizontalAdvance(QStringLiteral(" 1000")) + 8);
-    g->setColumnWidth(1, 150);
-    g->setColumnWidth(2, 420);
+    g->setColumnWidth(1, 140);
     g->setColumnWidth(3, metrics.horizontalAdvance(QStringLiteral("2026-12-31")) + 16);
-    g->setColumnWidth(4, metrics.horizontalAdvance(QStringLiteral("错次 ")) + 16);
+    g->setColumnWidth(4, metrics.horizontalAdvance(QStringLiteral("错次")) + 20);
+    g->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch); // 题目 takes what is left
     g->setColumnHidden(5, true); // the 小题号
     if (!rows.empty())
       g->selectRow(0);
