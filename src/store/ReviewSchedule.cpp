@@ -232,13 +232,27 @@ QHash<int, ReviewEntry> replay(TADOConnection &c) {
   QHash<qint64, std::vector<ReviewAnswer>> rows;
   rows.reserve(qsizetype(tests.size()));
   {
-    TADOQuery q(c, QStringLiteral("ScheduleAnswers"));
-    q.SQL.Add(QStringLiteral("SELECT 测试编号,小题号,回答正确 FROM 测试题目 ORDER BY rowid"));
-    q.OpenForward([&](const TForwardRow &r) {
-      const std::optional<qint64> test = r.StoredInteger(0), number = r.StoredInteger(1), right = r.StoredInteger(2);
-      if (test && number && right && *number > 0 && *number <= std::numeric_limits<int>::max())
-        rows[*test].push_back({int(*number), *right != 0});
-    });
+    // A test's rows lie together: the list of the last test is kept at hand.
+    Prepared answers(c, "SELECT 测试编号,小题号,回答正确 FROM 测试题目 ORDER BY rowid");
+    std::vector<ReviewAnswer> *list = nullptr;
+    qint64 listTest = 0;
+    for (;;) {
+      TADOConnection::BudgetScope budget(c);
+      if (!answers.step())
+        break;
+      sqlite3_stmt *st = answers.st;
+      if (sqlite3_column_type(st, 0) != SQLITE_INTEGER || sqlite3_column_type(st, 1) != SQLITE_INTEGER ||
+          sqlite3_column_type(st, 2) != SQLITE_INTEGER)
+        continue;
+      const qint64 test = sqlite3_column_int64(st, 0), number = sqlite3_column_int64(st, 1);
+      if (number <= 0 || number > std::numeric_limits<int>::max())
+        continue;
+      if (!list || test != listTest) {
+        list = &rows[test];
+        listTest = test;
+      }
+      list->push_back({int(number), sqlite3_column_int64(st, 2) != 0});
+    }
   }
   QHash<int, ReviewEntry> entries;
   for (const Test &t : tests) {
