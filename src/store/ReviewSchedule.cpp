@@ -275,14 +275,18 @@ QHash<int, ReviewEntry> replay(TADOConnection &c) {
       *e = std::move(*state);
     }
   }
-  // Only questions the bank still has.
+  // Only questions the bank still has: looked up in number order, so each
+  // page of 小题 is read once.
+  std::vector<int> numbers(entries.keyBegin(), entries.keyEnd());
+  std::sort(numbers.begin(), numbers.end());
   Prepared present(c, "SELECT 1 FROM 小题 WHERE 小题号=?");
-  for (auto it = entries.begin(); it != entries.end();) {
+  for (int n : numbers) {
     TADOConnection::BudgetScope budget(c);
-    sqlite3_bind_int(present.st, 1, it.key());
+    sqlite3_bind_int(present.st, 1, n);
     const bool found = present.step();
     sqlite3_reset(present.st);
-    it = found ? std::next(it) : entries.erase(it);
+    if (!found)
+      entries.remove(n);
   }
   return entries;
 }
