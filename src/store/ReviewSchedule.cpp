@@ -211,6 +211,20 @@ bool exists(TADOConnection &c) {
 }
 
 QHash<int, ReviewEntry> replay(TADOConnection &c) {
+  // Its many statements read under one lock (inside the caller's
+  // transaction, or a read transaction of its own).
+  struct ReadScope {
+    TADOConnection &c;
+    bool own;
+    explicit ReadScope(TADOConnection &connection) : c(connection), own(!connection.InTransaction()) {
+      if (own)
+        c.BeginRead();
+    }
+    ~ReadScope() {
+      if (own)
+        c.RollbackTrans();
+    }
+  } readScope(c);
   struct Test {
     qint64 id;
     QString time;
