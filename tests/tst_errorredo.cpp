@@ -24,6 +24,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include "app/PaperState.h"
+#include "exam/TestRecordStore.h"
 
 #include <QtTest>
 
@@ -78,16 +79,17 @@ private slots:
       for (int i = 0; i < form.PageControl1->count(); ++i)
         tabs << form.PageControl1->tabText(i);
       opened = form.PageControl1->currentIndex();
+      form.PageControl1->setCurrentIndex(TabOf(RedoPage::Chapters));
       showAllOnChapters = form.BtnShowAll->isEnabled();
-      form.PageControl1->setCurrentIndex(4);
-      rowsBefore = rows(form.testGrid(4));
-      form.testGrid(4)->selectRow(0);
+      form.PageControl1->setCurrentIndex(kFirstTestTab);
+      rowsBefore = rows(form.testGrid(kFirstTestTab));
+      form.testGrid(kFirstTestTab)->selectRow(0);
       QMetaObject::invokeMethod(form.BtnDel, &QPushButton::click, Qt::QueuedConnection);
     });
     driver.until<TFrmErrorRedo>([&](TFrmErrorRedo &form) {
-      if (form.testGrid(4)->dataRowCount() >= rowsBefore.size())
+      if (form.testGrid(kFirstTestTab)->dataRowCount() >= rowsBefore.size())
         return false; // the answered box may still be closing
-      rowsAfter = rows(form.testGrid(4));
+      rowsAfter = rows(form.testGrid(kFirstTestTab));
       QMetaObject::invokeMethod(form.BtnShowAll, &QPushButton::click, Qt::QueuedConnection);
       return true;
     });
@@ -95,9 +97,11 @@ private slots:
     QVERIFY2(driver.done(), qPrintable(driver.failure()));
     const QStringList boxes = driver.boxTexts();
 
-    QCOMPARE(tabs, (QStringList{QStringLiteral("模拟考试"), QStringLiteral("收藏试题"), QStringLiteral("温故知新"),
-                                QStringLiteral("全部章节"), QStringLiteral("第一节 概述"), QStringLiteral("第一节 概述")}));
-    QCOMPARE(opened, 3);
+    QCOMPARE(tabs, (QStringList{QStringLiteral("今日复习"), QStringLiteral("模拟考试"), QStringLiteral("收藏试题"),
+                                QStringLiteral("温故知新"), QStringLiteral("全部章节"), QStringLiteral("第一节 概述"),
+                                QStringLiteral("第一节 概述")}));
+    QCOMPARE(opened, kDueTab); // the bank's wrong questions are due
+
     QVERIFY(!showAllOnChapters);
     QCOMPARE(rowsBefore, (QStringList{QStringLiteral("1 <b>题五</b>"), QStringLiteral("2 题六")}));
     QCOMPARE(rowsAfter, QStringList{QStringLiteral("1 题六")});
@@ -124,7 +128,7 @@ private slots:
     bool enabledAfter = true;
     ModalDriver driver;
     driver.onModal<TFrmErrorRedo>([&](TFrmErrorRedo &form) {
-      form.PageControl1->setCurrentIndex(0);
+      form.PageControl1->setCurrentIndex(TabOf(RedoPage::MockExams));
       QMetaObject::invokeMethod(form.BtnDelAll, &QPushButton::click, Qt::QueuedConnection);
     });
     driver.until<TFrmErrorRedo>([&](TFrmErrorRedo &form) {
@@ -159,11 +163,11 @@ private slots:
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     const QStringList names{QStringLiteral("会计 · 第一章 · 第一节 概述"), QStringLiteral("税法 · 第一章 · 第一节 概述")};
-    QCOMPARE(form.PageControl1->tabText(4), names[0]);
-    QCOMPARE(form.PageControl1->tabText(5), names[1]);
+    QCOMPARE(form.PageControl1->tabText(kFirstTestTab), names[0]);
+    QCOMPARE(form.PageControl1->tabText(kFirstTestTab + 1), names[1]);
     QAbstractItemModel *chapters = form.StringGrid1->model();
     QCOMPARE(chapters->index(1, 1).data().toString(), names[1]);
-    for (int page : {4, 5}) {
+    for (int page : {kFirstTestTab, kFirstTestTab + 1}) {
       form.PageControl1->setCurrentIndex(page);
       TStringGridSCJ *grid = form.testGrid(page);
       QVERIFY(grid);
@@ -175,6 +179,69 @@ private slots:
       const int used = grid->columnWidth(0) + grid->columnWidth(1) + grid->columnWidth(2);
       QTRY_COMPARE(used, grid->viewport()->width());
     }
+  }
+
+  // 今日复习: the due questions (a case's sub-questions too) by due date,
+  // nothing to delete there; 显示全部试题 makes a paper of their heads, of
+  // its own kind; the 错题库 button counts them until they are answered.
+  void dueReviewPage() {
+    FeatureHarness h(
+        {kBank + QStringLiteral("INSERT INTO 小题(小题号,大题号,所属编号,题目类型,题目类型编号,题目内容,答案) VALUES"
+                                "(20,20,200,'案例分析题',9,'案例二十','A'),(21,20,200,'单项选择题',9,'二十之一','A'),"
+                                "(22,20,200,'单项选择题',9,'二十之二','A');\n"
+                                "INSERT INTO 测试结果(编号,测试名称,试题数,答对,测试时间,测试类型) VALUES"
+                                "(11,'模拟考场',2,0,'2026-01-05 08:00:00',2);\n"
+                                "INSERT INTO 测试题目(测试编号,小题号,回答正确) VALUES(11,21,0),(11,22,0);\n")},
+        FeatureHarness::RealDialogs);
+    h.registerCommands(registerReviewCommands);
+    TDataModule1 &dm = h.dm;
+    const RecordingPresenter &presenter = h.presenter;
+    QAction *redo = h.command(QStringLiteral("ActErrorRedo"));
+    QCOMPARE(TActionList::badge(redo), QStringLiteral("5"));
+    QCOMPARE(redo->statusTip(), QStringLiteral("今日复习：5 题到期"));
+
+    QStringList rows;
+    bool deletable = true;
+    ModalDriver driver;
+    driver.onModal<TFrmErrorRedo>([&](TFrmErrorRedo &form) {
+      QAbstractItemModel *m = form.StringGrid5->model();
+      for (int r = 0; r < m->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < 5; ++c)
+          cells << m->index(r, c).data().toString();
+        rows << cells.join(QLatin1Char('|'));
+      }
+      deletable = form.BtnDel->isEnabled() || form.BtnDelAll->isEnabled();
+      QMetaObject::invokeMethod(form.BtnShowAll, &QPushButton::click, Qt::QueuedConnection);
+    });
+    redo->trigger();
+    QVERIFY2(driver.done(), qPrintable(driver.failure()));
+
+    QCOMPARE(rows.size(), 5);
+    QCOMPARE(rows[0], QStringLiteral("1|第一节 概述|题七|2026-01-05|2")); // wrong again on 01-04
+    QVERIFY(rows[1].startsWith(QStringLiteral("2|第一节 概述|二十之一|2026-01-06|")));
+    QVERIFY(rows[2].startsWith(QStringLiteral("3|第一节 概述|二十之二|2026-01-06|")));
+    QVERIFY(rows[3].contains(QStringLiteral("|<b>题五</b>|")) && rows[4].contains(QStringLiteral("|题六|")));
+    QVERIFY(!deletable);
+    QCOMPARE(presenter.shown.size(), 1);
+    const PaperRequest &r = presenter.shown[0];
+    QCOMPARE(r.kind, PaperKinds::DueReview);
+    QVERIFY(r.title.startsWith(QStringLiteral("今日复习(")));
+    QVERIFY(!r.redoTestId);
+    std::vector<int> paper;
+    for (const TXiaoTi &x : r.paper)
+      paper.push_back(x.XiaoTiHao);
+    QCOMPARE(paper, (std::vector<int>{7, 20, 5, 6}));
+
+    // The paper answered right and stored: nothing is due today any more.
+    TestOutcome done;
+    done.kind = r.kind;
+    done.title = r.title;
+    done.questions = {{7, true}, {21, true}, {22, true}, {5, true}, {6, true}};
+    QCOMPARE(TestRecordStore(dm).store(done, QDateTime::currentDateTime()), TestRecordStore::Result::Saved);
+    emit h.events.historyChanged();
+    QCOMPARE(TActionList::badge(redo), QString());
+    QCOMPARE(redo->statusTip(), QStringLiteral("今日复习：今天没有到期的题"));
   }
 };
 

@@ -11,6 +11,8 @@
 #include "PaperHelpers.h"
 #include "TestEnv.h"
 #include "mainwin/ui/About.h"
+#include "mainwin/ui/PictureButton.h"
+#include "store/ReviewSchedule.h"
 #include "mainwin/ui/CategoryTreeView.h"
 #include "mainwin/ui/Main.h"
 #include "mainwin/ui/PaperToolbarBar.h"
@@ -243,6 +245,16 @@ private slots:
     QVERIFY(w().Panel1->MenuImages[7]->toolTip().contains(QKeySequence(Qt::CTRL | Qt::Key_8).toString(QKeySequence::NativeText)));
     QVERIFY(w().command(QStringLiteral("ActFullScreen"))->toolTip().contains(QStringLiteral("F11")));
     QVERIFY(w().Panel1->SysIcons[0]->toolTip().contains(QStringLiteral("F10")));
+  }
+
+  // The 错题库 button counts the questions due for review (the demo
+  // history's wrong answers are), in a small badge and its tooltip.
+  void redoButtonCountsDueQuestions() {
+    const int due = ReviewSchedule::dueCount(w().dataModule()->ADOConnection1, QDate::currentDate());
+    QVERIFY(due > 0);
+    PictureButton *b = w().Panel1->MenuImages[2];
+    QCOMPARE(b->badge(), QString::number(due));
+    QVERIFY2(b->toolTip().endsWith(QStringLiteral("\n今日复习：%1 题到期").arg(due)), qPrintable(b->toolTip()));
   }
 
   // Pressing a menu button selects it; releasing runs its command, also when

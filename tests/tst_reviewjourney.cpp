@@ -14,6 +14,7 @@
 #include "review/WrongRedo.h"
 #include "review/ui/ErrorRedo.h"
 #include "review/ui/WGZX.h"
+#include "app/ui/PageControl.h"
 #include "store/DM.h"
 
 #include <QPushButton>
@@ -61,9 +62,13 @@ private slots:
     QVERIFY(record > 0);
     const std::size_t points = OverallAccuracy(dm).size();
 
-    // 错题库 → 显示试题 on the chapter list's row of that test.
+    // 错题库 (it opens on 今日复习: the demo history's wrong questions are
+    // due) → 全部章节 → 显示试题 on the chapter list's row of that test.
     f.dialogs.modalHandler = [&](QDialog &d) {
       auto &form = dynamic_cast<TFrmErrorRedo &>(d);
+      if (form.PageControl1->currentIndex() != kDueTab)
+        return int(QDialog::Rejected);
+      form.PageControl1->setCurrentIndex(TabOf(RedoPage::Chapters));
       form.ActShow();
       return form.result();
     };

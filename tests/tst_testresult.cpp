@@ -278,8 +278,8 @@ private slots:
     QVERIFY(m_dialogs->shown.isEmpty());
   }
 
-  // A new record for kinds 1, 2, 4, 5, whether the button or the close box
-  // closes the report.
+  // A new record for kinds 1, 2, 4, 5, 7, whether the button or the close
+  // box closes the report.
   void newRecordOnClose_data() {
     QTest::addColumn<int>("kind");
     QTest::addColumn<bool>("byButton");
@@ -287,6 +287,7 @@ private slots:
     QTest::newRow("mock exam, close box") << 2 << false;
     QTest::newRow("favourites, button") << 4 << true;
     QTest::newRow("review, close box") << 5 << false;
+    QTest::newRow("due review, button") << 7 << true;
   }
   void newRecordOnClose() {
     QFETCH(int, kind);
@@ -343,7 +344,7 @@ private slots:
     QTest::newRow("search") << 3 << false;
     QTest::newRow("feedback page") << 9 << false;
     QTest::newRow("no paper kind") << 0 << false;
-    QTest::newRow("unknown kind") << 7 << false;
+    QTest::newRow("unknown kind") << 8 << false;
   }
   void nothingStored() {
     QFETCH(int, kind);

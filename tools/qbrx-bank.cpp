@@ -6,15 +6,20 @@
 //   qbrx-bank import OUT.db [--dry-run] [--include-hidden-sheets] [--keep-numbers-from OLD.db] FILE.xlsx|FILE.csv...
 //   qbrx-bank export-sheet IN.db OUT.csv|OUT.xlsx
 //   qbrx-bank check IN.db [--program-dir DIR]   (what makes the bank wrong for learners)
+//   qbrx-bank due BANK [--on YYYY-MM-DD]   (the 小题号 due for review, one a line)
 
 #include "BankDigest.h"
 #include "BankSynth.h"
 #include "store/BankBuilder.h"
 #include "store/BankImport.h"
 #include "store/BankLint.h"
+#include "store/DM.h"
+#include "store/EncryptionMDB.h"
+#include "store/ReviewSchedule.h"
 #include "store/FileError.h"
 
 #include <QCoreApplication>
+#include <QDate>
 #include <QFileInfo>
 #include <QStringList>
 #include <cstdio>
@@ -27,7 +32,8 @@ static int usage() {
              "  qbrx-bank digest IN.db\n"
              "  qbrx-bank import OUT.db [--dry-run] [--include-hidden-sheets] [--keep-numbers-from OLD.db] FILE.xlsx|FILE.csv...\n"
              "  qbrx-bank export-sheet IN.db OUT.csv|OUT.xlsx\n"
-             "  qbrx-bank check IN.db [--program-dir DIR]\n",
+             "  qbrx-bank check IN.db [--program-dir DIR]\n"
+             "  qbrx-bank due BANK [--on YYYY-MM-DD]\n",
              stderr);
   return 2;
 }
@@ -97,6 +103,29 @@ static int checkBank(QStringList args) {
   return result.problems.isEmpty() ? 0 : 1;
 }
 
+// due: the sub-questions due for review on a day (today by default), by due
+// date then number, from the bank's schedule or, when it has none, from its
+// history replayed in memory. The bank is opened read-only: never written.
+static int dueQuestions(const QStringList &args) {
+  QDate on = QDate::currentDate();
+  if (args.size() == 3 && args[1] == QLatin1String("--on")) {
+    on = QDate::fromString(args[2], QStringLiteral("yyyy-MM-dd"));
+    if (!on.isValid()) {
+      std::fprintf(stderr, "qbrx-bank: 日期应写成 YYYY-MM-DD：%s\n", args[2].toUtf8().constData());
+      return 2;
+    }
+  } else if (args.size() != 1) {
+    return usage();
+  }
+  TADOConnection c;
+  c.Open(args[0], QByteArray(kDatabasePassword), &kMaskingBlock, TADOConnection::Access::ReadOnly);
+  QByteArray out;
+  for (int n : ReviewSchedule::dueNumbers(c, on))
+    out += QByteArray::number(n) + '\n';
+  std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+  return 0;
+}
+
 int main(int argc, char **argv) {
   QCoreApplication app(argc, argv);
   QStringList args = app.arguments().mid(1);
@@ -126,6 +155,8 @@ int main(int argc, char **argv) {
       return checkBank(args);
     } else if (command == QLatin1String("import")) {
       return importSheets(args);
+    } else if (command == QLatin1String("due")) {
+      return dueQuestions(args);
     } else if (command == QLatin1String("export-sheet") && args.size() == 2) {
       ExportBankSheet(args[0], args[1], warn);
     } else if (command == QLatin1String("export") && args.size() == 2) {

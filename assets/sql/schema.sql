@@ -84,3 +84,18 @@ CREATE TABLE 测试题目 (
 );
 CREATE INDEX 测试题目_测试编号 ON 测试题目(测试编号);
 CREATE INDEX 测试题目_小题号 ON 测试题目(小题号);
+
+-- When each sub-question answered wrong at least once is to be reviewed
+-- again (store/ReviewSchedule): its memory state, the last answer's time
+-- (yyyy-MM-dd HH:mm:ss), the day it is due (yyyy-MM-dd) and how many times
+-- it was answered wrong. A bank made before this table existed gains it at
+-- its first start, rebuilt from its stored tests.
+CREATE TABLE 复习计划 (
+  小题号 INTEGER PRIMARY KEY,
+  稳定性 REAL NOT NULL,
+  难度 REAL NOT NULL,
+  上次复习 TEXT NOT NULL,
+  到期 TEXT NOT NULL,
+  错次 INTEGER NOT NULL DEFAULT 0
+);
+CREATE INDEX 复习计划_到期 ON 复习计划(到期);

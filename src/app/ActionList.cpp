@@ -47,6 +47,15 @@ QAction *TActionList::add(const Command &command) {
   return a;
 }
 
+void TActionList::setBadge(QAction *a, const QString &badge, const QString &note) {
+  if (TActionList::badge(a) == badge && a->statusTip() == note)
+    return;
+  a->setProperty("badge", badge);
+  // Set last: its change() tells the window.
+  a->setStatusTip(QString());
+  a->setStatusTip(note);
+}
+
 QAction *TActionList::action(const QString &name) const {
   for (QAction *a : m_actions)
     if (a->objectName() == name)

@@ -59,6 +59,11 @@ public:
   static QString tipOf(const QAction *a);
   // Text with a key in brackets, as the tooltips show it.
   static QString withKey(const QString &text, const QKeySequence &key);
+  // A small count a command's button shows ("12"; empty: none) and a line
+  // its tooltip adds (the action's status tip). The window redraws the
+  // button when they change.
+  static void setBadge(QAction *a, const QString &badge, const QString &note);
+  static QString badge(const QAction *a) { return a->property("badge").toString(); }
 
 signals:
   // A command was triggered and its handler is about to run (before any

@@ -27,4 +27,7 @@ signals:
   void bankReplaced();
   // A new paper is on display (not emitted by reloadPaper: same paper).
   void paperShown();
+  // A graded paper's result report closed: a test record may have been
+  // stored or overwritten (the review schedule moved with it).
+  void historyChanged();
 };

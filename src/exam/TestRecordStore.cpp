@@ -3,6 +3,7 @@
 #include "common/AppError.h"
 #include "app/PaperPresenter.h"
 #include "store/DM.h"
+#include "store/ReviewSchedule.h"
 #include "store/Transaction.h"
 
 #include <charconv>
@@ -36,7 +37,7 @@ QString AccuracyText(float score, float total) {
 QString TestTimeText(const QDateTime &when) { return LocalTimeText(when); }
 
 bool TestRecordStore::isStoredKind(qint16 kind) {
-  return kind == 1 || kind == 2 || kind == 4 || kind == 5 || kind == 6;
+  return kind == 1 || kind == 2 || kind == 4 || kind == 5 || kind == 6 || kind == PaperKinds::DueReview;
 }
 
 TestRecordStore::Result TestRecordStore::saveOnClose(const TestOutcome &outcome) {
@@ -134,6 +135,15 @@ TestRecordStore::Result TestRecordStore::store(const TestOutcome &o, const QDate
           q.execSQLWith({recordId, qint64(row.XiaoTiHao), row.IsRight ? right : wrong});
       }
       q.Close();
+    }
+    // Every stored answer moves the review schedule, a redo's too (its
+    // record keeps only the newest answers; the schedule has seen each).
+    if (recordId != 0) {
+      std::vector<ReviewAnswer> answers;
+      answers.reserve(o.questions.size());
+      for (const TestQuestionRow &row : o.questions)
+        answers.push_back({row.XiaoTiHao, row.IsRight});
+      ReviewSchedule::record(c, answers, time);
     }
     // A failed commit stores nothing of the record.
     failure = Result::RecordFailed;

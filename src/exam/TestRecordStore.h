@@ -53,7 +53,9 @@ public:
 
   explicit TestRecordStore(TDataModule1 &dm) : m_dm(dm) {}
 
-  // Kinds that are stored on close: 1, 2, 4, 5 (new record) and 6 (overwrite).
+  // Kinds that are stored on close: 1, 2, 4, 5, 7 (new record) and 6
+  // (overwrite). Every store also moves the review schedule of the answered
+  // questions (store/ReviewSchedule), in the same transaction.
   static bool isStoredKind(qint16 kind);
 
   // What the result report does when it closes: for a stored kind ask

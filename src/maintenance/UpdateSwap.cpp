@@ -6,6 +6,7 @@
 #include "store/BankCopy.h"
 #include "store/DM.h"
 #include "store/EncryptionMDB.h"
+#include "store/ReviewSchedule.h"
 #include "store/Transaction.h"
 
 #include <QDir>
@@ -86,6 +87,7 @@ void CarryLearnerHistory(TADOConnection &oldBank, TADOConnection &newBank) {
     exec(newBank, QStringLiteral("INSERT INTO 测试题目(测试编号,小题号,回答正确) VALUES(?,?,?)"),
          {r.Fields(0).Value(), r.Fields(1).Value(), r.Fields(2).Value()});
   });
+  ReviewSchedule::carry(oldBank, newBank);
   exec(newBank, QStringLiteral("UPDATE 小题 SET 是否收藏=0 WHERE 是否收藏<>0"));
   each(oldBank, QStringLiteral("SELECT 小题号,是否收藏 FROM 小题 WHERE 是否收藏<>0"), [&](const TForwardRow &r) {
     exec(newBank, QStringLiteral("UPDATE 小题 SET 是否收藏=? WHERE 小题号=?"), {r.Fields(1).Value(), r.Fields(0).Value()});

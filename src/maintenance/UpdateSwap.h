@@ -18,7 +18,8 @@ class ProgramDir;
 QString UpdateBackupPath(const ProgramDir &dir, const QDateTime &when);
 
 // Into the new bank, in one transaction: the old bank's test records
-// (测试结果 with their 编号, 测试题目), its favourite marks (by 小题号, where
+// (测试结果 with their 编号, 测试题目), its review schedule (复习计划, of the
+// questions the new bank has: a question the update removed leaves it), its favourite marks (by 小题号, where
 // the question exists in the new bank; the new bank's own marks are
 // cleared), the score of each question type (by type name) and the five
 // stored display settings (字体, 字号, 颜色, 背景色, 行间距). Everything else

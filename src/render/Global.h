@@ -42,5 +42,6 @@ struct TBH {
 // Which command produced the paper on display.
 namespace PaperKinds {
 constexpr qint16 Chapter = 1, MockExam = 2, Search = 3, Favourites = 4, Review = 5, Redo = 6,
+                 DueReview = 7, // 今日复习: the questions due for review, stored as a new test
                  Feedback = 9;
 }

@@ -239,6 +239,7 @@ void PageWriter::openPaperStatement() {
   case PaperKinds::Favourites:
   case PaperKinds::Review:
   case PaperKinds::Redo:
+  case PaperKinds::DueReview:
     m_q1.SQL.Add(QStringLiteral(" AND 大题号=小题号 ORDER BY 题目类型编号,小题号"));
     break;
   default:

@@ -20,9 +20,12 @@ inline const QString Caption = QStringLiteral("提示");
 inline const QString ConfirmCaption = QStringLiteral("确定删除");
 } // namespace WrongRedoText
 
-// The fixed pages, in page order; test tabs follow from index 4.
+// The fixed pages, in page order. The window shows them after its 今日复习
+// page (tab 0), as tabs 1 to 4; test tabs follow from index 5.
 enum class RedoPage { MockExams = 0, Favourites = 1, Reviews = 2, Chapters = 3 };
-constexpr int kFirstTestTab = 4;
+constexpr int kDueTab = 0;
+constexpr int kFirstTestTab = 5;
+constexpr int TabOf(RedoPage page) { return int(page) + 1; }
 
 struct RedoTestRow {
   qint64 id = 0;      // 编号 of the test record

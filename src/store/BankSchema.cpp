@@ -103,6 +103,7 @@ QString keyIndexSignature(const Index &i) {
 // further look.
 struct OwnTexts {
   QSet<QByteArray> statements; // UTF-8, as the engine hands them out
+  QList<QByteArray> ordered;   // the same, in the schema's order
   QStringList tables;
   QSet<QString> folded; // the tables, folded
   QByteArray tableList; // the tables quoted for SQL
@@ -138,6 +139,7 @@ OwnTexts readOwnTexts() {
       continue;
     const QByteArray statement = all.mid(begin, last - begin);
     t.statements.insert(statement);
+    t.ordered << statement;
     const QByteArray table("CREATE TABLE ");
     if (statement.startsWith(table)) {
       qsizetype stop = table.size();
@@ -208,6 +210,16 @@ QString quoted(const QString &name) { return QStringLiteral("“%1”").arg(name
 } // namespace
 
 QStringList BankTableNames() { return ownTexts().tables; }
+
+QList<QByteArray> BankTableStatements(const QString &table) {
+  const QByteArray name = table.toUtf8();
+  QList<QByteArray> out;
+  for (const QByteArray &s : ownTexts().ordered)
+    if (s.startsWith("CREATE TABLE " + name + ' ') || s.startsWith("CREATE TABLE " + name + '(') ||
+        (s.startsWith("CREATE INDEX ") && s.contains(" ON " + name + '(')))
+      out << s;
+  return out;
+}
 
 QString BankSchemaRefusal(sqlite3 *db) {
   const OwnTexts &own = ownTexts();

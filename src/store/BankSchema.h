@@ -18,6 +18,8 @@
 // program never reads or writes them, and a copy carries them as they are.
 
 #include <QString>
+#include <QByteArray>
+#include <QList>
 #include <QStringList>
 
 struct sqlite3;
@@ -29,3 +31,8 @@ QString BankSchemaRefusal(sqlite3 *db);
 
 // The program's own tables, in the order of the schema.
 QStringList BankTableNames();
+
+// The statements of the program's schema that make table `table` and its
+// indexes, as the schema writes them: a table the program adds to an older
+// bank is made from these, so the bank holds exactly the program's texts.
+QList<QByteArray> BankTableStatements(const QString &table);

@@ -3,6 +3,7 @@
 #include "store/DM.h"
 #include "store/EncryptionMDB.h"
 #include "store/PendingRestore.h"
+#include "store/ReviewSchedule.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -133,8 +134,16 @@ StartupResult OpenBankFile(TDataModule1 &dm, const QString &bank, const std::fun
   else
     MaskDatabaseFile(bank);
   reached(StartupStep::Masked);
-  if (opened)
+  if (opened) {
+    // A bank made before the review schedule existed gains it now, from its
+    // stored tests. Should that fail (a full disk), the bank is used without
+    // it and the next start tries again: the history keeps every answer.
+    try {
+      ReviewSchedule::ensure(dm.ADOConnection1);
+    } catch (const EDatabaseError &) {
+    }
     return StartupResult::Opened;
+  }
   return foreign ? StartupResult::ForeignSchema : StartupResult::OpenFailed;
 }
 

@@ -54,7 +54,8 @@ StartupResult OpenBankAtStartup(TDataModule1 &dm, const QString &programDir,
 // lock and any temp.db already dealt with): the genuine block written in
 // place, the connection opened (with the statement budget), the masking
 // block written again through the connection (or in place when the open
-// failed).
+// failed); a bank without its review schedule then gains it
+// (ReviewSchedule::ensure).
 StartupResult OpenBankFile(TDataModule1 &dm, const QString &bank, const std::function<void(StartupStep)> &step = {},
                            QString *detail = nullptr);
 

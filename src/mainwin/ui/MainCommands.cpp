@@ -247,7 +247,10 @@ void registerMainCommands(TActionList &commands, TFrmMain &w) {
   add(QStringLiteral("ActSummitPaper"), QStringLiteral("批阅试卷"), tb,
       {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)},
       P::paperToolbar(B::SummitPaper),
-      [&w] { ActSummitPaper(w.paperState(), *w.WebBrowser1, *w.dataModule(), &w); });
+      [&w] {
+        ActSummitPaper(w.paperState(), *w.WebBrowser1, *w.dataModule(), &w);
+        emit w.events().historyChanged();
+      });
   add(QStringLiteral("ActPrint"), QStringLiteral("打印"), tb, key(Qt::CTRL | Qt::Key_P), P::paperToolbar(B::Print),
       [&w] { w.WebBrowser1->printPreview(); });
   add(QStringLiteral("ActZoomIn"), QStringLiteral("放大"), tb,

@@ -1,9 +1,11 @@
 #include "mainwin/ui/PictureButton.h"
 
 #include <QGraphicsOpacityEffect>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
 
 PictureButton::PictureButton(QWidget *parent) : QLabel(parent) {
   setMouseTracking(true);
@@ -43,12 +45,33 @@ void PictureButton::keyPressEvent(QKeyEvent *e) {
   QLabel::keyPressEvent(e);
 }
 
+void PictureButton::setBadge(const QString &badge) {
+  if (badge == m_badge)
+    return;
+  m_badge = badge;
+  update();
+}
+
 void PictureButton::paintEvent(QPaintEvent *e) {
   QLabel::paintEvent(e);
-  if (!hasFocus())
-    return;
   QPainter p(this);
   p.setRenderHint(QPainter::Antialiasing);
+  if (!m_badge.isEmpty()) {
+    QFont f = font();
+    f.setPixelSize(11);
+    f.setBold(true);
+    p.setFont(f);
+    const int h = 16;
+    const int w = std::max(h, QFontMetrics(f).horizontalAdvance(m_badge) + 8);
+    const QRectF r(width() - w - 3, 3, w, h);
+    p.setPen(QPen(QColor(255, 255, 255), 1.2));
+    p.setBrush(QColor(214, 48, 49));
+    p.drawRoundedRect(r, h / 2.0, h / 2.0);
+    p.setPen(Qt::white);
+    p.drawText(r, Qt::AlignCenter, m_badge);
+  }
+  if (!hasFocus())
+    return;
   QPen pen(QColor(255, 255, 255, 220), 1, Qt::DashLine);
   p.setPen(pen);
   p.setBrush(Qt::NoBrush);

@@ -11,6 +11,9 @@ public:
   explicit PictureButton(QWidget *parent = nullptr);
 
   int Tag = 0;
+  // A small count drawn at the top right corner (empty: none).
+  void setBadge(const QString &badge);
+  QString badge() const { return m_badge; }
 
 signals:
   void mouseMoved();
@@ -30,4 +33,7 @@ protected:
   // A disabled button is drawn faded, whatever its colours (white line
   // pictures on the blue strip do not grey by themselves).
   void changeEvent(QEvent *e) override;
+
+private:
+  QString m_badge;
 };

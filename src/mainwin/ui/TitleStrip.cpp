@@ -143,7 +143,10 @@ void TitleStrip::updateMenuButton(int i) {
     tip += QStringLiteral(" — ") + a->text();
   if (a)
     tip = TActionList::withKey(tip, a->shortcut());
+  if (a && !a->statusTip().isEmpty())
+    tip += QLatin1Char('\n') + a->statusTip();
   b->setToolTip(tip);
+  b->setBadge(a ? TActionList::badge(a) : QString());
   // Without a command: drawn greyed, and no hover or press picture.
   const bool enabled = a && a->isEnabled();
   b->setCursor(enabled ? Qt::PointingHandCursor : Qt::ArrowCursor);

@@ -3,8 +3,12 @@
 #include "collections/ui/StringGridSC.h"
 #include "common/Dialogs.h"
 #include "review/ui/RowsTableModel.h"
+#include "store/DM.h"
+#include "store/ReviewSchedule.h"
 
+#include <QDate>
 #include <QFontMetrics>
+#include <QSet>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
@@ -34,10 +38,12 @@ TFrmErrorRedo::TFrmErrorRedo(TDataModule1 &dm, QWidget *parent)
   PageControl1->setObjectName(QStringLiteral("PageControl1"));
   layout->addWidget(PageControl1, 1);
 
+  StringGrid5 = makeFixedGrid(PageControl1, QStringLiteral("StringGrid5"));
   StringGrid2 = makeFixedGrid(PageControl1, QStringLiteral("StringGrid2"));
   StringGrid3 = makeFixedGrid(PageControl1, QStringLiteral("StringGrid3"));
   StringGrid4 = makeFixedGrid(PageControl1, QStringLiteral("StringGrid4"));
   StringGrid1 = makeFixedGrid(PageControl1, QStringLiteral("StringGrid1"));
+  PageControl1->addTab(StringGrid5, QStringLiteral("今日复习"));
   PageControl1->addTab(StringGrid2, QStringLiteral("模拟考试"));
   PageControl1->addTab(StringGrid3, QStringLiteral("收藏试题"));
   PageControl1->addTab(StringGrid4, QStringLiteral("温故知新"));
@@ -48,6 +54,29 @@ TFrmErrorRedo::TFrmErrorRedo(TDataModule1 &dm, QWidget *parent)
     m_models[page] = new RowsTableModel(this);
     fixedGrid(page)->setModel(m_models[page]);
     fillFixed(page);
+  }
+  {
+    std::vector<QStringList> rows;
+    for (const DueQuestion &d : ReviewSchedule::dueQuestions(dm.ADOConnection1, QDate::currentDate())) {
+      m_due.push_back(d.xiaoTiHao);
+      rows.push_back({QString::number(m_due.size()), d.chapter, d.content, d.due, QString::number(d.lapses),
+                      QString::number(d.xiaoTiHao)});
+    }
+    m_dueModel = new RowsTableModel(this);
+    m_dueModel->setRows({QStringLiteral("序号"), QStringLiteral("章节"), QStringLiteral("题目"), QStringLiteral("到期"),
+                         QStringLiteral("错次"), QString()},
+                        rows);
+    QTableView *g = StringGrid5;
+    g->setModel(m_dueModel);
+    const QFontMetrics metrics(g->font());
+    g->setColumnWidth(0, metrics.horizontalAdvance(QStringLiteral(" 1000")) + 8);
+    g->setColumnWidth(1, 140);
+    g->setColumnWidth(3, metrics.horizontalAdvance(QStringLiteral("2026-12-31")) + 16);
+    g->setColumnWidth(4, metrics.horizontalAdvance(QStringLiteral("错次")) + 20);
+    g->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch); // 题目 takes what is left
+    g->setColumnHidden(5, true); // the 小题号
+    if (!rows.empty())
+      g->selectRow(0);
   }
   // One test page per chapter-list row; its grid is made when first shown.
   QStringList names;
@@ -79,7 +108,7 @@ TFrmErrorRedo::TFrmErrorRedo(TDataModule1 &dm, QWidget *parent)
     testGrid(i);
     updateButtons();
   });
-  PageControl1->setCurrentIndex(int(RedoPage::Chapters));
+  PageControl1->setCurrentIndex(m_due.empty() ? TabOf(RedoPage::Chapters) : kDueTab);
   updateButtons();
 }
 
@@ -158,28 +187,66 @@ int TFrmErrorRedo::selectedFixedRow(int page) const {
 }
 
 void TFrmErrorRedo::updateButtons() {
-  const int page = PageControl1->currentIndex();
-  const bool hasRows = page < kFirstTestTab ? !m_logic.rows(RedoPage(page)).empty()
-                                            : (testGrid(page) && testGrid(page)->dataRowCount() > 0);
+  const int tab = PageControl1->currentIndex();
+  if (tab == kDueTab) {
+    // The schedule is the history's: nothing to delete here.
+    BtnDel->setEnabled(false);
+    BtnDelAll->setEnabled(false);
+    BtnShow->setEnabled(!m_due.empty());
+    BtnShowAll->setEnabled(!m_due.empty());
+    return;
+  }
+  const bool hasRows = tab < kFirstTestTab ? !m_logic.rows(RedoPage(tab - 1)).empty()
+                                           : (testGrid(tab) && testGrid(tab)->dataRowCount() > 0);
   BtnDel->setEnabled(hasRows);
   BtnDelAll->setEnabled(hasRows);
   BtnShow->setEnabled(hasRows);
-  BtnShowAll->setEnabled(hasRows && page >= kFirstTestTab);
+  BtnShowAll->setEnabled(hasRows && tab >= kFirstTestTab);
 }
 
-void TFrmErrorRedo::finish(std::vector<TXiaoTi> paper, qint64 testId) {
+void TFrmErrorRedo::finish(std::vector<TXiaoTi> paper, qint64 testId, qint16 kind) {
   if (paper.empty()) {
     dialogs().information(WrongRedoText::NothingToShow, WrongRedoText::Caption);
     return;
   }
   m_paper = std::move(paper);
   m_redoTestId = quint32(testId);
+  m_kind = kind;
   accept();
 }
 
+// The selected due question, or every one, by its case's head: a paper of
+// its own kind, stored as a new test.
+void TFrmErrorRedo::showDue(bool all) {
+  std::vector<int> numbers;
+  if (all) {
+    numbers = m_due;
+  } else {
+    const QModelIndexList rows = StringGrid5->selectionModel()->selectedRows();
+    if (rows.isEmpty() || rows.first().row() >= int(m_due.size())) {
+      dialogs().beep();
+      return;
+    }
+    numbers.push_back(m_due[std::size_t(rows.first().row())]);
+  }
+  std::vector<TXiaoTi> paper;
+  QSet<int> seen;
+  for (const TXiaoTi &x : m_logic.questionsPaper(numbers))
+    if (!seen.contains(x.XiaoTiHao)) {
+      seen.insert(x.XiaoTiHao);
+      paper.push_back(x);
+    }
+  finish(std::move(paper), 0, PaperKinds::DueReview);
+}
+
 void TFrmErrorRedo::ActShow() {
-  const int page = PageControl1->currentIndex();
-  if (page < kFirstTestTab) {
+  const int tab = PageControl1->currentIndex();
+  if (tab == kDueTab) {
+    showDue(false);
+    return;
+  }
+  if (tab < kFirstTestTab) {
+    const int page = tab - 1;
     const int row = selectedFixedRow(page);
     if (row < 0) {
       dialogs().beep();
@@ -189,17 +256,21 @@ void TFrmErrorRedo::ActShow() {
     finish(m_logic.testPaper(id), id);
     return;
   }
-  TStringGridSCJ *grid = testGrid(page);
+  TStringGridSCJ *grid = testGrid(tab);
   const int row = grid ? grid->selectedRow() : -1;
   if (row < 0) {
     dialogs().beep();
     return;
   }
-  finish(m_logic.questionPaper(grid->xiaoTiHao(row)), tabTest(page));
+  finish(m_logic.questionPaper(grid->xiaoTiHao(row)), tabTest(tab));
 }
 
 void TFrmErrorRedo::ActShowAll() {
   const int page = PageControl1->currentIndex();
+  if (page == kDueTab) {
+    showDue(true);
+    return;
+  }
   TStringGridSCJ *grid = testGrid(page);
   if (!grid)
     return;
@@ -229,7 +300,7 @@ bool TFrmErrorRedo::deleteFixedRow(int page, int row) {
       PageControl1->removeTab(tab);
       delete w;
     }
-    PageControl1->setCurrentIndex(int(RedoPage::Chapters));
+    PageControl1->setCurrentIndex(TabOf(RedoPage::Chapters));
   }
   fillFixed(page);
   updateButtons();
@@ -238,10 +309,12 @@ bool TFrmErrorRedo::deleteFixedRow(int page, int row) {
 
 void TFrmErrorRedo::ActDel() {
   const int page = PageControl1->currentIndex();
+  if (page == kDueTab)
+    return;
   if (page < kFirstTestTab) {
-    const int row = selectedFixedRow(page);
+    const int row = selectedFixedRow(page - 1);
     if (row >= 0)
-      deleteFixedRow(page, row);
+      deleteFixedRow(page - 1, row);
     return;
   }
   TStringGridSCJ *grid = testGrid(page);
@@ -265,15 +338,17 @@ void TFrmErrorRedo::ActDel() {
 }
 
 void TFrmErrorRedo::ActDelAll() {
-  const int page = PageControl1->currentIndex();
-  if (!dialogs().question(QStringLiteral("确定将 ") + PageControl1->tabText(page) +
+  const int tab = PageControl1->currentIndex();
+  if (tab == kDueTab)
+    return;
+  if (!dialogs().question(QStringLiteral("确定将 ") + PageControl1->tabText(tab) +
                               QStringLiteral(" 下的测试记录全部删除吗？(Y/N)"),
                           WrongRedoText::ConfirmCaption))
     return;
-  if (page >= kFirstTestTab) {
+  if (tab >= kFirstTestTab) {
     // The tab's whole test goes, with its tab, from the chapter list.
-    const qint64 id = tabTest(page);
-    PageControl1->setCurrentIndex(int(RedoPage::Chapters));
+    const qint64 id = tabTest(tab);
+    PageControl1->setCurrentIndex(TabOf(RedoPage::Chapters));
     const std::vector<RedoTestRow> &rows = m_logic.rows(RedoPage::Chapters);
     for (std::size_t r = 0; r < rows.size(); ++r)
       if (rows[r].id == id) {
@@ -285,6 +360,7 @@ void TFrmErrorRedo::ActDelAll() {
   }
   // The tests are collected first, then each is deleted with its own
   // confirmation, last to first: no row that is already gone is walked.
+  const int page = tab - 1;
   std::vector<qint64> ids;
   for (const RedoTestRow &r : m_logic.rows(RedoPage(page)))
     ids.insert(ids.begin(), r.id);

@@ -1,10 +1,12 @@
 #pragma once
 // TFrmErrorRedo: the wrong-question redo window (错题重做). Names in plain words: docs/NAMES.md
-// "错题重做": the stored tests that still hold wrong answers, on four fixed
-// pages (模拟考试, 收藏试题, 温故知新, 全部章节), and one page per chapter test
-// with its wrong questions (its list made when the page is first shown); a
-// paper that redoes a test or some of its questions, and deletes that trim
-// the history. A shell over WrongRedo.
+// "错题重做": first 今日复习, the questions due for review today or earlier
+// (store/ReviewSchedule), which a paper of its own kind reviews; then the
+// stored tests that still hold wrong answers, on four fixed pages (模拟考试,
+// 收藏试题, 温故知新, 全部章节), and one page per chapter test with its wrong
+// questions (its list made when the page is first shown); a paper that
+// redoes a test or some of its questions, and deletes that trim the history.
+// A shell over WrongRedo. It opens on 今日复习 when a question is due.
 
 #include "app/ui/FrmBase.h"
 #include "review/WrongRedo.h"
@@ -25,11 +27,15 @@ public:
   QTableView *StringGrid2 = nullptr; // 模拟考试
   QTableView *StringGrid3 = nullptr; // 收藏试题
   QTableView *StringGrid4 = nullptr; // 温故知新
+  QTableView *StringGrid5 = nullptr; // 今日复习: 序号, 章节, 题目, 到期, 错次
   QPushButton *BtnDel = nullptr, *BtnDelAll = nullptr, *BtnShow = nullptr, *BtnShowAll = nullptr,
               *BtnClose = nullptr;
 
-  // The chosen paper and the test it redoes, once the dialog ended with OK.
+  // The chosen paper, its kind (PaperKinds::Redo, or DueReview from the
+  // 今日复习 page) and the test a redo overwrites, once the dialog ended
+  // with OK.
   const std::vector<TXiaoTi> &paper() const { return m_paper; }
+  qint16 paperKind() const { return m_kind; }
   quint32 redoTestId() const { return m_redoTestId; }
 
   // The grid of test page `index`, made and filled when first asked for.
@@ -48,11 +54,15 @@ private:
   qint64 tabTest(int index) const;
   int tabOfTest(qint64 testId) const;
   bool deleteFixedRow(int page, int row);
-  void finish(std::vector<TXiaoTi> paper, qint64 testId);
+  void finish(std::vector<TXiaoTi> paper, qint64 testId, qint16 kind = PaperKinds::Redo);
+  void showDue(bool all);
 
   WrongRedo m_logic;
   RowsTableModel *m_models[4] = {};
+  RowsTableModel *m_dueModel = nullptr;
+  std::vector<int> m_due; // 小题号 of the 今日复习 rows
   std::vector<qint64> m_pageTests; // the test of each test page, from kFirstTestTab
   std::vector<TXiaoTi> m_paper;
   quint32 m_redoTestId = 0;
+  qint16 m_kind = PaperKinds::Redo;
 };
