@@ -11,10 +11,8 @@ QString script() {
   return QStringLiteral(R"JS((function () {
   if (!document.adoptedStyleSheets || typeof CSSStyleSheet !== 'function') return;
   var fit = 'textarea{width:100%;max-width:100%;box-sizing:border-box;}img{max-width:100%;}';
-  var quick = 'td.TestMainTitle,td.TestContent,td.TestStyleExplain,table.AnswerTable td' +
-      '{content-visibility:auto;contain-intrinsic-size:1.6em;}';
   var sheet = new CSSStyleSheet();
-  sheet.replaceSync(fit + quick);
+  sheet.replaceSync(fit);
   document.adoptedStyleSheets = document.adoptedStyleSheets.concat([sheet]);
 
   function rgb(text) {
@@ -61,7 +59,7 @@ QString script() {
         '.ShowAnswer[style*="red"],span[id^="T"][style*="red"]{color:' + red + '!important;}' +
         '.ShowAnswer:focus{outline:2px solid ' + label + ';outline-offset:1px;}' +
         'span.SearchHit{color:#000000!important;}';
-    var css = fit + quick + '@media screen{' + labels + '}';
+    var css = fit + '@media screen{' + labels + '}';
     if (dark)
       css += '@media print{*{color:#000000!important;background-color:transparent!important;' +
              'background-image:none!important;}html,body{background:#FFFFFF!important;}' +

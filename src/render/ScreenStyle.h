@@ -9,13 +9,12 @@
 //   contrast of at least 4.5:1 against the page's own background, dark or
 //   light; a dark page prints on light paper;
 // - it fits: answer boxes and pictures never reach past the view's width;
-// - it is quick: questions off the screen are laid out only when scrolled
-//   to (content-visibility), so the first screen of a long paper comes
-//   about as soon as a short paper's;
 // - the 显示答案, 收藏本题 and 错题反馈 labels are reached with Tab and
 //   answer Enter and Space as a click.
 // Nothing the page's script or grading reads (ids, inputs, checked states,
-// inline colours) is changed.
+// texts, inline colours) is changed. (content-visibility, which would lay
+// out only the questions on the screen, is not used: the engine then leaves
+// the questions off the screen out of innerText.)
 
 #include <QString>
 
