@@ -517,7 +517,7 @@ QuestionPage RenderQuestionPage(const QString &title, int mode, const std::vecto
   return result;
 }
 
-void WriteQuestionPage(const QuestionPage &page, const ProgramDir &dir) { page.bytes.saveTo(dir.questionPagePath()); }
+void WriteQuestionPage(const QuestionPage &page, const ProgramDir &dir) { page.bytes.replaceFile(dir.questionPagePath()); }
 
 QString BuildFeedbackPage(int XiaoTiHao, TDataModule1 &dm, const ProgramDir &dir) {
   const std::vector<TXiaoTi> paper{TXiaoTi{XiaoTiHao}};
@@ -527,6 +527,6 @@ QString BuildFeedbackPage(int XiaoTiHao, TDataModule1 &dm, const ProgramDir &dir
   page.openPaperStatement();
   page.body();
   const QString path = dir.feedbackPagePath();
-  page.out.saveTo(path);
+  page.out.replaceFile(path);
   return path;
 }
