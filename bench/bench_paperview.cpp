@@ -9,7 +9,8 @@
 // the page is taller than the view (its first screen is full).
 // QBRX_BENCH_QUESTIONS: the bank's size (100,000); QBRX_BENCH_SIZES: the
 // paper sizes ("100,1000,5000,20000,94000"); QBRX_BENCH_PLAIN_MAX: the
-// largest paper also loaded without the view's style (20,000).
+// largest paper also loaded without the view's style (20,000). Sizes from
+// 20,000 up need QTEST_FUNCTION_TIMEOUT (milliseconds) above its default.
 
 #include "BankSynth.h"
 #include "Interleaved.h"
