@@ -8,7 +8,9 @@
 # environment: QBRX_BUILD_DIR (default build); QBRX_SHOT_BANK, a bank to
 # show instead of the staged one; QBRX_SHOT_KEYS, keys pressed (xdotool
 # names, e.g. "ctrl+6 Tab") once the start paper is drawn, to picture a
-# window the keys open.
+# window the keys open; QBRX_SHOT_CSS, a style sheet to use instead of the
+# staged css/Main.css (a look other than the default); QBRX_SHOT_SIZE, the
+# screen's size (default 1024x650, the window's design size).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -79,12 +81,14 @@ cp -r "$build/qbrx" "$work/prog"
 rm -f "$work/prog/css/Question.html"
 # QBRX_SHOT_BANK: another bank to show (e.g. one with a learner's history).
 [ -n "${QBRX_SHOT_BANK:-}" ] && cp "$QBRX_SHOT_BANK" "$work/prog/QBRX.db"
+[ -n "${QBRX_SHOT_CSS:-}" ] && cp "$QBRX_SHOT_CSS" "$work/prog/css/Main.css"
 mkdir -p "$work/fb" "$work/run"
 chmod 700 "$work/run"
 
 # The window's design size; without a window manager it is not maximised,
 # so the screen is made that size.
-width=1024 height=650
+size=${QBRX_SHOT_SIZE:-1024x650}
+width=${size%x*} height=${size#*x}
 XDG_RUNTIME_DIR="$work/run" \
 QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu" \
 QT_LOGGING_RULES="qt.webenginecontext.info=false" \

@@ -578,6 +578,37 @@ private slots:
     win.hide();
   }
 
+  // A paper of more than PaperText::LargePaper sub-questions is offered with
+  // its count: no keeps the paper on display and its page; yes shows it.
+  void largePaperAsksFirst() {
+    const PaperState before = paperState();
+    const QByteArray page = fileBytes(w().programDir().questionPagePath());
+    PaperRequest request;
+    request.kind = PaperKinds::Search;
+    request.title = QStringLiteral("试题查找");
+    for (int x = 1; x <= PaperText::LargePaper + 1; ++x)
+      request.paper.push_back(TXiaoTi{x});
+    m_dialogs->answers = {false};
+    QVERIFY(!w().showPaper(request));
+    QCOMPARE(m_dialogs->shown.size(), 1);
+    QVERIFY(m_dialogs->shown[0].text.contains(QString::number(PaperText::LargePaper + 1)));
+    QCOMPARE(m_dialogs->shown[0].caption, PaperText::LargePaperCaption);
+    QCOMPARE(paperState().kind, before.kind);
+    QCOMPARE(paperState().title, before.title);
+    QCOMPARE(fileBytes(w().programDir().questionPagePath()), page);
+
+    m_dialogs->answers = {true};
+    QVERIFY(w().showPaper(request));
+    QCOMPARE(m_dialogs->shown.size(), 2);
+    QCOMPARE(paperState().kind, PaperKinds::Search);
+    QCOMPARE(paperState().paper.size(), size_t(PaperText::LargePaper + 1));
+
+    // One sub-question fewer: no question.
+    request.paper.pop_back();
+    QVERIFY(w().showPaper(request));
+    QCOMPARE(m_dialogs->shown.size(), 2);
+  }
+
   // A tree of fewer than three nodes has no start node: no paper, no message.
   // A bank that refuses the write of the tree position (as a full disk or a
   // read-only folder does), or whose write runs away (an endless query, met

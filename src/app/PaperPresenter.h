@@ -51,6 +51,16 @@ QString DatedPaperTitle(const QString &name);
 namespace PaperText {
 inline const QString NoQuestions = QStringLiteral("没有试题！");
 inline const QString NoQuestionsCaption = QStringLiteral("提示");
+// A paper of more sub-questions than this (a search for everything on a
+// large bank) takes long to build and to show and much memory: the
+// presenter asks first.
+constexpr qsizetype LargePaper = 3000;
+inline QString LargePaperQuestion(qsizetype count) {
+  return QStringLiteral("这份试卷共有 %1 道试题，生成和显示它需要较长时间并占用大量内存。\n"
+                        "试题较多时，可以缩小查找或选择的范围。\n\n仍然显示全部 %1 道试题吗？")
+      .arg(count);
+}
+inline const QString LargePaperCaption = QStringLiteral("试卷较大");
 } // namespace PaperText
 
 class PaperPresenter {
@@ -59,8 +69,10 @@ public:
   // BuildRequestedPaper, then the page shown from its top, the paper toolbar
   // reset and AppEvents::paperShown. An empty request is refused with
   // "没有试题！" and changes nothing (false): an empty page must never stand
-  // in for the paper on display, which would then be graded against it.
-  // Throws (nothing changed) when the page cannot be built.
+  // in for the paper on display, which would then be graded against it. A
+  // request of more than PaperText::LargePaper sub-questions is shown only
+  // when the learner says yes to LargePaperQuestion (no: false, nothing
+  // changed). Throws (nothing changed) when the page cannot be built.
   virtual bool showPaper(const PaperRequest &request) = 0;
   // The paper on display built again from the paper state (new settings,
   // the same questions) and shown where the learner had scrolled to. Does

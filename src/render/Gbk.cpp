@@ -3,6 +3,7 @@
 #include "store/FileError.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringEncoder>
@@ -10,6 +11,7 @@
 #include <array>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iconv.h>
 #include <memory>
@@ -234,4 +236,16 @@ void GbkLineWriter::saveTo(const QString &path) const {
   file.setDirectWriteFallback(true);
   if (!file.open(QIODevice::WriteOnly) || file.write(m_bytes) != m_bytes.size() || !file.commit())
     throw FileError(QStringLiteral("无法写入文件“%1”：%2").arg(QDir::toNativeSeparators(path), file.errorString()));
+}
+
+void GbkLineWriter::replaceFile(const QString &path) const {
+  const QString temp = path + QStringLiteral(".new");
+  QFile file(temp);
+  const bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(m_bytes) == m_bytes.size() &&
+                       file.flush();
+  file.close();
+  if (written && std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(path).constData()) == 0)
+    return;
+  QFile::remove(temp);
+  saveTo(path); // the folder may allow no new file beside the old one; errors come from here
 }

@@ -43,6 +43,11 @@ public:
   // created when missing. The old file stays as it was when writing fails.
   // Throws FileError.
   void saveTo(const QString &path) const;
+  // The same without waiting for the bytes to reach the disk: for a file
+  // made again whenever it is needed (a question page). The new file is
+  // written beside the old one and renamed over it, so a reader never sees
+  // half a page.
+  void replaceFile(const QString &path) const;
 
 private:
   Gbk::Escape m_escape;

@@ -165,6 +165,34 @@ bool isTextualType(const QString &type) {
 
 QString num(qint64 n) { return QString::number(n); }
 
+// The builder's statements (several per question) as one read of the bank:
+// the file is locked and checked once instead of once per statement, and
+// the page shows one state of the bank. Inside a transaction the caller
+// opened, nothing is added.
+class ReadScope {
+public:
+  explicit ReadScope(TADOConnection &connection) : m_connection(connection) {
+    if (!m_connection.InTransaction()) {
+      m_connection.BeginRead();
+      m_own = true;
+    }
+  }
+  ~ReadScope() {
+    if (!m_own)
+      return;
+    try {
+      m_connection.RollbackTrans(); // nothing was written: the read ends
+    } catch (...) {
+    }
+  }
+  ReadScope(const ReadScope &) = delete;
+  ReadScope &operator=(const ReadScope &) = delete;
+
+private:
+  TADOConnection &m_connection;
+  bool m_own = false;
+};
+
 class PageWriter {
 public:
   PageWriter(const QString &title, int mode, const std::vector<TXiaoTi> &paper, qint16 kind, TDataModule1 &dm)
@@ -474,6 +502,7 @@ QuestionPage RenderQuestionPage(const QString &title, int mode, const std::vecto
   QuestionPage result;
   result.title = title;
   result.mode = mode;
+  const ReadScope read(dm.ADOConnection1);
   PageWriter page(title, mode, paper, kind, dm);
   page.head();
   page.openPaperStatement();
@@ -489,15 +518,16 @@ QuestionPage RenderQuestionPage(const QString &title, int mode, const std::vecto
   return result;
 }
 
-void WriteQuestionPage(const QuestionPage &page, const ProgramDir &dir) { page.bytes.saveTo(dir.questionPagePath()); }
+void WriteQuestionPage(const QuestionPage &page, const ProgramDir &dir) { page.bytes.replaceFile(dir.questionPagePath()); }
 
 QString BuildFeedbackPage(int XiaoTiHao, TDataModule1 &dm, const ProgramDir &dir) {
   const std::vector<TXiaoTi> paper{TXiaoTi{XiaoTiHao}};
+  const ReadScope read(dm.ADOConnection1);
   PageWriter page(QStringLiteral("错题反馈"), 1, paper, PaperKinds::Feedback, dm);
   page.head();
   page.openPaperStatement();
   page.body();
   const QString path = dir.feedbackPagePath();
-  page.out.saveTo(path);
+  page.out.replaceFile(path);
   return path;
 }

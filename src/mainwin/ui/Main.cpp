@@ -178,6 +178,10 @@ bool TFrmMain::showPaper(const PaperRequest &request) {
     dialogs().information(PaperText::NoQuestions, PaperText::NoQuestionsCaption);
     return false;
   }
+  const qsizetype count = qsizetype(request.paper.size());
+  if (count > PaperText::LargePaper &&
+      !dialogs().question(PaperText::LargePaperQuestion(count), PaperText::LargePaperCaption))
+    return false;
   BuildRequestedPaper(m_paper, request, *m_dm, m_programDir);
   showGeneratedPaper();
   return true;

@@ -1,6 +1,7 @@
 #include "render/ui/WebHtmlView.h"
 #include "common/Dialogs.h"
 #include "common/ProgramDir.h"
+#include "render/ScreenStyle.h"
 #include "render/ui/ExecOwned.h"
 #include "render/ui/LocalFileInterceptor.h"
 #include "store/FileError.h"
@@ -35,6 +36,7 @@ namespace {
 
 const QString BridgeScriptName = QStringLiteral("qbrx-external");
 const QString BridgeObjectName = QStringLiteral("external");
+const QString ScreenStyleName = QStringLiteral("qbrx-screen-style");
 
 // A text as a JavaScript string literal.
 QString jsLiteral(const QString &text) {
@@ -220,6 +222,16 @@ WebHtmlView::WebHtmlView(QWidget *parent) : QWidget(parent) {
   m_interceptor = new LocalFileInterceptor(this);
   page->setUrlRequestInterceptor(m_interceptor);
   connect(m_interceptor, &LocalFileInterceptor::pageRequested, this, &WebHtmlView::pageRequested);
+
+  // The view's own style (ScreenStyle.h) over every page, in a world the
+  // page's script cannot reach.
+  QWebEngineScript style;
+  style.setName(ScreenStyleName);
+  style.setInjectionPoint(QWebEngineScript::DocumentCreation);
+  style.setWorldId(QWebEngineScript::ApplicationWorld);
+  style.setRunsOnSubFrames(false);
+  style.setSourceCode(ScreenStyle::script());
+  page->scripts().insert(style);
 
   auto *layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
