@@ -1,3 +1,4 @@
+// test-links: widgets
 // ctest-timeout: 300
 // The error feedback form against a real PostgreSQL feedback server started
 // for this test.
@@ -183,24 +184,30 @@ private slots:
   void unreachableServerFails_data() {
     QTest::addColumn<QString>("conninfo");
     QTest::addColumn<bool>("silentServer"); // a listener that never answers
+    QTest::addColumn<QString>("message");
+    const QString failed = QStringLiteral("提交错题反馈失败！");
+    const QString notConfigured = QStringLiteral("错题反馈未配置：这个程序的发行方没有设置反馈服务器。");
     QTest::newRow("nothing listens")
         << QStringLiteral("host=127.0.0.1 port=%1 dbname=qbrx_feedback user=qbrx connect_timeout=5")
                .arg(PgServer::freePort())
-        << false;
+        << false << failed;
     // A longer connect_timeout in the string is cut to the 5 s maximum.
     QTest::newRow("server never answers")
-        << QStringLiteral("host=127.0.0.1 port=%1 dbname=qbrx_feedback user=qbrx connect_timeout=60") << true;
+        << QStringLiteral("host=127.0.0.1 port=%1 dbname=qbrx_feedback user=qbrx connect_timeout=60") << true << failed;
     QTest::newRow("wrong database") << m_pg->conninfo().replace(QStringLiteral("dbname=qbrx_feedback"),
                                                                 QStringLiteral("dbname=postgres"))
-                                    << false;
-    QTest::newRow("malformed string") << QStringLiteral("host='127.0.0.1") << false;
-    QTest::newRow("no parameter") << QString() << false;
-    QTest::newRow("empty parameter") << QStringLiteral("") << false;
+                                    << false << failed;
+    QTest::newRow("malformed string") << QStringLiteral("host='127.0.0.1") << false << failed;
+    // No server configured: said as such, nothing tried.
+    QTest::newRow("no parameter") << QString() << false << notConfigured;
+    QTest::newRow("empty parameter") << QStringLiteral("") << false << notConfigured;
+    QTest::newRow("blank parameter") << QStringLiteral("  ") << false << notConfigured;
   }
 
   void unreachableServerFails() {
     QFETCH(QString, conninfo);
     QFETCH(bool, silentServer);
+    QFETCH(QString, message);
 
     QTcpServer silent;
     QList<QTcpSocket *> held; // accepted and left unanswered
@@ -230,7 +237,7 @@ private slots:
     form.BitBtn1->click();
     const qint64 ms = elapsed.elapsed();
 
-    QCOMPARE(fake.texts(), QStringList{QStringLiteral("提交错题反馈失败！")});
+    QCOMPARE(fake.texts(), QStringList{message});
     QCOMPARE(fake.shown.first().caption, QStringLiteral("提示"));
     QCOMPARE(fake.shown.first().icon, Dialogs::Icon::Information);
     // Within the connect deadline, with room for a loaded machine.
