@@ -26,6 +26,13 @@ set(QBRX_HOMEPAGE "" CACHE STRING "The vendor's web site: 官方网站 and the p
 set(QBRX_FEEDBACK_PAGE_URL "" CACHE STRING "The page the help menu's 错误反馈 opens")
 set(QBRX_SCREENSHOT_URL "" CACHE STRING "The screenshot software centres show (default: screenshot.png on QBRX_HOMEPAGE)")
 set(QBRX_CONTACT_LINES "" CACHE STRING "The lines of the 联系我们 dialog, separated by ';'")
+set(QBRX_APPSTREAM_ID "" CACHE STRING "The AppStream component id, reverse DNS of the vendor's domain (com.example.qbrx)")
+if(QBRX_APPSTREAM_ID STREQUAL "")
+  set(QBRX_APPSTREAM_ID "invalid.qbrx.qbrx") # a placeholder in the reserved .invalid domain
+endif()
+if(NOT QBRX_APPSTREAM_ID MATCHES "^[a-z][a-z0-9]*(\\.[a-z0-9_]+)+$")
+  message(FATAL_ERROR "QBRX_APPSTREAM_ID must be a lower-case reverse domain name: ${QBRX_APPSTREAM_ID}")
+endif()
 set(QBRX_MAINTAINER "" CACHE STRING "The package's Maintainer field: a name and an address that receives mail")
 if(QBRX_MAINTAINER STREQUAL "")
   # A placeholder that says what it is; a vendor's package sets its own.
