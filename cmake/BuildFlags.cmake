@@ -1,6 +1,6 @@
 # The compiler and linker flags a Debian package is built with: whatever
 # dpkg-buildflags gives with every hardening feature (stack protector,
-# fortify, relro, bindnow), plus stack-clash and control-flow protection.
+# fortify, relro, bindnow), plus stack-clash protection.
 # The build type keeps deciding optimisation and debug information; a Debug
 # build goes without fortify, which needs optimisation.
 option(QBRX_DEBIAN_BUILDFLAGS "Build with dpkg-buildflags' hardening flags" ON)
@@ -22,10 +22,10 @@ if(QBRX_DEBIAN_BUILDFLAGS AND DPKG_BUILDFLAGS)
     endif()
     set(_qbrx_${kind} ${value})
   endforeach()
+  # Control-flow protection (-fcf-protection) is left to dpkg-buildflags:
+  # Debian 12's C library start files carry no CET marks, so the linker
+  # would drop it from every binary anyway.
   list(APPEND _qbrx_CXXFLAGS -fstack-clash-protection)
-  if(CMAKE_SYSTEM_PROCESSOR MATCHES "x86_64|AMD64|i.86")
-    list(APPEND _qbrx_CXXFLAGS -fcf-protection)
-  endif()
   add_compile_options(${_qbrx_CPPFLAGS} ${_qbrx_CXXFLAGS})
   add_link_options(${_qbrx_LDFLAGS})
   message(STATUS "Hardening flags: ${_qbrx_CPPFLAGS} ${_qbrx_CXXFLAGS} / ${_qbrx_LDFLAGS}")

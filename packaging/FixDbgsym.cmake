@@ -24,6 +24,12 @@ foreach(ddeb IN LISTS ddebs)
   foreach(d IN LISTS debug_files)
     file(CHMOD "${d}" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
   endforeach()
+  # Its documentation is the program's, as Debian's own -dbgsym packages
+  # have it: a link to the folder of the package it depends on.
+  file(STRINGS "${tree}/DEBIAN/control" name REGEX "^Package: ")
+  string(REGEX REPLACE "^Package: (.*)-dbgsym$" "\\1" main "${name}")
+  file(MAKE_DIRECTORY "${tree}/usr/share/doc")
+  file(CREATE_LINK "${main}" "${tree}/usr/share/doc/${main}-dbgsym" SYMBOLIC)
   file(READ "${tree}/DEBIAN/md5sums" sums)
   string(REGEX REPLACE "  [^\n]*-dbgsym/" "  " sums "${sums}")
   file(WRITE "${tree}/DEBIAN/md5sums" "${sums}")
