@@ -36,7 +36,7 @@ private slots:
     const QString prefix = m_dir.path() + QStringLiteral("/usr");
     const QString templ = prefix + QStringLiteral("/share/qbrx/template/");
     QDir().mkpath(prefix + QStringLiteral("/bin"));
-    QDir().mkpath(prefix + QStringLiteral("/lib/qbrx"));
+    QDir().mkpath(prefix + QStringLiteral("/" QBRX_LIBRARY_DIR));
     QDir().mkpath(templ);
     const int questions = qEnvironmentVariableIntValue("QBRX_BENCH_QUESTIONS");
     SynthesizeBank(templ + QStringLiteral("QBRX.db"), questions > 0 ? questions : 100000, 7);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and running the program needs on Debian 12; with
 # --tests also what the tests need (a PostgreSQL server for the feedback
-# tests, Xvfb for screenshots, lintian for the package). Safe to run again: it only installs what is
+# tests, Xvfb for screenshots, the Debian checkers for the package). Safe to run again: it only installs what is
 # missing.
 set -euo pipefail
 
@@ -21,6 +21,9 @@ if [ "${1:-}" = "--tests" ]; then
     xvfb xauth        # headless screenshots
     xdotool           # keys pressed in a screenshot's window
     lintian           # the package test checks the .deb
+    devscripts        # hardening-check on the package's binaries
+    desktop-file-utils # desktop-file-validate on the menu entry
+    appstream         # appstreamcli validate on the metainfo
   )
 fi
 

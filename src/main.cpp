@@ -9,6 +9,7 @@
 
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QIcon>
 #include <cstdio>
 #include <unistd.h>
 
@@ -60,9 +61,21 @@ int main(int argc, char **argv) {
     return 2;
   }
   if (parser.isSet(helpOption) || parser.isSet(QStringLiteral("help-all"))) {
-    QString help = parser.helpText();
-    help.replace(QStringLiteral("<executable_name>"), QStringLiteral("qbrx"));
-    std::fputs(help.toLocal8Bit().constData(), stdout);
+    // Written here rather than Qt's helpText(), whose headings and own
+    // options are English.
+    const QStringList help = {
+        QStringLiteral("用法：qbrx [选项]"),
+        parser.applicationDescription(),
+        QString(),
+        QStringLiteral("选项："),
+        QStringLiteral("  -h, --help              显示这份说明后退出。"),
+        QStringLiteral("  -v, --version           显示版本号后退出。"),
+        QStringLiteral("  --program-dir <目录>    ") + programDirOption.description(),
+        QString(),
+        QStringLiteral("不带选项时，安装版使用每位学员自己的文件夹 ~/.local/share/qbrx"
+                       "（第一次启动时从安装的初始内容建立，只有本人可以读写）。"),
+    };
+    printTo(stdout, help.join(QLatin1Char('\n')));
     return 0;
   }
   if (parser.isSet(versionOption)) {
@@ -107,6 +120,10 @@ int main(int argc, char **argv) {
   QbrxApplication app(argc, argv);
   // The menu entry qbrx.desktop: its name and icon go with the window.
   QGuiApplication::setDesktopFileName(QStringLiteral("qbrx"));
+  // Every window's icon (_NET_WM_ICON): the installed theme's sizes, or the
+  // SVG built into the program.
+  Q_INIT_RESOURCE(icons);
+  QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("qbrx"), QIcon(QStringLiteral(":/icons/qbrx.svg"))));
   app.installChineseTranslations();
   app.useProgramFont();
 

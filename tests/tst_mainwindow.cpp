@@ -426,6 +426,46 @@ private slots:
     QTest::newRow("使用帮助") << "ActHelp" << "file:css/help/help.html";
   }
 
+  // A bank without the address (the installed template when the vendor
+  // set none): the command says it is not configured, opens nothing and
+  // leaves the page as it is.
+  void unconfiguredBankAddresses_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("key");
+    QTest::newRow("考试大纲") << "ActShiTiJiQiao" << "错误反馈网址";
+    QTest::newRow("增值服务") << "ActZZFW" << "增值服务网址";
+    QTest::newRow("职位查询") << "ActZWCX" << "职位查询";
+    QTest::newRow("招考信息") << "ActZKXX" << "招考信息";
+  }
+
+  void unconfiguredBankAddresses() {
+    QFETCH(QString, action);
+    QFETCH(QString, key);
+    const QString kept = parameter(w(), key);
+    const QString keptFeedback = FeedbackUrl, keptValueAdded = ValueAddedUrl;
+    const auto setParameter = [&](const QString &value) {
+      TADOQuery &q = w().dataModule()->ADOQuery4;
+      q.Close();
+      q.SQL.Clear();
+      q.SQL.Add(QStringLiteral("UPDATE 系统参数 SET 参数值=%1 WHERE 参数名=%2").arg(QuotedStr(value), QuotedStr(key)));
+      q.ExecSQL();
+    };
+    setParameter(QStringLiteral(" "));
+    FeedbackUrl.clear();
+    ValueAddedUrl.clear();
+    const QUrl page = w().WebBrowser1->url();
+    m_dialogs->openedUrls.clear();
+    m_dialogs->shown.clear();
+    w().ActionManager1->action(action)->trigger();
+    setParameter(kept);
+    FeedbackUrl = keptFeedback;
+    ValueAddedUrl = keptValueAdded;
+    QVERIFY(m_dialogs->openedUrls.isEmpty());
+    QCOMPARE(m_dialogs->texts(), QStringList{VendorInfo::NotConfigured(QString::fromUtf8(QTest::currentDataTag()))});
+    QCOMPARE(w().WebBrowser1->url(), page);
+    m_dialogs->shown.clear();
+  }
+
   void linkCommands() {
     QFETCH(QString, action);
     QFETCH(QString, target);
@@ -437,9 +477,15 @@ private slots:
       target = parameter(w(), target.mid(10));
     else if (target.startsWith(QLatin1String("file:")))
       target = w().programDir().resolve(target.mid(5));
-    QVERIFY(!target.isEmpty());
     m_dialogs->openedUrls.clear();
     w().ActionManager1->action(action)->trigger();
+    if (target.isEmpty()) {
+      // An address the vendor did not set when the program was built.
+      QVERIFY(m_dialogs->openedUrls.isEmpty());
+      QCOMPARE(m_dialogs->texts(), QStringList{VendorInfo::NotConfigured(QString::fromUtf8(QTest::currentDataTag()))});
+      m_dialogs->shown.clear();
+      return;
+    }
     QCOMPARE(m_dialogs->openedUrls, QStringList{target});
     QVERIFY(m_dialogs->shown.isEmpty());
     if (action == QLatin1String("ActHelp"))
@@ -475,7 +521,8 @@ private slots:
     m_dialogs->modalHandler = nullptr;
     QCOMPARE(m_dialogs->modalForms.last(), QStringLiteral("TFrmAbout"));
     QCOMPARE(title, QStringLiteral("联系我们"));
-    QVERIFY(lines.contains(QStringLiteral("example.invalid")));
+    QCOMPARE(lines, VendorInfo::ContactLines().join(QLatin1Char('\n')));
+    QVERIFY(!lines.isEmpty());
   }
 
   void fullScreen() {

@@ -18,6 +18,8 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 QString stagedProgram() { return TestEnv::stagedDir() + QStringLiteral("/qbrx"); }
@@ -26,6 +28,11 @@ bool writeFile(const QString &path, const QByteArray &bytes) {
   QDir().mkpath(QFileInfo(path).absolutePath());
   QFile f(path);
   return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+int modeOf(const QString &path) {
+  struct stat st {};
+  return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
 }
 
 QByteArray readFile(const QString &path) {
@@ -37,7 +44,7 @@ QByteArray readFile(const QString &path) {
 // (read-only, as installed) and the library folder.
 void makeInstalledPrefix(const QString &prefix) {
   QDir().mkpath(prefix + QStringLiteral("/bin"));
-  QDir().mkpath(prefix + QStringLiteral("/lib/qbrx"));
+  QDir().mkpath(prefix + QStringLiteral("/" QBRX_LIBRARY_DIR));
   const QString templ = prefix + QStringLiteral("/share/qbrx/template");
   QDir().mkpath(templ + QStringLiteral("/css"));
   QDir().mkpath(templ + QStringLiteral("/fonts"));
@@ -103,7 +110,7 @@ private slots:
     const InstallLayout installed = DetectInstallLayout(prefix + QStringLiteral("/bin"));
     QVERIFY(installed.installed());
     QCOMPARE(installed.templateDir, prefix + QStringLiteral("/share/qbrx/template/"));
-    QCOMPARE(installed.libraryDir, prefix + QStringLiteral("/lib/qbrx/"));
+    QCOMPARE(installed.libraryDir, prefix + QStringLiteral("/" QBRX_LIBRARY_DIR "/"));
     // Its libraries come from the install, never from the learner's folder.
     ProgramDir::setLibraryDir(installed.libraryDir);
     QCOMPARE(TRAR(tmp.path() + QStringLiteral("/learner")).DllName(), installed.libraryDir + QStringLiteral("libunrar.so"));
@@ -132,8 +139,14 @@ private slots:
     QVERIFY(first.seeded);
     QCOMPARE(readFile(learner + QStringLiteral("QBRX.db")),
              readFile(layout.templateDir + QStringLiteral("QBRX.db")));
+    // The learner's own, and only theirs: the folders the start made 0700
+    // (~/.local and ~/.local/share as XDG asks), the files 0600, though the
+    // template's are read-only for everybody.
+    for (const QString &d : {tmp.path() + QStringLiteral("/home/.local"), tmp.path() + QStringLiteral("/home/.local/share"),
+                             learner, learner + QStringLiteral("css"), learner + QStringLiteral("fonts")})
+      QCOMPARE(modeOf(d), 0700);
     for (const QString &f : {QStringLiteral("QBRX.db"), QStringLiteral("css/Main.css"), QStringLiteral("fonts/fonts.conf")})
-      QVERIFY2(QFileInfo(learner + f).permissions() & QFile::WriteOwner, qPrintable(f));
+      QCOMPARE(modeOf(learner + f), 0600);
     // Nothing half-made is left beside the folder.
     QCOMPARE(QDir(tmp.path() + QStringLiteral("/home/.local/share")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
              QStringList{QStringLiteral("qbrx")});
@@ -145,6 +158,10 @@ private slots:
     const ProgramDirChoice second = ChooseProgramDir(layout, QString(), learner);
     QVERIFY(second.error.isEmpty());
     QVERIFY(!second.seeded);
+    // A folder an earlier version left open to others becomes private.
+    QFile::setPermissions(learner, QFile::permissions(learner) | QFile::ReadOther | QFile::ExeOther);
+    QVERIFY(ChooseProgramDir(layout, QString(), learner).error.isEmpty());
+    QCOMPARE(modeOf(learner), 0700);
     QCOMPARE(readFile(learner + QStringLiteral("QBRX.db")), QByteArray("the learner's records"));
     QCOMPARE(readFile(learner + QStringLiteral("css/Main.css")), QByteArray("body{}\r\n"));
     QVERIFY(QFileInfo::exists(learner + QStringLiteral("backup/QBRX-1.db")));
@@ -212,7 +229,10 @@ private slots:
     Run r = runToEnd({stagedProgram(), QStringLiteral("--help")}, terminalEnvironment());
     QCOMPARE(r.exitCode, 0);
     QVERIFY2(r.out.contains(QStringLiteral("--program-dir <目录>")), qPrintable(r.out));
-    QVERIFY(r.out.startsWith(QStringLiteral("Usage: qbrx [options]")));
+    QVERIFY2(r.out.startsWith(QStringLiteral("用法：qbrx [选项]\n")), qPrintable(r.out));
+    // Chinese throughout: none of Qt's English headings or option texts.
+    for (const char *english : {"Usage", "Options", "Displays", "help on", "version information"})
+      QVERIFY2(!r.out.contains(QLatin1String(english), Qt::CaseInsensitive), english);
     r = runToEnd({stagedProgram(), QStringLiteral("--version")}, terminalEnvironment());
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(r.out, QStringLiteral("qbrx %1\n").arg(QStringLiteral(QBRX_VERSION)));

@@ -38,6 +38,33 @@ static int usage() {
   return 2;
 }
 
+// --help: every command with its options, on stdout.
+static int help() {
+  std::fputs("用法：qbrx-bank 命令 参数...\n"
+             "考试软件的题库工具：建立、导出、检查题库。\n"
+             "\n"
+             "  qbrx-bank build OUT.db [--no-schema] [--allow-markup-warnings] FILE.sql...\n"
+             "      由 SQL 文件建立题库 OUT.db（已有的 OUT.db 被整个替换）。\n"
+             "      --no-schema              不先建表（SQL 文件自带表结构）\n"
+             "      --allow-markup-warnings  题目标记有问题时只警告，仍然建立题库\n"
+             "  qbrx-bank export IN.db OUT.sqlite\n"
+             "      把题库导出为普通 SQLite 文件。\n"
+             "  qbrx-bank synth OUT.db --questions N [--tests N] [--seed S]\n"
+             "      生成 N 道小题的测试题库；--tests 测试记录数，--seed 随机种子。\n"
+             "  qbrx-bank digest IN.db\n"
+             "      打印题库中学员数据（测试记录、收藏、设置）的摘要。\n"
+             "  qbrx-bank import OUT.db [--dry-run] [--keep-numbers-from OLD.db] FILE.xlsx|FILE.csv...\n"
+             "      由表格建立题库；--dry-run 只检查不写入，\n"
+             "      --keep-numbers-from 沿用旧题库中相同题目的编号。\n"
+             "  qbrx-bank export-sheet IN.db OUT.csv|OUT.xlsx\n"
+             "      把题库导出为表格。\n"
+             "\n"
+             "  -h, --help     显示这份说明后退出\n"
+             "  -v, --version  显示版本号后退出\n",
+             stdout);
+  return 0;
+}
+
 static void warn(const QString &text) {
   std::fprintf(stderr, "qbrx-bank: 警告：%s\n", text.toUtf8().constData());
 }
@@ -129,6 +156,12 @@ static int dueQuestions(const QStringList &args) {
 int main(int argc, char **argv) {
   QCoreApplication app(argc, argv);
   QStringList args = app.arguments().mid(1);
+  if (args.size() == 1 && (args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h")))
+    return help();
+  if (args.size() == 1 && (args[0] == QLatin1String("--version") || args[0] == QLatin1String("-v"))) {
+    std::printf("qbrx-bank %s\n", QBRX_VERSION);
+    return 0;
+  }
   if (args.size() == 2 && args[0] == QLatin1String("digest")) {
     try {
       std::printf("%s\n", LearnerDataDigest(args[1]).constData());

@@ -1,4 +1,5 @@
 #include "feedback/ErrorReportLogic.h"
+#include "feedback/LibPq.h"
 #include "common/Dialogs.h"
 #include "render/Global.h"
 #include "store/DM.h"
@@ -69,6 +70,18 @@ ErrorReportLogic::Outcome ErrorReportLogic::submit(int XiaoTiHao, const Ticks &t
       conninfo = connectionString(dm);
     } catch (const std::exception &e) {
       result.error = QString::fromUtf8(e.what());
+    }
+    // Said as it is: no server configured, or the library reports need is
+    // not installed (the package only recommends it).
+    QString missing;
+    if (result.error.isEmpty() && conninfo.trimmed().isEmpty())
+      missing = QStringLiteral("错题反馈未配置：这个程序的发行方没有设置反馈服务器。");
+    else if (result.error.isEmpty() && !LibPq::load(&result.error))
+      missing = QStringLiteral("发送错题反馈需要 libpq5 软件包，请先安装它（sudo apt install libpq5）。");
+    if (!missing.isEmpty()) {
+      qWarning().noquote() << "error report not sent:" << (result.error.isEmpty() ? missing : result.error);
+      dialogs().information(missing, caption);
+      return Outcome::Failed;
     }
     if (result.error.isEmpty()) {
       if (busy)

@@ -50,7 +50,7 @@ void UpdateJob::start() {
     emit progress(received, total < 0 ? 0 : total);
   });
   if (baseUrl.trimmed().isEmpty()) {
-    fail(QStringLiteral("题库中没有升级地址。"));
+    fail(QStringLiteral("在线升级未配置：题库中没有升级下载地址。"));
     return;
   }
   download(UpdateFiles::Version, m_context.programDir.root() + UpdateFiles::Version, [this] { onVersion(); });

@@ -9,6 +9,7 @@
 #include <QTemporaryFile>
 #include <cstdio>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -27,8 +28,27 @@ bool isEmptyFolder(const QString &dir) {
 const QFile::Permissions kOwnerFile = QFile::ReadOwner | QFile::WriteOwner;
 const QFile::Permissions kOwnerDir = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
 
+// Makes `path` and every missing folder above it, each readable by its
+// owner only (what XDG asks of the data folders it names). Folders that
+// exist already keep their modes.
+bool makePrivatePath(const QString &path) {
+  const QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+  QStringList missing;
+  for (QString p = clean; !QFileInfo::exists(p); p = QFileInfo(p).absolutePath()) {
+    missing.prepend(p);
+    if (p == QFileInfo(p).absolutePath())
+      break;
+  }
+  for (const QString &p : missing) {
+    if (::mkdir(QFile::encodeName(p).constData(), 0700) != 0 && !QFileInfo(p).isDir())
+      return false;
+  }
+  return QFileInfo(clean).isDir();
+}
+
+// The copy is the learner's own: folders 0700, files 0600.
 bool copyTree(const QString &from, const QString &to, QString *error) {
-  if (!QDir().mkpath(to)) {
+  if (!makePrivatePath(to)) {
     *error = to;
     return false;
   }
@@ -40,17 +60,16 @@ bool copyTree(const QString &from, const QString &to, QString *error) {
     if (info.isSymLink())
       continue; // the template holds none; a link would point into the install
     if (info.isDir()) {
-      if (!QDir().mkpath(dst)) {
+      if (!makePrivatePath(dst)) {
         *error = dst;
         return false;
       }
-      QFile::setPermissions(dst, info.permissions() | kOwnerDir);
     } else {
       if (!QFile::copy(src, dst)) {
         *error = dst;
         return false;
       }
-      QFile::setPermissions(dst, info.permissions() | kOwnerFile);
+      QFile::setPermissions(dst, kOwnerFile | (info.permissions() & QFile::ExeOwner));
     }
   }
   return true;
@@ -87,7 +106,7 @@ bool IsWritableFolder(const QString &dir) {
 bool SeedFromTemplate(const QString &templateDir, const QString &target, QString *error) {
   const QString dest = QDir::cleanPath(QFileInfo(target).absoluteFilePath());
   const QString parent = QFileInfo(dest).absolutePath();
-  if (!QDir().mkpath(parent)) {
+  if (!makePrivatePath(parent)) {
     *error = parent;
     return false;
   }
@@ -101,7 +120,7 @@ bool SeedFromTemplate(const QString &templateDir, const QString &target, QString
     *error = failed;
     return false;
   }
-  QFile::setPermissions(part, QFile::permissions(part) | kOwnerDir);
+  QFile::setPermissions(part, kOwnerDir);
   if (QFileInfo::exists(dest))
     QDir().rmdir(dest); // empty (checked by the caller); rename needs it gone
   if (::rename(QFile::encodeName(part).constData(), QFile::encodeName(dest).constData()) != 0) {
@@ -164,7 +183,13 @@ ProgramDirChoice ChooseProgramDir(const InstallLayout &layout, const QString &ch
       choice.seeded = true;
     }
   }
-  if (!IsWritableFolder(choice.root))
+  if (!IsWritableFolder(choice.root)) {
     choice.error = UnwritableProgramDirMessage(QDir::cleanPath(choice.root), choice.mode);
+    return choice;
+  }
+  // A learner's folder made by an earlier version may be open to others:
+  // it holds their history, so it becomes their own.
+  if (choice.mode == ProgramDirMode::Learner && QFileInfo(choice.root).ownerId() == ::geteuid())
+    QFile::setPermissions(choice.root, kOwnerDir);
   return choice;
 }

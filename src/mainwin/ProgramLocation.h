@@ -52,7 +52,8 @@ bool IsWritableFolder(const QString &dir);
 // Copies the template into `target`, which must not exist or be empty: the
 // copy is made beside it and renamed into place, so a start cut short
 // leaves no half-made folder, and of two first starts at once one folder
-// wins whole. Files come out writable by their owner.
+// wins whole. The copy is private to its owner: the folder and every
+// folder made above it 0700, the files 0600.
 bool SeedFromTemplate(const QString &templateDir, const QString &target, QString *error);
 
 // The message for a program directory that cannot be written.

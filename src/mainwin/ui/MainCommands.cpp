@@ -74,8 +74,16 @@ bool isWebAddress(const QString &address) {
          (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
 
-void openBankAddress(const QString &address) {
-  if (address.trimmed().isEmpty())
+// An address the vendor left empty: the command says it is not configured.
+bool configured(const QString &address, const QString &command) {
+  if (!address.trimmed().isEmpty())
+    return true;
+  dialogs().information(VendorInfo::NotConfigured(command), QStringLiteral("提示"));
+  return false;
+}
+
+void openBankAddress(const QString &address, const QString &command) {
+  if (!configured(address, command))
     return;
   if (!isWebAddress(address)) {
     dialogs().information(QStringLiteral("无法打开：") + address, QStringLiteral("提示"));
@@ -201,27 +209,33 @@ void registerMainCommands(TActionList &commands, TFrmMain &w) {
   add(QStringLiteral("ActShiTiKu"), QStringLiteral("试题库"), CommandCategory::MainMenu, {}, P::menu(0),
       [&w] { ActShiTiKu(w); });
   add(QStringLiteral("ActShiTiJiQiao"), QStringLiteral("考试大纲"), CommandCategory::MainMenu, {}, P::menu(3),
-      [] { openBankAddress(FeedbackUrl); });
+      [] { openBankAddress(FeedbackUrl, QStringLiteral("考试大纲")); });
   add(QStringLiteral("ActSCSTKST"), QStringLiteral("生成试题库试题"), CommandCategory::Tree, {}, {},
       [&w] { ActSCSTKST(w); });
 
   add(QStringLiteral("ActAbout"), QStringLiteral("联系我们(&A)"), CommandCategory::HelpMenu, {},
       P::help(HelpGroup::Data, 2), [&w] { execOwned(new TFrmAbout(&w)); });
   add(QStringLiteral("ActSite"), QStringLiteral("官方网站(&S)"), CommandCategory::HelpMenu, {},
-      P::help(HelpGroup::Data, 3), [] { openInShell(VendorInfo::SiteUrl); });
+      P::help(HelpGroup::Data, 3), [] {
+        if (configured(VendorInfo::SiteUrl, QStringLiteral("官方网站")))
+          openInShell(VendorInfo::SiteUrl);
+      });
   add(QStringLiteral("ActHelp"), QStringLiteral("使用帮助(&H)"), CommandCategory::HelpMenu, key(Qt::Key_F1),
       P::help(HelpGroup::Tools, 0), [dir] { openInShell(dir.resolve(QStringLiteral("css/help/help.html"))); });
 
   add(QStringLiteral("ActCWFK"), QStringLiteral("错误反馈"), CommandCategory::Links, {}, P::help(HelpGroup::Tools, 4),
-      [] { openInShell(VendorInfo::FeedbackPageUrl); });
+      [] {
+        if (configured(VendorInfo::FeedbackPageUrl, QStringLiteral("错误反馈")))
+          openInShell(VendorInfo::FeedbackPageUrl);
+      });
   add(QStringLiteral("ActZZFW"), QStringLiteral("增值服务"), CommandCategory::Links, {}, P::help(HelpGroup::Links, 3),
-      [] { openBankAddress(ValueAddedUrl); });
+      [] { openBankAddress(ValueAddedUrl, QStringLiteral("增值服务")); });
   add(QStringLiteral("ActZWCX"), QStringLiteral("职位查询"), CommandCategory::Links, {}, P::help(HelpGroup::Links, 2),
-      [&w] { openBankAddress(parameter(w, QStringLiteral("职位查询"))); });
+      [&w] { openBankAddress(parameter(w, QStringLiteral("职位查询")), QStringLiteral("职位查询")); });
   add(QStringLiteral("ActZKXX"), QStringLiteral("招考信息"), CommandCategory::Links, {}, P::help(HelpGroup::Links, 0),
       [&w] {
         const QString address = parameter(w, QStringLiteral("招考信息"));
-        if (address.trimmed().isEmpty())
+        if (!configured(address, QStringLiteral("招考信息")))
           return;
         if (!isWebAddress(address)) {
           dialogs().information(QStringLiteral("无法打开：") + address, QStringLiteral("提示"));
