@@ -6,6 +6,7 @@
 // size of the bank (100,000), QBRX_BENCH_SIZES the paper sizes.
 
 #include "BankSynth.h"
+#include "BenchBank.h"
 #include "FeatureHarness.h"
 #include "Interleaved.h"
 #include "TestEnv.h"
@@ -159,10 +160,9 @@ class BenchGrading : public QObject {
 
 private slots:
   void initTestCase() {
-    const int questions = qEnvironmentVariableIntValue("QBRX_BENCH_QUESTIONS");
     m_harness = std::make_unique<FeatureHarness>(
-        QStringList{QStringLiteral("SELECT 1;")}, FeatureHarness::FakeDialogsKind, [questions](const QString &root) {
-          SynthesizeBank(root + QStringLiteral("QBRX.db"), questions > 0 ? questions : 100000, 7);
+        QStringList{QStringLiteral("SELECT 1;")}, FeatureHarness::FakeDialogsKind, [](const QString &root) {
+          makeBenchBank(root, 7);
         });
     m_dir = &m_harness->dir;
     m_dm = &m_harness->dm;

@@ -7,6 +7,7 @@
 // bank (100,000); QBRX_BENCH_SIZES the paper sizes ("100,1000,5000").
 
 #include "BankSynth.h"
+#include "BenchBank.h"
 #include "Interleaved.h"
 #include "TestEnv.h"
 #include "common/ProgramDir.h"
@@ -129,8 +130,7 @@ class BenchPageBuilder : public QObject {
 private slots:
   void initTestCase() {
     const QString root = m_tmp.path() + QLatin1Char('/');
-    const int questions = qEnvironmentVariableIntValue("QBRX_BENCH_QUESTIONS");
-    SynthesizeBank(root + QStringLiteral("QBRX.db"), questions > 0 ? questions : 100000, 11);
+    makeBenchBank(root, 11);
     m_dir = ProgramDir(root);
     QCOMPARE(OpenBankAtStartup(m_dm, root), StartupResult::Opened);
     LoadSystemParameters(m_dm);

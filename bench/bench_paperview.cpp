@@ -13,6 +13,7 @@
 // 20,000 up need QTEST_FUNCTION_TIMEOUT (milliseconds) above its default.
 
 #include "BankSynth.h"
+#include "BenchBank.h"
 #include "Interleaved.h"
 #include "TestEnv.h"
 #include "app/PaperState.h"
@@ -186,8 +187,7 @@ class BenchPaperView : public QObject {
 private slots:
   void initTestCase() {
     const QString root = m_tmp.path() + QLatin1Char('/');
-    const int questions = qEnvironmentVariableIntValue("QBRX_BENCH_QUESTIONS");
-    SynthesizeBank(root + QStringLiteral("QBRX.db"), questions > 0 ? questions : 100000, 11);
+    makeBenchBank(root, 11);
     m_dir = ProgramDir(root);
     QCOMPARE(OpenBankAtStartup(m_dm, root), StartupResult::Opened);
     LoadSystemParameters(m_dm);

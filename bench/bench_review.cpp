@@ -6,6 +6,7 @@
 // history: what any chart window costs to make and paint, whatever it shows.
 
 #include "BankSynth.h"
+#include "BenchBank.h"
 #include "Interleaved.h"
 #include "TestEnv.h"
 #include "app/ui/PageControl.h"
@@ -71,9 +72,7 @@ class BenchReview : public QObject {
 private slots:
   void initTestCase() {
     const QString root = m_dir.path() + QLatin1Char('/');
-    const int questions = qEnvironmentVariableIntValue("QBRX_BENCH_QUESTIONS");
-    const int tests = qEnvironmentVariableIntValue("QBRX_BENCH_TESTS");
-    SynthesizeBank(root + QStringLiteral("QBRX.db"), questions > 0 ? questions : 100000, 3, tests > 0 ? tests : 10000);
+    makeBenchBank(root, 3, 10000);
     QCOMPARE(OpenBankAtStartup(m_dm, root), StartupResult::Opened);
     spreadOverChapters(1000);
     const QString empty = m_emptyDir.path() + QLatin1Char('/');

@@ -7,6 +7,7 @@
 //   row written, committed), on its own: it is to stay under a second.
 
 #include "BankSynth.h"
+#include "BenchBank.h"
 #include "Interleaved.h"
 #include "TestEnv.h"
 #include "store/DM.h"
@@ -32,9 +33,7 @@ class BenchSchedule : public QObject {
 private slots:
   void initTestCase() {
     const QString root = m_dir.path() + QLatin1Char('/');
-    const int questions = qEnvironmentVariableIntValue("QBRX_BENCH_QUESTIONS");
-    const int tests = qEnvironmentVariableIntValue("QBRX_BENCH_TESTS");
-    SynthesizeBank(root + QStringLiteral("QBRX.db"), questions > 0 ? questions : 100000, 3, tests > 0 ? tests : 10000);
+    makeBenchBank(root, 3, 10000);
     QCOMPARE(OpenBankAtStartup(m_dm, root), StartupResult::Opened);
     qInfo("history: %d tests, %d answers (%d wrong); schedule: %d questions, %d due today",
           count(QStringLiteral("SELECT count(*) FROM 测试结果")), count(QStringLiteral("SELECT count(*) FROM 测试题目")),

@@ -8,6 +8,7 @@
 // those of the rows it shows).
 
 #include "BankSynth.h"
+#include "BenchBank.h"
 #include "Interleaved.h"
 #include "TestEnv.h"
 #include "collections/QuestionSearch.h"
@@ -36,8 +37,7 @@ class BenchSearch : public QObject {
 private slots:
   void initTestCase() {
     const QString root = m_dir.path() + QLatin1Char('/');
-    const int questions = qEnvironmentVariableIntValue("QBRX_BENCH_QUESTIONS");
-    SynthesizeBank(root + QStringLiteral("QBRX.db"), questions > 0 ? questions : 100000, 5);
+    makeBenchBank(root, 5);
     QCOMPARE(OpenBankAtStartup(m_dm, root), StartupResult::Opened);
     for (const SearchScopeNode &n : QuestionSearch(m_dm).scopeNodes())
       m_scope.push_back(n.id);

@@ -4,6 +4,7 @@
 // columns and sheets, stray cells far right, empty rows by the million, and
 // CSV in GB18030. Every workbook is made here with the program's own writer.
 
+#include "BankDump.h"
 #include "TestEnv.h"
 #include "store/BankBuilder.h"
 #include "store/BankImport.h"
@@ -35,27 +36,6 @@ SheetCell special(int column, SheetCellKind kind, const QString &text) {
 }
 SheetRow textRow(int number, const QStringList &texts) { return SheetRow(number, texts); }
 
-// Rows of a statement on an ordinary copy of the bank, fields joined by "|".
-QStringList dump(const QString &bank, const QString &sql) {
-  QTemporaryDir dir;
-  const QString plain = dir.filePath(QStringLiteral("plain.sqlite"));
-  ExportBank(bank, plain);
-  sqlite3 *db = nullptr;
-  sqlite3_open_v2(plain.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-  sqlite3_stmt *st = nullptr;
-  QStringList rows;
-  if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK)
-    rows << QStringLiteral("SQL error: ") + QString::fromUtf8(sqlite3_errmsg(db));
-  while (st && sqlite3_step(st) == SQLITE_ROW) {
-    QStringList fields;
-    for (int i = 0; i < sqlite3_column_count(st); ++i)
-      fields << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, i)));
-    rows << fields.join(QLatin1Char('|'));
-  }
-  sqlite3_finalize(st);
-  sqlite3_close(db);
-  return rows;
-}
 
 bool anyStartsWith(const QStringList &lines, const QString &prefix) {
   return std::any_of(lines.cbegin(), lines.cend(), [&](const QString &l) { return l.startsWith(prefix); });
