@@ -350,6 +350,43 @@ private slots:
     QVERIFY2(view.scriptErrors().isEmpty(), qPrintable(view.scriptErrors().join('\n')));
   }
 
+  // A long paper still loading when the learner hands it in: told to wait,
+  // nothing judged or coloured; once loaded, the same paper is graded. (The
+  // page's last script keeps the engine busy well past grading's wait, as
+  // the rest of a very long page does.)
+  void paperStillLoadingIsNotGraded() {
+    TestEnv::ProgramDirFixture dir({QString::fromUtf8(kPageBank)});
+    TDataModule1 dm;
+    QCOMPARE(OpenBankAtStartup(dm, dir.root()), StartupResult::Opened);
+    const ProgramDir programDir(dir.root());
+    for (int n : {5, 6, 7})
+      paperState().paper.push_back(TXiaoTi{n});
+    paperState().kind = PaperKinds::Chapter;
+    BuildQuestionPage(paperState(), QStringLiteral("第一章"), 0, dm, programDir);
+    QFile page(programDir.questionPagePath());
+    QVERIFY(page.open(QIODevice::ReadWrite));
+    QByteArray bytes = page.readAll();
+    const QByteArray end("</body>");
+    QVERIFY(bytes.contains(end));
+    bytes.replace(end, "<script>var until = Date.now() + 3 * " + QByteArray::number(GradingText::LoadWaitMs) +
+                           "; while (Date.now() < until) {}</script>" + end);
+    QVERIFY(page.resize(0) && page.seek(0) && page.write(bytes) == bytes.size());
+    page.close();
+
+    WebHtmlView view;
+    view.navigate(programDir.questionPagePath());
+    paperState().questions[0].IsRight = true;
+    QCOMPARE(GradePaper(paperState(), view, dm), GradeStatus::StillLoading);
+    QCOMPARE(m_dialogs->texts(), QStringList{GradingText::StillLoading});
+    QVERIFY(paperState().questions[0].IsRight);
+    QVERIFY(paperState().typeResults.empty());
+
+    QVERIFY(view.waitForLoad(60000));
+    QCOMPARE(GradePaper(paperState(), view, dm), GradeStatus::Graded);
+    QCOMPARE(view.evaluate(QStringLiteral("document.getElementById('T6_6').style.color")).toString(),
+             QStringLiteral("red"));
+  }
+
   // The command opens the report on the new paperState().typeResults.
   void commandOpensReport() {
     setPaper({{"单项选择题", 4, "A", "A"}, {"判断题", 2, "B", "A"}});

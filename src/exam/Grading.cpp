@@ -84,6 +84,14 @@ GradeStatus GradePaper(PaperState &paper, HtmlView &page, TDataModule1 &dm) {
     return GradeStatus::NoPaper;
   }
 
+  // A long paper takes a while to load: until it has, the questions past
+  // what is loaded are not on the page, and grading now would judge a part
+  // of the paper as if the rest were missing.
+  if (!page.waitForLoad(GradingText::LoadWaitMs)) {
+    dialogs().information(GradingText::StillLoading, GradingText::PageMismatchCaption);
+    return GradeStatus::StillLoading;
+  }
+
   // The marks of every type first: a database error leaves the page and
   // everything shared as it was.
   const auto typeOf = [](const TShiTi &s) { return s.DaTiHao > 0 ? GradingText::CaseType : s.TiMuType; };

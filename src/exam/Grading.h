@@ -21,6 +21,7 @@ class TDataModule1;
 enum class GradeStatus {
   NoPaper,      // no question page yet: the learner was told, nothing changed
   PageMismatch, // the page lacks an element of the paper's questions: told, nothing changed
+  StillLoading, // the page is still loading (a long paper): told, nothing changed
   Graded,       // IsRight, typeResults and the red stems are in place
 };
 
@@ -54,5 +55,9 @@ inline const QString NoPaper = QStringLiteral("请先选择试卷！");
 inline const QString NoPaperCaption = QStringLiteral("未选择试卷");
 inline const QString PageMismatch = QStringLiteral("当前页面与试卷不符，无法批阅，请重新生成试卷。");
 inline const QString PageMismatchCaption = QStringLiteral("批阅试卷");
+inline const QString StillLoading =
+    QStringLiteral("试卷还在载入，后面的试题还没有显示出来。请等试卷载入完成后再交卷，已作答的内容不会丢失。");
+// How long grading waits for a page still loading before it says so.
+inline constexpr int LoadWaitMs = 5000;
 inline const QString CaseType = QStringLiteral("案例分析题");
 } // namespace GradingText

@@ -613,7 +613,13 @@ void WebHtmlView::printPreview() {
       QGuiApplication::restoreOverrideCursor();
   };
   const auto cursorBack = qScopeGuard(notBusy);
-  waitForLoad();
+  // A long paper still loading would print only its first part.
+  if (!waitForLoad(PrintLoadWaitMs)) {
+    notBusy();
+    dialogs().information(QStringLiteral("页面还在载入，后面的内容还没有显示出来。请等载入完成后再打印。"),
+                          QStringLiteral("打印预览"));
+    return;
+  }
   QPrinter printer(QPrinter::HighResolution);
   // The engine prints into the printer on a thread of its own. A job that
   // outlasts the preview's wait (a loaded machine, a long paper) must end

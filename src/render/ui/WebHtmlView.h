@@ -96,6 +96,8 @@ public:
 
   // How long evaluate(), readChecked() and the print calls wait.
   static constexpr int ScriptTimeoutMs = 30000;
+  // How long printing waits for a page still loading before it says so.
+  static constexpr int PrintLoadWaitMs = 5000;
 
 signals:
   // A page reported a script error.
