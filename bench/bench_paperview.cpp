@@ -11,6 +11,7 @@
 // paper sizes ("100,1000,5000,20000,94000"); QBRX_BENCH_PLAIN_MAX: the
 // largest paper also loaded without the view's style (20,000). Sizes from
 // 20,000 up need QTEST_FUNCTION_TIMEOUT (milliseconds) above its default.
+// QBRX_BENCH_KEEP keeps the pages (its folder is printed) to study them.
 
 #include "BankSynth.h"
 #include "BenchBank.h"
@@ -187,6 +188,10 @@ class BenchPaperView : public QObject {
 private slots:
   void initTestCase() {
     const QString root = m_tmp.path() + QLatin1Char('/');
+    if (qEnvironmentVariableIsSet("QBRX_BENCH_KEEP")) {
+      m_tmp.setAutoRemove(false);
+      qInfo("pages kept in %s", qPrintable(root));
+    }
     makeBenchBank(root, 11);
     m_dir = ProgramDir(root);
     QCOMPARE(OpenBankAtStartup(m_dm, root), StartupResult::Opened);
