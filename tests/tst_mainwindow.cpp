@@ -656,6 +656,32 @@ private slots:
     QCOMPARE(m_dialogs->shown.size(), 2);
   }
 
+  // A paper of more than PaperText::MaxPaper sub-questions is offered as its
+  // first MaxPaper: no keeps the paper on display, yes shows that part in the
+  // request's order, asked once.
+  void tooLargePaperOffersItsFirstPart() {
+    const PaperState before = paperState();
+    PaperRequest request;
+    request.kind = PaperKinds::Search;
+    request.title = QStringLiteral("试题查找");
+    for (qsizetype x = PaperText::MaxPaper + 5; x >= 1; --x)
+      request.paper.push_back(TXiaoTi{int(x)});
+    m_dialogs->answers = {false};
+    QVERIFY(!w().showPaper(request));
+    QCOMPARE(m_dialogs->shown.size(), 1);
+    QCOMPARE(m_dialogs->shown[0].text, PaperText::TooLargePaperQuestion(PaperText::MaxPaper + 5));
+    QCOMPARE(paperState().title, before.title);
+    QCOMPARE(paperState().paper.size(), before.paper.size());
+
+    m_dialogs->answers = {true};
+    QVERIFY(w().showPaper(request));
+    QCOMPARE(m_dialogs->shown.size(), 2);
+    QCOMPARE(paperState().kind, PaperKinds::Search);
+    QCOMPARE(paperState().paper.size(), size_t(PaperText::MaxPaper));
+    QCOMPARE(paperState().paper.front().XiaoTiHao, int(PaperText::MaxPaper + 5));
+    QCOMPARE(paperState().paper.back().XiaoTiHao, 6);
+  }
+
   // A tree of fewer than three nodes has no start node: no paper, no message.
   // A bank that refuses the write of the tree position (as a full disk or a
   // read-only folder does), or whose write runs away (an endless query, met

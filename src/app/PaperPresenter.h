@@ -61,6 +61,17 @@ inline QString LargePaperQuestion(qsizetype count) {
       .arg(count);
 }
 inline const QString LargePaperCaption = QStringLiteral("试卷较大");
+// The most sub-questions one page shows. The view loads a page of 10,000 in
+// seconds (about 15 s on a slow two-core machine); one of 94,000 (170 MB)
+// exhausts the page process's memory and ends it. A larger request is
+// offered as its first MaxPaper sub-questions.
+constexpr qsizetype MaxPaper = 10000;
+inline QString TooLargePaperQuestion(qsizetype count) {
+  return QStringLiteral("这份试卷共有 %1 道试题，超过了一页能显示的 %2 道：试题再多，页面会载入很久，甚至无法显示。\n"
+                        "可以缩小查找或选择的范围。\n\n只显示前 %2 道试题吗？")
+      .arg(count)
+      .arg(MaxPaper);
+}
 } // namespace PaperText
 
 class PaperPresenter {
@@ -72,7 +83,8 @@ public:
   // in for the paper on display, which would then be graded against it. A
   // request of more than PaperText::LargePaper sub-questions is shown only
   // when the learner says yes to LargePaperQuestion (no: false, nothing
-  // changed). Throws (nothing changed) when the page cannot be built.
+  // changed); one of more than PaperText::MaxPaper is offered as its first
+  // MaxPaper sub-questions (TooLargePaperQuestion). Throws (nothing changed) when the page cannot be built.
   virtual bool showPaper(const PaperRequest &request) = 0;
   // The paper on display built again from the paper state (new settings,
   // the same questions) and shown where the learner had scrolled to. Does

@@ -179,10 +179,17 @@ bool TFrmMain::showPaper(const PaperRequest &request) {
     return false;
   }
   const qsizetype count = qsizetype(request.paper.size());
-  if (count > PaperText::LargePaper &&
-      !dialogs().question(PaperText::LargePaperQuestion(count), PaperText::LargePaperCaption))
+  std::optional<PaperRequest> firstPart;
+  if (count > PaperText::MaxPaper) {
+    if (!dialogs().question(PaperText::TooLargePaperQuestion(count), PaperText::LargePaperCaption))
+      return false;
+    firstPart = request;
+    firstPart->paper.resize(size_t(PaperText::MaxPaper));
+  } else if (count > PaperText::LargePaper &&
+             !dialogs().question(PaperText::LargePaperQuestion(count), PaperText::LargePaperCaption)) {
     return false;
-  BuildRequestedPaper(m_paper, request, *m_dm, m_programDir);
+  }
+  BuildRequestedPaper(m_paper, firstPart ? *firstPart : request, *m_dm, m_programDir);
   showGeneratedPaper();
   return true;
 }
