@@ -1,5 +1,7 @@
 #include "review/ui/AccuracyChart.h"
 
+#include <QFont>
+
 #include <QCategoryAxis>
 #include <QChart>
 #include <QCursor>
@@ -57,6 +59,13 @@ AccuracyChartView::AccuracyChartView(const QString &title, const std::vector<Tes
   m_y->setTickAnchor(0);
   m_y->setTickInterval(10);
   m_y->setTitleText(QStringLiteral("正确率%"));
+  // Turned on its side, the chart's default bold small title runs the
+  // characters together: a regular weight, a size up, a little apart.
+  QFont titleFont = m_y->titleFont();
+  titleFont.setBold(false);
+  titleFont.setPointSizeF(titleFont.pointSizeF() + 1);
+  titleFont.setLetterSpacing(QFont::AbsoluteSpacing, 2);
+  m_y->setTitleFont(titleFont);
   m_y->setGridLinePen(QPen(Qt::red, 1, Qt::SolidLine));
   c->addAxis(m_x, Qt::AlignBottom);
   c->addAxis(m_y, Qt::AlignLeft);
