@@ -1,4 +1,5 @@
 #include "mainwin/ui/Application.h"
+#include "render/ui/PageParts.h"
 #include "common/ErrorHandler.h"
 #include "store/BankWorker.h"
 
@@ -9,7 +10,10 @@
 #include <QLocale>
 #include <QTranslator>
 
-QbrxApplication::QbrxApplication(int &argc, char **argv) : QApplication(argc, argv) {}
+QbrxApplication::QbrxApplication(int &argc, char **argv) : QApplication(argc, argv) {
+  // Before any web engine object.
+  PageParts::registerScheme();
+}
 
 QbrxApplication::~QbrxApplication() {
   // Waits for a warm-up still running.

@@ -1,5 +1,6 @@
 #include "render/ui/LocalFileInterceptor.h"
 #include "common/ProgramDir.h"
+#include "render/ui/PageParts.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -76,12 +77,21 @@ bool LocalFileInterceptor::allowed(const QString &file, const QString &pagePath)
 }
 
 void LocalFileInterceptor::interceptRequest(QWebEngineUrlRequestInfo &info) {
-  const QUrl url = info.requestUrl();
-  const QUrl page = info.firstPartyUrl();
+  // A long local page and its parts come through the program's own scheme
+  // (PageParts.h): judged as the files they are.
+  const bool inParts = PageParts::isPartsUrl(info.requestUrl());
+  const QUrl url = PageParts::fileUrl(info.requestUrl());
+  const QUrl page = PageParts::fileUrl(info.firstPartyUrl());
   const bool mainFrame = info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame;
   if (mainFrame)
     emit pageRequested(url);
   const bool fromLocalPage = page.isLocalFile() && !mainFrame;
+  // Only a local page has parts in the scheme; the view alone opens a page
+  // in it.
+  if (inParts && !mainFrame && !fromLocalPage) {
+    info.block(true);
+    return;
+  }
   if (!url.isLocalFile() || (fromLocalPage && !isPagePart(info.resourceType()))) {
     if (fromLocalPage)
       info.block(true); // nothing from the network, no file read by script
@@ -102,6 +112,6 @@ void LocalFileInterceptor::interceptRequest(QWebEngineUrlRequestInfo &info) {
     QUrl target = QUrl::fromLocalFile(found);
     target.setQuery(url.query());
     target.setFragment(url.fragment());
-    info.redirect(target);
+    info.redirect(inParts ? PageParts::partsUrl(target) : target);
   }
 }

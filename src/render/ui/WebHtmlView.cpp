@@ -4,6 +4,7 @@
 #include "render/ScreenStyle.h"
 #include "render/ui/ExecOwned.h"
 #include "render/ui/LocalFileInterceptor.h"
+#include "render/ui/PageParts.h"
 #include "store/FileError.h"
 
 #include <QDeadlineTimer>
@@ -219,6 +220,7 @@ WebHtmlView::WebHtmlView(QWidget *parent) : QWidget(parent) {
   auto *page = new WebHtmlPage(this);
   m_view->setPage(page);
   closeRoom(page->settings());
+  PageParts::serveOn(page->profile());
   m_interceptor = new LocalFileInterceptor(this);
   page->setUrlRequestInterceptor(m_interceptor);
   connect(m_interceptor, &LocalFileInterceptor::pageRequested, this, &WebHtmlView::pageRequested);
@@ -298,7 +300,9 @@ void WebHtmlView::closeRoom(QWebEngineSettings *settings) {
   settings->setUnknownUrlSchemePolicy(QWebEngineSettings::DisallowUnknownUrlSchemes);
 }
 
-bool WebHtmlView::acceptNavigation(const QUrl &url, int type, bool isMainFrame) {
+bool WebHtmlView::acceptNavigation(const QUrl &requested, int type, bool isMainFrame) {
+  // A long local page comes in parts (PageParts.h): judged as its file.
+  const QUrl url = PageParts::fileUrl(requested);
   // The page on display is the last one the engine committed (for a new
   // navigation the current history entry is that one); before the first,
   // nothing is shown and nothing may be reached from it.
@@ -343,7 +347,7 @@ bool WebHtmlView::acceptNavigation(const QUrl &url, int type, bool isMainFrame) 
 
 QWebEnginePage *WebHtmlView::page() const { return m_view->page(); }
 
-QUrl WebHtmlView::url() const { return m_view->url(); }
+QUrl WebHtmlView::url() const { return PageParts::fileUrl(m_view->url()); }
 
 void WebHtmlView::recordScriptError(const QString &message) {
   m_scriptErrors.append(message);
@@ -355,7 +359,7 @@ void WebHtmlView::startLoad(const QUrl &url) {
   m_ownLoadIsWeb = isWebAddress(url);
   m_reloadRequested = false;
   m_loadPending = true;
-  m_view->load(url);
+  m_view->load(PageParts::wanted(url) ? PageParts::partsUrl(url) : url);
 }
 
 void WebHtmlView::startPageProcess() {
@@ -383,7 +387,7 @@ void WebHtmlView::navigate(const QString &target) {
   // The engine brings a page loaded again under the same address back to
   // where it was scrolled. A page navigated to is new: it starts at its top
   // (reload() keeps the place).
-  if (url.isLocalFile() && url.adjusted(QUrl::RemoveQuery) == m_view->url().adjusted(QUrl::RemoveQuery))
+  if (url.isLocalFile() && url.adjusted(QUrl::RemoveQuery) == this->url().adjusted(QUrl::RemoveQuery))
     url.setQuery(QStringLiteral("n=%1").arg(++m_loadSerial));
   startLoad(url);
 }
@@ -659,7 +663,7 @@ void WebHtmlView::setExternal(QObject *external, const QString &trustedRoot) {
   m_external = external;
   m_trustedRoot = trustedRoot.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(trustedRoot).absoluteFilePath()) +
                                                           QLatin1Char('/');
-  offerExternalTo(m_view->url());
+  offerExternalTo(url());
 }
 
 bool WebHtmlView::trusted(const QUrl &url) const {
