@@ -124,7 +124,10 @@ bool convert(const char *code, QByteArrayView body, QByteArray &text, qsizetype 
 
 // The text of a .csv file as UTF-8 (the file's own bytes when they are
 // UTF-8) and the name of its encoding, or a problem.
-bool decodeCsv(const QString &path, const QByteArray &bytes, QByteArray &text, QString &encoding, QString &problem) {
+// `text` views `bytes` (past a byte-order mark) when they are UTF-8, else
+// `converted`.
+bool decodeCsv(const QString &path, const QByteArray &bytes, QByteArray &converted, QByteArrayView &text, QString &encoding,
+               QString &problem) {
   if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
     problem = QStringLiteral("%1: 文件是 UTF-16 编码，不能读取：请在电子表格程序中另存为“CSV UTF-8（逗号分隔）”").arg(path);
     return false;
@@ -137,7 +140,7 @@ bool decodeCsv(const QString &path, const QByteArray &bytes, QByteArray &text, Q
   const bool bom = bytes.startsWith("\xEF\xBB\xBF");
   const QByteArrayView body = bom ? QByteArrayView(bytes).sliced(3) : QByteArrayView(bytes);
   if (body.isValidUtf8()) {
-    text = bom ? bytes.sliced(3) : bytes; // shared, not copied, without a BOM
+    text = body; // the file's own bytes, not copied
     encoding = bom ? QStringLiteral("UTF-8（带 BOM）") : QStringLiteral("UTF-8");
     return true;
   }
@@ -148,11 +151,13 @@ bool decodeCsv(const QString &path, const QByteArray &bytes, QByteArray &text, Q
   // Code page 936, as spreadsheet programs on Chinese Windows save CSV, or
   // GB18030, its superset that holds every character.
   qsizetype bad = 0, bad18030 = 0;
-  if (convert("GBK", body, text, bad)) {
+  if (convert("GBK", body, converted, bad)) {
+    text = converted;
     encoding = QStringLiteral("GBK");
     return true;
   }
-  if (convert("GB18030", body, text, bad18030)) {
+  if (convert("GB18030", body, converted, bad18030)) {
+    text = converted;
     encoding = QStringLiteral("GB18030");
     return true;
   }
@@ -161,13 +166,15 @@ bool decodeCsv(const QString &path, const QByteArray &bytes, QByteArray &text, Q
   return false;
 }
 
-// Adds a finished row to `sheet` unless it has no cell; with header
+// Where the rows of a sheet go as they are read: kept in the sheet, or
+// handed on one by one.
+using RowSink = std::function<void(SheetRow &)>;
+
+// Hands a finished row to `sink` unless it has no cell; with header
 // columns, the first row kept fixes `width`.
-void keepRow(Sheet &sheet, SheetRow &&row, int &width, const SheetReadOptions &options) {
+void keepRow(SheetRow &row, int &width, const SheetReadOptions &options, const RowSink &sink) {
   if (row.cells.empty())
     return;
-  if (row.cells.capacity() > row.cells.size())
-    row.cells.shrink_to_fit(); // rows are many: no room to grow
   if (options.headerColumns && width < 0) {
     // The header: the first row with something in it besides blanks.
     for (const SheetCell &c : row.cells)
@@ -176,7 +183,16 @@ void keepRow(Sheet &sheet, SheetRow &&row, int &width, const SheetReadOptions &o
         break;
       }
   }
-  sheet.rows.push_back(std::move(row));
+  sink(row);
+}
+
+// The sink that keeps every row in its sheet.
+RowSink keepIn(Sheet &sheet) {
+  return [&sheet](SheetRow &row) {
+    if (row.cells.capacity() > row.cells.size())
+      row.cells.shrink_to_fit(); // rows are many: no room to grow
+    sheet.rows.push_back(std::move(row));
+  };
 }
 
 // RFC 4180 records in UTF-8: cells separated by commas, records by CR LF (or
@@ -184,7 +200,7 @@ void keepRow(Sheet &sheet, SheetRow &&row, int &width, const SheetReadOptions &o
 // breaks (a CR LF inside a cell becomes LF). The bytes of '"', ',', CR and
 // LF never occur inside a UTF-8 character, so the text is split as bytes
 // and each cell decoded on its own.
-void parseCsv(QByteArrayView text, Sheet &sheet, QStringList &problems, const SheetReadOptions &options) {
+void parseCsv(QByteArrayView text, Sheet &sheet, QStringList &problems, const SheetReadOptions &options, const RowSink &sink) {
   const char *p = text.data();
   const qsizetype n = text.size();
   qsizetype i = 0;
@@ -195,7 +211,7 @@ void parseCsv(QByteArrayView text, Sheet &sheet, QStringList &problems, const Sh
   row.number = 1;
   auto endRecord = [&] {
     const size_t cells = row.cells.size();
-    keepRow(sheet, std::move(row), width, options);
+    keepRow(row, width, options, sink);
     row = SheetRow();
     row.number = ++record;
     row.cells.reserve(std::max<size_t>(cells, 4)); // rows of a sheet are alike
@@ -288,7 +304,7 @@ void parseCsv(QByteArrayView text, Sheet &sheet, QStringList &problems, const Sh
     ++i;
     endRecord();
   }
-  keepRow(sheet, std::move(row), width, options);
+  keepRow(row, width, options, sink);
 }
 
 // ---------------------------------------------------------------- xlsx
@@ -580,11 +596,12 @@ void readWorksheet(QXmlStreamReader &x, const Book &book, Sheet &sheet, const Sh
   bool inRow = false;
   SheetRow row;
   std::vector<bool> hiddenColumn;
+  const RowSink keep = keepIn(sheet);
   auto finishRow = [&] {
     if (inRow) {
       if (!row.cells.empty())
         lastColumn = std::max(lastColumn, row.cells.back().column);
-      keepRow(sheet, std::move(row), width, options);
+      keepRow(row, width, options, keep);
     }
     row = SheetRow();
     inRow = false;
@@ -1204,47 +1221,107 @@ bool isXlsx(const QString &path) { return path.endsWith(QLatin1String(".xlsx"), 
 
 } // namespace
 
-SheetFileContents ReadCsvBytes(const QString &path, const QByteArray &bytes, const SheetReadOptions &options) {
-  SheetFileContents result;
-  QByteArray text;
+// A CSV file's one sheet, its rows handed to `sink`; the sheet comes back
+// without rows.
+static bool readCsv(const QString &path, const QByteArray &bytes, const SheetReadOptions &options, SheetFileContents &result,
+                    Sheet &sheet, const std::function<RowSink(Sheet &)> &sinkFor) {
+  QByteArray converted;
+  QByteArrayView text;
   QString problem;
-  if (!decodeCsv(path, bytes, text, result.encoding, problem)) {
+  if (!decodeCsv(path, bytes, converted, text, result.encoding, problem)) {
     result.problems << problem;
-    return result;
+    return false;
   }
-  Sheet sheet;
   sheet.file = path;
   sheet.name = QFileInfo(path).completeBaseName();
-  parseCsv(text, sheet, result.problems, options);
-  result.sheets.push_back(std::move(sheet));
+  parseCsv(text, sheet, result.problems, options, sinkFor(sheet));
+  return true;
+}
+
+SheetFileContents ReadCsvBytes(const QString &path, const QByteArray &bytes, const SheetReadOptions &options) {
+  SheetFileContents result;
+  Sheet sheet;
+  if (readCsv(path, bytes, options, result, sheet, keepIn))
+    result.sheets.push_back(std::move(sheet));
   return result;
 }
 
-SheetFileContents ReadSheetFile(const QString &path, const SheetReadOptions &options) {
-  SheetFileContents result;
+// The checks every file gets before it is read; false with a problem in
+// `result` when it cannot be read. `bytes` gets a CSV file's bytes.
+static bool openSheetFile(const QString &path, SheetFileContents &result, QByteArray &bytes) {
   const QFileInfo info(path);
   if (!info.exists()) {
     result.problems << QStringLiteral("%1: 文件不存在").arg(path);
-    return result;
+    return false;
   }
   if (!info.isFile()) {
     result.problems << QStringLiteral("%1: 不是普通文件").arg(path);
-    return result;
+    return false;
   }
-  if (isXlsx(path)) {
-    readXlsx(path, result, options);
-    return result;
-  }
+  if (isXlsx(path))
+    return true;
   if (!path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) {
     result.problems << QStringLiteral("%1: 只能导入 .xlsx 或 .csv 文件").arg(path);
-    return result;
+    return false;
   }
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) {
     result.problems << QStringLiteral("%1: 无法读取：%2").arg(path, f.errorString());
+    return false;
+  }
+  bytes = f.readAll();
+  return true;
+}
+
+SheetFileContents ReadSheetFile(const QString &path, const SheetReadOptions &options) {
+  SheetFileContents result;
+  QByteArray bytes;
+  if (!openSheetFile(path, result, bytes))
+    return result;
+  if (isXlsx(path)) {
+    readXlsx(path, result, options);
     return result;
   }
-  return ReadCsvBytes(path, f.readAll(), options);
+  Sheet sheet;
+  if (readCsv(path, bytes, options, result, sheet, keepIn))
+    result.sheets.push_back(std::move(sheet));
+  return result;
+}
+
+SheetFileContents ReadSheetFileRows(const QString &path, const SheetReadOptions &options, SheetRowReceiver &receiver) {
+  SheetFileContents result;
+  QByteArray bytes;
+  if (!openSheetFile(path, result, bytes))
+    return result;
+  if (isXlsx(path)) {
+    // A workbook's merged ranges come after its rows: a sheet is read
+    // whole, then handed on and let go.
+    readXlsx(path, result, options);
+    std::vector<Sheet> sheets = std::move(result.sheets);
+    result.sheets.clear();
+    for (Sheet &sheet : sheets) {
+      std::vector<SheetRow> rows = std::move(sheet.rows);
+      sheet.rows.clear();
+      receiver.sheetBegins(sheet);
+      for (SheetRow &row : rows) {
+        receiver.row(row);
+        row = SheetRow();
+      }
+      std::vector<SheetRow>().swap(rows);
+      receiver.sheetEnds(sheet);
+    }
+    return result;
+  }
+  Sheet sheet;
+  bool begun = false;
+  const bool read = readCsv(path, bytes, options, result, sheet, [&](Sheet &s) -> RowSink {
+    receiver.sheetBegins(s);
+    begun = true;
+    return [&receiver](SheetRow &row) { receiver.row(row); };
+  });
+  if (read && begun)
+    receiver.sheetEnds(sheet);
+  return result;
 }
 
 void WriteSheetFile(const QString &path, const std::vector<Sheet> &sheets) {
