@@ -8,7 +8,9 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -119,6 +121,67 @@ private:
   QSet<QString> m_pictureFiles; // relative to css/im, lower case
 };
 
+// Blanks, punctuation and symbols: what the duplicate check leaves out.
+bool droppedCategory(QChar::Category c) {
+  switch (c) {
+  case QChar::Separator_Space: case QChar::Separator_Line: case QChar::Separator_Paragraph:
+  case QChar::Other_Control: case QChar::Other_Format:
+  case QChar::Punctuation_Connector: case QChar::Punctuation_Dash: case QChar::Punctuation_Open:
+  case QChar::Punctuation_Close: case QChar::Punctuation_InitialQuote: case QChar::Punctuation_FinalQuote:
+  case QChar::Punctuation_Other: case QChar::Symbol_Math: case QChar::Symbol_Currency:
+  case QChar::Symbol_Modifier: case QChar::Symbol_Other:
+    return true;
+  default:
+    return false;
+  }
+}
+
+// The hash of each stem seen -> the first 小题号 with it: open addressing in
+// one block, as every question adds one.
+class FirstByHash {
+public:
+  explicit FirstByHash(qint64 expected) {
+    size_t capacity = 64;
+    while (capacity < size_t(std::min<qint64>(expected, 10000000)) * 2)
+      capacity *= 2;
+    m_slots.resize(capacity);
+  }
+  // The first number with `hash`, or nullptr after recording `n` as it.
+  const qint64 *findOrInsert(size_t hash, qint64 n) {
+    if (m_used * 2 >= m_slots.size())
+      grow();
+    Slot *s = find(hash);
+    if (s->used)
+      return &s->n;
+    *s = {hash, n, true};
+    ++m_used;
+    return nullptr;
+  }
+
+private:
+  struct Slot {
+    size_t hash = 0;
+    qint64 n = 0;
+    bool used = false;
+  };
+  Slot *find(size_t hash) {
+    const size_t mask = m_slots.size() - 1;
+    size_t i = (hash ^ (hash >> 29)) & mask;
+    while (m_slots[i].used && m_slots[i].hash != hash)
+      i = (i + 1) & mask;
+    return &m_slots[i];
+  }
+  void grow() {
+    std::vector<Slot> old(m_slots.size() * 2);
+    old.swap(m_slots);
+    for (const Slot &s : old)
+      if (s.used)
+        *find(s.hash) = s;
+  }
+  std::vector<Slot> m_slots;
+  size_t m_used = 0;
+};
+
 // A stem as the duplicate check compares it: no blanks, no punctuation or
 // symbols, letters folded, as UTF-8 in `out`, whose room is reused from row
 // to row. Chinese characters (U+4000 to U+9FFF, lead bytes E4 to E9) are
@@ -146,20 +209,32 @@ void normalise(QByteArrayView utf8, QByteArray &out) {
       i += 3;
       continue;
     }
+    // Punctuation and symbols (full-width commas, quotes, brackets) are
+    // common in Chinese texts: a well-formed two- or three-byte character
+    // that is dropped is known by its code point, without a QString.
+    if (b >= 0xC2 && b <= 0xEF) {
+      char32_t cp = 0;
+      qsizetype len = 0;
+      if (b < 0xE0) {
+        if (i + 1 < n && (p[i + 1] & 0xC0) == 0x80) {
+          cp = char32_t((b & 0x1F) << 6 | (p[i + 1] & 0x3F));
+          len = 2;
+        }
+      } else if (i + 2 < n && (p[i + 1] & 0xC0) == 0x80 && (p[i + 2] & 0xC0) == 0x80) {
+        cp = char32_t((b & 0x0F) << 12 | (p[i + 1] & 0x3F) << 6 | (p[i + 2] & 0x3F));
+        len = cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF) ? 3 : 0;
+      }
+      if (len > 0 && droppedCategory(QChar::category(cp))) {
+        i += len;
+        continue;
+      }
+    }
     const qsizetype len = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
     const QString ch = QString::fromUtf8(utf8.sliced(i, std::min(len, n - i)));
     i += len;
     if (ch.isEmpty())
       continue;
-    switch (ch.at(0).category()) {
-    case QChar::Separator_Space: case QChar::Separator_Line: case QChar::Separator_Paragraph:
-    case QChar::Other_Control: case QChar::Other_Format:
-    case QChar::Punctuation_Connector: case QChar::Punctuation_Dash: case QChar::Punctuation_Open:
-    case QChar::Punctuation_Close: case QChar::Punctuation_InitialQuote: case QChar::Punctuation_FinalQuote:
-    case QChar::Punctuation_Other: case QChar::Symbol_Math: case QChar::Symbol_Currency:
-    case QChar::Symbol_Modifier: case QChar::Symbol_Other:
-      break;
-    default: {
+    if (!droppedCategory(ch.at(0).category())) {
       const QByteArray folded = ch.toCaseFolded().toUtf8();
       if (kept + folded.size() > out.size()) { // folding may lengthen a character
         out.resize(kept + folded.size() + (n - i));
@@ -167,7 +242,6 @@ void normalise(QByteArrayView utf8, QByteArray &out) {
       }
       memcpy(o + kept, folded.constData(), size_t(folded.size()));
       kept += folded.size();
-    }
     }
   }
   out.truncate(kept);
@@ -227,8 +301,10 @@ BankLintResult LintBank(TADOConnection &c, const QString &programDir) {
     n.SQL.Add(QStringLiteral("SELECT count(*) FROM 小题"));
     n.OpenForward([&](const TForwardRow &r) { questionCount = r.LargeInt(0); });
   }
-  QHash<qint64, int> optionCount; // 小题号 -> options
-  optionCount.reserve(qsizetype(std::min<qint64>(questionCount, 10000000)));
+  // 小题号 -> options, in order of 小题号 (the questions are read in that
+  // order and walk it alongside).
+  std::vector<std::pair<qint64, int>> optionCount;
+  optionCount.reserve(size_t(std::min<qint64>(questionCount, 10000000)));
   {
     // In the table's own order: a sort of every option would cost more
     // than the rest of the check.
@@ -240,7 +316,7 @@ BankLintResult LintBank(TADOConnection &c, const QString &programDir) {
       const qint64 n = r.LargeInt(0);
       if (n != run) {
         if (runLength > 0)
-          optionCount[run] += runLength;
+          optionCount.emplace_back(run, runLength);
         run = n;
         runLength = 0;
       }
@@ -249,13 +325,24 @@ BankLintResult LintBank(TADOConnection &c, const QString &programDir) {
       lint.text(options, n, k >= 1 && k <= 26 ? optionFields[int(k) - 1] : QStringLiteral("选项%1").arg(k), r.Utf8(2));
     });
     if (runLength > 0)
-      optionCount[run] += runLength;
+      optionCount.emplace_back(run, runLength);
+    // Sorted (a run split in the table is one question's), then summed.
+    if (!std::is_sorted(optionCount.begin(), optionCount.end()))
+      std::sort(optionCount.begin(), optionCount.end());
+    size_t kept = 0;
+    for (size_t i = 0; i < optionCount.size(); ++i) {
+      if (kept > 0 && optionCount[kept - 1].first == optionCount[i].first)
+        optionCount[kept - 1].second += optionCount[i].second;
+      else
+        optionCount[kept++] = optionCount[i];
+    }
+    optionCount.resize(kept);
   }
+  size_t optionAt = 0; // where the walk of optionCount stands
   QSet<qint64> nodesUsed;
   // The hash of a normalised stem (seeded with its case's material) -> the
   // first 小题号 with it; a hit is confirmed by the first's own text.
-  QHash<size_t, qint64> stems;
-  stems.reserve(qsizetype(std::min<qint64>(questionCount, 10000000)));
+  FirstByHash stems(questionCount);
   TADOQuery firstStem(c, QStringLiteral("lint first stem"));
   firstStem.SQL.Add(QStringLiteral("SELECT 题目内容 FROM 小题 WHERE 小题号=?"));
   QByteArray key, other;
@@ -293,10 +380,8 @@ BankLintResult LintBank(TADOConnection &c, const QString &programDir) {
         lint.add(QStringLiteral("题干为空"), sub, QString::number(n), stemField, QStringLiteral("题干是空的"));
       } else {
         const size_t hash = qHash(key, cs == caseText.constEnd() ? size_t(0) : *cs);
-        const auto first = stems.constFind(hash);
-        if (first == stems.constEnd()) {
-          stems.insert(hash, n);
-        } else {
+        const qint64 *first = stems.findOrInsert(hash, n);
+        if (first) {
           firstStem.openWith({*first}); // the same case by the hash's seed; the stem by its text
           normalise(firstStem.IsEmpty() ? QByteArray() : firstStem.Fields(0).AsString().toUtf8(), other);
           if (other == key)
@@ -305,7 +390,12 @@ BankLintResult LintBank(TADOConnection &c, const QString &programDir) {
         }
       }
       if (choice) {
-        const int optionsHere = optionCount.value(n);
+        // Ascending numbers go on from the last place; any other starts over.
+        const auto from = optionAt < optionCount.size() && optionCount[optionAt].first <= n ? optionCount.begin() + qsizetype(optionAt)
+                                                                                          : optionCount.begin();
+        const auto at = std::lower_bound(from, optionCount.end(), n, [](const std::pair<qint64, int> &e, qint64 v) { return e.first < v; });
+        optionAt = size_t(at - optionCount.begin());
+        const int optionsHere = at != optionCount.end() && at->first == n ? at->second : 0;
         QString bad;
         int letters = 0;
         for (qsizetype i = 0; i < answer.size(); ++i) {
@@ -341,10 +431,14 @@ BankLintResult LintBank(TADOConnection &c, const QString &programDir) {
       lint.text(sub, n, explanationField, r.Utf8(6));
     });
   }
+  // By 大题号, so that a check says the same thing twice.
+  QList<qint64> unused;
   for (auto it = caseText.cbegin(); it != caseText.cend(); ++it)
     if (!caseUsed.contains(it.key()))
-      lint.add(QStringLiteral("案例没有小题"), cases, QString::number(it.key()), caseField,
-               QStringLiteral("案例没有小题（没有小题的大题号是 %1）").arg(it.key()));
+      unused << it.key();
+  std::sort(unused.begin(), unused.end());
+  for (const qint64 n : std::as_const(unused))
+    lint.add(QStringLiteral("案例没有小题"), cases, QString::number(n), caseField, QStringLiteral("案例没有小题（没有小题的大题号是 %1）").arg(n));
   {
     struct Node {
       qint64 id;

@@ -430,8 +430,13 @@ QString damagedProblem(const QString &path, const QString &part) {
   return QStringLiteral("%1: xlsx 工作簿中的“%2”已损坏（zip 数据不完整或校验不符）").arg(path, part);
 }
 
+// Where a workbook's shared strings usually are: streamed like the
+// worksheets (they hold most of a workbook's text), not kept whole.
+const QString kSharedStringsPart = QStringLiteral("xl/sharedStrings.xml");
+
 // The parts of a zip file the reader keeps in memory (everything but the
-// worksheets under xl/worksheets/, which are streamed), by name.
+// worksheets under xl/worksheets/ and the shared strings at their usual
+// place, which are streamed), by name.
 bool readSmallParts(const QString &path, QHash<QString, QByteArray> &parts, qint64 &total, QString &problem) {
   ArchivePtr a = openZip(path, problem);
   if (!a)
@@ -447,7 +452,7 @@ bool readSmallParts(const QString &path, QHash<QString, QByteArray> &parts, qint
     }
     const QString name = entryName(e);
     if ((!name.endsWith(QLatin1String(".xml")) && !name.endsWith(QLatin1String(".rels"))) ||
-        name.startsWith(QLatin1String("xl/worksheets/")))
+        name.startsWith(QLatin1String("xl/worksheets/")) || name == kSharedStringsPart)
       continue;
     EntryDevice d(a.get(), std::min(kMaxPart, kMaxTotal - total));
     QByteArray data;
@@ -587,8 +592,57 @@ void applyMerges(Sheet &sheet, int lastColumn, const QString &path, QStringList 
   }
 }
 
-// One worksheet's rows, hidden rows and columns and merged ranges.
-void readWorksheet(QXmlStreamReader &x, const Book &book, Sheet &sheet, const SheetReadOptions &options, QStringList &problems) {
+// A row as a reader that takes rows one at a time is handed it, kept in
+// less room until then: a cell is its column and text (a row with a cell
+// that has a problem is kept whole).
+struct PackedCell {
+  int column;
+  QString text;
+};
+struct PackedRow {
+  int number = 0;
+  bool hidden = false;
+  std::vector<PackedCell> cells;
+  std::vector<SheetCell> whole;
+};
+
+PackedRow packRow(SheetRow &row) {
+  PackedRow p;
+  p.number = row.number;
+  p.hidden = row.hidden;
+  const bool plain = std::all_of(row.cells.begin(), row.cells.end(), [](const SheetCell &c) { return c.problem.isEmpty(); });
+  if (!plain) {
+    p.whole = std::move(row.cells);
+    return p;
+  }
+  p.cells.reserve(row.cells.size());
+  for (SheetCell &c : row.cells)
+    p.cells.push_back({c.column, std::move(c.text)});
+  return p;
+}
+
+SheetRow unpackRow(PackedRow &p) {
+  SheetRow row;
+  row.number = p.number;
+  row.hidden = p.hidden;
+  if (!p.whole.empty()) {
+    row.cells = std::move(p.whole);
+    return row;
+  }
+  row.cells.resize(p.cells.size());
+  for (size_t i = 0; i < p.cells.size(); ++i) {
+    row.cells[i].column = p.cells[i].column;
+    row.cells[i].text = std::move(p.cells[i].text);
+  }
+  std::vector<PackedCell>().swap(p.cells);
+  return row;
+}
+
+// One worksheet's rows (handed to `keep`), hidden rows and columns and merged
+// ranges; `beforeMerges` is called before merged ranges are applied to the
+// sheet's rows.
+void readWorksheet(QXmlStreamReader &x, const Book &book, Sheet &sheet, const SheetReadOptions &options, QStringList &problems,
+                   const RowSink &keep, const std::function<void()> &beforeMerges) {
   const QString &path = sheet.file;
   int lastRow = 0;
   int width = -1;
@@ -596,7 +650,6 @@ void readWorksheet(QXmlStreamReader &x, const Book &book, Sheet &sheet, const Sh
   bool inRow = false;
   SheetRow row;
   std::vector<bool> hiddenColumn;
-  const RowSink keep = keepIn(sheet);
   auto finishRow = [&] {
     if (inRow) {
       if (!row.cells.empty())
@@ -743,11 +796,17 @@ void readWorksheet(QXmlStreamReader &x, const Book &book, Sheet &sheet, const Sh
   for (int c = 0; c < int(hiddenColumn.size()); ++c)
     if (hiddenColumn[size_t(c)] && (width < 0 || c < width) && c <= lastColumn)
       sheet.hiddenColumns.push_back(c);
-  if (!sheet.merges.isEmpty())
+  if (!sheet.merges.isEmpty()) {
+    if (beforeMerges)
+      beforeMerges();
     applyMerges(sheet, width >= 0 ? std::min(width - 1, lastColumn) : lastColumn, path, problems);
+  }
 }
 
-void readXlsx(const QString &path, SheetFileContents &result, const SheetReadOptions &options) {
+// With `packed`, the rows of each sheet of `result` are kept there instead,
+// at the same index, unless the sheet has merged ranges.
+void readXlsx(const QString &path, SheetFileContents &result, const SheetReadOptions &options,
+              std::vector<std::vector<PackedRow>> *packed = nullptr) {
   QHash<QString, QByteArray> parts;
   QString problem;
   qint64 total = 0;
@@ -786,18 +845,45 @@ void readXlsx(const QString &path, SheetFileContents &result, const SheetReadOpt
   }
 
   Book book;
-  if (parts.contains(sharedPart)) {
-    QXmlStreamReader x(parts.value(sharedPart));
+  auto readShared = [&](QXmlStreamReader &x) {
     while (!x.atEnd()) {
       x.readNext();
       if (x.isStartElement() && x.name() == QLatin1String("si"))
         book.shared << richText(x);
     }
+  };
+  if (parts.contains(sharedPart)) {
+    QXmlStreamReader x(parts.value(sharedPart));
+    readShared(x);
     if (x.hasError()) {
       xmlProblem(sharedPart, x);
       return;
     }
     parts.remove(sharedPart);
+  } else if (sharedPart == kSharedStringsPart) {
+    ArchivePtr a = openZip(path, problem);
+    if (!a) {
+      result.problems << problem;
+      return;
+    }
+    archive_entry *e = nullptr;
+    while (archive_read_next_header(a.get(), &e) == ARCHIVE_OK) {
+      if (entryName(e) != sharedPart)
+        continue;
+      EntryDevice d(a.get(), std::min(kMaxPart, kMaxTotal - total));
+      QXmlStreamReader x(&d);
+      readShared(x);
+      total += d.total;
+      if (d.tooLarge || d.failed) {
+        result.problems << (d.tooLarge ? tooLargeProblem(path, sharedPart) : damagedProblem(path, sharedPart));
+        return;
+      }
+      if (x.hasError()) {
+        xmlProblem(sharedPart, x);
+        return;
+      }
+      break;
+    }
   }
   if (parts.contains(stylesPart)) {
     QHash<int, QString> custom;
@@ -860,16 +946,30 @@ void readXlsx(const QString &path, SheetFileContents &result, const SheetReadOpt
   enum State { Missing, Read, Broken };
   std::vector<Sheet> sheets(refs.size());
   std::vector<State> state(refs.size(), Missing);
+  std::vector<std::vector<PackedRow>> packedRows(packed ? refs.size() : 0);
   auto parse = [&](size_t i, QXmlStreamReader &x) {
     Sheet &sheet = sheets[i];
     sheet.file = path;
     sheet.name = refs[i].name;
     sheet.hidden = refs[i].hidden;
-    readWorksheet(x, book, sheet, options, result.problems);
+    if (packed) {
+      std::vector<PackedRow> &rows = packedRows[i];
+      readWorksheet(x, book, sheet, options, result.problems, [&rows](SheetRow &row) { rows.push_back(packRow(row)); },
+                    [&] {
+                      sheet.rows.reserve(rows.size());
+                      for (PackedRow &p : rows)
+                        sheet.rows.push_back(unpackRow(p));
+                      std::vector<PackedRow>().swap(rows);
+                    });
+    } else {
+      readWorksheet(x, book, sheet, options, result.problems, keepIn(sheet), {});
+    }
     state[i] = Read;
     if (x.hasError()) {
       state[i] = Broken;
       sheet.rows.clear();
+      if (packed)
+        packedRows[i].clear();
     }
   };
   QHash<QString, size_t> streamed; // part -> the first sheet that names it
@@ -911,6 +1011,8 @@ void readXlsx(const QString &path, SheetFileContents &result, const SheetReadOpt
   for (size_t i = 0; i < refs.size(); ++i) {
     if (state[i] == Missing && streamed.contains(refs[i].part) && state[streamed.value(refs[i].part)] == Read) {
       sheets[i].rows = sheets[streamed.value(refs[i].part)].rows; // two sheets name the same part
+      if (packed)
+        packedRows[i] = packedRows[streamed.value(refs[i].part)];
       sheets[i].file = path;
       sheets[i].name = refs[i].name;
       sheets[i].hidden = refs[i].hidden;
@@ -918,8 +1020,11 @@ void readXlsx(const QString &path, SheetFileContents &result, const SheetReadOpt
     }
     if (state[i] == Missing)
       result.problems << QStringLiteral("%1:%2: 工作簿中找不到这张工作表的内容（%3）").arg(path, refs[i].name, refs[i].part);
-    if (state[i] == Read)
+    if (state[i] == Read) {
       result.sheets.push_back(std::move(sheets[i]));
+      if (packed)
+        packed->push_back(std::move(packedRows[i]));
+    }
   }
 }
 
@@ -1246,9 +1351,16 @@ SheetFileContents ReadCsvBytes(const QString &path, const QByteArray &bytes, con
   return result;
 }
 
+// A CSV file's bytes: mapped into memory when it can be (no copy is made),
+// else read.
+struct CsvBytes {
+  QFile file;
+  QByteArray bytes;
+};
+
 // The checks every file gets before it is read; false with a problem in
-// `result` when it cannot be read. `bytes` gets a CSV file's bytes.
-static bool openSheetFile(const QString &path, SheetFileContents &result, QByteArray &bytes) {
+// `result` when it cannot be read. `csv` gets a CSV file's bytes.
+static bool openSheetFile(const QString &path, SheetFileContents &result, CsvBytes &csv) {
   const QFileInfo info(path);
   if (!info.exists()) {
     result.problems << QStringLiteral("%1: 文件不存在").arg(path);
@@ -1264,42 +1376,51 @@ static bool openSheetFile(const QString &path, SheetFileContents &result, QByteA
     result.problems << QStringLiteral("%1: 只能导入 .xlsx 或 .csv 文件").arg(path);
     return false;
   }
-  QFile f(path);
+  QFile &f = csv.file;
+  f.setFileName(path);
   if (!f.open(QIODevice::ReadOnly)) {
     result.problems << QStringLiteral("%1: 无法读取：%2").arg(path, f.errorString());
     return false;
   }
-  bytes = f.readAll();
+  const qint64 size = f.size();
+  uchar *mapped = size > 0 && size < (qint64(1) << 31) ? f.map(0, size) : nullptr;
+  if (mapped)
+    csv.bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), qsizetype(size));
+  else
+    csv.bytes = f.readAll();
   return true;
 }
 
 SheetFileContents ReadSheetFile(const QString &path, const SheetReadOptions &options) {
   SheetFileContents result;
-  QByteArray bytes;
-  if (!openSheetFile(path, result, bytes))
+  CsvBytes csv;
+  if (!openSheetFile(path, result, csv))
     return result;
   if (isXlsx(path)) {
     readXlsx(path, result, options);
     return result;
   }
   Sheet sheet;
-  if (readCsv(path, bytes, options, result, sheet, keepIn))
+  if (readCsv(path, csv.bytes, options, result, sheet, keepIn))
     result.sheets.push_back(std::move(sheet));
   return result;
 }
 
 SheetFileContents ReadSheetFileRows(const QString &path, const SheetReadOptions &options, SheetRowReceiver &receiver) {
   SheetFileContents result;
-  QByteArray bytes;
-  if (!openSheetFile(path, result, bytes))
+  CsvBytes csv;
+  if (!openSheetFile(path, result, csv))
     return result;
   if (isXlsx(path)) {
-    // A workbook's merged ranges come after its rows: a sheet is read
-    // whole, then handed on and let go.
-    readXlsx(path, result, options);
+    // A workbook's merged ranges come after its rows, and a damaged part
+    // drops what was read of it: the sheets are read whole (packed), then
+    // handed on and let go.
+    std::vector<std::vector<PackedRow>> packed;
+    readXlsx(path, result, options, &packed);
     std::vector<Sheet> sheets = std::move(result.sheets);
     result.sheets.clear();
-    for (Sheet &sheet : sheets) {
+    for (size_t i = 0; i < sheets.size(); ++i) {
+      Sheet &sheet = sheets[i];
       std::vector<SheetRow> rows = std::move(sheet.rows);
       sheet.rows.clear();
       receiver.sheetBegins(sheet);
@@ -1308,13 +1429,18 @@ SheetFileContents ReadSheetFileRows(const QString &path, const SheetReadOptions 
         row = SheetRow();
       }
       std::vector<SheetRow>().swap(rows);
+      for (PackedRow &p : packed[i]) {
+        SheetRow row = unpackRow(p);
+        receiver.row(row);
+      }
+      std::vector<PackedRow>().swap(packed[i]);
       receiver.sheetEnds(sheet);
     }
     return result;
   }
   Sheet sheet;
   bool begun = false;
-  const bool read = readCsv(path, bytes, options, result, sheet, [&](Sheet &s) -> RowSink {
+  const bool read = readCsv(path, csv.bytes, options, result, sheet, [&](Sheet &s) -> RowSink {
     receiver.sheetBegins(s);
     begun = true;
     return [&receiver](SheetRow &row) { receiver.row(row); };
