@@ -403,6 +403,9 @@ private:
   QStringList m_sheetProblems, m_caseProblems; // the rows', then the cases'
   QHash<QString, int> m_columns;                // header name -> column
   QHash<int, QString> m_names;                  // column -> a question column's name
+  // Where the question columns are, in the order of questionColumns().
+  enum Column { Subject, Chapter, Section, Type, Stem, Answer, Explanation, Score, Case, CaseGroup, OptionA, ColumnCount = OptionA + kMaxOptions };
+  int m_column[ColumnCount] = {};
   int m_nameCol = -1, m_valueCol = -1;          // of a parameter sheet
   // Its cases: the one open (its rows so far) and those finished.
   std::vector<Row> m_caseRows;
@@ -564,6 +567,8 @@ void Checker::header(const SheetRow &r) {
   for (auto it = m_columns.cbegin(); it != m_columns.cend(); ++it)
     if (known.contains(it.key()))
       m_names.insert(it.value(), it.key());
+  for (int c = 0; c < ColumnCount; ++c)
+    m_column[c] = m_columns.value(known[c], -1);
   m_mode = Mode::Questions;
 }
 
@@ -601,11 +606,11 @@ void Checker::paramRow(const SheetRow &r) {
 }
 
 void Checker::questionRow(const SheetRow &r) {
-  auto cell = [&](const QString &column) {
-    const auto c = m_columns.constFind(column);
-    if (c == m_columns.constEnd())
+  auto cell = [&](Column column) {
+    const int c = m_column[column];
+    if (c < 0)
       return QString();
-    return r.text(*c).trimmed();
+    return r.text(c).trimmed();
   };
   // A cell of the question that shows no text to take (an error value,
   // a formula never computed, a format beyond reading) refuses the row;
@@ -621,16 +626,16 @@ void Checker::questionRow(const SheetRow &r) {
     return;
   Row row;
   row.line = r.number;
-  row.subject = cell(kSubject);
-  row.chapter = cell(kChapter);
-  row.section = cell(kSection);
-  row.type = cell(kType);
-  row.stem = cell(kStem);
-  row.answer = cell(kAnswer);
-  row.explanation = cell(kExplanation);
-  row.score = cell(kScore);
-  row.caseText = cell(kCase);
-  row.caseId = cell(kCaseGroup);
+  row.subject = cell(Subject);
+  row.chapter = cell(Chapter);
+  row.section = cell(Section);
+  row.type = cell(Type);
+  row.stem = cell(Stem);
+  row.answer = cell(Answer);
+  row.explanation = cell(Explanation);
+  row.score = cell(Score);
+  row.caseText = cell(Case);
+  row.caseId = cell(CaseGroup);
   const int line = r.number;
 
   for (const QString *name : {&kSubject, &kChapter, &kSection}) {
@@ -649,7 +654,7 @@ void Checker::questionRow(const SheetRow &r) {
   QString optionTexts[kMaxOptions];
   int lastFilled = -1;
   for (int k = 0; k < kMaxOptions; ++k) {
-    optionTexts[k] = cell(m_optionColumns[k]);
+    optionTexts[k] = cell(Column(OptionA + k));
     if (!optionTexts[k].isEmpty())
       lastFilled = k;
   }
@@ -759,7 +764,7 @@ void Checker::questionRow(const SheetRow &r) {
 void Checker::take(Row &&row) {
   ++questions;
   // A kept number is used once; the others follow the largest kept.
-  const auto kept = m_kept.numbers.find(row.sectionKey() + kSep + row.stem);
+  const auto kept = m_kept.numbers.isEmpty() ? m_kept.numbers.end() : m_kept.numbers.find(row.sectionKey() + kSep + row.stem);
   if (kept != m_kept.numbers.end() && !kept->empty()) {
     row.number = kept->front();
     kept->erase(kept->begin());

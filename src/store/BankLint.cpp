@@ -30,15 +30,20 @@ public:
     m_result.kinds.append({kind, 1});
   }
 
+  // Plain text without markup or addresses needs no look beyond its size
+  // (four vectorised searches beat one pass byte by byte).
+  static bool needsLook(QByteArrayView utf8) {
+    const void *d = utf8.data();
+    const size_t len = size_t(utf8.size());
+    return utf8.size() > kMaxText || memchr(d, '<', len) || memchr(d, ':', len) || memchr(d, '&', len) || memchr(d, '/', len);
+  }
+
   // The checks every text of the page gets: size, markup that would be
   // shown as text, active content, pictures.
   void text(const QString &table, qint64 number, const QString &field, QByteArrayView utf8) {
     // Plain text without markup or addresses needs no look beyond its size
     // (four vectorised searches beat one pass byte by byte).
-    const void *d = utf8.data();
-    const size_t len = size_t(utf8.size());
-    const bool plain = !memchr(d, '<', len) && !memchr(d, ':', len) && !memchr(d, '&', len) && !memchr(d, '/', len);
-    if (plain && utf8.size() <= kMaxText)
+    if (!needsLook(utf8))
       return;
     const QString id = QString::number(number);
     if (utf8.size() > kMaxText) {
@@ -137,23 +142,26 @@ bool droppedCategory(QChar::Category c) {
 }
 
 // The hash of each stem seen -> the first 小题号 with it: open addressing in
-// one block, as every question adds one.
+// one small block (a slot is the hash and the number; hash 0 marks a free
+// slot and is kept aside), as every question looks it up once.
 class FirstByHash {
 public:
-  explicit FirstByHash(qint64 expected) {
-    size_t capacity = 64;
-    while (capacity < size_t(std::min<qint64>(expected, 10000000)) * 2)
-      capacity *= 2;
-    m_slots.resize(capacity);
-  }
+  FirstByHash() : m_slots(1024) {}
   // The first number with `hash`, or nullptr after recording `n` as it.
   const qint64 *findOrInsert(size_t hash, qint64 n) {
-    if (m_used * 2 >= m_slots.size())
+    if (hash == 0) {
+      if (m_zeroUsed)
+        return &m_zero;
+      m_zeroUsed = true;
+      m_zero = n;
+      return nullptr;
+    }
+    if (m_used * 10 >= m_slots.size() * 8)
       grow();
     Slot *s = find(hash);
-    if (s->used)
+    if (s->hash == hash)
       return &s->n;
-    *s = {hash, n, true};
+    *s = {hash, n};
     ++m_used;
     return nullptr;
   }
@@ -162,12 +170,11 @@ private:
   struct Slot {
     size_t hash = 0;
     qint64 n = 0;
-    bool used = false;
   };
   Slot *find(size_t hash) {
     const size_t mask = m_slots.size() - 1;
     size_t i = (hash ^ (hash >> 29)) & mask;
-    while (m_slots[i].used && m_slots[i].hash != hash)
+    while (m_slots[i].hash != 0 && m_slots[i].hash != hash)
       i = (i + 1) & mask;
     return &m_slots[i];
   }
@@ -175,11 +182,13 @@ private:
     std::vector<Slot> old(m_slots.size() * 2);
     old.swap(m_slots);
     for (const Slot &s : old)
-      if (s.used)
+      if (s.hash != 0)
         *find(s.hash) = s;
   }
   std::vector<Slot> m_slots;
   size_t m_used = 0;
+  bool m_zeroUsed = false;
+  qint64 m_zero = 0;
 };
 
 // A stem as the duplicate check compares it: no blanks, no punctuation or
@@ -203,10 +212,13 @@ void normalise(QByteArrayView utf8, QByteArray &out) {
       continue;
     }
     if (b >= 0xE4 && b <= 0xE9 && i + 2 < n) {
-      o[kept++] = char(p[i]);
-      o[kept++] = char(p[i + 1]);
-      o[kept++] = char(p[i + 2]);
-      i += 3;
+      // A run of them is copied at once.
+      qsizetype end = i + 3;
+      while (end + 2 < n && p[end] >= 0xE4 && p[end] <= 0xE9)
+        end += 3;
+      memcpy(o + kept, p + i, size_t(end - i));
+      kept += end - i;
+      i = end;
       continue;
     }
     // Punctuation and symbols (full-width commas, quotes, brackets) are
@@ -295,16 +307,9 @@ BankLintResult LintBank(TADOConnection &c, const QString &programDir) {
       caseText.insert(n, qHash(normalised(r.Utf8(1)), size_t(0x5bd1e995)));
     });
   }
-  qint64 questionCount = 0;
-  {
-    TADOQuery n(c, QStringLiteral("lint count"));
-    n.SQL.Add(QStringLiteral("SELECT count(*) FROM 小题"));
-    n.OpenForward([&](const TForwardRow &r) { questionCount = r.LargeInt(0); });
-  }
   // 小题号 -> options, in order of 小题号 (the questions are read in that
   // order and walk it alongside).
   std::vector<std::pair<qint64, int>> optionCount;
-  optionCount.reserve(size_t(std::min<qint64>(questionCount, 10000000)));
   {
     // In the table's own order: a sort of every option would cost more
     // than the rest of the check.
@@ -322,7 +327,10 @@ BankLintResult LintBank(TADOConnection &c, const QString &programDir) {
       }
       ++runLength;
       const qint64 k = r.LargeInt(1);
-      lint.text(options, n, k >= 1 && k <= 26 ? optionFields[int(k) - 1] : QStringLiteral("选项%1").arg(k), r.Utf8(2));
+      const QByteArrayView text = r.Utf8(2);
+      if (Lint::needsLook(text)) {
+        lint.text(options, n, k >= 1 && k <= 26 ? optionFields[int(k) - 1] : QStringLiteral("选项%1").arg(k), text);
+      }
     });
     if (runLength > 0)
       optionCount.emplace_back(run, runLength);
@@ -342,7 +350,7 @@ BankLintResult LintBank(TADOConnection &c, const QString &programDir) {
   QSet<qint64> nodesUsed;
   // The hash of a normalised stem (seeded with its case's material) -> the
   // first 小题号 with it; a hit is confirmed by the first's own text.
-  FirstByHash stems(questionCount);
+  FirstByHash stems;
   TADOQuery firstStem(c, QStringLiteral("lint first stem"));
   firstStem.SQL.Add(QStringLiteral("SELECT 题目内容 FROM 小题 WHERE 小题号=?"));
   QByteArray key, other;

@@ -200,7 +200,10 @@ RowSink keepIn(Sheet &sheet) {
 // breaks (a CR LF inside a cell becomes LF). The bytes of '"', ',', CR and
 // LF never occur inside a UTF-8 character, so the text is split as bytes
 // and each cell decoded on its own.
-void parseCsv(QByteArrayView text, Sheet &sheet, QStringList &problems, const SheetReadOptions &options, const RowSink &sink) {
+// Cells of rows that are kept are given no more room than they need; rows
+// handed on one at a time are let go too soon to be worth the copy.
+void parseCsv(QByteArrayView text, Sheet &sheet, QStringList &problems, const SheetReadOptions &options, const RowSink &sink,
+              bool rowsKept) {
   const char *p = text.data();
   const qsizetype n = text.size();
   qsizetype i = 0;
@@ -286,7 +289,7 @@ void parseCsv(QByteArrayView text, Sheet &sheet, QStringList &problems, const Sh
         ++sheet.cellsPastHeader;
       } else {
         // fromUtf8 reserves a unit per byte: three times what Chinese needs.
-        if (cell.capacity() > cell.size() + cell.size() / 4 + 8)
+        if (rowsKept && cell.capacity() > cell.size() + cell.size() / 4 + 8)
           cell.squeeze();
         row.cells.push_back(textCell(column, std::move(cell)));
       }
@@ -1329,7 +1332,7 @@ bool isXlsx(const QString &path) { return path.endsWith(QLatin1String(".xlsx"), 
 // A CSV file's one sheet, its rows handed to `sink`; the sheet comes back
 // without rows.
 static bool readCsv(const QString &path, const QByteArray &bytes, const SheetReadOptions &options, SheetFileContents &result,
-                    Sheet &sheet, const std::function<RowSink(Sheet &)> &sinkFor) {
+                    Sheet &sheet, const std::function<RowSink(Sheet &)> &sinkFor, bool rowsKept = true) {
   QByteArray converted;
   QByteArrayView text;
   QString problem;
@@ -1339,7 +1342,7 @@ static bool readCsv(const QString &path, const QByteArray &bytes, const SheetRea
   }
   sheet.file = path;
   sheet.name = QFileInfo(path).completeBaseName();
-  parseCsv(text, sheet, result.problems, options, sinkFor(sheet));
+  parseCsv(text, sheet, result.problems, options, sinkFor(sheet), rowsKept);
   return true;
 }
 
@@ -1444,7 +1447,7 @@ SheetFileContents ReadSheetFileRows(const QString &path, const SheetReadOptions 
     receiver.sheetBegins(s);
     begun = true;
     return [&receiver](SheetRow &row) { receiver.row(row); };
-  });
+  }, false);
   if (read && begun)
     receiver.sheetEnds(sheet);
   return result;
