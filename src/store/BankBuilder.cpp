@@ -11,7 +11,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <exception>
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <thread>
+#include <unistd.h>
 
 QString BankSchemaSql() { return QString::fromUtf8(kBankSchemaSql); }
 
@@ -44,7 +48,8 @@ static void execOrThrow(sqlite3 *db, const QByteArray &sql) {
 // and which is deleted when anything fails, is written without a journal
 // on disk and without a sync per step (ReplaceWithPartial syncs it once
 // before the rename).
-static void buildBankFile(const QString &out, const std::function<void(TADOConnection &)> &body, bool bulk = false) {
+static void buildBankFile(const QString &out, const std::function<void(TADOConnection &)> &body, bool bulk = false,
+                          const std::function<void(const QString &)> &whileSyncing = {}) {
   CheckOutputPath(out);
   const QString partial = out + QStringLiteral(".partial");
   QFile::remove(partial);
@@ -63,7 +68,27 @@ static void buildBankFile(const QString &out, const std::function<void(TADOConne
     }
     c.Close();
     MaskDatabaseFile(partial);
-    ReplaceWithPartial(partial, out);
+    // The file reaches the disk while `whileSyncing` reads it; it takes the
+    // place of `out` whatever that throws (which is thrown after).
+    std::exception_ptr thrown;
+    if (whileSyncing) {
+      std::thread sync([name = QFile::encodeName(partial)] {
+        const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0) {
+          ::fsync(fd);
+          ::close(fd);
+        }
+      });
+      try {
+        whileSyncing(partial);
+      } catch (...) {
+        thrown = std::current_exception();
+      }
+      sync.join();
+    }
+    ReplaceWithPartial(partial, out); // syncs (what is left) before the rename
+    if (thrown)
+      std::rethrow_exception(thrown);
   } catch (...) {
     QFile::remove(partial);
     QFile::remove(partial + QStringLiteral("-journal"));
@@ -131,7 +156,8 @@ void BuildBankFromTexts(const QString &out, const QStringList &sqlTexts, bool wi
   });
 }
 
-void BuildBankInBulk(const QString &out, const std::function<void(TADOConnection &)> &fill) {
+void BuildBankInBulk(const QString &out, const std::function<void(TADOConnection &)> &fill,
+                     const std::function<void(const QString &)> &whileSyncing) {
   buildBankFile(
       out,
       [&](TADOConnection &c) {
@@ -158,7 +184,7 @@ void BuildBankInBulk(const QString &out, const std::function<void(TADOConnection
         for (const QByteArray &sql : indexes)
           execOrThrow(c.handle(), sql);
       },
-      true);
+      true, whileSyncing);
 }
 
 namespace {

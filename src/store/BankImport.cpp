@@ -928,15 +928,27 @@ BankImportResult ImportBankSheets(const QString &out, const QStringList &files, 
     struct Dropped {};
     bool begun = false;
     try {
-      BuildBankInBulk(out, [&](TADOConnection &c) {
-        begun = true;
-        BankWriter writer(c);
-        Checker checker(options, kept, &writer);
-        checker.read(files);
-        if (!finishRead(checker))
-          throw Dropped();
-        checker.finishWriting();
-      });
+      BuildBankInBulk(
+          out,
+          [&](TADOConnection &c) {
+            begun = true;
+            BankWriter writer(c);
+            Checker checker(options, kept, &writer);
+            checker.read(files);
+            if (!finishRead(checker))
+              throw Dropped();
+            checker.finishWriting();
+          },
+          [&](const QString &partial) {
+            // What the bank tool's check would say about the bank, as notes.
+            if (!options.note)
+              return;
+            const BankLintResult lint = LintBankFile(partial, QString());
+            for (const QString &p : lint.problems)
+              options.note(QStringLiteral("检查：") + p);
+            if (!lint.problems.isEmpty())
+              options.note(QStringLiteral("检查：") + lint.summary());
+          });
       written = true;
     } catch (const Dropped &) {
       return result;
@@ -956,14 +968,6 @@ BankImportResult ImportBankSheets(const QString &out, const QStringList &files, 
     if (!options.dryRun) // a partial file given as a sheet is refused by the reader: not reached
       throw FileError(QStringLiteral("%1: 这是要导入的表格文件，不能同时作为输出的题库文件").arg(partial.filePath()));
     return result;
-  }
-  // What the bank tool's check would say about the bank, as notes.
-  if (options.note) {
-    const BankLintResult lint = LintBankFile(out, QString());
-    for (const QString &p : lint.problems)
-      options.note(QStringLiteral("检查：") + p);
-    if (!lint.problems.isEmpty())
-      options.note(QStringLiteral("检查：") + lint.summary());
   }
   return result;
 }
