@@ -313,9 +313,14 @@ QStringList questionColumns() {
   return known;
 }
 
+// Only blanks (what trimmed() takes away): known at the first other character.
+bool blank(const QString &text) {
+  return std::all_of(text.begin(), text.end(), [](QChar c) { return c.isSpace(); });
+}
+
 bool emptyRow(const SheetRow &r) {
   for (const SheetCell &c : r.cells)
-    if (!c.text.trimmed().isEmpty() || !c.problem.isEmpty())
+    if (!blank(c.text) || !c.problem.isEmpty())
       return false;
   return true;
 }
@@ -658,6 +663,7 @@ void Checker::questionRow(const SheetRow &r) {
     if (!optionTexts[k].isEmpty())
       lastFilled = k;
   }
+  row.options.reserve(lastFilled + 1);
   for (int k = 0; k <= lastFilled; ++k) {
     QString &text = optionTexts[k];
     if (text.isEmpty()) {
