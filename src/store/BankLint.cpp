@@ -311,6 +311,20 @@ BankLintResult LintBank(TADOConnection &c, const QString &programDir) {
   // order and walk it alongside).
   std::vector<std::pair<qint64, int>> optionCount;
   {
+    // Room for a run per option row, as many as the largest rowid says
+    // (found at once; the room is only used as it is filled). A table
+    // without rowids gets none.
+    TADOQuery q(c, QStringLiteral("lint option rows"));
+    q.SQL.Add(QStringLiteral("SELECT max(rowid) FROM 答案选项"));
+    try {
+      q.OpenForward([&](const TForwardRow &r) {
+        if (const std::optional<qint64> last = r.StoredInteger(0))
+          optionCount.reserve(size_t(std::clamp<qint64>(*last, 0, 1 << 22)));
+      });
+    } catch (const EDatabaseError &) {
+    }
+  }
+  {
     // In the table's own order: a sort of every option would cost more
     // than the rest of the check.
     TADOQuery q(c, QStringLiteral("lint options"));
