@@ -411,10 +411,9 @@ private:
   // Where the question columns are, in the order of questionColumns().
   enum Column { Subject, Chapter, Section, Type, Stem, Answer, Explanation, Score, Case, CaseGroup, OptionA, ColumnCount = OptionA + kMaxOptions };
   int m_column[ColumnCount] = {};
-  int m_nameCol = -1, m_valueCol = -1;          // of a parameter sheet
+  int m_nameCol = -1, m_valueCol = -1; // of a parameter sheet
   // Its cases: the one open (its rows so far) and those finished.
   std::vector<Row> m_caseRows;
-  int m_caseCount = 0;
   QHash<QString, int> m_finished; // 案例组 -> line of its first row
 
   // Across files.
