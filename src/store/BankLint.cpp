@@ -9,7 +9,9 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace {
@@ -142,11 +144,21 @@ bool droppedCategory(QChar::Category c) {
 }
 
 // The hash of each stem seen -> the first 小题号 with it: open addressing in
-// one small block (a slot is the hash and the number; hash 0 marks a free
-// slot and is kept aside), as every question looks it up once.
+// one block (a slot is the hash and the number; hash 0 marks a free slot
+// and is kept aside), as every question looks it up once. The block comes
+// zeroed from the system, its pages touched only as they are used.
 class FirstByHash {
 public:
-  FirstByHash() : m_slots(1024) {}
+  explicit FirstByHash(qint64 expected) {
+    size_t capacity = 1024;
+    while (capacity * 4 < size_t(std::clamp<qint64>(expected, 0, 1 << 22)) * 5)
+      capacity *= 2;
+    allocate(capacity);
+  }
+  ~FirstByHash() { std::free(m_slots); }
+  FirstByHash(const FirstByHash &) = delete;
+  FirstByHash &operator=(const FirstByHash &) = delete;
+
   // The first number with `hash`, or nullptr after recording `n` as it.
   const qint64 *findOrInsert(size_t hash, qint64 n) {
     if (hash == 0) {
@@ -156,7 +168,7 @@ public:
       m_zero = n;
       return nullptr;
     }
-    if (m_used * 10 >= m_slots.size() * 8)
+    if (m_used * 10 >= m_capacity * 8)
       grow();
     Slot *s = find(hash);
     if (s->hash == hash)
@@ -168,24 +180,33 @@ public:
 
 private:
   struct Slot {
-    size_t hash = 0;
-    qint64 n = 0;
+    size_t hash;
+    qint64 n;
   };
+  void allocate(size_t capacity) {
+    m_slots = static_cast<Slot *>(std::calloc(capacity, sizeof(Slot)));
+    if (!m_slots)
+      throw std::bad_alloc();
+    m_capacity = capacity;
+  }
   Slot *find(size_t hash) {
-    const size_t mask = m_slots.size() - 1;
+    const size_t mask = m_capacity - 1;
     size_t i = (hash ^ (hash >> 29)) & mask;
     while (m_slots[i].hash != 0 && m_slots[i].hash != hash)
       i = (i + 1) & mask;
     return &m_slots[i];
   }
   void grow() {
-    std::vector<Slot> old(m_slots.size() * 2);
-    old.swap(m_slots);
-    for (const Slot &s : old)
-      if (s.hash != 0)
-        *find(s.hash) = s;
+    Slot *old = m_slots;
+    const size_t oldCapacity = m_capacity;
+    allocate(oldCapacity * 2);
+    for (size_t k = 0; k < oldCapacity; ++k)
+      if (old[k].hash != 0)
+        *find(old[k].hash) = old[k];
+    std::free(old);
   }
-  std::vector<Slot> m_slots;
+  Slot *m_slots = nullptr;
+  size_t m_capacity = 0;
   size_t m_used = 0;
   bool m_zeroUsed = false;
   qint64 m_zero = 0;
@@ -364,7 +385,17 @@ BankLintResult LintBank(TADOConnection &c, const QString &programDir) {
   QSet<qint64> nodesUsed;
   // The hash of a normalised stem (seeded with its case's material) -> the
   // first 小题号 with it; a hit is confirmed by the first's own text.
-  FirstByHash stems;
+  // As many as the largest 小题号 says (found at once), when it says.
+  qint64 expected = 0;
+  {
+    TADOQuery q(c, QStringLiteral("lint question rows"));
+    q.SQL.Add(QStringLiteral("SELECT max(rowid) FROM 小题"));
+    try {
+      q.OpenForward([&](const TForwardRow &r) { expected = r.StoredInteger(0).value_or(0); });
+    } catch (const EDatabaseError &) {
+    }
+  }
+  FirstByHash stems(expected);
   TADOQuery firstStem(c, QStringLiteral("lint first stem"));
   firstStem.SQL.Add(QStringLiteral("SELECT 题目内容 FROM 小题 WHERE 小题号=?"));
   QByteArray key, other;
