@@ -9,8 +9,10 @@
 #include "render/Gbk.h"
 #include "store/BankBuilder.h"
 #include "store/BankImport.h"
+#include "store/FileError.h"
 #include "store/SheetFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -466,6 +468,36 @@ private slots:
     r = ImportBankSheets(out, {file});
     QVERIFY(r.problems.isEmpty());
     QCOMPARE(dump(out, "SELECT 答案 FROM 小题"), (QStringList{"A"}));
+  }
+
+  // Rows are written as they are checked: a problem in the last row still
+  // leaves an existing bank as it was and no partial file behind. An output
+  // that cannot be made is named only when the rows have no problem.
+  void problemAfterWrittenRows() {
+    QTemporaryDir dir;
+    QList<QStringList> rows;
+    for (int i = 0; i < 500; ++i)
+      rows << row("单项选择题", QStringLiteral("题%1").arg(i), {"甲", "乙"}, "A");
+    rows << row("单项选择题", "最后一题", {"甲", "乙"}, "C");
+    const QString bad = dir.filePath(QStringLiteral("bad.csv"));
+    writeCsv(bad, rows);
+    const QString out = dir.filePath(QStringLiteral("out.db"));
+    writeFile(out, "old");
+    BankImportResult r = ImportBankSheets(out, {bad});
+    QCOMPARE(r.problems, (QStringList{bad + ":bad:502: 答案: 答案中的 C 没有对应的选项（这道题只有 A 到 B）"}));
+    QFile f(out);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("old"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("partial")), QStringList());
+
+    const QString nowhere = dir.filePath(QStringLiteral("missing/out.db"));
+    r = ImportBankSheets(nowhere, {bad});
+    QCOMPARE(r.problems.size(), 1);
+    rows.removeLast();
+    const QString good = dir.filePath(QStringLiteral("good.csv"));
+    writeCsv(good, rows);
+    QVERIFY_THROWS_EXCEPTION(AppError, ImportBankSheets(nowhere, {good}));
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("missing"))));
   }
 };
 

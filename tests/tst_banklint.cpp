@@ -58,6 +58,10 @@ private slots:
                                           << "小题:1: 答案: 答案中的“C”不在选项中（这道题只有 A 到 B）";
     QTest::newRow("same stem") << QString(kInsert) + "(4,4,3,'简答题',2,' 天空 是什么颜色? ','答','');"
                                << "小题:4: 题目内容: 题干与小题 1 相同";
+    QTest::newRow("same stem, full-width marks") << QString(kInsert) + "(4,4,3,'简答题',2,'“天空”是什么颜色。','答','');"
+                                                 << "小题:4: 题目内容: 题干与小题 1 相同";
+    QTest::newRow("options apart in the table") << "INSERT INTO 答案选项 VALUES(2,2,1,'甲'),(1,1,3,'C．红'); UPDATE 小题 SET 答案='C' WHERE 小题号=1;"
+                                                << QString();
     QTest::newRow("empty stem") << QString(kInsert) + "(4,4,3,'简答题',2,' \n ','答','');"
                                 << "小题:4: 题目内容: 题干是空的";
     QTest::newRow("case without sub-questions") << "INSERT INTO 大题 VALUES(9,'孤立的材料');"
@@ -91,6 +95,16 @@ private slots:
       return;
     }
     QVERIFY2(r.problems.size() == 1 && r.problems[0].startsWith(line), qPrintable(r.problems.join('\n')));
+  }
+
+  // Cases without sub-questions are named by 大题号, the same each time.
+  void casesInOrder() {
+    QTemporaryDir dir;
+    const BankLintResult r = LintBankFile(makeBank(dir, QStringLiteral("INSERT INTO 大题 VALUES(12,'甲'),(5,'乙'),(9,'丙'),(7,'丁');")), dir.path());
+    QStringList numbers;
+    for (const QString &p : r.problems)
+      numbers << p.section(u':', 1, 1);
+    QCOMPARE(numbers, (QStringList{"5", "7", "9", "12"}));
   }
 
   // The tool prints the lines and a summary, and fails when there is any.

@@ -11,7 +11,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <exception>
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <thread>
+#include <unistd.h>
 
 QString BankSchemaSql() { return QString::fromUtf8(kBankSchemaSql); }
 
@@ -30,9 +34,22 @@ static QString readSql(const QString &path) {
   return QString::fromUtf8(bytes);
 }
 
+static void execOrThrow(sqlite3 *db, const QByteArray &sql) {
+  char *message = nullptr;
+  const int rc = sqlite3_exec(db, sql.constData(), nullptr, nullptr, &message);
+  const QString text = QString::fromUtf8(message ? message : sqlite3_errstr(rc));
+  sqlite3_free(message);
+  if (rc != SQLITE_OK)
+    throw EDatabaseError(EngineErrorMessage(rc, text), rc);
+}
+
 // Makes OUT.partial, runs `body` on it inside one transaction, masks it and
-// renames it over `out`.
-static void buildBankFile(const QString &out, const std::function<void(TADOConnection &)> &body) {
+// renames it over `out`. In bulk, the partial file, which nobody else sees
+// and which is deleted when anything fails, is written without a journal
+// on disk and without a sync per step (ReplaceWithPartial syncs it once
+// before the rename).
+static void buildBankFile(const QString &out, const std::function<void(TADOConnection &)> &body, bool bulk = false,
+                          const std::function<void(const QString &)> &whileSyncing = {}) {
   CheckOutputPath(out);
   const QString partial = out + QStringLiteral(".partial");
   QFile::remove(partial);
@@ -40,6 +57,10 @@ static void buildBankFile(const QString &out, const std::function<void(TADOConne
   try {
     TADOConnection c;
     OpenNewBank(c, partial);
+    if (bulk) {
+      execOrThrow(c.handle(), "PRAGMA journal_mode=MEMORY");
+      execOrThrow(c.handle(), "PRAGMA synchronous=OFF");
+    }
     {
       Transaction transaction(c);
       body(c);
@@ -47,7 +68,27 @@ static void buildBankFile(const QString &out, const std::function<void(TADOConne
     }
     c.Close();
     MaskDatabaseFile(partial);
-    ReplaceWithPartial(partial, out);
+    // The file reaches the disk while `whileSyncing` reads it; it takes the
+    // place of `out` whatever that throws (which is thrown after).
+    std::exception_ptr thrown;
+    if (whileSyncing) {
+      std::thread sync([name = QFile::encodeName(partial)] {
+        const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0) {
+          ::fsync(fd);
+          ::close(fd);
+        }
+      });
+      try {
+        whileSyncing(partial);
+      } catch (...) {
+        thrown = std::current_exception();
+      }
+      sync.join();
+    }
+    ReplaceWithPartial(partial, out); // syncs (what is left) before the rename
+    if (thrown)
+      std::rethrow_exception(thrown);
   } catch (...) {
     QFile::remove(partial);
     QFile::remove(partial + QStringLiteral("-journal"));
@@ -113,6 +154,37 @@ void BuildBankFromTexts(const QString &out, const QStringList &sqlTexts, bool wi
     if (fill)
       fill(c);
   });
+}
+
+void BuildBankInBulk(const QString &out, const std::function<void(TADOConnection &)> &fill,
+                     const std::function<void(const QString &)> &whileSyncing) {
+  buildBankFile(
+      out,
+      [&](TADOConnection &c) {
+        c.ExecuteScript(BankSchemaSql());
+        // An index made from the rows once costs a fraction of keeping it
+        // up to date row by row.
+        QList<QByteArray> indexes;
+        {
+          sqlite3_stmt *s = nullptr;
+          if (sqlite3_prepare_v2(c.handle(), "SELECT name, sql FROM main.sqlite_schema WHERE type='index' AND sql IS NOT NULL",
+                                 -1, &s, nullptr) != SQLITE_OK)
+            throw EDatabaseError(EngineErrorMessage(sqlite3_errcode(c.handle()), QString::fromUtf8(sqlite3_errmsg(c.handle()))),
+                                 sqlite3_errcode(c.handle()));
+          QList<QByteArray> names;
+          while (sqlite3_step(s) == SQLITE_ROW) {
+            names << QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(s, 0)));
+            indexes << QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(s, 1)));
+          }
+          sqlite3_finalize(s);
+          for (const QByteArray &name : names)
+            execOrThrow(c.handle(), "DROP INDEX \"" + QByteArray(name).replace('"', "\"\"") + '"');
+        }
+        fill(c);
+        for (const QByteArray &sql : indexes)
+          execOrThrow(c.handle(), sql);
+      },
+      true, whileSyncing);
 }
 
 namespace {

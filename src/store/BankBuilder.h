@@ -41,6 +41,16 @@ void BuildBank(const QString &out, const QStringList &sqlFiles, bool withSchema 
 void BuildBankFromTexts(const QString &out, const QStringList &sqlTexts, bool withSchema = true,
                         const std::function<void(TADOConnection &)> &fill = {});
 
+// Same, with the schema, for a bank a tool fills in one go: `fill` runs
+// before the schema's indexes exist (they are made from its rows at the
+// end), and the new file is written without a journal on disk or a sync
+// per step: it is synced once before it takes the place of `out`.
+// `whileSyncing`, when given, reads the finished (masked) file under its
+// partial name while it is synced; what it throws is thrown once the bank
+// is in place.
+void BuildBankInBulk(const QString &out, const std::function<void(TADOConnection &)> &fill,
+                     const std::function<void(const QString &partial)> &whileSyncing = {});
+
 // The markup problems of every text value of the open bank, one line each
 // naming the table, the row and the field.
 QStringList CheckBankMarkup(TADOConnection &connection);

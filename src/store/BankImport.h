@@ -21,8 +21,11 @@
 // breaks. A sheet named "参数" (or whose header has 参数名
 // and 参数值) sets rows of 系统参数.
 //
-// Every row is checked before anything is written; a bank is written only
-// when no problem was found, through the same code as `qbrx-bank build`.
+// Rows are checked as they are read and written to OUT.partial while no
+// problem has been found, so that neither the sheets nor the questions are
+// held in memory; the bank takes its name only when every row was read
+// without a problem (the partial file is dropped otherwise), through the
+// same code as `qbrx-bank build`.
 
 #include "store/SheetFile.h"
 

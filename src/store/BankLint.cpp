@@ -8,7 +8,11 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+#include <vector>
 
 namespace {
 
@@ -28,15 +32,20 @@ public:
     m_result.kinds.append({kind, 1});
   }
 
+  // Plain text without markup or addresses needs no look beyond its size
+  // (four vectorised searches beat one pass byte by byte).
+  static bool needsLook(QByteArrayView utf8) {
+    const void *d = utf8.data();
+    const size_t len = size_t(utf8.size());
+    return utf8.size() > kMaxText || memchr(d, '<', len) || memchr(d, ':', len) || memchr(d, '&', len) || memchr(d, '/', len);
+  }
+
   // The checks every text of the page gets: size, markup that would be
   // shown as text, active content, pictures.
   void text(const QString &table, qint64 number, const QString &field, QByteArrayView utf8) {
     // Plain text without markup or addresses needs no look beyond its size
     // (four vectorised searches beat one pass byte by byte).
-    const void *d = utf8.data();
-    const size_t len = size_t(utf8.size());
-    const bool plain = !memchr(d, '<', len) && !memchr(d, ':', len) && !memchr(d, '&', len) && !memchr(d, '/', len);
-    if (plain && utf8.size() <= kMaxText)
+    if (!needsLook(utf8))
       return;
     const QString id = QString::number(number);
     if (utf8.size() > kMaxText) {
@@ -119,6 +128,90 @@ private:
   QSet<QString> m_pictureFiles; // relative to css/im, lower case
 };
 
+// Blanks, punctuation and symbols: what the duplicate check leaves out.
+bool droppedCategory(QChar::Category c) {
+  switch (c) {
+  case QChar::Separator_Space: case QChar::Separator_Line: case QChar::Separator_Paragraph:
+  case QChar::Other_Control: case QChar::Other_Format:
+  case QChar::Punctuation_Connector: case QChar::Punctuation_Dash: case QChar::Punctuation_Open:
+  case QChar::Punctuation_Close: case QChar::Punctuation_InitialQuote: case QChar::Punctuation_FinalQuote:
+  case QChar::Punctuation_Other: case QChar::Symbol_Math: case QChar::Symbol_Currency:
+  case QChar::Symbol_Modifier: case QChar::Symbol_Other:
+    return true;
+  default:
+    return false;
+  }
+}
+
+// The hash of each stem seen -> the first 小题号 with it: open addressing in
+// one block (a slot is the hash and the number; hash 0 marks a free slot
+// and is kept aside), as every question looks it up once. The block comes
+// zeroed from the system, its pages touched only as they are used.
+class FirstByHash {
+public:
+  explicit FirstByHash(qint64 expected) {
+    size_t capacity = 1024;
+    while (capacity * 4 < size_t(std::clamp<qint64>(expected, 0, 1 << 22)) * 5)
+      capacity *= 2;
+    allocate(capacity);
+  }
+  ~FirstByHash() { std::free(m_slots); }
+  FirstByHash(const FirstByHash &) = delete;
+  FirstByHash &operator=(const FirstByHash &) = delete;
+
+  // The first number with `hash`, or nullptr after recording `n` as it.
+  const qint64 *findOrInsert(size_t hash, qint64 n) {
+    if (hash == 0) {
+      if (m_zeroUsed)
+        return &m_zero;
+      m_zeroUsed = true;
+      m_zero = n;
+      return nullptr;
+    }
+    if (m_used * 10 >= m_capacity * 8)
+      grow();
+    Slot *s = find(hash);
+    if (s->hash == hash)
+      return &s->n;
+    *s = {hash, n};
+    ++m_used;
+    return nullptr;
+  }
+
+private:
+  struct Slot {
+    size_t hash;
+    qint64 n;
+  };
+  void allocate(size_t capacity) {
+    m_slots = static_cast<Slot *>(std::calloc(capacity, sizeof(Slot)));
+    if (!m_slots)
+      throw std::bad_alloc();
+    m_capacity = capacity;
+  }
+  Slot *find(size_t hash) {
+    const size_t mask = m_capacity - 1;
+    size_t i = (hash ^ (hash >> 29)) & mask;
+    while (m_slots[i].hash != 0 && m_slots[i].hash != hash)
+      i = (i + 1) & mask;
+    return &m_slots[i];
+  }
+  void grow() {
+    Slot *old = m_slots;
+    const size_t oldCapacity = m_capacity;
+    allocate(oldCapacity * 2);
+    for (size_t k = 0; k < oldCapacity; ++k)
+      if (old[k].hash != 0)
+        *find(old[k].hash) = old[k];
+    std::free(old);
+  }
+  Slot *m_slots = nullptr;
+  size_t m_capacity = 0;
+  size_t m_used = 0;
+  bool m_zeroUsed = false;
+  qint64 m_zero = 0;
+};
+
 // A stem as the duplicate check compares it: no blanks, no punctuation or
 // symbols, letters folded, as UTF-8 in `out`, whose room is reused from row
 // to row. Chinese characters (U+4000 to U+9FFF, lead bytes E4 to E9) are
@@ -140,26 +233,41 @@ void normalise(QByteArrayView utf8, QByteArray &out) {
       continue;
     }
     if (b >= 0xE4 && b <= 0xE9 && i + 2 < n) {
-      o[kept++] = char(p[i]);
-      o[kept++] = char(p[i + 1]);
-      o[kept++] = char(p[i + 2]);
-      i += 3;
+      // A run of them is copied at once.
+      qsizetype end = i + 3;
+      while (end + 2 < n && p[end] >= 0xE4 && p[end] <= 0xE9)
+        end += 3;
+      memcpy(o + kept, p + i, size_t(end - i));
+      kept += end - i;
+      i = end;
       continue;
+    }
+    // Punctuation and symbols (full-width commas, quotes, brackets) are
+    // common in Chinese texts: a well-formed two- or three-byte character
+    // that is dropped is known by its code point, without a QString.
+    if (b >= 0xC2 && b <= 0xEF) {
+      char32_t cp = 0;
+      qsizetype len = 0;
+      if (b < 0xE0) {
+        if (i + 1 < n && (p[i + 1] & 0xC0) == 0x80) {
+          cp = char32_t((b & 0x1F) << 6 | (p[i + 1] & 0x3F));
+          len = 2;
+        }
+      } else if (i + 2 < n && (p[i + 1] & 0xC0) == 0x80 && (p[i + 2] & 0xC0) == 0x80) {
+        cp = char32_t((b & 0x0F) << 12 | (p[i + 1] & 0x3F) << 6 | (p[i + 2] & 0x3F));
+        len = cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF) ? 3 : 0;
+      }
+      if (len > 0 && droppedCategory(QChar::category(cp))) {
+        i += len;
+        continue;
+      }
     }
     const qsizetype len = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
     const QString ch = QString::fromUtf8(utf8.sliced(i, std::min(len, n - i)));
     i += len;
     if (ch.isEmpty())
       continue;
-    switch (ch.at(0).category()) {
-    case QChar::Separator_Space: case QChar::Separator_Line: case QChar::Separator_Paragraph:
-    case QChar::Other_Control: case QChar::Other_Format:
-    case QChar::Punctuation_Connector: case QChar::Punctuation_Dash: case QChar::Punctuation_Open:
-    case QChar::Punctuation_Close: case QChar::Punctuation_InitialQuote: case QChar::Punctuation_FinalQuote:
-    case QChar::Punctuation_Other: case QChar::Symbol_Math: case QChar::Symbol_Currency:
-    case QChar::Symbol_Modifier: case QChar::Symbol_Other:
-      break;
-    default: {
+    if (!droppedCategory(ch.at(0).category())) {
       const QByteArray folded = ch.toCaseFolded().toUtf8();
       if (kept + folded.size() > out.size()) { // folding may lengthen a character
         out.resize(kept + folded.size() + (n - i));
@@ -167,7 +275,6 @@ void normalise(QByteArrayView utf8, QByteArray &out) {
       }
       memcpy(o + kept, folded.constData(), size_t(folded.size()));
       kept += folded.size();
-    }
     }
   }
   out.truncate(kept);
@@ -221,14 +328,23 @@ BankLintResult LintBank(TADOConnection &c, const QString &programDir) {
       caseText.insert(n, qHash(normalised(r.Utf8(1)), size_t(0x5bd1e995)));
     });
   }
-  qint64 questionCount = 0;
+  // 小题号 -> options, in order of 小题号 (the questions are read in that
+  // order and walk it alongside).
+  std::vector<std::pair<qint64, int>> optionCount;
   {
-    TADOQuery n(c, QStringLiteral("lint count"));
-    n.SQL.Add(QStringLiteral("SELECT count(*) FROM 小题"));
-    n.OpenForward([&](const TForwardRow &r) { questionCount = r.LargeInt(0); });
+    // Room for a run per option row, as many as the largest rowid says
+    // (found at once; the room is only used as it is filled). A table
+    // without rowids gets none.
+    TADOQuery q(c, QStringLiteral("lint option rows"));
+    q.SQL.Add(QStringLiteral("SELECT max(rowid) FROM 答案选项"));
+    try {
+      q.OpenForward([&](const TForwardRow &r) {
+        if (const std::optional<qint64> last = r.StoredInteger(0))
+          optionCount.reserve(size_t(std::clamp<qint64>(*last, 0, 1 << 22)));
+      });
+    } catch (const EDatabaseError &) {
+    }
   }
-  QHash<qint64, int> optionCount; // 小题号 -> options
-  optionCount.reserve(qsizetype(std::min<qint64>(questionCount, 10000000)));
   {
     // In the table's own order: a sort of every option would cost more
     // than the rest of the check.
@@ -240,22 +356,46 @@ BankLintResult LintBank(TADOConnection &c, const QString &programDir) {
       const qint64 n = r.LargeInt(0);
       if (n != run) {
         if (runLength > 0)
-          optionCount[run] += runLength;
+          optionCount.emplace_back(run, runLength);
         run = n;
         runLength = 0;
       }
       ++runLength;
       const qint64 k = r.LargeInt(1);
-      lint.text(options, n, k >= 1 && k <= 26 ? optionFields[int(k) - 1] : QStringLiteral("选项%1").arg(k), r.Utf8(2));
+      const QByteArrayView text = r.Utf8(2);
+      if (Lint::needsLook(text)) {
+        lint.text(options, n, k >= 1 && k <= 26 ? optionFields[int(k) - 1] : QStringLiteral("选项%1").arg(k), text);
+      }
     });
     if (runLength > 0)
-      optionCount[run] += runLength;
+      optionCount.emplace_back(run, runLength);
+    // Sorted (a run split in the table is one question's), then summed.
+    if (!std::is_sorted(optionCount.begin(), optionCount.end()))
+      std::sort(optionCount.begin(), optionCount.end());
+    size_t kept = 0;
+    for (size_t i = 0; i < optionCount.size(); ++i) {
+      if (kept > 0 && optionCount[kept - 1].first == optionCount[i].first)
+        optionCount[kept - 1].second += optionCount[i].second;
+      else
+        optionCount[kept++] = optionCount[i];
+    }
+    optionCount.resize(kept);
   }
+  size_t optionAt = 0; // where the walk of optionCount stands
   QSet<qint64> nodesUsed;
   // The hash of a normalised stem (seeded with its case's material) -> the
   // first 小题号 with it; a hit is confirmed by the first's own text.
-  QHash<size_t, qint64> stems;
-  stems.reserve(qsizetype(std::min<qint64>(questionCount, 10000000)));
+  // As many as the largest 小题号 says (found at once), when it says.
+  qint64 expected = 0;
+  {
+    TADOQuery q(c, QStringLiteral("lint question rows"));
+    q.SQL.Add(QStringLiteral("SELECT max(rowid) FROM 小题"));
+    try {
+      q.OpenForward([&](const TForwardRow &r) { expected = r.StoredInteger(0).value_or(0); });
+    } catch (const EDatabaseError &) {
+    }
+  }
+  FirstByHash stems(expected);
   TADOQuery firstStem(c, QStringLiteral("lint first stem"));
   firstStem.SQL.Add(QStringLiteral("SELECT 题目内容 FROM 小题 WHERE 小题号=?"));
   QByteArray key, other;
@@ -293,10 +433,8 @@ BankLintResult LintBank(TADOConnection &c, const QString &programDir) {
         lint.add(QStringLiteral("题干为空"), sub, QString::number(n), stemField, QStringLiteral("题干是空的"));
       } else {
         const size_t hash = qHash(key, cs == caseText.constEnd() ? size_t(0) : *cs);
-        const auto first = stems.constFind(hash);
-        if (first == stems.constEnd()) {
-          stems.insert(hash, n);
-        } else {
+        const qint64 *first = stems.findOrInsert(hash, n);
+        if (first) {
           firstStem.openWith({*first}); // the same case by the hash's seed; the stem by its text
           normalise(firstStem.IsEmpty() ? QByteArray() : firstStem.Fields(0).AsString().toUtf8(), other);
           if (other == key)
@@ -305,7 +443,12 @@ BankLintResult LintBank(TADOConnection &c, const QString &programDir) {
         }
       }
       if (choice) {
-        const int optionsHere = optionCount.value(n);
+        // Ascending numbers go on from the last place; any other starts over.
+        const auto from = optionAt < optionCount.size() && optionCount[optionAt].first <= n ? optionCount.begin() + qsizetype(optionAt)
+                                                                                          : optionCount.begin();
+        const auto at = std::lower_bound(from, optionCount.end(), n, [](const std::pair<qint64, int> &e, qint64 v) { return e.first < v; });
+        optionAt = size_t(at - optionCount.begin());
+        const int optionsHere = at != optionCount.end() && at->first == n ? at->second : 0;
         QString bad;
         int letters = 0;
         for (qsizetype i = 0; i < answer.size(); ++i) {
@@ -341,10 +484,14 @@ BankLintResult LintBank(TADOConnection &c, const QString &programDir) {
       lint.text(sub, n, explanationField, r.Utf8(6));
     });
   }
+  // By 大题号, so that a check says the same thing twice.
+  QList<qint64> unused;
   for (auto it = caseText.cbegin(); it != caseText.cend(); ++it)
     if (!caseUsed.contains(it.key()))
-      lint.add(QStringLiteral("案例没有小题"), cases, QString::number(it.key()), caseField,
-               QStringLiteral("案例没有小题（没有小题的大题号是 %1）").arg(it.key()));
+      unused << it.key();
+  std::sort(unused.begin(), unused.end());
+  for (const qint64 n : std::as_const(unused))
+    lint.add(QStringLiteral("案例没有小题"), cases, QString::number(n), caseField, QStringLiteral("案例没有小题（没有小题的大题号是 %1）").arg(n));
   {
     struct Node {
       qint64 id;

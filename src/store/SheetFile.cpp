@@ -13,6 +13,7 @@
 #include <archive_entry.h>
 #include <cerrno>
 #include <algorithm>
+#include <cstring>
 #include <cmath>
 #include <functional>
 #include <iconv.h>
@@ -124,7 +125,10 @@ bool convert(const char *code, QByteArrayView body, QByteArray &text, qsizetype 
 
 // The text of a .csv file as UTF-8 (the file's own bytes when they are
 // UTF-8) and the name of its encoding, or a problem.
-bool decodeCsv(const QString &path, const QByteArray &bytes, QByteArray &text, QString &encoding, QString &problem) {
+// `text` views `bytes` (past a byte-order mark) when they are UTF-8, else
+// `converted`.
+bool decodeCsv(const QString &path, const QByteArray &bytes, QByteArray &converted, QByteArrayView &text, QString &encoding,
+               QString &problem) {
   if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
     problem = QStringLiteral("%1: 文件是 UTF-16 编码，不能读取：请在电子表格程序中另存为“CSV UTF-8（逗号分隔）”").arg(path);
     return false;
@@ -137,7 +141,7 @@ bool decodeCsv(const QString &path, const QByteArray &bytes, QByteArray &text, Q
   const bool bom = bytes.startsWith("\xEF\xBB\xBF");
   const QByteArrayView body = bom ? QByteArrayView(bytes).sliced(3) : QByteArrayView(bytes);
   if (body.isValidUtf8()) {
-    text = bom ? bytes.sliced(3) : bytes; // shared, not copied, without a BOM
+    text = body; // the file's own bytes, not copied
     encoding = bom ? QStringLiteral("UTF-8（带 BOM）") : QStringLiteral("UTF-8");
     return true;
   }
@@ -148,11 +152,13 @@ bool decodeCsv(const QString &path, const QByteArray &bytes, QByteArray &text, Q
   // Code page 936, as spreadsheet programs on Chinese Windows save CSV, or
   // GB18030, its superset that holds every character.
   qsizetype bad = 0, bad18030 = 0;
-  if (convert("GBK", body, text, bad)) {
+  if (convert("GBK", body, converted, bad)) {
+    text = converted;
     encoding = QStringLiteral("GBK");
     return true;
   }
-  if (convert("GB18030", body, text, bad18030)) {
+  if (convert("GB18030", body, converted, bad18030)) {
+    text = converted;
     encoding = QStringLiteral("GB18030");
     return true;
   }
@@ -161,13 +167,15 @@ bool decodeCsv(const QString &path, const QByteArray &bytes, QByteArray &text, Q
   return false;
 }
 
-// Adds a finished row to `sheet` unless it has no cell; with header
+// Where the rows of a sheet go as they are read: kept in the sheet, or
+// handed on one by one.
+using RowSink = std::function<void(SheetRow &)>;
+
+// Hands a finished row to `sink` unless it has no cell; with header
 // columns, the first row kept fixes `width`.
-void keepRow(Sheet &sheet, SheetRow &&row, int &width, const SheetReadOptions &options) {
+void keepRow(SheetRow &row, int &width, const SheetReadOptions &options, const RowSink &sink) {
   if (row.cells.empty())
     return;
-  if (row.cells.capacity() > row.cells.size())
-    row.cells.shrink_to_fit(); // rows are many: no room to grow
   if (options.headerColumns && width < 0) {
     // The header: the first row with something in it besides blanks.
     for (const SheetCell &c : row.cells)
@@ -176,7 +184,16 @@ void keepRow(Sheet &sheet, SheetRow &&row, int &width, const SheetReadOptions &o
         break;
       }
   }
-  sheet.rows.push_back(std::move(row));
+  sink(row);
+}
+
+// The sink that keeps every row in its sheet.
+RowSink keepIn(Sheet &sheet) {
+  return [&sheet](SheetRow &row) {
+    if (row.cells.capacity() > row.cells.size())
+      row.cells.shrink_to_fit(); // rows are many: no room to grow
+    sheet.rows.push_back(std::move(row));
+  };
 }
 
 // RFC 4180 records in UTF-8: cells separated by commas, records by CR LF (or
@@ -184,7 +201,30 @@ void keepRow(Sheet &sheet, SheetRow &&row, int &width, const SheetReadOptions &o
 // breaks (a CR LF inside a cell becomes LF). The bytes of '"', ',', CR and
 // LF never occur inside a UTF-8 character, so the text is split as bytes
 // and each cell decoded on its own.
-void parseCsv(QByteArrayView text, Sheet &sheet, QStringList &problems, const SheetReadOptions &options) {
+// Where a cell without quotes ends: the first ',', CR or LF from `i` (or
+// `n`), looked for eight bytes at a time.
+qsizetype plainCellEnd(const char *p, qsizetype i, qsizetype n) {
+  constexpr quint64 ones = 0x0101010101010101ULL, highs = 0x8080808080808080ULL;
+  auto has = [&](quint64 w, unsigned char c) {
+    const quint64 x = w ^ (ones * c);
+    return (x - ones) & ~x & highs;
+  };
+  while (i + 8 <= n) {
+    quint64 w;
+    memcpy(&w, p + i, 8);
+    if (has(w, ',') | has(w, '\r') | has(w, '\n'))
+      break;
+    i += 8;
+  }
+  while (i < n && p[i] != ',' && p[i] != '\r' && p[i] != '\n')
+    ++i;
+  return i;
+}
+
+// Cells of rows that are kept are given no more room than they need; rows
+// handed on one at a time are let go too soon to be worth the copy.
+void parseCsv(QByteArrayView text, Sheet &sheet, QStringList &problems, const SheetReadOptions &options, const RowSink &sink,
+              bool rowsKept) {
   const char *p = text.data();
   const qsizetype n = text.size();
   qsizetype i = 0;
@@ -195,7 +235,7 @@ void parseCsv(QByteArrayView text, Sheet &sheet, QStringList &problems, const Sh
   row.number = 1;
   auto endRecord = [&] {
     const size_t cells = row.cells.size();
-    keepRow(sheet, std::move(row), width, options);
+    keepRow(row, width, options, sink);
     row = SheetRow();
     row.number = ++record;
     row.cells.reserve(std::max<size_t>(cells, 4)); // rows of a sheet are alike
@@ -260,8 +300,7 @@ void parseCsv(QByteArrayView text, Sheet &sheet, QStringList &problems, const Sh
       }
     } else {
       const qsizetype start = i;
-      while (i < n && !isEnd(p[i]))
-        ++i;
+      i = plainCellEnd(p, i, n);
       if (i > start)
         cell = QString::fromUtf8(p + start, i - start);
     }
@@ -270,7 +309,7 @@ void parseCsv(QByteArrayView text, Sheet &sheet, QStringList &problems, const Sh
         ++sheet.cellsPastHeader;
       } else {
         // fromUtf8 reserves a unit per byte: three times what Chinese needs.
-        if (cell.capacity() > cell.size() + cell.size() / 4 + 8)
+        if (rowsKept && cell.capacity() > cell.size() + cell.size() / 4 + 8)
           cell.squeeze();
         row.cells.push_back(textCell(column, std::move(cell)));
       }
@@ -288,7 +327,7 @@ void parseCsv(QByteArrayView text, Sheet &sheet, QStringList &problems, const Sh
     ++i;
     endRecord();
   }
-  keepRow(sheet, std::move(row), width, options);
+  keepRow(row, width, options, sink);
 }
 
 // ---------------------------------------------------------------- xlsx
@@ -414,8 +453,13 @@ QString damagedProblem(const QString &path, const QString &part) {
   return QStringLiteral("%1: xlsx 工作簿中的“%2”已损坏（zip 数据不完整或校验不符）").arg(path, part);
 }
 
+// Where a workbook's shared strings usually are: streamed like the
+// worksheets (they hold most of a workbook's text), not kept whole.
+const QString kSharedStringsPart = QStringLiteral("xl/sharedStrings.xml");
+
 // The parts of a zip file the reader keeps in memory (everything but the
-// worksheets under xl/worksheets/, which are streamed), by name.
+// worksheets under xl/worksheets/ and the shared strings at their usual
+// place, which are streamed), by name.
 bool readSmallParts(const QString &path, QHash<QString, QByteArray> &parts, qint64 &total, QString &problem) {
   ArchivePtr a = openZip(path, problem);
   if (!a)
@@ -431,7 +475,7 @@ bool readSmallParts(const QString &path, QHash<QString, QByteArray> &parts, qint
     }
     const QString name = entryName(e);
     if ((!name.endsWith(QLatin1String(".xml")) && !name.endsWith(QLatin1String(".rels"))) ||
-        name.startsWith(QLatin1String("xl/worksheets/")))
+        name.startsWith(QLatin1String("xl/worksheets/")) || name == kSharedStringsPart)
       continue;
     EntryDevice d(a.get(), std::min(kMaxPart, kMaxTotal - total));
     QByteArray data;
@@ -571,8 +615,57 @@ void applyMerges(Sheet &sheet, int lastColumn, const QString &path, QStringList 
   }
 }
 
-// One worksheet's rows, hidden rows and columns and merged ranges.
-void readWorksheet(QXmlStreamReader &x, const Book &book, Sheet &sheet, const SheetReadOptions &options, QStringList &problems) {
+// A row as a reader that takes rows one at a time is handed it, kept in
+// less room until then: a cell is its column and text (a row with a cell
+// that has a problem is kept whole).
+struct PackedCell {
+  int column;
+  QString text;
+};
+struct PackedRow {
+  int number = 0;
+  bool hidden = false;
+  std::vector<PackedCell> cells;
+  std::vector<SheetCell> whole;
+};
+
+PackedRow packRow(SheetRow &row) {
+  PackedRow p;
+  p.number = row.number;
+  p.hidden = row.hidden;
+  const bool plain = std::all_of(row.cells.begin(), row.cells.end(), [](const SheetCell &c) { return c.problem.isEmpty(); });
+  if (!plain) {
+    p.whole = std::move(row.cells);
+    return p;
+  }
+  p.cells.reserve(row.cells.size());
+  for (SheetCell &c : row.cells)
+    p.cells.push_back({c.column, std::move(c.text)});
+  return p;
+}
+
+SheetRow unpackRow(PackedRow &p) {
+  SheetRow row;
+  row.number = p.number;
+  row.hidden = p.hidden;
+  if (!p.whole.empty()) {
+    row.cells = std::move(p.whole);
+    return row;
+  }
+  row.cells.resize(p.cells.size());
+  for (size_t i = 0; i < p.cells.size(); ++i) {
+    row.cells[i].column = p.cells[i].column;
+    row.cells[i].text = std::move(p.cells[i].text);
+  }
+  std::vector<PackedCell>().swap(p.cells);
+  return row;
+}
+
+// One worksheet's rows (handed to `keep`), hidden rows and columns and merged
+// ranges; `beforeMerges` is called before merged ranges are applied to the
+// sheet's rows.
+void readWorksheet(QXmlStreamReader &x, const Book &book, Sheet &sheet, const SheetReadOptions &options, QStringList &problems,
+                   const RowSink &keep, const std::function<void()> &beforeMerges) {
   const QString &path = sheet.file;
   int lastRow = 0;
   int width = -1;
@@ -584,7 +677,7 @@ void readWorksheet(QXmlStreamReader &x, const Book &book, Sheet &sheet, const Sh
     if (inRow) {
       if (!row.cells.empty())
         lastColumn = std::max(lastColumn, row.cells.back().column);
-      keepRow(sheet, std::move(row), width, options);
+      keepRow(row, width, options, keep);
     }
     row = SheetRow();
     inRow = false;
@@ -726,11 +819,17 @@ void readWorksheet(QXmlStreamReader &x, const Book &book, Sheet &sheet, const Sh
   for (int c = 0; c < int(hiddenColumn.size()); ++c)
     if (hiddenColumn[size_t(c)] && (width < 0 || c < width) && c <= lastColumn)
       sheet.hiddenColumns.push_back(c);
-  if (!sheet.merges.isEmpty())
+  if (!sheet.merges.isEmpty()) {
+    if (beforeMerges)
+      beforeMerges();
     applyMerges(sheet, width >= 0 ? std::min(width - 1, lastColumn) : lastColumn, path, problems);
+  }
 }
 
-void readXlsx(const QString &path, SheetFileContents &result, const SheetReadOptions &options) {
+// With `packed`, the rows of each sheet of `result` are kept there instead,
+// at the same index, unless the sheet has merged ranges.
+void readXlsx(const QString &path, SheetFileContents &result, const SheetReadOptions &options,
+              std::vector<std::vector<PackedRow>> *packed = nullptr) {
   QHash<QString, QByteArray> parts;
   QString problem;
   qint64 total = 0;
@@ -769,18 +868,45 @@ void readXlsx(const QString &path, SheetFileContents &result, const SheetReadOpt
   }
 
   Book book;
-  if (parts.contains(sharedPart)) {
-    QXmlStreamReader x(parts.value(sharedPart));
+  auto readShared = [&](QXmlStreamReader &x) {
     while (!x.atEnd()) {
       x.readNext();
       if (x.isStartElement() && x.name() == QLatin1String("si"))
         book.shared << richText(x);
     }
+  };
+  if (parts.contains(sharedPart)) {
+    QXmlStreamReader x(parts.value(sharedPart));
+    readShared(x);
     if (x.hasError()) {
       xmlProblem(sharedPart, x);
       return;
     }
     parts.remove(sharedPart);
+  } else if (sharedPart == kSharedStringsPart) {
+    ArchivePtr a = openZip(path, problem);
+    if (!a) {
+      result.problems << problem;
+      return;
+    }
+    archive_entry *e = nullptr;
+    while (archive_read_next_header(a.get(), &e) == ARCHIVE_OK) {
+      if (entryName(e) != sharedPart)
+        continue;
+      EntryDevice d(a.get(), std::min(kMaxPart, kMaxTotal - total));
+      QXmlStreamReader x(&d);
+      readShared(x);
+      total += d.total;
+      if (d.tooLarge || d.failed) {
+        result.problems << (d.tooLarge ? tooLargeProblem(path, sharedPart) : damagedProblem(path, sharedPart));
+        return;
+      }
+      if (x.hasError()) {
+        xmlProblem(sharedPart, x);
+        return;
+      }
+      break;
+    }
   }
   if (parts.contains(stylesPart)) {
     QHash<int, QString> custom;
@@ -843,16 +969,30 @@ void readXlsx(const QString &path, SheetFileContents &result, const SheetReadOpt
   enum State { Missing, Read, Broken };
   std::vector<Sheet> sheets(refs.size());
   std::vector<State> state(refs.size(), Missing);
+  std::vector<std::vector<PackedRow>> packedRows(packed ? refs.size() : 0);
   auto parse = [&](size_t i, QXmlStreamReader &x) {
     Sheet &sheet = sheets[i];
     sheet.file = path;
     sheet.name = refs[i].name;
     sheet.hidden = refs[i].hidden;
-    readWorksheet(x, book, sheet, options, result.problems);
+    if (packed) {
+      std::vector<PackedRow> &rows = packedRows[i];
+      readWorksheet(x, book, sheet, options, result.problems, [&rows](SheetRow &row) { rows.push_back(packRow(row)); },
+                    [&] {
+                      sheet.rows.reserve(rows.size());
+                      for (PackedRow &p : rows)
+                        sheet.rows.push_back(unpackRow(p));
+                      std::vector<PackedRow>().swap(rows);
+                    });
+    } else {
+      readWorksheet(x, book, sheet, options, result.problems, keepIn(sheet), {});
+    }
     state[i] = Read;
     if (x.hasError()) {
       state[i] = Broken;
       sheet.rows.clear();
+      if (packed)
+        packedRows[i].clear();
     }
   };
   QHash<QString, size_t> streamed; // part -> the first sheet that names it
@@ -894,6 +1034,8 @@ void readXlsx(const QString &path, SheetFileContents &result, const SheetReadOpt
   for (size_t i = 0; i < refs.size(); ++i) {
     if (state[i] == Missing && streamed.contains(refs[i].part) && state[streamed.value(refs[i].part)] == Read) {
       sheets[i].rows = sheets[streamed.value(refs[i].part)].rows; // two sheets name the same part
+      if (packed)
+        packedRows[i] = packedRows[streamed.value(refs[i].part)];
       sheets[i].file = path;
       sheets[i].name = refs[i].name;
       sheets[i].hidden = refs[i].hidden;
@@ -901,8 +1043,11 @@ void readXlsx(const QString &path, SheetFileContents &result, const SheetReadOpt
     }
     if (state[i] == Missing)
       result.problems << QStringLiteral("%1:%2: 工作簿中找不到这张工作表的内容（%3）").arg(path, refs[i].name, refs[i].part);
-    if (state[i] == Read)
+    if (state[i] == Read) {
       result.sheets.push_back(std::move(sheets[i]));
+      if (packed)
+        packed->push_back(std::move(packedRows[i]));
+    }
   }
 }
 
@@ -1204,47 +1349,128 @@ bool isXlsx(const QString &path) { return path.endsWith(QLatin1String(".xlsx"), 
 
 } // namespace
 
-SheetFileContents ReadCsvBytes(const QString &path, const QByteArray &bytes, const SheetReadOptions &options) {
-  SheetFileContents result;
-  QByteArray text;
+// A CSV file's one sheet, its rows handed to `sink`; the sheet comes back
+// without rows.
+static bool readCsv(const QString &path, const QByteArray &bytes, const SheetReadOptions &options, SheetFileContents &result,
+                    Sheet &sheet, const std::function<RowSink(Sheet &)> &sinkFor, bool rowsKept = true) {
+  QByteArray converted;
+  QByteArrayView text;
   QString problem;
-  if (!decodeCsv(path, bytes, text, result.encoding, problem)) {
+  if (!decodeCsv(path, bytes, converted, text, result.encoding, problem)) {
     result.problems << problem;
-    return result;
+    return false;
   }
-  Sheet sheet;
   sheet.file = path;
   sheet.name = QFileInfo(path).completeBaseName();
-  parseCsv(text, sheet, result.problems, options);
-  result.sheets.push_back(std::move(sheet));
+  parseCsv(text, sheet, result.problems, options, sinkFor(sheet), rowsKept);
+  return true;
+}
+
+SheetFileContents ReadCsvBytes(const QString &path, const QByteArray &bytes, const SheetReadOptions &options) {
+  SheetFileContents result;
+  Sheet sheet;
+  if (readCsv(path, bytes, options, result, sheet, keepIn))
+    result.sheets.push_back(std::move(sheet));
   return result;
+}
+
+// A CSV file's bytes: mapped into memory when it can be (no copy is made),
+// else read.
+struct CsvBytes {
+  QFile file;
+  QByteArray bytes;
+};
+
+// The checks every file gets before it is read; false with a problem in
+// `result` when it cannot be read. `csv` gets a CSV file's bytes.
+static bool openSheetFile(const QString &path, SheetFileContents &result, CsvBytes &csv) {
+  const QFileInfo info(path);
+  if (!info.exists()) {
+    result.problems << QStringLiteral("%1: 文件不存在").arg(path);
+    return false;
+  }
+  if (!info.isFile()) {
+    result.problems << QStringLiteral("%1: 不是普通文件").arg(path);
+    return false;
+  }
+  if (isXlsx(path))
+    return true;
+  if (!path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) {
+    result.problems << QStringLiteral("%1: 只能导入 .xlsx 或 .csv 文件").arg(path);
+    return false;
+  }
+  QFile &f = csv.file;
+  f.setFileName(path);
+  if (!f.open(QIODevice::ReadOnly)) {
+    result.problems << QStringLiteral("%1: 无法读取：%2").arg(path, f.errorString());
+    return false;
+  }
+  const qint64 size = f.size();
+  uchar *mapped = size > 0 && size < (qint64(1) << 31) ? f.map(0, size) : nullptr;
+  if (mapped)
+    csv.bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), qsizetype(size));
+  else
+    csv.bytes = f.readAll();
+  return true;
 }
 
 SheetFileContents ReadSheetFile(const QString &path, const SheetReadOptions &options) {
   SheetFileContents result;
-  const QFileInfo info(path);
-  if (!info.exists()) {
-    result.problems << QStringLiteral("%1: 文件不存在").arg(path);
+  CsvBytes csv;
+  if (!openSheetFile(path, result, csv))
     return result;
-  }
-  if (!info.isFile()) {
-    result.problems << QStringLiteral("%1: 不是普通文件").arg(path);
-    return result;
-  }
   if (isXlsx(path)) {
     readXlsx(path, result, options);
     return result;
   }
-  if (!path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) {
-    result.problems << QStringLiteral("%1: 只能导入 .xlsx 或 .csv 文件").arg(path);
+  Sheet sheet;
+  if (readCsv(path, csv.bytes, options, result, sheet, keepIn))
+    result.sheets.push_back(std::move(sheet));
+  return result;
+}
+
+SheetFileContents ReadSheetFileRows(const QString &path, const SheetReadOptions &options, SheetRowReceiver &receiver) {
+  SheetFileContents result;
+  CsvBytes csv;
+  if (!openSheetFile(path, result, csv))
+    return result;
+  if (isXlsx(path)) {
+    // A workbook's merged ranges come after its rows, and a damaged part
+    // drops what was read of it: the sheets are read whole (packed), then
+    // handed on and let go.
+    std::vector<std::vector<PackedRow>> packed;
+    readXlsx(path, result, options, &packed);
+    std::vector<Sheet> sheets = std::move(result.sheets);
+    result.sheets.clear();
+    for (size_t i = 0; i < sheets.size(); ++i) {
+      Sheet &sheet = sheets[i];
+      std::vector<SheetRow> rows = std::move(sheet.rows);
+      sheet.rows.clear();
+      receiver.sheetBegins(sheet);
+      for (SheetRow &row : rows) {
+        receiver.row(row);
+        row = SheetRow();
+      }
+      std::vector<SheetRow>().swap(rows);
+      for (PackedRow &p : packed[i]) {
+        SheetRow row = unpackRow(p);
+        receiver.row(row);
+      }
+      std::vector<PackedRow>().swap(packed[i]);
+      receiver.sheetEnds(sheet);
+    }
     return result;
   }
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) {
-    result.problems << QStringLiteral("%1: 无法读取：%2").arg(path, f.errorString());
-    return result;
-  }
-  return ReadCsvBytes(path, f.readAll(), options);
+  Sheet sheet;
+  bool begun = false;
+  const bool read = readCsv(path, csv.bytes, options, result, sheet, [&](Sheet &s) -> RowSink {
+    receiver.sheetBegins(s);
+    begun = true;
+    return [&receiver](SheetRow &row) { receiver.row(row); };
+  }, false);
+  if (read && begun)
+    receiver.sheetEnds(sheet);
+  return result;
 }
 
 void WriteSheetFile(const QString &path, const std::vector<Sheet> &sheets) {

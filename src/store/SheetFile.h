@@ -80,6 +80,25 @@ struct SheetReadOptions {
 // Never throws: a missing, unreadable or damaged file comes back as a problem.
 SheetFileContents ReadSheetFile(const QString &path, const SheetReadOptions &options = {});
 
+// What ReadSheetFileRows hands over as it reads.
+class SheetRowReceiver {
+public:
+  virtual ~SheetRowReceiver() = default;
+  // A sheet without its rows: its file, name and whether it is hidden.
+  virtual void sheetBegins(const Sheet &sheet) = 0;
+  // Each row the sheet would hold, in order; it may be moved from.
+  virtual void row(SheetRow &row) = 0;
+  // The sheet again, now with its hidden columns, merges and cells past the
+  // header; without its rows.
+  virtual void sheetEnds(const Sheet &sheet) = 0;
+};
+
+// ReadSheetFile for a reader that takes the rows one at a time: a .csv file
+// is never held as rows (a workbook still is, one sheet at a time, as its
+// merged ranges follow its rows). Gives back the encoding and the problems,
+// in the order ReadSheetFile would; `sheets` stays empty.
+SheetFileContents ReadSheetFileRows(const QString &path, const SheetReadOptions &options, SheetRowReceiver &receiver);
+
 // The parts of ReadSheetFile, for texts already in memory.
 SheetFileContents ReadCsvBytes(const QString &path, const QByteArray &bytes, const SheetReadOptions &options = {});
 
