@@ -265,6 +265,10 @@ private slots:
     QTest::newRow("runJavaScript to an address") << "script" << location << "http" << true;
     QTest::newRow("engine load of data:") << "load" << QString() << "data" << true;
     QTest::newRow("engine load of a file elsewhere") << "load" << QString() << "outside" << true;
+    // The scheme the view loads its pages through is the files' by another
+    // name: the same answers.
+    QTest::newRow("script to a file elsewhere in the view's scheme") << "text" << script << "outside-parts" << true;
+    QTest::newRow("engine load of a file elsewhere in the view's scheme") << "load" << QString() << "outside-parts" << true;
   }
 
   // A navigation the page starts, to anywhere, is refused or dropped; one
@@ -285,6 +289,8 @@ private slots:
     const QString url = target == QLatin1String("http")    ? net.http(QStringLiteral("x"))
                         : target == QLatin1String("data")    ? QStringLiteral("data:text/html,<p>data</p>")
                         : target == QLatin1String("outside") ? QUrl::fromLocalFile(outside).toString()
+                        : target == QLatin1String("outside-parts")
+                            ? QStringLiteral("qbrx-page:") + QUrl::fromLocalFile(outside).path()
                         : target == QLatin1String("bank")    ? QStringLiteral("../QBRX.db")
                                                              : target;
 

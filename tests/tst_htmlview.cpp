@@ -9,11 +9,13 @@
 #include "render/ui/ExternalContainer.h"
 #include "render/Gbk.h"
 #include "render/ui/NulContainer.h"
+#include "render/ui/PageParts.h"
 #include "render/ui/WebHtmlView.h"
 #include "store/FileError.h"
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QPrintPreviewWidget>
 #include <QTcpServer>
@@ -98,6 +100,43 @@ private slots:
     QCOMPARE(eval(QStringLiteral("getComputedStyle(document.body).backgroundColor")).toString(),
              QStringLiteral("rgb(18, 52, 86)"));
     QCOMPARE(eval(QStringLiteral("document.getElementById('t').innerText")).toString(), QStringLiteral("中文页面"));
+    QTRY_COMPARE(eval(QStringLiteral("document.getElementById('pic').naturalWidth")).toInt(), 4);
+  }
+
+  // A page longer than the engine's first part, up to the limit, comes
+  // through the view's own scheme and one over it as the file; either way
+  // the whole page arrives, its sheet and picture are found under another
+  // letter case, and the view reports the file's address.
+  void longPagesArriveWhole_data() {
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<QString>("scheme");
+    QTest::newRow("in parts") << qint64(3 * PageParts::FirstPart) << "qbrx-page";
+    QTest::newRow("over the limit") << qint64(PageParts::MaxSize + 1024) << "file";
+  }
+  void longPagesArriveWhole() {
+    QFETCH(qint64, size);
+    QFETCH(QString, scheme);
+    QImage pic(4, 3, QImage::Format_RGB32);
+    pic.fill(Qt::red);
+    QVERIFY(pic.save(css(QStringLiteral("im/dot.png"))));
+    QStringList lines{kHead, QStringLiteral("<body><img id=\"pic\" src=\"IM/Dot.PNG\" />")};
+    qint64 written = 0;
+    for (int i = 0; written < size; ++i) {
+      lines << QStringLiteral("<p>第%1段 长页面的内容，长页面的内容，长页面的内容。</p>").arg(i);
+      written += lines.back().size(); // at least a byte a character
+    }
+    lines << QStringLiteral("<p id=\"last\">最后一段</p></body></html>");
+    writeGbk(css(QStringLiteral("Long.html")), lines);
+    QVERIFY(QFileInfo(css(QStringLiteral("Long.html"))).size() >= size);
+
+    const QString path = m_dir->path(QStringLiteral("css/Long.html"));
+    m_view->navigate(path);
+    QVERIFY(m_view->waitForLoad(60000));
+    QCOMPARE(eval(QStringLiteral("location.protocol")).toString(), scheme + QLatin1Char(':'));
+    QCOMPARE(m_view->url(), QUrl::fromLocalFile(path));
+    QCOMPARE(eval(QStringLiteral("document.getElementById('last').innerText")).toString(), QStringLiteral("最后一段"));
+    QCOMPARE(eval(QStringLiteral("getComputedStyle(document.body).backgroundColor")).toString(),
+             QStringLiteral("rgb(18, 52, 86)"));
     QTRY_COMPARE(eval(QStringLiteral("document.getElementById('pic').naturalWidth")).toInt(), 4);
   }
 
