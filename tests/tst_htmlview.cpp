@@ -457,6 +457,37 @@ private slots:
   // over HTTP, a written document, a file elsewhere — get neither
   // window.external nor the channel, even in the main view; the program's
   // own page after them gets both again.
+  // A web page cannot reach the program's files through the view's own
+  // scheme: a picture, a frame and a script read of it all fail.
+  void webPagesCannotReachTheViewsScheme() {
+    QImage pic(4, 3, QImage::Format_RGB32);
+    pic.fill(Qt::red);
+    QVERIFY(pic.save(css(QStringLiteral("im/dot.png"))));
+    const QString target = QStringLiteral("qbrx-page:") + QUrl::fromLocalFile(css(QStringLiteral("im/dot.png"))).path();
+    const QByteArray body =
+        ("<html><body><img id=\"p\" src=\"" + target + "\"><iframe id=\"f\" src=\"" + target +
+         "\"></iframe><script>window.read = 'pending'; fetch('" + target +
+         "').then(function () { window.read = 'read'; }, function () { window.read = 'refused'; });</script>"
+         "</body></html>")
+            .toUtf8();
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    connect(&server, &QTcpServer::newConnection, &server, [&server, body] {
+      QTcpSocket *socket = server.nextPendingConnection();
+      connect(socket, &QTcpSocket::readyRead, socket, [socket, body] {
+        socket->readAll();
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\nContent-Length: " +
+                      QByteArray::number(body.size()) + "\r\n\r\n" + body);
+        socket->disconnectFromHost();
+      });
+    });
+    m_view->navigate(QStringLiteral("http://127.0.0.1:%1/page.html").arg(server.serverPort()));
+    QVERIFY(m_view->waitForLoad());
+    QTRY_COMPARE(eval(QStringLiteral("window.read")).toString(), QStringLiteral("refused"));
+    QCOMPARE(eval(QStringLiteral("document.getElementById('p').naturalWidth")).toInt(), 0);
+    m_view->clearScriptErrors(); // the engine reports the refused loads
+  }
+
   void bridgeOnlyForOwnPages() {
     QTcpServer server;
     QVERIFY(server.listen(QHostAddress::LocalHost));

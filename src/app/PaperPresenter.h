@@ -84,7 +84,8 @@ public:
   // request of more than PaperText::LargePaper sub-questions is shown only
   // when the learner says yes to LargePaperQuestion (no: false, nothing
   // changed); one of more than PaperText::MaxPaper is offered as its first
-  // MaxPaper sub-questions (TooLargePaperQuestion). Throws (nothing changed) when the page cannot be built.
+  // MaxPaper sub-questions (TooLargePaperQuestion). Throws (nothing
+  // changed) when the page cannot be built.
   virtual bool showPaper(const PaperRequest &request) = 0;
   // The paper on display built again from the paper state (new settings,
   // the same questions) and shown where the learner had scrolled to. Does
